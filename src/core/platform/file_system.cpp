@@ -1,0 +1,105 @@
+#include "core/platform/file_system.h"
+
+#include "core/text/codec.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+namespace postloom::platform {
+
+std::string NativePath(std::string_view cp932Path)
+{
+    return text::Cp932ToUtf8(cp932Path);
+}
+
+EntryType TypeOf(std::string_view cp932Path)
+{
+    if (cp932Path.empty())
+        return EntryType::Missing;
+    struct stat st {};
+    if (::stat(NativePath(cp932Path).c_str(), &st) != 0)
+        return EntryType::Missing;
+    if (S_ISDIR(st.st_mode))
+        return EntryType::Directory;
+    if (S_ISREG(st.st_mode))
+        return EntryType::RegularFile;
+    return EntryType::Other;
+}
+
+std::optional<std::vector<DirectoryEntry>> ListDirectory(std::string_view cp932Folder)
+{
+    const std::string native = NativePath(cp932Folder.empty() ? std::string_view(".") : cp932Folder);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(native.c_str()), &::closedir);
+    if (!dir)
+        return std::nullopt;
+    std::vector<std::pair<std::string, EntryType>> raw;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        EntryType type = EntryType::Other;
+        struct stat st {};
+        const std::string full = native + "/" + std::string(name);
+        if (::stat(full.c_str(), &st) == 0) {
+            if (S_ISDIR(st.st_mode))
+                type = EntryType::Directory;
+            else if (S_ISREG(st.st_mode))
+                type = EntryType::RegularFile;
+        } else {
+            type = EntryType::Missing;  // a dangling symbolic link
+        }
+        raw.emplace_back(std::string(name), type);
+    }
+    std::sort(raw.begin(), raw.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<DirectoryEntry> entries;
+    entries.reserve(raw.size());
+    for (auto& [name, type] : raw)
+        entries.push_back({text::Utf8ToCp932(name), type});
+    return entries;
+}
+
+bool MakeDirectory(std::string_view cp932Path)
+{
+    const std::string native = NativePath(cp932Path);
+    if (::mkdir(native.c_str(), 0777) == 0)
+        return true;
+    return errno == EEXIST && IsDirectory(cp932Path);
+}
+
+std::optional<FileIdentity> IdentityOf(std::string_view cp932Path)
+{
+    struct stat st {};
+    if (cp932Path.empty() || ::stat(NativePath(cp932Path).c_str(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::string CurrentDirectory()
+{
+    std::string buffer(4096, '\0');
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE)
+            return ".";
+        buffer.resize(buffer.size() * 2);
+    }
+    buffer.resize(std::char_traits<char>::length(buffer.c_str()));
+    return text::Utf8ToCp932(buffer);
+}
+
+bool RemoveFile(std::string_view cp932Path)
+{
+    return std::remove(NativePath(cp932Path).c_str()) == 0;
+}
+
+bool RenameFile(std::string_view fromCp932, std::string_view toCp932)
+{
+    return std::rename(NativePath(fromCp932).c_str(), NativePath(toCp932).c_str()) == 0;
+}
+
+}  // namespace postloom::platform

@@ -1,0 +1,52 @@
+#pragma once
+
+// File-system services. Every path the core holds is CP932; it is converted
+// to UTF-8 here, right before the call into the operating system, and names
+// read from a directory come back as CP932.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace postloom::platform {
+
+// The path as the operating system wants it.
+std::string NativePath(std::string_view cp932Path);
+
+enum class EntryType { RegularFile, Directory, Other, Missing };
+
+// Follows symbolic links.
+EntryType TypeOf(std::string_view cp932Path);
+inline bool IsDirectory(std::string_view p) { return TypeOf(p) == EntryType::Directory; }
+inline bool IsRegularFile(std::string_view p) { return TypeOf(p) == EntryType::RegularFile; }
+inline bool Exists(std::string_view p) { return TypeOf(p) != EntryType::Missing; }
+
+struct DirectoryEntry {
+    std::string name;  // CP932
+    EntryType type = EntryType::Other;
+};
+
+// The entries of a folder (without "." and "..") in the byte order of their
+// names as the file system gives them; nullopt when the folder cannot be read.
+std::optional<std::vector<DirectoryEntry>> ListDirectory(std::string_view cp932Folder);
+
+// Creates one folder; true when it exists afterwards as a folder.
+bool MakeDirectory(std::string_view cp932Path);
+
+// Device and inode, to tell whether two paths name the same file.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> IdentityOf(std::string_view cp932Path);
+
+// The process's working directory, as CP932.
+std::string CurrentDirectory();
+
+bool RemoveFile(std::string_view cp932Path);
+bool RenameFile(std::string_view fromCp932, std::string_view toCp932);
+
+}  // namespace postloom::platform

@@ -1,0 +1,181 @@
+#include "core/platform/files.h"
+
+#include "core/platform/file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace postloom::platform {
+
+namespace {
+constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr int kEndOfFileMark = 0x1A;
+}  // namespace
+
+FileHandle OpenForReading(std::string_view cp932Path)
+{
+    if (cp932Path.empty())
+        return nullptr;
+    // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below.
+    const int fd = ::open(NativePath(cp932Path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        ::close(fd);
+        return nullptr;
+    }
+    return FileHandle(f);
+}
+
+FileHandle CreateForWriting(std::string_view cp932Path)
+{
+    if (cp932Path.empty() || IsDirectory(cp932Path))
+        return nullptr;
+    return FileHandle(std::fopen(NativePath(cp932Path).c_str(), "wb"));
+}
+
+std::optional<std::string> ReadWholeFile(std::string_view cp932Path)
+{
+    FileHandle f = OpenForReading(cp932Path);
+    if (!f)
+        return std::nullopt;
+    std::string data;
+    char buffer[kBufferSize];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0)
+        data.append(buffer, n);
+    if (std::ferror(f.get()))
+        return std::nullopt;
+    return data;
+}
+
+TextReader::TextReader(FileHandle file) : file_(std::move(file)), buffer_(kBufferSize) {}
+
+std::optional<TextReader> TextReader::Open(std::string_view cp932Path)
+{
+    FileHandle f = OpenForReading(cp932Path);
+    if (!f)
+        return std::nullopt;
+    return TextReader(std::move(f));
+}
+
+bool TextReader::Fill()
+{
+    if (ended_)
+        return false;
+    size_ = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
+    pos_ = 0;
+    if (size_ == 0) {
+        ended_ = true;
+        failed_ = std::ferror(file_.get()) != 0;
+        return false;
+    }
+    return true;
+}
+
+int TextReader::NextRawByte()
+{
+    if (pos_ >= size_ && !Fill())
+        return EOF;
+    return static_cast<unsigned char>(buffer_[pos_++]);
+}
+
+int TextReader::Get()
+{
+    int c = NextRawByte();
+    if (c == kEndOfFileMark) {
+        ended_ = true;
+        size_ = pos_ = 0;
+        return EOF;
+    }
+    if (c == '\r') {
+        const int next = NextRawByte();
+        if (next == '\n')
+            return '\n';
+        if (next != EOF)
+            --pos_;  // the byte after a lone CR is read again
+    }
+    return c;
+}
+
+bool TextReader::ReadLine(std::string& line)
+{
+    line.clear();
+    bool any = false;
+    for (;;) {
+        // Fast path: copy plain bytes straight out of the buffer.
+        while (pos_ < size_) {
+            const char c = buffer_[pos_];
+            if (c == '\n' || c == '\r' || c == static_cast<char>(kEndOfFileMark))
+                break;
+            line.push_back(c);
+            ++pos_;
+            any = true;
+        }
+        const int c = Get();
+        if (c == EOF)
+            return any;
+        any = true;
+        if (c == '\n')
+            return true;
+        line.push_back(static_cast<char>(c));
+    }
+}
+
+FileWriter::FileWriter(FileHandle file, Mode mode) : file_(std::move(file)), mode_(mode) {}
+
+std::optional<FileWriter> FileWriter::Create(std::string_view cp932Path, Mode mode)
+{
+    FileHandle f = CreateForWriting(cp932Path);
+    if (!f)
+        return std::nullopt;
+    return FileWriter(std::move(f), mode);
+}
+
+void FileWriter::Write(std::string_view bytes)
+{
+    if (!file_ || !ok_)
+        return;
+    if (mode_ == Mode::Binary) {
+        ok_ = std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) == bytes.size();
+        return;
+    }
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const std::size_t lf = bytes.find('\n', start);
+        const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
+        if (end > start && std::fwrite(bytes.data() + start, 1, end - start, file_.get()) != end - start) {
+            ok_ = false;
+            return;
+        }
+        if (lf == std::string_view::npos)
+            break;
+        if (std::fwrite("\r\n", 1, 2, file_.get()) != 2) {
+            ok_ = false;
+            return;
+        }
+        start = lf + 1;
+    }
+}
+
+bool FileWriter::Close()
+{
+    if (!file_)
+        return false;
+    if (std::fflush(file_.get()) != 0)
+        ok_ = false;
+    if (std::fclose(file_.release()) != 0)
+        ok_ = false;
+    return ok_;
+}
+
+}  // namespace postloom::platform

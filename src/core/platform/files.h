@@ -1,0 +1,86 @@
+#pragma once
+
+// Files opened by CP932 path. Reading in text mode is done by hand and is the
+// same everywhere: CR LF reads as LF, a lone CR stays, a 0x1A byte ends the
+// file. Writing in text mode turns every LF into CR LF.
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace postloom::platform {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens an existing file for reading; never a directory or a special file
+// that could block (a FIFO). nullptr when it cannot be opened.
+FileHandle OpenForReading(std::string_view cp932Path);
+
+// Creates or empties a file for writing. nullptr when that fails.
+FileHandle CreateForWriting(std::string_view cp932Path);
+
+// The whole file as bytes; nullopt when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(std::string_view cp932Path);
+
+// Reads a file in text mode, line by line or byte by byte.
+class TextReader {
+public:
+    explicit TextReader(FileHandle file);
+    static std::optional<TextReader> Open(std::string_view cp932Path);
+
+    // The next line without its line end. False at the end of the file (or
+    // at a read error) when nothing was left to read. Lines have no length
+    // limit.
+    bool ReadLine(std::string& line);
+
+    // The next byte after the text-mode translation, or EOF.
+    int Get();
+
+    // True when reading stopped because of a read error, not the end.
+    bool Failed() const { return failed_; }
+
+private:
+    int NextRawByte();
+    bool Fill();
+
+    FileHandle file_;
+    std::vector<char> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t size_ = 0;
+    bool ended_ = false;
+    bool failed_ = false;
+};
+
+// Writes a file, either as given (binary) or turning LF into CR LF (text).
+// Close() tells whether every byte reached the file.
+class FileWriter {
+public:
+    enum class Mode { Binary, Text };
+
+    FileWriter(FileHandle file, Mode mode);
+    static std::optional<FileWriter> Create(std::string_view cp932Path, Mode mode);
+
+    void Write(std::string_view bytes);
+    FileWriter& operator<<(std::string_view bytes)
+    {
+        Write(bytes);
+        return *this;
+    }
+    bool Ok() const { return ok_; }
+    // Flushes and closes; false when anything failed.
+    bool Close();
+
+private:
+    FileHandle file_;
+    Mode mode_;
+    bool ok_ = true;
+};
+
+}  // namespace postloom::platform
