@@ -1,0 +1,104 @@
+#pragma once
+
+// Where every output file goes and how every link between the pages is
+// spelt. Paths are CP932; every separator search treats a double-byte
+// character as one unit.
+//
+// Two separator styles: Windows ("\", absolute = second character ":",
+// names compare with A-Z case ignored) and Posix ("/", absolute = leading
+// "/", names compare exactly). The program runs with the native style; the
+// Windows style is kept so that the system's original examples run as tests.
+//
+// Relative paths in the settings resolve against the project folder (the
+// folder of the project file). Functions that return a URL return it ready
+// to be written into a page: separators turned into "/" and the bytes that
+// could break an attribute percent-encoded (EncodeUrl).
+
+#include "core/mail/mail_record.h"
+#include "core/project/project_settings.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace postloom {
+
+enum class PathStyle { Windows, Posix };
+inline constexpr PathStyle kNativePathStyle = PathStyle::Posix;
+
+char Separator(PathStyle style);
+bool IsAbsolutePath(std::string_view path, PathStyle style);
+
+// Lexical full path: path made absolute against base (itself absolute), "."
+// and ".." resolved, runs of separators collapsed, no disk access.
+std::string FullPath(std::string_view path, std::string_view base, PathStyle style);
+
+// Relative path from folder base to target, both made absolute against
+// currentFolder first; "..\" k times and the rest of target. nullopt when
+// the two lie on different drives (Windows).
+std::optional<std::string> RelativePath(std::string_view base, std::string_view target, std::string_view currentFolder,
+                                        PathStyle style);
+
+// Every separator becomes "/" (Windows: every "\" outside double-byte characters).
+std::string ToUrlSeparators(std::string_view text, PathStyle style);
+
+// Percent-encodes bytes below 0x21, 0x7F and " ' < > & ` = % # ? (as %XX);
+// double-byte characters and every other byte stay.
+std::string EncodeUrl(std::string_view url);
+
+// Creates every missing folder of path (a relative path first resolved
+// against projectFolder). False at the first folder that cannot be created.
+bool CreateFolderPath(std::string_view path, std::string_view projectFolder, PathStyle style = kNativePathStyle);
+
+// True when name is a bare file name that may be used: not empty, not "."
+// or "..", and without a separator.
+bool IsUsableFileName(std::string_view name, PathStyle style = kNativePathStyle);
+
+class OutputPaths {
+public:
+    OutputPaths(const ProjectSettings& settings, std::string projectFolder, PathStyle style = kNativePathStyle);
+
+    PathStyle style() const { return style_; }
+    const std::string& projectFolder() const { return projectFolder_; }
+
+    // A settings path resolved against the project folder (absolute, lexical).
+    std::string Resolve(std::string_view settingPath) const;
+
+    // Name of the mail's page: fileName (lower-cased under ToLower) up to its
+    // last ".", plus ".html".
+    std::string PageFileName(const MailRecord& mail) const;
+    // The page name as a link between mail pages (encoded).
+    std::string PageLinkFromMail(const MailRecord& mail) const;
+    // The mail's archive file: resolved TargetPath + fileName.
+    std::string MailSourcePath(const MailRecord& mail) const;
+    // Folder part of IndexPath (lower-cased under ToLower, Windows style).
+    std::string IndexFolder() const;
+    // Absolute folder the mail pages are written to.
+    std::string MailFolderFullPath() const;
+    // Absolute path of the index file.
+    std::string IndexFileFullPath() const;
+    // Mail page folder as seen from the index page, in URL form.
+    std::string MailFolderFromIndex() const;
+    // URL of the mail's page in the index page.
+    std::string PageLinkFromIndex(const MailRecord& mail) const;
+    // URL of the index page in every mail page; nullopt when no relative
+    // path exists.
+    std::optional<std::string> IndexLinkFromMail() const;
+    // URL of one of the five tree graphics (given by its settings path).
+    std::optional<std::string> TreeGraphicUrl(std::string_view graphicPath) const;
+
+    // Destination folders of the graphics copy (absolute).
+    std::string IndexGraphicFolder() const;
+    std::string MailGraphicFolder() const;
+    // BACKGROUND values: "./name" when the graphic folder is the page's own
+    // folder, else the relative path to it, "/", "./" and the name.
+    std::string IndexBackgroundUrl() const;
+    std::string MailBackgroundUrl() const;
+
+private:
+    const ProjectSettings& settings_;
+    std::string projectFolder_;
+    PathStyle style_;
+};
+
+}  // namespace postloom

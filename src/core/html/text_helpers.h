@@ -1,0 +1,39 @@
+#pragma once
+
+// The text pieces the page writers assemble: generator comment, escaping,
+// the caption of a mail, BODY start tags and the title heading. Pure
+// functions of the settings and a mail; CP932 bytes in and out.
+
+#include "core/mail/mail_record.h"
+#include "core/project/project_settings.h"
+
+#include <string>
+#include <string_view>
+
+namespace postloom {
+
+// "<!-- Created Postloom Ver.1.00 by Quillwright-->\n"
+std::string GeneratorComment();
+
+// Replaces '"', '&', '<' and '>' by their entities; nothing else.
+std::string EscapeHtml(std::string_view text);
+
+// "%Y/%m/%d" of date + nine hours (local break-down), FONT-wrapped by DateFont.
+std::string DateFragment(const ProjectSettings& settings, const MailRecord& mail);
+// The display name out of the From value.
+std::string SenderName(const MailRecord& mail);
+// Escaped "<name>", FONT-wrapped by FromFont.
+std::string SenderFragment(const ProjectSettings& settings, const MailRecord& mail);
+// Subject, date and sender in the order of OutPattern.
+std::string MailCaption(const ProjectSettings& settings, const MailRecord& mail);
+
+// "<BODY ...>\n". backgroundUrl is the BACKGROUND value, already in URL form
+// (OutputPaths::IndexBackgroundUrl / MailBackgroundUrl); it is written only
+// when the page's background switch is on.
+std::string IndexBodyTag(const ProjectSettings& settings, std::string_view backgroundUrl);
+std::string MailBodyTag(const ProjectSettings& settings, std::string_view backgroundUrl);
+
+// "<H%d>...</H%d>\n" with the escaped Title, aligned by TitlePosition.
+std::string IndexTitleHeading(const ProjectSettings& settings);
+
+}  // namespace postloom

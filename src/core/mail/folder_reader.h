@@ -1,0 +1,34 @@
+#pragma once
+
+// Reading the mail folder: every file of the folder that matches MailExt and
+// is not yet in mailList is parsed and appended.
+
+#include "core/platform/job_control.h"
+#include "core/project/project_settings.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace postloom {
+
+// "*" stands for any run of characters, "?" for exactly one (a double-byte
+// character counts as one), ASCII case ignored; "*.*" matches every name.
+bool MatchesMailPattern(std::string_view name, std::string_view pattern);
+
+struct FolderReadResult {
+    bool folderFound = true;       // false: the folder is missing or not a folder
+    std::size_t matched = 0;       // entries that match MailExt (the progress range)
+    std::size_t appended = 0;      // new records
+    std::vector<std::string> unreadable;  // matching files that could not be opened
+    bool stopped = false;          // the stop flag ended the job early
+};
+
+// Reads the folder mailFolder (TargetPath already resolved against the
+// project folder) into settings.mailList. Progress: SetRange(0, matched),
+// then one Report per entry of the second pass, 0, 1, 2, ...
+FolderReadResult ReadMailFolder(ProjectSettings& settings, std::string_view mailFolder, JobProgress& progress,
+                                const StopFlag& stop);
+
+}  // namespace postloom

@@ -1,0 +1,33 @@
+#pragma once
+
+// Reading the header section of a mail file into a MailRecord, and the
+// subject as it is shown.
+
+#include "core/mail/mail_record.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace postloom {
+
+// Opens the file at path (CP932) in text mode and fills record from its
+// header section; record.fileName becomes fileName (the bare name). False,
+// with the record untouched, when the file cannot be opened (a directory or
+// a special file counts as unopenable).
+bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName);
+
+// The same on a header section already in memory (text-mode lines, LF
+// separated, as the file reader delivers them). Used by ParseMailFile and by
+// the fuzz target.
+void ParseMailHeader(MailRecord& record, std::string_view headerText);
+
+// Parses the value of a Date header line (the whole line, "Date:" included).
+std::int32_t ParseDateLine(std::string_view line);
+
+// The subject as every part of the program shows it: with cutMLTitle on and
+// a "[" in the subject, the text after the first "]" without leading white
+// space.
+std::string DisplaySubject(const MailRecord& record, std::int32_t cutMLTitle);
+
+}  // namespace postloom

@@ -1,0 +1,47 @@
+#pragma once
+
+// The two binary encodings of a MailRecord stored in a project file: the
+// tagged encoding (written and read) and the old fixed-order encoding (read
+// only). Numbers are little-endian.
+
+#include "core/mail/mail_record.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace postloom {
+
+// The longest text a stored record keeps: it was read through a buffer of
+// 1,024 bytes with room for a terminator.
+inline constexpr std::size_t kMaxStoredTextLength = 1023;
+
+// A cursor over bytes that never reads past their end.
+class ByteReader {
+public:
+    explicit ByteReader(std::string_view data) : data_(data) {}
+    bool ReadU16(std::uint16_t& value);
+    bool ReadI32(std::int32_t& value);
+    // n bytes, or as many as are left (returns false when fewer than n).
+    bool ReadBytes(std::size_t n, std::string& out);
+    bool AtEnd() const { return pos_ >= data_.size(); }
+    std::size_t Remaining() const { return data_.size() - pos_; }
+
+private:
+    std::string_view data_;
+    std::size_t pos_ = 0;
+};
+
+// Appends the tagged encoding of record to out. Texts longer than
+// kMaxStoredTextLength are cut there, never inside a double-byte character.
+void WriteMailRecord(const MailRecord& record, std::string& out);
+
+// Fill a freshly created record. Both return false when no byte at all was
+// left to read (the record holds nothing from the data); a record cut in the
+// middle keeps what was read and returns true. A stored text longer than
+// kMaxStoredTextLength is consumed whole and its first bytes are kept.
+bool ReadMailRecord(MailRecord& record, ByteReader& in);
+bool ReadOldMailRecord(MailRecord& record, ByteReader& in);
+
+}  // namespace postloom
