@@ -1,0 +1,38 @@
+#pragma once
+
+// Writes the index page: every thread of the tree as nested definition lists
+// or as rows of tree graphics, in the standard layout (IndexCreateType 0) or
+// inside the user's template at its insert tag (IndexCreateType 1).
+
+#include "core/platform/job_control.h"
+#include "core/project/project_settings.h"
+#include "core/threading/thread_tree.h"
+
+#include <string>
+
+namespace postloom {
+
+struct IndexPageResult {
+    // True when the index file was written completely.
+    bool written = false;
+    // Entries listed (equals the number of progress reports).
+    int entriesWritten = 0;
+    // The index file could not be created or written completely.
+    bool indexNotWritable = false;
+    // Template mode with a template that cannot be read: the index file is
+    // left as it was.
+    bool templateMissing = false;
+    // A header or footer include that is switched on but cannot be read.
+    bool headerMissing = false;
+    bool footerMissing = false;
+};
+
+// tree is the thread tree as the user arranged it: its first top-level item
+// is the project item, whose children are the thread starts; every other
+// item carries the index of its mail in settings.mailList. Relative settings
+// paths resolve against projectFolder. Reports 0, 1, 2, ... one per entry
+// listed. Trees of any depth are walked without recursion.
+IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::string& projectFolder,
+                               const ThreadTree& tree, JobProgress& progress);
+
+}  // namespace postloom

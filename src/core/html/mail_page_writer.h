@@ -1,0 +1,55 @@
+#pragma once
+
+// Writes one HTML page per mail of the project whose page is switched on:
+// the standard layout (MailCreateType 0) or the user's template with its
+// insert tags replaced (MailCreateType 1).
+
+#include "core/platform/job_control.h"
+#include "core/project/project_settings.h"
+
+#include <string>
+#include <vector>
+
+namespace postloom {
+
+struct MailPageOptions {
+    // Threads that write pages; 0 means one per processor core. Progress
+    // reports still come in list order from the calling thread, and the
+    // pages come out the same as with one thread.
+    unsigned writerThreads = 0;
+};
+
+struct MailPageResult {
+    int pagesWritten = 0;
+    // Mails passed over because their page is switched off.
+    int pagesSwitchedOff = 0;
+    // File names (as stored) of mails whose archive file does not exist.
+    std::vector<std::string> missingArchives;
+    // File names of mails whose archive file exists but cannot be read.
+    std::vector<std::string> unreadableArchives;
+    // Stored file names that cannot name a file (empty, ".", "..", a
+    // separator inside): no page, the archive is not read.
+    std::vector<std::string> unusableFileNames;
+    // Full paths of pages that could not be created or written completely.
+    std::vector<std::string> pagesNotWritten;
+    // Full paths of pages that were not written because their file is the
+    // archive file of a mail (mail folder and page folder are one folder).
+    std::vector<std::string> pagesClashingWithArchives;
+    // Template mode with a template that cannot be read: no page is touched.
+    bool templateMissing = false;
+    // A header or footer include that is switched on but cannot be read
+    // (it is left out of every page).
+    bool headerMissing = false;
+    bool footerMissing = false;
+    // The stop flag ended the run before the last mail.
+    bool stopped = false;
+};
+
+// Writes the pages of settings.mailList into the mail page folder. Relative
+// settings paths resolve against projectFolder. Before each mail, whether or
+// not it gets a page, reports its position in the list plus one; the stop
+// flag is tested before each mail. Pages already written stay after a stop.
+MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string& projectFolder,
+                              JobProgress& progress, const StopFlag& stop, const MailPageOptions& options = {});
+
+}  // namespace postloom
