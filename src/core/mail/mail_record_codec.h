@@ -27,10 +27,13 @@ public:
     bool ReadBytes(std::size_t n, std::string& out);
     bool AtEnd() const { return pos_ >= data_.size(); }
     std::size_t Remaining() const { return data_.size() - pos_; }
+    // True once a read met the end of the data before it had all its bytes.
+    bool FellShort() const { return fellShort_; }
 
 private:
     std::string_view data_;
     std::size_t pos_ = 0;
+    bool fellShort_ = false;
 };
 
 // Appends the tagged encoding of record to out. Texts longer than
