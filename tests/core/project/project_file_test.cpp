@@ -1,0 +1,590 @@
+#include "core/project/project_file.h"
+
+#include "core/mail/mail_record_codec.h"
+#include "setting_values.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace postloom {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::Sjis;
+using test::TempDir;
+using test::WriteFile;
+
+struct Loaded {
+    std::unique_ptr<ProjectSettings> settings;
+    LoadResult result;
+};
+
+// Opens bytes the way the document opens a project: reset, then load.
+Loaded Load(std::string_view bytes)
+{
+    auto settings = std::make_unique<ProjectSettings>();
+    settings->Reset();
+    const LoadResult result = LoadProjectFromBytes(*settings, bytes);
+    return {std::move(settings), result};
+}
+
+std::string U16(std::uint16_t v)
+{
+    return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+}
+
+std::string I32(std::int32_t v)
+{
+    const auto u = static_cast<std::uint32_t>(v);
+    return {static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF), static_cast<char>((u >> 16) & 0xFF),
+            static_cast<char>(u >> 24)};
+}
+
+std::string Text(std::string_view s)
+{
+    return U16(static_cast<std::uint16_t>(s.size())) + std::string(s);
+}
+
+std::unique_ptr<MailRecord> Mail(int n)
+{
+    auto m = std::make_unique<MailRecord>();
+    m->subject = Sjis("件名 ") + std::to_string(n);
+    m->messageId = "id" + std::to_string(n);
+    m->references = {"r" + std::to_string(n)};
+    m->fileName = std::to_string(n) + ".alm";
+    m->from = "from" + std::to_string(n);
+    m->date = 1000 + n;
+    m->orderKey = -n;
+    m->noReplyHeaders = 0;
+    m->outputHtml = n % 2;
+    return m;
+}
+
+// The stored fields of a mail in one line, so whole lists compare at once.
+std::string Fields(const MailRecord& m)
+{
+    std::string s = m.subject + "|" + m.messageId + "|" + m.inReplyTo + "|" + m.fileName + "|" + m.from;
+    for (const std::string& r : m.references)
+        s += "|<" + r + ">";
+    for (const std::int32_t v : {m.date, m.orderKey, m.noReplyHeaders, m.reserved, m.outputHtml})
+        s += "|" + std::to_string(v);
+    return s;
+}
+
+std::vector<std::string> FieldsOf(const MailList& list)
+{
+    std::vector<std::string> out;
+    for (const auto& m : list)
+        out.push_back(Fields(*m));
+    return out;
+}
+
+std::vector<std::string> FilesIn(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// ---------------------------------------------------------------------------
+// Format written
+
+TEST(ProjectFileFormatTest, WritesVersionSettingLinesMarkerAndCount)
+{
+    ProjectSettings s;
+    s.Reset();
+    s.DateFont = 3;
+    s.IndexTopMargin = -5;
+    s.IndexBGColorRGB = 0xFF8000;
+    s.MailTextColorRGB = 0;
+    s.MailBGColorRGB = 0xFFFFFFFF;
+    const std::string bytes = SerializeProject(s);
+    EXPECT_EQ(0u, bytes.find("PostloomVer=100\nTitle=\nMailExt=\n"));
+    for (const char* line : {"\nDateFont=3\n", "\nIndexTopMargin=-5\n", "\nIndexBGColorRGB=FF8000\n",
+                             "\nMailTextColorRGB=0\n", "\nMailBGColorRGB=FFFFFFFF\n",
+                             "\nMailIndexInsertTag=A HREF=Postloom Index\nMailData\n"})
+        EXPECT_NE(std::string::npos, bytes.find(line)) << line;
+    EXPECT_EQ(std::string("MailData\n") + U16(0), bytes.substr(bytes.size() - 11));
+    EXPECT_EQ(std::string::npos, bytes.find('\r'));
+    EXPECT_EQ(92, std::count(bytes.begin(), bytes.end(), '\n'));
+}
+
+TEST(ProjectFileFormatTest, SampleProjectLoadsAndSavesByteForByte)
+{
+    const std::string original = ReadFile(SAMPLE_PROJECT);
+    const Loaded loaded = Load(original);
+    EXPECT_EQ(100, loaded.result.version);
+    EXPECT_FALSE(loaded.result.mailBlockDamaged);
+    EXPECT_EQ(Sjis("サンプルML アーカイブ"), loaded.settings->Title);
+    EXPECT_EQ(24, loaded.settings->MailLeftMargin);
+    EXPECT_EQ(0xA04010u, loaded.settings->IndexLinkColorRGB);
+    EXPECT_EQ(original, SerializeProject(*loaded.settings));
+}
+
+TEST(ProjectFileFormatTest, LineBreakInATextCannotForgeLines)
+{
+    ProjectSettings s;
+    s.Reset();
+    s.Title = "first\nMailData";
+    s.MailExt = "*.alm\rIndexPath=x";
+    s.mailList.push_back(Mail(1));
+    const Loaded back = Load(SerializeProject(s));
+    EXPECT_EQ("first", back.settings->Title);
+    EXPECT_EQ("*.alm", back.settings->MailExt);
+    EXPECT_EQ("", back.settings->IndexPath);
+    EXPECT_EQ("A HREF=Postloom Index", back.settings->MailIndexInsertTag);
+    EXPECT_EQ(1u, back.settings->mailList.size());
+}
+
+// ---------------------------------------------------------------------------
+// Round trips
+
+TEST(ProjectFileRoundTripTest, EverySettingAndEveryMailComeBack)
+{
+    ProjectSettings s;
+    test::FillEverySetting(s, 3);
+    s.IndexLeftMargin = -2147483647 - 1;
+    s.MailALinkColorRGB = 0xFFFFFFFF;
+    s.IndexBGColorRGB = 0;
+    for (int n = 0; n < 5; ++n)
+        s.mailList.push_back(Mail(n));
+    const Loaded back = Load(SerializeProject(s));
+    EXPECT_TRUE(back.settings->SettingsEqual(s));
+    EXPECT_EQ(FieldsOf(s.mailList), FieldsOf(back.settings->mailList));
+    EXPECT_EQ(5u, back.result.mailsRead);
+    EXPECT_FALSE(back.result.mailBlockDamaged);
+}
+
+TEST(ProjectFileRoundTripTest, EmptyTextsStayEmptyInsertTagsIncluded)
+{
+    ProjectSettings s;
+    test::FillEverySetting(s, 1);
+    for (const SettingDefinition& def : SettingTable()) {
+        if (def.kind == SettingKind::Text)
+            s.*std::get<std::string ProjectSettings::*>(def.member) = "";
+    }
+    const Loaded back = Load(SerializeProject(s));
+    EXPECT_TRUE(back.settings->SettingsEqual(s));
+    EXPECT_EQ("", back.settings->MailBodyInsertTag);
+}
+
+TEST(ProjectFileRoundTripTest, SaveAndLoadThroughTheFileSystem)
+{
+    TempDir dir;
+    const std::string path = dir.File(Sjis("計画.plp"));
+    ProjectSettings s;
+    test::FillEverySetting(s, 2);
+    s.mailList.push_back(Mail(1));
+    s.mailList.push_back(Mail(2));
+    const SaveResult saved = SaveProject(s, path);
+    ASSERT_TRUE(saved.ok) << saved.error;
+    EXPECT_EQ(2u, saved.mailsStored);
+    EXPECT_EQ(0u, saved.mailsLeftOut);
+    EXPECT_EQ(std::vector<std::string>{"計画.plp"}, FilesIn(dir.path()));
+
+    ProjectSettings back;
+    back.Reset();
+    const LoadResult loaded = LoadProject(back, path);
+    EXPECT_TRUE(loaded.opened);
+    EXPECT_TRUE(back.SettingsEqual(s));
+    EXPECT_EQ(FieldsOf(s.mailList), FieldsOf(back.mailList));
+}
+
+// ---------------------------------------------------------------------------
+// Reading lines
+
+TEST(ProjectFileLinesTest, KeysMatchWithCaseIgnoredAndAreNeverTrimmed)
+{
+    EXPECT_EQ("My list", Load("title=My list\n").settings->Title);
+    EXPECT_EQ("", Load("Title=x\nTITLE=\n").settings->Title);
+    EXPECT_EQ("", Load("Title = x\n").settings->Title);
+    EXPECT_EQ(" x ", Load("Title= x \n").settings->Title);
+    EXPECT_EQ(7, Load("outpattern=7\n").settings->OutPattern);
+    EXPECT_EQ("last", Load("Title=first\nTitle=last\n").settings->Title);
+}
+
+TEST(ProjectFileLinesTest, EverythingAfterTheFirstEqualsSignIsTheValue)
+{
+    const Loaded loaded = Load("OutPattern=3=4\nTitle=a=b\n=Title\nMailExt\n");
+    EXPECT_EQ(3, loaded.settings->OutPattern);
+    EXPECT_EQ("a=b", loaded.settings->Title);
+    EXPECT_EQ("", loaded.settings->MailExt);
+}
+
+TEST(ProjectFileLinesTest, NumbersAreReadLeniently)
+{
+    const Loaded loaded = Load(
+        "IndexTopMargin=12px\nIndexLeftMargin= -7\nMailTopMargin=abc\nMailLeftMargin=4294967297\n"
+        "IndexBGColorRGB=0x00ff00\nIndexTextColorRGB=FF00\nIndexLinkColorRGB=123456789\n"
+        "IndexVLinkColorRGB=-1\nMailBGColorRGB=zz\n");
+    const ProjectSettings& s = *loaded.settings;
+    EXPECT_EQ(12, s.IndexTopMargin);
+    EXPECT_EQ(-7, s.IndexLeftMargin);
+    EXPECT_EQ(0, s.MailTopMargin);
+    EXPECT_EQ(1, s.MailLeftMargin);
+    EXPECT_EQ(0xFF00u, s.IndexBGColorRGB);
+    EXPECT_EQ(0xFF00u, s.IndexTextColorRGB);
+    EXPECT_EQ(0xFFFFFFFFu, s.IndexLinkColorRGB);
+    EXPECT_EQ(0xFFFFFFFFu, s.IndexVLinkColorRGB);
+    EXPECT_EQ(0u, s.MailBGColorRGB);
+}
+
+TEST(ProjectFileLinesTest, CrLfLinesReadLikeLfLines)
+{
+    ProjectSettings s;
+    test::FillEverySetting(s, 4);
+    s.mailList.push_back(Mail(1));
+    const std::string lf = SerializeProject(s);
+    const std::size_t block = lf.find("MailData\n") + 9;
+    std::string crlf;
+    for (const char c : lf.substr(0, block)) {
+        if (c == '\n')
+            crlf += '\r';
+        crlf += c;
+    }
+    crlf += lf.substr(block);
+    const Loaded back = Load(crlf);
+    EXPECT_TRUE(back.settings->SettingsEqual(s));
+    EXPECT_EQ(FieldsOf(s.mailList), FieldsOf(back.settings->mailList));
+    EXPECT_FALSE(back.result.mailBlockDamaged);
+}
+
+TEST(ProjectFileLinesTest, LastLineNeedsNoLineFeed)
+{
+    EXPECT_EQ("x", Load("Title=x").settings->Title);
+}
+
+TEST(ProjectFileLinesTest, MissingKeysTakeResetValuesAndDefaultInsertTags)
+{
+    auto settings = std::make_unique<ProjectSettings>();  // as built: insert tags empty, ToLower 1
+    settings->Reset();
+    settings->DateFont = 6;
+    const LoadResult result = LoadProjectFromBytes(*settings, "Title=x\n");
+    ProjectSettings expected;
+    expected.Reset();
+    expected.Title = "x";
+    expected.DateFont = 6;
+    EXPECT_TRUE(settings->SettingsEqual(expected));
+    EXPECT_TRUE(settings->mailList.empty());
+    EXPECT_FALSE(result.mailBlockDamaged);
+    EXPECT_EQ(0, result.version);
+
+    ProjectSettings built;
+    LoadProjectFromBytes(built, "");
+    EXPECT_EQ("Postloom Tree", built.IndexInsertTag);
+    EXPECT_EQ("A HREF=Postloom Parent", built.MailParentInsertTag);
+    EXPECT_EQ(1, built.ToLower);
+}
+
+// ---------------------------------------------------------------------------
+// Marker and version
+
+TEST(ProjectFileMarkerTest, MarkerIsTheWholeLineWithCaseIgnored)
+{
+    ProjectSettings s;
+    s.mailList.push_back(Mail(1));
+    const std::string block = SerializeProject(s).substr(SerializeProject(s).find("MailData\n") + 9);
+
+    const Loaded lower = Load("PostloomVer=100\nmaildata\n" + block);
+    EXPECT_EQ(1u, lower.settings->mailList.size());
+
+    const Loaded notMarker = Load("PostloomVer=100\nMailData=1\nTitle=after\n");
+    EXPECT_TRUE(notMarker.settings->mailList.empty());
+    EXPECT_EQ("after", notMarker.settings->Title);
+
+    const Loaded blank = Load("PostloomVer=100\nMailData \nTitle=after\n");
+    EXPECT_EQ("after", blank.settings->Title);
+}
+
+TEST(ProjectFileMarkerTest, NothingAfterTheMailListIsRead)
+{
+    const Loaded loaded = Load("PostloomVer=100\nTitle=before\nMailData\n" + U16(0) + "\nTitle=after\n");
+    EXPECT_EQ("before", loaded.settings->Title);
+    EXPECT_TRUE(loaded.settings->mailList.empty());
+    EXPECT_FALSE(loaded.result.mailBlockDamaged);
+}
+
+TEST(ProjectFileMarkerTest, MarkerWithoutCountIsADamagedBlock)
+{
+    const Loaded loaded = Load("PostloomVer=100\nMailData\n");
+    EXPECT_TRUE(loaded.settings->mailList.empty());
+    EXPECT_TRUE(loaded.result.mailBlockDamaged);
+}
+
+TEST(ProjectFileVersionTest, VersionZeroOrNoVersionLineReadsTheOldEncoding)
+{
+    const std::string oldRecord =
+        Text("subj") + Text("mid") + Text("irt") + U16(1) + Text("r1") + Text("01.wml") + I32(5) + I32(6) + I32(0);
+    for (const std::string header : {"", "PostloomVer=0\n", "postloomver=abc\n", "PostloomVer=7\nPostloomVer=0\n"}) {
+        SCOPED_TRACE(header);
+        const Loaded loaded = Load(header + "Title=t\nMailData\n" + U16(1) + oldRecord);
+        EXPECT_EQ(0, loaded.result.version);
+        ASSERT_EQ(1u, loaded.settings->mailList.size());
+        const MailRecord& m = *loaded.settings->mailList.front();
+        EXPECT_EQ("01.wml", m.fileName);
+        EXPECT_EQ(std::vector<std::string>{"r1"}, m.references);
+        EXPECT_EQ(6, m.orderKey);
+        EXPECT_EQ("", m.from);
+        EXPECT_EQ(1, m.outputHtml);
+        EXPECT_FALSE(loaded.result.mailBlockDamaged);
+    }
+}
+
+TEST(ProjectFileVersionTest, AnyOtherVersionReadsTheTaggedEncoding)
+{
+    std::string tagged;
+    WriteMailRecord(*Mail(9), tagged);
+    for (const auto& [header, version] :
+         {std::pair<std::string, int>{"PostloomVer=1\n", 1}, {"PostloomVer=100\n", 100}, {"POSTLOOMVER=-3\n", -3}}) {
+        SCOPED_TRACE(header);
+        const Loaded loaded = Load(header + "MailData\n" + U16(1) + tagged);
+        EXPECT_EQ(version, loaded.result.version);
+        EXPECT_EQ(std::vector<std::string>{Fields(*Mail(9))}, FieldsOf(loaded.settings->mailList));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Damaged mail lists
+
+// A tagged block cut at every byte: never more mails than whole or begun
+// records, no empty records for a count larger than the data, and every
+// mail but the last one read whole.
+TEST(ProjectFileDamageTest, TaggedBlockCutAnywhere)
+{
+    ProjectSettings s;
+    for (int n = 1; n <= 3; ++n)
+        s.mailList.push_back(Mail(n));
+    const std::string full = SerializeProject(s);
+    const std::size_t blockStart = full.find("MailData\n") + 9;
+    std::vector<std::size_t> recordEnds = {blockStart + 2};
+    for (const auto& m : s.mailList) {
+        std::string one;
+        WriteMailRecord(*m, one);
+        recordEnds.push_back(recordEnds.back() + one.size());
+    }
+    for (std::size_t cut = blockStart; cut <= full.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        const Loaded loaded = Load(full.substr(0, cut));
+        const MailList& list = loaded.settings->mailList;
+        std::size_t whole = 0;
+        while (whole < 3 && recordEnds[whole + 1] <= cut)
+            ++whole;
+        const bool begun = cut > recordEnds[whole] && whole < 3;
+        EXPECT_EQ(whole + (begun ? 1 : 0), list.size());
+        EXPECT_EQ(list.size(), loaded.result.mailsRead);
+        for (std::size_t i = 0; i < whole; ++i)
+            EXPECT_EQ(Fields(*s.mailList[i]), Fields(*list[i]));
+        EXPECT_EQ(cut != full.size(), loaded.result.mailBlockDamaged);
+    }
+}
+
+TEST(ProjectFileDamageTest, OldBlockCutAnywhere)
+{
+    const std::string record =
+        Text("subj") + Text("mid") + Text("") + U16(2) + Text("r1") + Text("r2") + Text("f.wml") + I32(1) + I32(2) +
+        I32(0);
+    const std::string head = "Title=t\nMailData\n";
+    const std::string full = head + U16(2) + record + record;
+    for (std::size_t cut = head.size(); cut <= full.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        const Loaded loaded = Load(full.substr(0, cut));
+        const std::size_t data = cut - std::min(cut, head.size() + 2);
+        const std::size_t expected = data == 0 ? 0 : (data <= record.size() ? 1 : 2);
+        EXPECT_EQ(expected, loaded.settings->mailList.size());
+        EXPECT_EQ(cut != full.size(), loaded.result.mailBlockDamaged);
+        EXPECT_EQ("t", loaded.settings->Title);
+    }
+}
+
+TEST(ProjectFileDamageTest, CountLargerThanTheDataAddsNoEmptyMails)
+{
+    std::string tagged;
+    WriteMailRecord(*Mail(1), tagged);
+    const Loaded loaded = Load("PostloomVer=100\nMailData\n" + U16(65535) + tagged);
+    EXPECT_EQ(1u, loaded.settings->mailList.size());
+    EXPECT_TRUE(loaded.result.mailBlockDamaged);
+}
+
+TEST(ProjectFileDamageTest, LoadingAppendsToTheMailsAlreadyThere)
+{
+    std::string tagged;
+    WriteMailRecord(*Mail(2), tagged);
+    ProjectSettings s;
+    s.mailList.push_back(Mail(1));
+    LoadProjectFromBytes(s, "PostloomVer=100\nMailData\n" + U16(1) + tagged);
+    EXPECT_EQ((std::vector<std::string>{Fields(*Mail(1)), Fields(*Mail(2))}), FieldsOf(s.mailList));
+}
+
+// ---------------------------------------------------------------------------
+// Opening
+
+TEST(ProjectFileOpenTest, FileThatCannotBeOpenedChangesNothing)
+{
+    TempDir dir;
+    ProjectSettings s;
+    test::FillEverySetting(s, 1);
+    ProjectSettings before;
+    before.CopySettingsFrom(s);
+    for (const std::string& path : {dir.File("missing.plp"), dir.path().string(), std::string()}) {
+        SCOPED_TRACE(path);
+        const LoadResult result = LoadProject(s, path);
+        EXPECT_FALSE(result.opened);
+        EXPECT_TRUE(s.SettingsEqual(before));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Saving
+
+TEST(ProjectFileSaveTest, MoreThan65535MailsStoreTheFirstInListOrder)
+{
+    ProjectSettings s;
+    for (int n = 0; n < 65535 + 3; ++n) {
+        auto m = std::make_unique<MailRecord>();
+        m->fileName = std::to_string(n);
+        s.mailList.push_back(std::move(m));
+    }
+    const std::string bytes = SerializeProject(s);
+    EXPECT_EQ(U16(65535), bytes.substr(bytes.find("MailData\n") + 9, 2));
+
+    TempDir dir;
+    const SaveResult saved = SaveProject(s, dir.File("big.plp"));
+    ASSERT_TRUE(saved.ok) << saved.error;
+    EXPECT_EQ(65535u, saved.mailsStored);
+    EXPECT_EQ(3u, saved.mailsLeftOut);
+
+    ProjectSettings back;
+    const LoadResult loaded = LoadProject(back, dir.File("big.plp"));
+    EXPECT_FALSE(loaded.mailBlockDamaged);
+    ASSERT_EQ(65535u, back.mailList.size());
+    EXPECT_EQ("0", back.mailList.front()->fileName);
+    EXPECT_EQ("65534", back.mailList.back()->fileName);
+}
+
+TEST(ProjectFileSaveTest, ReplacesAnExistingFileAndKeepsItsPermissions)
+{
+    TempDir dir;
+    const std::string path = dir.File("p.plp");
+    WriteFile(path, "old content that is longer than nothing");
+    ASSERT_EQ(0, ::chmod(path.c_str(), 0640));
+    ProjectSettings s;
+    s.Title = "new";
+    ASSERT_TRUE(SaveProject(s, path).ok);
+    EXPECT_EQ(SerializeProject(s), ReadFile(path));
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(path.c_str(), &st));
+    EXPECT_EQ(0640u, st.st_mode & 07777);
+    EXPECT_EQ(std::vector<std::string>{"p.plp"}, FilesIn(dir.path()));
+}
+
+TEST(ProjectFileSaveTest, SavingThroughALinkReplacesTheFileItNames)
+{
+    TempDir dir;
+    fs::create_directory(dir.path() / "real");
+    const std::string real = dir.File("real/p.plp");
+    WriteFile(real, "old");
+    fs::create_symlink(real, dir.path() / "link.plp");
+    ProjectSettings s;
+    ASSERT_TRUE(SaveProject(s, dir.File("link.plp")).ok);
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.plp"));
+    EXPECT_EQ(SerializeProject(s), ReadFile(real));
+}
+
+TEST(ProjectFileSaveTest, SaveIntoAMissingFolderFails)
+{
+    TempDir dir;
+    ProjectSettings s;
+    const SaveResult saved = SaveProject(s, dir.File("no/such/folder/p.plp"));
+    EXPECT_FALSE(saved.ok);
+    EXPECT_FALSE(saved.error.empty());
+    EXPECT_TRUE(FilesIn(dir.path()).empty());
+    EXPECT_FALSE(SaveProject(s, "").ok);
+}
+
+TEST(ProjectFileSaveTest, FailedRenameLeavesNoTemporaryFile)
+{
+    TempDir dir;
+    fs::create_directory(dir.path() / "taken.plp");
+    WriteFile(dir.File("taken.plp/inside"), "x");
+    ProjectSettings s;
+    const SaveResult saved = SaveProject(s, dir.File("taken.plp"));
+    EXPECT_FALSE(saved.ok);
+    EXPECT_FALSE(saved.error.empty());
+    EXPECT_EQ(std::vector<std::string>{"taken.plp"}, FilesIn(dir.path()));
+    EXPECT_EQ("x", ReadFile(dir.File("taken.plp/inside")));
+}
+
+TEST(ProjectFileSaveTest, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind the super-user";
+    TempDir dir;
+    const std::string path = dir.File("p.plp");
+    WriteFile(path, "old");
+    ASSERT_EQ(0, ::chmod(dir.path().c_str(), 0555));
+    ProjectSettings s;
+    const SaveResult saved = SaveProject(s, path);
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_FALSE(saved.ok);
+    EXPECT_EQ("old", ReadFile(path));
+}
+
+// Lowers the file-size limit of the process for the life of the object, so
+// that writes fail the way they do on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = SIG_DFL;
+};
+
+TEST(ProjectFileSaveTest, WriteErrorFailsTheSaveAndKeepsTheOldFile)
+{
+    TempDir dir;
+    const std::string path = dir.File("p.plp");
+    WriteFile(path, "old project");
+    ProjectSettings s;
+    for (int n = 0; n < 200; ++n)
+        s.mailList.push_back(Mail(n));
+    SaveResult saved;
+    {
+        const FileSizeLimit limit(4096);
+        saved = SaveProject(s, path);
+    }
+    EXPECT_FALSE(saved.ok);
+    EXPECT_NE(std::string::npos, saved.error.find("write")) << saved.error;
+    EXPECT_EQ("old project", ReadFile(path));
+    EXPECT_EQ(std::vector<std::string>{"p.plp"}, FilesIn(dir.path()));
+}
+
+}  // namespace
+}  // namespace postloom
