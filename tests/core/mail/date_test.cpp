@@ -1,4 +1,3 @@
-#include "core/mail/date_tables.h"
 #include "core/mail/mail_parser.h"
 
 #include <gtest/gtest.h>
@@ -56,18 +55,6 @@ TEST(DateTest, UnknownOrMissingZonesCountAsGreenwich)
     EXPECT_EQ(WithZone("(JST)"), kTenOClock);
     EXPECT_EQ(WithZone(""), kTenOClock);
     EXPECT_EQ(WithZone(" +0900"), kTenOClock);  // a second blank leaves an empty zone field in front
-}
-
-TEST(DateTest, ZoneTableHoldsThirtyFiveEntriesWithoutJAndZ)
-{
-    for (const ZoneEntry& entry : ZoneTable) {
-        EXPECT_NE(entry.name, "J");
-        EXPECT_NE(entry.name, "Z");
-        // Every offset is whole hours within a day.
-        EXPECT_EQ(entry.offset % 100, 0) << entry.name;
-        EXPECT_LE(entry.offset < 0 ? -entry.offset : entry.offset, 1200) << entry.name;
-    }
-    EXPECT_EQ(ZoneTable.front().name, "JST");
 }
 
 TEST(DateTest, TwoDigitYearsFallIn1970To2069)
