@@ -35,7 +35,8 @@ std::string FullPath(std::string_view path, std::string_view base, PathStyle sty
 
 // Relative path from folder base to target, both made absolute against
 // currentFolder first; "..\" k times and the rest of target. nullopt when
-// the two lie on different drives (Windows).
+// the two lie on different drives (Windows). The links built on it then
+// carry the absolute target as a "file:///" URL instead.
 std::optional<std::string> RelativePath(std::string_view base, std::string_view target, std::string_view currentFolder,
                                         PathStyle style);
 
@@ -51,8 +52,16 @@ std::string EncodeUrl(std::string_view url);
 bool CreateFolderPath(std::string_view path, std::string_view projectFolder, PathStyle style = kNativePathStyle);
 
 // True when name is a bare file name that may be used: not empty, not "."
-// or "..", and without a separator.
+// or "..", and without a separator (Windows style: "\\" or "/") or a NUL
+// byte. A stored fileName that fails this names no file at all.
 bool IsUsableFileName(std::string_view name, PathStyle style = kNativePathStyle);
+
+// The part of path after its last separator; the whole path without one.
+std::string FileNamePart(std::string_view path, PathStyle style = kNativePathStyle);
+
+// folder, a separator unless folder already ends in one, and name; name
+// alone when folder is empty (never a path in the root by accident).
+std::string JoinPath(std::string_view folder, std::string_view name, PathStyle style = kNativePathStyle);
 
 class OutputPaths {
 public:
@@ -71,20 +80,26 @@ public:
     std::string PageLinkFromMail(const MailRecord& mail) const;
     // The mail's archive file: resolved TargetPath + fileName.
     std::string MailSourcePath(const MailRecord& mail) const;
-    // Folder part of IndexPath (lower-cased under ToLower, Windows style).
+    // Absolute folder of the index file: the project folder when IndexPath
+    // has no separator, the root for "/index.html", the drive's root folder
+    // for "C:\\index.html" (lower-cased under ToLower, Windows style).
     std::string IndexFolder() const;
     // Absolute folder the mail pages are written to.
     std::string MailFolderFullPath() const;
+    // Absolute path of the mail's page: MailFolderFullPath() + PageFileName.
+    std::string PageFullPath(const MailRecord& mail) const;
     // Absolute path of the index file.
     std::string IndexFileFullPath() const;
     // Mail page folder as seen from the index page, in URL form.
     std::string MailFolderFromIndex() const;
     // URL of the mail's page in the index page.
     std::string PageLinkFromIndex(const MailRecord& mail) const;
-    // URL of the index page in every mail page; nullopt when no relative
-    // path exists.
+    // URL of the index page in every mail page. Never nullopt: where no
+    // relative path exists (different drives, Windows style) it is the
+    // absolute "file:///" URL of the index file.
     std::optional<std::string> IndexLinkFromMail() const;
     // URL of one of the five tree graphics (given by its settings path).
+    // Never nullopt, as IndexLinkFromMail.
     std::optional<std::string> TreeGraphicUrl(std::string_view graphicPath) const;
 
     // Destination folders of the graphics copy (absolute).
@@ -94,6 +109,12 @@ public:
     // folder, else the relative path to it, "/", "./" and the name.
     std::string IndexBackgroundUrl() const;
     std::string MailBackgroundUrl() const;
+    // Destinations of the copies, named as the links above name them: a tree
+    // graphic's copy is lower-cased under ToLower (Posix style), a
+    // background keeps its case.
+    std::string TreeGraphicCopyPath(std::string_view graphicPath) const;
+    std::string IndexBackgroundCopyPath() const;
+    std::string MailBackgroundCopyPath() const;
 
 private:
     const ProjectSettings& settings_;
