@@ -1,0 +1,452 @@
+#include "core/html/mail_page_writer.h"
+
+#include "core/html/output_paths.h"
+#include "core/html/template_files.h"
+#include "core/html/template_segments.h"
+#include "core/html/text_helpers.h"
+#include "core/platform/file_system.h"
+#include "core/platform/files.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <thread>
+#include <unordered_set>
+
+namespace postloom {
+
+namespace {
+
+// The link bar's labels in CP932: "[親ﾒｰﾙ]", "[子ﾒｰﾙ]", "[次ﾒｰﾙ]", "[前ﾒｰﾙ]".
+constexpr std::string_view kParentLabel = "[\x90\x65\xd2\xb0\xd9]";
+constexpr std::string_view kChildLabel = "[\x8e\x71\xd2\xb0\xd9]";
+constexpr std::string_view kNextLabel = "[\x8e\x9f\xd2\xb0\xd9]";
+constexpr std::string_view kPrevLabel = "[\x91\x4f\xd2\xb0\xd9]";
+
+enum class Outcome {
+    NotHandled,  // the run stopped before this mail
+    SwitchedOff,
+    UnusableName,
+    ClashesWithArchive,
+    MissingArchive,
+    UnreadableArchive,
+    PageNotWritten,
+    Written,
+};
+
+// What is known of a mail before the run writes anything.
+struct PlannedPage {
+    Outcome plan = Outcome::NotHandled;  // NotHandled: a page is to be written
+    std::string path;
+};
+
+// Everything a page needs that is the same for every mail of one run.
+class PageBuilder {
+public:
+    PageBuilder(const ProjectSettings& settings, const OutputPaths& paths) : settings_(settings), paths_(paths)
+    {
+        indexLink_ = paths.IndexLinkFromMail();
+    }
+
+    bool LoadTemplate(std::string_view templatePath)
+    {
+        const std::optional<std::string> text = ReadTextFile(templatePath);
+        if (!text)
+            return false;
+        segments_ = ParseMailTemplate(*text, settings_);
+        return true;
+    }
+
+    // Reads both includes that are switched on; tells which could not be read.
+    void LoadStandardParts(MailPageResult& result)
+    {
+        bodyTag_ = MailBodyTag(settings_, paths_.MailBackgroundUrl());
+        if (settings_.MailHeader != 0) {
+            if (std::optional<std::string> lines = ReadIncludeLines(paths_.Resolve(settings_.MailHeaderFile)))
+                header_ = IncludeBlock("Header", *lines);
+            else
+                result.headerMissing = true;
+        }
+        if (settings_.MailFooter != 0) {
+            if (std::optional<std::string> lines = ReadIncludeLines(paths_.Resolve(settings_.MailFooterFile)))
+                footer_ = IncludeBlock("Footer", *lines);
+            else
+                result.footerMissing = true;
+        }
+    }
+
+    // The page of mail whose archive file holds archiveText (read in text mode).
+    std::string Build(const MailRecord& mail, std::string_view archiveText) const
+    {
+        std::string page;
+        page.reserve(archiveText.size() * 5 / 4 + header_.size() + footer_.size() + 1024);
+        if (settings_.MailCreateType == 0)
+            BuildStandard(mail, archiveText, page);
+        else
+            BuildFromTemplate(mail, archiveText, page);
+        return page;
+    }
+
+private:
+    // The link to a related mail's page; none without that mail or when its
+    // stored name can have no page.
+    std::optional<std::string> LinkTo(const MailRecord* related) const
+    {
+        if (related == nullptr || !IsUsableFileName(related->fileName))
+            return std::nullopt;
+        return paths_.PageLinkFromMail(*related);
+    }
+
+    void AppendLinkOrText(std::string& page, const MailRecord* related, bool needsPage, std::string_view label) const
+    {
+        const std::optional<std::string> link = needsPage && related && related->outputHtml == 0
+                                                    ? std::nullopt
+                                                    : LinkTo(related);
+        if (link)
+            page.append("<A HREF=").append(*link).append(">").append(label).append("</A>");
+        else
+            page.append(label);
+    }
+
+    void AppendLinkBar(const MailRecord& mail, std::string& page) const
+    {
+        page.append("<CENTER>\n");
+        if (indexLink_)
+            page.append("<A HREF=").append(*indexLink_).append(">[TOP]</A><BR>");
+        else
+            page.append("[TOP]<BR>");
+        AppendLinkOrText(page, mail.parent, false, kParentLabel);
+        AppendLinkOrText(page, mail.firstChild, true, kChildLabel);
+        AppendLinkOrText(page, mail.nextSibling, true, kNextLabel);
+        AppendLinkOrText(page, mail.prevSibling, true, kPrevLabel);
+        page.append("<HR>\n</CENTER>\n");
+    }
+
+    void BuildStandard(const MailRecord& mail, std::string_view archiveText, std::string& page) const
+    {
+        const std::string caption = MailCaption(settings_, mail);
+        page.append(GeneratorComment());
+        page.append("<HTML>\n<HEAD>\n<TITLE>").append(caption).append("</TITLE>\n</HEAD>\n");
+        page.append(bodyTag_);
+        page.append(header_);
+        if (settings_.MailBaseFont != 0)
+            page.append("<BASEFONT SIZE=").append(std::to_string(settings_.MailBaseFontSize)).append(">\n");
+        if (settings_.DispLink != 0)
+            AppendLinkBar(mail, page);
+        if (settings_.DispSubject != 0)
+            page.append("Subject: ").append(caption).append("<BR>\n<HR>\n");
+        AppendBody(archiveText, page);
+        page.append(footer_);
+        page.append("</BODY>\n</HTML>\n");
+    }
+
+    void AppendTagLink(std::string& page, const std::optional<std::string>& link) const
+    {
+        if (link)
+            page.append("<A HREF=").append(*link).append(">");
+    }
+
+    void BuildFromTemplate(const MailRecord& mail, std::string_view archiveText, std::string& page) const
+    {
+        for (const InsertSegment& segment : segments_) {
+            page.append(segment.text);
+            switch (segment.kind) {
+            case TemplateSegmentKind::Text:
+                break;
+            case TemplateSegmentKind::Body:
+                AppendBody(archiveText, page);
+                break;
+            case TemplateSegmentKind::Subject:
+                page.append(MailCaption(settings_, mail));
+                break;
+            case TemplateSegmentKind::Parent:
+                AppendTagLink(page, LinkTo(mail.parent));
+                break;
+            case TemplateSegmentKind::Child:
+                AppendTagLink(page, LinkTo(mail.firstChild));
+                break;
+            case TemplateSegmentKind::Next:
+                AppendTagLink(page, LinkTo(mail.nextSibling));
+                break;
+            case TemplateSegmentKind::Prev:
+                AppendTagLink(page, LinkTo(mail.prevSibling));
+                break;
+            case TemplateSegmentKind::Index:
+                AppendTagLink(page, indexLink_);
+                break;
+            }
+        }
+    }
+
+    // The lines after the header block (which ends at the first empty
+    // line), escaped, each followed by "<BR>\n".
+    static void AppendBody(std::string_view archiveText, std::string& page)
+    {
+        std::size_t start = 0;
+        if (archiveText.empty() || archiveText.front() != '\n') {
+            const std::size_t blank = archiveText.find("\n\n");
+            if (blank == std::string_view::npos)
+                return;
+            start = blank + 2;
+        } else {
+            start = 1;
+        }
+        while (start < archiveText.size()) {
+            const std::size_t lf = archiveText.find('\n', start);
+            const std::size_t end = lf == std::string_view::npos ? archiveText.size() : lf;
+            page.append(EscapeHtml(archiveText.substr(start, end - start))).append("<BR>\n");
+            start = end + 1;
+        }
+    }
+
+    const ProjectSettings& settings_;
+    const OutputPaths& paths_;
+    std::optional<std::string> indexLink_;
+    std::string bodyTag_;
+    std::string header_;
+    std::string footer_;
+    std::vector<InsertSegment> segments_;
+};
+
+// Decides, before anything is written, which mails are to get a page and
+// where. A page whose file is the archive file of any mail of the list is
+// never written: that would destroy the mail.
+std::vector<PlannedPage> PlanPages(const ProjectSettings& settings, const OutputPaths& paths,
+                                   const std::string& mailFolder)
+{
+    const MailList& mails = settings.mailList;
+    std::vector<PlannedPage> plans(mails.size());
+    const std::optional<platform::FileIdentity> pageFolderId = platform::IdentityOf(mailFolder);
+    const std::optional<platform::FileIdentity> archiveFolderId =
+        platform::IdentityOf(paths.Resolve(settings.TargetPath));
+    const bool sharedFolder = pageFolderId && archiveFolderId && *pageFolderId == *archiveFolderId;
+    std::unordered_set<std::string_view> archiveNames;
+    if (sharedFolder) {
+        for (const auto& mail : mails)
+            archiveNames.insert(mail->fileName);
+    }
+
+    for (std::size_t i = 0; i < mails.size(); ++i) {
+        const MailRecord& mail = *mails[i];
+        PlannedPage& plan = plans[i];
+        if (mail.outputHtml == 0) {
+            plan.plan = Outcome::SwitchedOff;
+            continue;
+        }
+        if (!IsUsableFileName(mail.fileName)) {
+            plan.plan = Outcome::UnusableName;
+            continue;
+        }
+        const std::string pageName = paths.PageFileName(mail);
+        plan.path = JoinPath(mailFolder, pageName);
+        if (sharedFolder && archiveNames.contains(pageName))
+            plan.plan = Outcome::ClashesWithArchive;
+    }
+    return plans;
+}
+
+// Handles one mail whose page is planned: reads its archive first, so that a
+// mail that cannot be read leaves any existing page as it was.
+Outcome WritePage(const MailRecord& mail, const PlannedPage& plan, const PageBuilder& builder,
+                  const OutputPaths& paths)
+{
+    if (plan.plan != Outcome::NotHandled)
+        return plan.plan;
+    const std::string source = paths.MailSourcePath(mail);
+    const std::optional<std::string> raw = platform::ReadWholeFile(source);
+    if (!raw)
+        return platform::Exists(source) ? Outcome::UnreadableArchive : Outcome::MissingArchive;
+    const std::string page = builder.Build(mail, TextModeContent(*raw));
+    std::optional<platform::FileWriter> writer = platform::FileWriter::Create(plan.path, platform::FileWriter::Mode::Text);
+    if (!writer)
+        return Outcome::PageNotWritten;
+    writer->Write(page);
+    return writer->Close() ? Outcome::Written : Outcome::PageNotWritten;
+}
+
+// Writes the pages on several threads. Mails whose pages share a file name
+// always go to the same thread, which handles its mails in list order, so
+// the later mail's page wins as in a run on one thread. The calling thread
+// reports the positions in order and releases each mail to the writers only
+// after its report and after testing the stop flag; it stays a bounded
+// number of mails ahead of the slowest writer, so the reports follow the
+// writing.
+class ParallelRun {
+public:
+    ParallelRun(const MailList& mails, const std::vector<PlannedPage>& plans, const PageBuilder& builder,
+                const OutputPaths& paths, unsigned threads, std::vector<Outcome>& outcomes)
+        : mails_(mails), plans_(plans), builder_(builder), paths_(paths), outcomes_(outcomes), owners_(mails.size()),
+          cursors_(threads, 0)
+    {
+        const std::hash<std::string> hash;
+        for (std::size_t i = 0; i < mails.size(); ++i)
+            owners_[i] = static_cast<unsigned>(hash(plans[i].path) % threads);
+    }
+
+    // True when the stop flag ended the run early.
+    bool Run(JobProgress& progress, const StopFlag& stop)
+    {
+        std::vector<std::jthread> writers;
+        writers.reserve(cursors_.size());
+        for (unsigned w = 0; w < cursors_.size(); ++w)
+            writers.emplace_back([this, w] { Write(w); });
+
+        bool stopped = false;
+        const std::size_t window = 16 * cursors_.size();
+        for (std::size_t i = 0; i < mails_.size(); ++i) {
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return i < SlowestCursor() + window; });
+            }
+            if (stop.load()) {
+                stopped = true;
+                break;
+            }
+            progress.Report(static_cast<int>(i + 1));
+            {
+                const std::lock_guard lock(mutex_);
+                released_ = i + 1;
+            }
+            changed_.notify_all();
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            allReleased_ = true;
+        }
+        changed_.notify_all();
+        return stopped;
+    }
+
+private:
+    std::size_t SlowestCursor() const { return *std::min_element(cursors_.begin(), cursors_.end()); }
+
+    void Write(unsigned self)
+    {
+        std::size_t next = 0;
+        for (;;) {
+            std::size_t limit = 0;
+            {
+                std::unique_lock lock(mutex_);
+                cursors_[self] = next;
+                changed_.notify_all();
+                changed_.wait(lock, [&] { return next < released_ || allReleased_; });
+                if (next >= released_)
+                    return;
+                limit = released_;
+            }
+            for (; next < limit; ++next) {
+                if (owners_[next] != self)
+                    continue;
+                outcomes_[next] = WritePage(*mails_[next], plans_[next], builder_, paths_);
+                {
+                    const std::lock_guard lock(mutex_);
+                    cursors_[self] = next + 1;
+                }
+                changed_.notify_all();
+            }
+        }
+    }
+
+    const MailList& mails_;
+    const std::vector<PlannedPage>& plans_;
+    const PageBuilder& builder_;
+    const OutputPaths& paths_;
+    std::vector<Outcome>& outcomes_;  // each element written by its owner only
+    std::vector<unsigned> owners_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::size_t> cursors_;  // per writer: every mail before it is done
+    std::size_t released_ = 0;
+    bool allReleased_ = false;
+};
+
+unsigned WriterThreads(const MailPageOptions& options, std::size_t mailCount)
+{
+    unsigned threads = options.writerThreads;
+    if (threads == 0)
+        threads = std::max(1u, std::thread::hardware_concurrency());
+    return static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(mailCount, 1)));
+}
+
+void Collect(const MailList& mails, const std::vector<PlannedPage>& plans, const std::vector<Outcome>& outcomes,
+             MailPageResult& result)
+{
+    for (std::size_t i = 0; i < mails.size(); ++i) {
+        const std::string& name = mails[i]->fileName;
+        switch (outcomes[i]) {
+        case Outcome::NotHandled:
+            break;
+        case Outcome::SwitchedOff:
+            ++result.pagesSwitchedOff;
+            break;
+        case Outcome::UnusableName:
+            result.unusableFileNames.push_back(name);
+            break;
+        case Outcome::ClashesWithArchive:
+            result.pagesClashingWithArchives.push_back(plans[i].path);
+            break;
+        case Outcome::MissingArchive:
+            result.missingArchives.push_back(name);
+            break;
+        case Outcome::UnreadableArchive:
+            result.unreadableArchives.push_back(name);
+            break;
+        case Outcome::PageNotWritten:
+            result.pagesNotWritten.push_back(plans[i].path);
+            break;
+        case Outcome::Written:
+            ++result.pagesWritten;
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string& projectFolder,
+                              JobProgress& progress, const StopFlag& stop, const MailPageOptions& options)
+{
+    MailPageResult result;
+    if (settings.MailCreateType != 0 && settings.MailCreateType != 1)
+        return result;
+
+    const OutputPaths paths(settings, projectFolder);
+    PageBuilder builder(settings, paths);
+    if (settings.MailCreateType == 1) {
+        if (!builder.LoadTemplate(paths.Resolve(settings.MailTemplateFile))) {
+            result.templateMissing = true;
+            return result;
+        }
+    } else {
+        builder.LoadStandardParts(result);
+    }
+
+    const MailList& mails = settings.mailList;
+    const std::vector<PlannedPage> plans = PlanPages(settings, paths, paths.MailFolderFullPath());
+    std::vector<Outcome> outcomes(mails.size(), Outcome::NotHandled);
+
+    const unsigned threads = WriterThreads(options, mails.size());
+    if (threads <= 1) {
+        for (std::size_t i = 0; i < mails.size(); ++i) {
+            if (stop.load()) {
+                result.stopped = true;
+                break;
+            }
+            progress.Report(static_cast<int>(i + 1));
+            outcomes[i] = WritePage(*mails[i], plans[i], builder, paths);
+        }
+    } else {
+        ParallelRun run(mails, plans, builder, paths, threads, outcomes);
+        result.stopped = run.Run(progress, stop);
+    }
+
+    Collect(mails, plans, outcomes, result);
+    return result;
+}
+
+}  // namespace postloom

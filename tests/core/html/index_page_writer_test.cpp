@@ -1,0 +1,303 @@
+#include "core/html/index_page_writer.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+namespace postloom {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+std::string Crlf(std::string_view text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+class RecordingProgress final : public JobProgress {
+public:
+    void SetRange(int, int) override {}
+    void Report(int position) override { positions.push_back(position); }
+    std::vector<int> positions;
+};
+
+const std::string kHead = "<!-- Created Postloom Ver.1.00 by Quillwright-->\n<HTML>\n<HEAD>\n";
+
+// An index page "web/index.html" in a temporary project folder; the tree
+// has the project item and whatever the test adds below it.
+class IndexPageTest : public ::testing::Test {
+protected:
+    IndexPageTest()
+    {
+        settings.Reset();
+        settings.IndexPath = "web/index.html";
+        settings.Title = "T";
+        settings.FirstTree = "gif/F.gif";
+        settings.NextTree = "gif/N.gif";
+        settings.LastTree = "gif/L.gif";
+        settings.ContTree = "gif/C.gif";
+        settings.NullTree = "gif/E.gif";
+        fs::create_directories(dir.path() / "web");
+        project = tree.Insert("project", 2, 0, kNoItem, ThreadTree::Place::Last);
+    }
+
+    // A mail named name (its page name.html, its caption name) and its item.
+    TreeItem Add(const std::string& name, TreeItem parent = kNoItem)
+    {
+        auto mail = std::make_unique<MailRecord>();
+        mail->fileName = name + ".alm";
+        mail->subject = name;
+        settings.mailList.push_back(std::move(mail));
+        return tree.Insert(name, 0, static_cast<std::uint32_t>(settings.mailList.size() - 1),
+                           parent == kNoItem ? project : parent, ThreadTree::Place::Last);
+    }
+    MailRecord& MailOf(TreeItem item) { return *settings.mailList[tree.ItemData(item)]; }
+
+    IndexPageResult Run() { return WriteIndexPage(settings, dir.path().string(), tree, progress); }
+    std::string Index() const { return ReadFile(dir.File("web/index.html")); }
+    // The page between the BODY tag and the closing tags.
+    std::string Listing() const
+    {
+        const std::string page = Index();
+        const std::size_t begin = page.find("<BODY>\r\n") + 8;
+        return page.substr(begin, page.rfind("</BODY>") - begin);
+    }
+
+    // Thread start A with replies B and C, B with the reply D.
+    void AddExampleThread()
+    {
+        const TreeItem a = Add("A");
+        const TreeItem b = Add("B", a);
+        Add("C", a);
+        Add("D", b);
+    }
+
+    static std::string L(const std::string& name) { return "<A HREF=\"./" + name + ".html\">" + name + "</A><BR>\n"; }
+
+    TempDir dir;
+    ProjectSettings settings;
+    ThreadTree tree;
+    TreeItem project = kNoItem;
+    RecordingProgress progress;
+};
+
+TEST_F(IndexPageTest, StandardPageNestsThreadsAsDefinitionLists)
+{
+    AddExampleThread();
+    const IndexPageResult result = Run();
+    EXPECT_TRUE(result.written);
+    EXPECT_EQ(result.entriesWritten, 4);
+    EXPECT_EQ(progress.positions, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(Index(), Crlf(kHead + "<TITLE>T</TITLE>\n</HEAD>\n<BODY>\n"
+                                    "<DL>\n"
+                                    "<DT>" + L("A") +
+                            "  <DL>\n"
+                            "  <DT>" + L("B") +
+                            "    <DL>\n"
+                            "    <DT>" + L("D") +
+                            "    </DL>\n"
+                            "  <DT>" + L("C") +
+                            "  </DL>\n"
+                            "</DL>\n"
+                            "</BODY>\n</HTML>\n"));
+}
+
+TEST_F(IndexPageTest, SingleThreadWithGraphicsKeepsTheContinuationColumn)
+{
+    AddExampleThread();
+    settings.DrawGraphic = 1;
+    Run();
+    EXPECT_EQ(Listing(), Crlf("<IMG SRC=./F.gif>" + L("A") +
+                              "<IMG SRC=./C.gif><IMG SRC=./N.gif>\n" + L("B") +
+                              "<IMG SRC=./C.gif><IMG SRC=./C.gif><IMG SRC=./L.gif>\n" + L("D") +
+                              "<IMG SRC=./C.gif><IMG SRC=./L.gif>\n" + L("C")));
+}
+
+TEST_F(IndexPageTest, LastThreadStartAndLastRepliesLeaveBlankColumns)
+{
+    Add("A");
+    const TreeItem b = Add("B");
+    const TreeItem c = Add("C", b);
+    Add("D", c);
+    Add("E", b);
+    settings.DrawGraphic = 1;
+    Run();
+    EXPECT_EQ(Listing(), Crlf("<IMG SRC=./F.gif>" + L("A") +
+                              "<IMG SRC=./L.gif>" + L("B") +
+                              "<IMG SRC=./E.gif><IMG SRC=./N.gif>\n" + L("C") +
+                              "<IMG SRC=./E.gif><IMG SRC=./C.gif><IMG SRC=./L.gif>\n" + L("D") +
+                              "<IMG SRC=./E.gif><IMG SRC=./L.gif>\n" + L("E")));
+}
+
+TEST_F(IndexPageTest, ThreadStartWithoutPageIsLeftOutWithItsReplies)
+{
+    const TreeItem a = Add("A");
+    Add("B", a);
+    const TreeItem c = Add("C");
+    const TreeItem d = Add("D", c);
+    Add("E");
+    Add("F");
+    MailOf(a).outputHtml = 0;
+    MailOf(d).outputHtml = 0;  // a reply is listed whatever its switch
+    settings.DrawGraphic = 1;
+    const IndexPageResult result = Run();
+    EXPECT_EQ(result.entriesWritten, 4);
+    EXPECT_EQ(progress.positions, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(Listing(), Crlf("<IMG SRC=./N.gif>" + L("C") +
+                              "<IMG SRC=./C.gif><IMG SRC=./L.gif>\n" + L("D") +
+                              "<IMG SRC=./N.gif>" + L("E") +
+                              "<IMG SRC=./L.gif>" + L("F")));
+}
+
+TEST_F(IndexPageTest, EmptyTreeGivesAnEmptyListOrNothing)
+{
+    Run();
+    EXPECT_EQ(Listing(), Crlf("<DL>\n</DL>\n"));
+    settings.DrawGraphic = 1;
+    Run();
+    EXPECT_EQ(Listing(), "");
+    tree.DeleteAll();  // not even the project item
+    const IndexPageResult result = Run();
+    EXPECT_TRUE(result.written);
+    EXPECT_EQ(result.entriesWritten, 0);
+}
+
+TEST_F(IndexPageTest, NewWindowTargetAndLinksIntoTheMailFolder)
+{
+    const TreeItem a = Add("A");
+    MailOf(a).fileName = "Q&A.alm";
+    MailOf(a).subject = "<x>";
+    settings.MailWindowType = 1;
+    settings.MailPath = "mail";
+    Run();
+    EXPECT_EQ(Listing(), Crlf("<DL>\n<DT><A HREF=\"mail/Q%26A.html\" TARGET=\"new\">&lt;x&gt;</A><BR>\n</DL>\n"));
+}
+
+TEST_F(IndexPageTest, StandardPagePiecesComeInTheirOrder)
+{
+    Add("A");
+    WriteFile(dir.File("head.txt"), "head");
+    WriteFile(dir.File("foot.txt"), "foot\r\n");
+    settings.Title = "A&B";
+    settings.IndexHeader = 1;
+    settings.IndexHeaderFile = "head.txt";
+    settings.IndexFooter = 1;
+    settings.IndexFooterFile = "foot.txt";
+    settings.IndexBaseFont = 1;
+    settings.IndexBaseFontSize = 5;
+    settings.DispIndexTitle = 1;
+    settings.TitleFontSize = 0;
+    settings.TitlePosition = 1;
+    Run();
+    EXPECT_EQ(Index(), Crlf(kHead + "<TITLE>A&amp;B</TITLE>\n</HEAD>\n<BODY>\n"
+                                    "\n<!-- Begin of Included Header File -->\n\nhead\n"
+                                    "\n<!-- End of Included Header File -->\n\n"
+                                    "<BASEFONT SIZE=5>\n"
+                                    "<H1><CENTER>A&amp;B</CENTER></H1>\n"
+                                    "<DL>\n<DT>" + L("A") + "</DL>\n"
+                            "\n<!-- Begin of Included Footer File -->\n\nfoot\n"
+                            "\n<!-- End of Included Footer File -->\n\n"
+                            "</BODY>\n</HTML>\n"));
+}
+
+TEST_F(IndexPageTest, IncludeThatCannotBeReadIsLeftOutAndReported)
+{
+    settings.IndexHeader = 1;
+    settings.IndexHeaderFile = "missing.txt";
+    const IndexPageResult result = Run();
+    EXPECT_TRUE(result.headerMissing);
+    EXPECT_FALSE(result.footerMissing);
+    EXPECT_EQ(Index(), Crlf(kHead + "<TITLE>T</TITLE>\n</HEAD>\n<BODY>\n<DL>\n</DL>\n</BODY>\n</HTML>\n"));
+}
+
+TEST_F(IndexPageTest, TemplateGetsTheListingAtItsFirstTagOrAtTheEnd)
+{
+    Add("A");
+    settings.IndexCreateType = 1;
+    settings.IndexTemplateFile = "t.html";
+    WriteFile(dir.File("t.html"), "<HTML><B>x</B>\r\n<Postloom Tree>\r\n<Postloom Tree><I\r\n");
+    Run();
+    EXPECT_EQ(Index(), Crlf("<HTML><B>x</B>\n<DL>\n<DT>" + L("A") + "</DL>\n\n<Postloom Tree><I\n"));
+    WriteFile(dir.File("t.html"), "<HTML>no tag<I");
+    Run();
+    EXPECT_EQ(Index(), Crlf("<HTML>no tag<I><DL>\n<DT>" + L("A") + "</DL>\n"));
+}
+
+TEST_F(IndexPageTest, TemplateThatCannotBeReadLeavesTheIndexAsItWas)
+{
+    Add("A");
+    WriteFile(dir.File("web/index.html"), "old index");
+    settings.IndexCreateType = 1;
+    settings.IndexTemplateFile = "missing.html";
+    const IndexPageResult result = Run();
+    EXPECT_TRUE(result.templateMissing);
+    EXPECT_FALSE(result.written);
+    EXPECT_TRUE(progress.positions.empty());
+    EXPECT_EQ(Index(), "old index");
+}
+
+TEST_F(IndexPageTest, IndexThatCannotBeCreatedIsReported)
+{
+    Add("A");
+    settings.IndexPath = "missing/index.html";
+    const IndexPageResult result = Run();
+    EXPECT_TRUE(result.indexNotWritable);
+    EXPECT_FALSE(result.written);
+    EXPECT_TRUE(progress.positions.empty());
+}
+
+TEST_F(IndexPageTest, UnknownCreateTypeWritesNothing)
+{
+    Add("A");
+    settings.IndexCreateType = 3;
+    const IndexPageResult result = Run();
+    EXPECT_FALSE(result.written);
+    EXPECT_FALSE(fs::exists(dir.File("web/index.html")));
+}
+
+TEST_F(IndexPageTest, ItemNamingNoMailIsLeftOutWithItsReplies)
+{
+    const TreeItem a = Add("A");
+    const TreeItem stray = tree.Insert("stray", 0, 999, a, ThreadTree::Place::Last);
+    Add("S", stray);
+    tree.Insert("stray start", 0, 1000, project, ThreadTree::Place::Last);
+    Add("B");
+    const IndexPageResult result = Run();
+    EXPECT_EQ(result.entriesWritten, 2);
+    EXPECT_EQ(Listing(), Crlf("<DL>\n<DT>" + L("A") + "  <DL>\n  </DL>\n<DT>" + L("B") + "</DL>\n"));
+}
+
+TEST_F(IndexPageTest, DeepThreadNestsToItsFullDepth)
+{
+    constexpr int kDepth = 1500;
+    TreeItem parent = Add("m0");
+    for (int i = 1; i < kDepth; ++i)
+        parent = Add("m" + std::to_string(i), parent);
+    Add("last");  // a second thread start after the deep one
+    settings.DrawGraphic = 1;
+    const IndexPageResult result = Run();
+    EXPECT_EQ(result.entriesWritten, kDepth + 1);
+    const std::string listing = Listing();
+    // The deepest reply: column 0 continues, every deeper column is blank.
+    std::string deepest = "<IMG SRC=./C.gif>";
+    for (int i = 1; i < kDepth - 1; ++i)
+        deepest += "<IMG SRC=./E.gif>";
+    deepest += "<IMG SRC=./L.gif>\r\n" + Crlf(L("m" + std::to_string(kDepth - 1)));
+    EXPECT_NE(listing.find(deepest), std::string::npos);
+    EXPECT_TRUE(listing.ends_with(Crlf("<IMG SRC=./L.gif>" + L("last"))));
+}
+
+}  // namespace
+}  // namespace postloom
