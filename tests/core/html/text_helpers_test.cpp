@@ -22,11 +22,6 @@ MailRecord Mail(std::string subject, std::string from, std::int32_t date)
     return mail;
 }
 
-TEST(GeneratorCommentTest, IsTheFixedVersionLine)
-{
-    EXPECT_EQ(GeneratorComment(), "<!-- Created Postloom Ver.1.00 by Quillwright-->\n");
-}
-
 TEST(EscapeHtmlTest, ReplacesExactlyTheFourSpecialCharacters)
 {
     EXPECT_EQ(EscapeHtml("a<b>&\"c\""), "a&lt;b&gt;&amp;&quot;c&quot;");
