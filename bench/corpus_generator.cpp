@@ -1,0 +1,227 @@
+#include "corpus_generator.h"
+
+#include "core/text/codec.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string_view>
+
+namespace postloom::bench {
+
+namespace {
+
+constexpr std::array<std::string_view, 12> kTopics = {
+    "定例ミーティングの議事録について", "サーバー移行の日程", "新しいソフトウェアの表示不具合",
+    "来月のオフ会のお知らせ",             "メーリングリストの運用方針", "質問：文字化けの対処法",
+    "ドキュメント更新のお願い",           "ビルドが通らない件",         "年末年始の予定",
+    "テスト結果の報告",                   "要望：検索機能の追加",       "予算表の確認",
+};
+
+constexpr std::array<std::string_view, 8> kBodyLines = {
+    "お世話になっております。",
+    "先日の件について、確認が取れましたのでご報告いたします。",
+    "ソースの表示が崩れる問題は、設定を見直すことで解決しました。",
+    "詳細は添付の資料をご覧ください。よろしくお願いいたします。",
+    "それでは、次回の打ち合わせでまた相談させてください。",
+    "I have checked the logs and the problem seems to be on our side.",
+    "Please find the updated schedule below; comments are welcome.",
+    "以上、取り急ぎご連絡まで。",
+};
+
+constexpr std::array<std::string_view, 8> kNames = {
+    "山田 太郎", "佐藤 花子", "鈴木 一郎", "高橋 美咲", "田中 健", "伊藤 由美", "渡辺 誠", "中村 さくら",
+};
+
+constexpr std::array<std::string_view, 7> kDays = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// The texts above in CP932, converted once.
+struct Texts {
+    std::vector<std::string> topics;
+    std::vector<std::string> bodyLines;
+    std::vector<std::string> names;
+
+    Texts()
+    {
+        for (const std::string_view t : kTopics)
+            topics.push_back(text::Utf8ToCp932(t));
+        for (const std::string_view t : kBodyLines)
+            bodyLines.push_back(text::Utf8ToCp932(t));
+        for (const std::string_view t : kNames)
+            names.push_back(text::Utf8ToCp932(t));
+    }
+};
+
+// Greenwich seconds as a Date header value in Japan time.
+std::string DateText(std::int64_t seconds)
+{
+    const std::time_t local = static_cast<std::time_t>(seconds + 9 * 3600);
+    std::tm tm{};
+    gmtime_r(&local, &tm);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%s, %02d %s %04d %02d:%02d:%02d +0900", kDays[tm.tm_wday].data(),
+                  tm.tm_mday, kMonths[tm.tm_mon].data(), tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return buffer;
+}
+
+struct Generated {
+    std::string messageId;  // empty: the mail has no Message-Id header
+    std::int64_t date = 0;
+    std::vector<std::string> ancestry;  // References of a reply to this mail
+    std::size_t thread = 0;
+};
+
+struct Thread {
+    std::size_t topic = 0;
+    std::size_t number = 0;  // list count of its first mail
+    std::vector<std::size_t> members;
+};
+
+class Generator {
+public:
+    explicit Generator(const CorpusOptions& options) : options_(options), random_(options.seed) {}
+
+    std::vector<CorpusMail> Run()
+    {
+        std::vector<CorpusMail> mails;
+        mails.reserve(options_.mailCount);
+        for (std::size_t k = 0; k < options_.mailCount; ++k)
+            mails.push_back(Next(k));
+        return mails;
+    }
+
+private:
+    bool Chance(double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(random_) < p; }
+    std::size_t Below(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_); }
+
+    CorpusMail Next(std::size_t k)
+    {
+        arrival_ += 30 + static_cast<std::int64_t>(Below(3600));
+        Generated mail;
+        mail.date = arrival_ - static_cast<std::int64_t>(Below(900));  // the sender's clock
+        if (!Chance(0.005))
+            mail.messageId = std::to_string(k + 1) + "." + std::to_string(options_.seed) + "@ml.example.jp";
+
+        std::string inReplyTo;
+        std::vector<std::string> references;
+        const bool reply = !threads_.empty() && Chance(0.65);
+        if (reply && Chance(0.02)) {
+            // Answers a mail that never reached the archive.
+            mail.thread = NewThread(k);
+            inReplyTo = "lost." + std::to_string(k) + "@elsewhere.example.com";
+            references = {inReplyTo};
+        } else if (reply) {
+            // Recent threads get most answers; the latest mail of a thread
+            // most often, which makes some threads deep.
+            const std::size_t recent = std::min<std::size_t>(threads_.size(), 40);
+            mail.thread = threads_.size() - 1 - Below(recent);
+            const Thread& thread = threads_[mail.thread];
+            const std::size_t parentIndex =
+                Chance(0.6) ? thread.members.back() : thread.members[Below(thread.members.size())];
+            const Generated& parent = generated_[parentIndex];
+            inReplyTo = parent.messageId;
+            references = parent.ancestry;
+            if (Chance(0.01))
+                mail.date = parent.date - 3600;  // dated before the mail it answers
+        } else {
+            mail.thread = NewThread(k);
+        }
+        mail.ancestry = references;
+        if (!mail.messageId.empty())
+            mail.ancestry.push_back(mail.messageId);
+        if (mail.ancestry.size() > 10)
+            mail.ancestry.erase(mail.ancestry.begin(), mail.ancestry.end() - 10);
+        threads_[mail.thread].members.push_back(k);
+
+        CorpusMail file;
+        char name[32];
+        std::snprintf(name, sizeof name, "%05zu.alm", k + 1);
+        file.fileName = name;
+        file.bytes = Compose(k, mail, reply, inReplyTo, references);
+        generated_.push_back(std::move(mail));
+        return file;
+    }
+
+    std::size_t NewThread(std::size_t k)
+    {
+        threads_.push_back({Below(texts_.topics.size()), k + 1, {}});
+        return threads_.size() - 1;
+    }
+
+    std::string Compose(std::size_t k, const Generated& mail, bool reply, const std::string& inReplyTo,
+                        const std::vector<std::string>& references)
+    {
+        const Thread& thread = threads_[mail.thread];
+        const std::size_t sender = Below(texts_.names.size());
+        const std::string address = "user" + std::to_string(sender) + "@example.jp";
+        char count[16];
+        std::snprintf(count, sizeof count, "%05zu", k + 1);
+        const std::string date = DateText(mail.date);
+
+        std::string out;
+        out += "Return-Path: <" + address + ">\r\n";
+        out += "Received: from mail.example.jp (mail.example.jp [192.0.2.25])\r\n"
+               "\tby mx.ml.example.jp (8.9.3/3.7W) with ESMTP id QAA" +
+               std::string(count) + ";\r\n\t" + DateText(arrival_) + "\r\n";
+        out += "Date: " + date + "\r\n";
+        out += "From: " + texts_.names[sender] + " <" + address + ">\r\n";
+        out += "To: ml@ml.example.jp\r\n";
+        out += "Subject: " + std::string(reply ? "Re: " : "") + "[ml:" + std::to_string(thread.number) + "] " +
+               texts_.topics[thread.topic] + "\r\n";
+        if (!mail.messageId.empty())
+            out += "Message-Id: <" + mail.messageId + ">\r\n";
+        if (reply && !inReplyTo.empty() && !Chance(0.1))
+            out += "In-Reply-To: <" + inReplyTo + ">\r\n";
+        if (!references.empty()) {
+            out += "References:";
+            for (std::size_t i = 0; i < references.size(); ++i)
+                out += (i > 0 && i % 2 == 0 ? "\r\n\t<" : " <") + references[i] + ">";
+            out += "\r\n";
+        }
+        out += "X-ML-Name: example-ml\r\nX-Mail-Count: " + std::string(count) + "\r\n";
+        out += "X-Mailer: Example Mailer 2.1\r\nMIME-Version: 1.0\r\n";
+        out += "Content-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n";
+
+        const std::size_t size = 1024 + Below(3072);
+        if (reply)
+            out += "> " + texts_.bodyLines[Below(texts_.bodyLines.size())] + "\r\n\r\n";
+        while (out.size() + 80 < size)
+            out += texts_.bodyLines[Below(texts_.bodyLines.size())] + "\r\n";
+        return out;
+    }
+
+    const CorpusOptions options_;
+    const Texts texts_;
+    std::mt19937 random_;
+    std::int64_t arrival_ = 978307200;  // 2001-01-01 00:00:00 UTC
+    std::vector<Generated> generated_;
+    std::vector<Thread> threads_;
+};
+
+}  // namespace
+
+std::vector<CorpusMail> GenerateCorpus(const CorpusOptions& options)
+{
+    return Generator(options).Run();
+}
+
+bool WriteCorpus(const std::string& folder, const std::vector<CorpusMail>& mails)
+{
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    for (const CorpusMail& mail : mails) {
+        std::ofstream out(std::filesystem::path(folder) / mail.fileName, std::ios::binary | std::ios::trunc);
+        out.write(mail.bytes.data(), static_cast<std::streamsize>(mail.bytes.size()));
+        if (!out)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace postloom::bench

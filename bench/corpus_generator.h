@@ -1,0 +1,34 @@
+#pragma once
+
+// Synthetic mail archives for the benchmarks: a mailing list's folder as the
+// outside mail client keeps it, one CP932 file with CR LF line ends per mail.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace postloom::bench {
+
+struct CorpusOptions {
+    std::size_t mailCount = 1000;
+    std::uint32_t seed = 1;
+};
+
+struct CorpusMail {
+    std::string fileName;  // 00001.alm, 00002.alm, ...
+    std::string bytes;     // the whole file, 1 to 4 KB
+};
+
+// The mails in arrival order. Threads of varied depth (Message-Id,
+// In-Reply-To, References); dates rise with arrival but with senders' clocks
+// a little off, so the order is nearly but not quite by date; some replies
+// answer mails that are not in the archive, some mails lack a Message-Id or
+// an In-Reply-To header. The same options always give the same archive.
+std::vector<CorpusMail> GenerateCorpus(const CorpusOptions& options);
+
+// Writes the mails into folder (created when missing). False when a file
+// could not be written.
+bool WriteCorpus(const std::string& folder, const std::vector<CorpusMail>& mails);
+
+}  // namespace postloom::bench

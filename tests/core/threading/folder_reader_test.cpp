@@ -1,0 +1,248 @@
+#include "core/mail/folder_reader.h"
+
+#include "progress_recorder.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+using postloom::FolderReadResult;
+using postloom::MailRecord;
+using postloom::MatchesMailPattern;
+using postloom::ProjectSettings;
+using postloom::ReadMailFolder;
+using postloom::StopFlag;
+using postloom::test::Positions;
+using postloom::test::ProgressRecorder;
+using postloom::test::Sjis;
+using postloom::test::TempDir;
+using postloom::test::WriteFile;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(MailPatternTest, WildcardsMatchCharactersWithAsciiCaseIgnored)
+{
+    EXPECT_TRUE(MatchesMailPattern("00001.alm", "*.alm"));
+    EXPECT_TRUE(MatchesMailPattern("00001.ALM", "*.alm"));
+    EXPECT_FALSE(MatchesMailPattern("00001.alm.bak", "*.alm"));
+    EXPECT_FALSE(MatchesMailPattern("alm", "*.alm"));
+    EXPECT_TRUE(MatchesMailPattern("00001.alm", "0000?.alm"));
+    EXPECT_FALSE(MatchesMailPattern("000001.alm", "0000?.alm"));
+    EXPECT_TRUE(MatchesMailPattern("axxbyyc", "a*b*c"));
+    EXPECT_FALSE(MatchesMailPattern("axxbyy", "a*b*c"));
+    EXPECT_TRUE(MatchesMailPattern("anything", "*"));
+    EXPECT_FALSE(MatchesMailPattern("a", ""));
+}
+
+TEST(MailPatternTest, StarDotStarMatchesEveryName)
+{
+    EXPECT_TRUE(MatchesMailPattern("README", "*.*"));
+    EXPECT_TRUE(MatchesMailPattern("a.b.c", "*.*"));
+    EXPECT_FALSE(MatchesMailPattern("README", "*.*.*"));
+}
+
+TEST(MailPatternTest, DoubleByteCharacterIsOneCharacter)
+{
+    // "ア" is 0x83 0x41: one character for "?", and its trail byte is no "A".
+    EXPECT_TRUE(MatchesMailPattern(Sjis("ア.alm"), "?.alm"));
+    EXPECT_FALSE(MatchesMailPattern(Sjis("ア.alm"), "??.alm"));
+    EXPECT_FALSE(MatchesMailPattern("\x83" "a.alm", Sjis("ア.alm")));
+    EXPECT_TRUE(MatchesMailPattern(Sjis("メール.ALM"), Sjis("*ル.alm")));
+}
+
+std::string MailText(const std::string& subject, const std::string& date)
+{
+    return "Subject: " + subject + "\r\nDate: " + date + "\r\nMessage-Id: <" + subject + "@example>\r\n\r\nbody\r\n";
+}
+
+std::unique_ptr<MailRecord> StoredMail(const std::string& fileName)
+{
+    auto mail = std::make_unique<MailRecord>();
+    mail->fileName = fileName;
+    mail->subject = "stored";
+    return mail;
+}
+
+struct Reading {
+    FolderReadResult result;
+    ProgressRecorder progress;
+};
+
+Reading Read(ProjectSettings& settings, const std::string& folder)
+{
+    Reading reading;
+    const StopFlag stop{false};
+    reading.result = ReadMailFolder(settings, folder, reading.progress, stop);
+    return reading;
+}
+
+std::vector<std::string> FileNames(const ProjectSettings& settings)
+{
+    std::vector<std::string> names;
+    for (const auto& mail : settings.mailList)
+        names.push_back(mail->fileName);
+    return names;
+}
+
+class FolderReaderTest : public ::testing::Test {
+protected:
+    FolderReaderTest() { settings.MailExt = "*.alm"; }
+
+    void AddMail(const std::string& name, const std::string& subject = "s",
+                 const std::string& date = "Mon, 01 Jan 98 10:00:00 +0900")
+    {
+        WriteFile(folder.File(name), MailText(subject, date));
+    }
+
+    TempDir folder;
+    ProjectSettings settings;
+};
+
+TEST_F(FolderReaderTest, AppendsMatchingFilesInByteOrderOfTheirNames)
+{
+    AddMail("b.alm", "second", "Tue, 02 Jan 98 10:00:00 +0900");
+    AddMail("a.alm", "first");
+    AddMail("A.ALM", "upper");
+    AddMail("c.txt");
+    AddMail("メ.alm", "kana");  // the name on disk is UTF-8, in the list CP932
+
+    const Reading reading = Read(settings, folder.path().string());
+    EXPECT_TRUE(reading.result.folderFound);
+    EXPECT_EQ(reading.result.matched, 4u);
+    EXPECT_EQ(reading.result.appended, 4u);
+    EXPECT_EQ(FileNames(settings), (std::vector<std::string>{"A.ALM", "a.alm", "b.alm", Sjis("メ.alm")}));
+    EXPECT_EQ(settings.mailListChanged, 1);
+    EXPECT_EQ(reading.progress.ranges, (std::vector<std::pair<int, int>>{{0, 4}}));
+    EXPECT_EQ(reading.progress.positions, Positions(4));
+
+    const MailRecord& b = *settings.mailList[2];
+    EXPECT_EQ(b.subject, "second");
+    EXPECT_NE(b.date, 0);
+    EXPECT_EQ(b.orderKey, b.date);
+    EXPECT_EQ(b.date - settings.mailList[1]->date, 24 * 60 * 60);
+}
+
+TEST_F(FolderReaderTest, ReadsOnlyFilesNotYetInTheList)
+{
+    for (int i = 0; i < 10; ++i) {
+        const std::string name = "m" + std::to_string(i) + ".alm";
+        settings.mailList.push_back(StoredMail(name));
+        if (i != 3)
+            AddMail(name);
+    }
+    AddMail("new1.alm");
+    AddMail("new2.alm");
+    AddMail("new3.alm");
+    settings.mailListChanged = 0;
+
+    const Reading first = Read(settings, folder.path().string());
+    EXPECT_EQ(first.result.matched, 12u);
+    EXPECT_EQ(first.result.appended, 3u);
+    EXPECT_EQ(first.progress.positions, Positions(12));
+    ASSERT_EQ(settings.mailList.size(), 13u);
+    EXPECT_EQ(settings.mailList[3]->fileName, "m3.alm");  // its file is gone; the mail stays
+    EXPECT_EQ(settings.mailList[0]->subject, "stored");   // stored mails are not parsed again
+    EXPECT_EQ(settings.mailListChanged, 1);
+
+    settings.mailListChanged = 0;
+    const Reading second = Read(settings, folder.path().string());
+    EXPECT_EQ(second.result.appended, 0u);
+    EXPECT_EQ(settings.mailList.size(), 13u);
+    EXPECT_EQ(settings.mailListChanged, 0);
+}
+
+TEST_F(FolderReaderTest, NamesDifferingInCaseAreTwoMails)
+{
+    settings.mailList.push_back(StoredMail("A.alm"));
+    AddMail("a.alm");
+    const Reading reading = Read(settings, folder.path().string());
+    EXPECT_EQ(reading.result.appended, 1u);
+    EXPECT_EQ(FileNames(settings), (std::vector<std::string>{"A.alm", "a.alm"}));
+}
+
+TEST_F(FolderReaderTest, PassesOverFoldersAndSpecialFilesButCountsThem)
+{
+    fs::create_directory(folder.path() / "d.alm");
+    fs::create_directory(folder.path() / "target");
+    fs::create_directory_symlink(folder.path() / "target", folder.path() / "e.alm");
+    ASSERT_EQ(::mkfifo(folder.File("f.alm").c_str(), 0600), 0);
+    AddMail("g.alm");
+    settings.MailExt = "*.*";
+
+    const Reading reading = Read(settings, folder.path().string());
+    EXPECT_EQ(reading.result.matched, 5u);
+    EXPECT_EQ(reading.progress.positions, Positions(5));
+    EXPECT_EQ(FileNames(settings), (std::vector<std::string>{"g.alm"}));
+    EXPECT_TRUE(reading.result.unreadable.empty());
+}
+
+TEST_F(FolderReaderTest, FileThatCannotBeOpenedIsLeftForTheNextReading)
+{
+    fs::create_symlink(folder.path() / "later", folder.path() / "x.alm");
+    settings.mailListChanged = 0;
+
+    const Reading first = Read(settings, folder.path().string());
+    EXPECT_EQ(first.result.unreadable, std::vector<std::string>{"x.alm"});
+    EXPECT_EQ(first.result.appended, 0u);
+    EXPECT_TRUE(settings.mailList.empty());
+    EXPECT_EQ(settings.mailListChanged, 0);
+    EXPECT_EQ(first.progress.positions, Positions(1));
+
+    AddMail("later", "arrived");
+    const Reading second = Read(settings, folder.path().string());
+    EXPECT_EQ(second.result.appended, 1u);
+    ASSERT_EQ(settings.mailList.size(), 1u);
+    EXPECT_EQ(settings.mailList[0]->subject, "arrived");
+}
+
+TEST_F(FolderReaderTest, MissingFolderReadsNoMail)
+{
+    // The working folder holds files that "*.*" would match: none may be read.
+    settings.MailExt = "*.*";
+    AddMail("plain-file");
+    for (const std::string& missing : {folder.File("nowhere"), folder.File("plain-file"), std::string()}) {
+        const Reading reading = Read(settings, missing);
+        EXPECT_FALSE(reading.result.folderFound) << missing;
+        EXPECT_EQ(reading.progress.ranges, (std::vector<std::pair<int, int>>{{0, 0}})) << missing;
+        EXPECT_TRUE(reading.progress.positions.empty()) << missing;
+        EXPECT_TRUE(settings.mailList.empty()) << missing;
+    }
+}
+
+TEST_F(FolderReaderTest, StopEndsTheReadingAfterTheEntryBeingHandled)
+{
+    AddMail("1.alm");
+    AddMail("2.alm");
+    AddMail("3.alm");
+    // Requested before the start: the first entry is still handled.
+    {
+        StopFlag stop{true};
+        ProgressRecorder progress;
+        const FolderReadResult result = ReadMailFolder(settings, folder.path().string(), progress, stop);
+        EXPECT_TRUE(result.stopped);
+        EXPECT_EQ(result.matched, 3u);
+        EXPECT_EQ(progress.positions, Positions(1));
+        EXPECT_EQ(FileNames(settings), std::vector<std::string>{"1.alm"});
+    }
+    // Requested while the second entry is reported.
+    {
+        settings.mailList.clear();
+        StopFlag stop{false};
+        ProgressRecorder progress(stop, 2);
+        const FolderReadResult result = ReadMailFolder(settings, folder.path().string(), progress, stop);
+        EXPECT_TRUE(result.stopped);
+        EXPECT_EQ(progress.positions, Positions(2));
+        EXPECT_EQ(FileNames(settings), (std::vector<std::string>{"1.alm", "2.alm"}));
+    }
+}
+
+}  // namespace
