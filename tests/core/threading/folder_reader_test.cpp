@@ -9,6 +9,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -167,6 +169,38 @@ TEST_F(FolderReaderTest, NamesDifferingInCaseAreTwoMails)
     const Reading reading = Read(settings, folder.path().string());
     EXPECT_EQ(reading.result.appended, 1u);
     EXPECT_EQ(FileNames(settings), (std::vector<std::string>{"A.alm", "a.alm"}));
+}
+
+// The lookup as a linear search of the list for each entry, names compared
+// exactly, against the hashed lookup.
+TEST(FolderLookupTest, SameMailsAppendedAsLinearSearchOnRandomFolders)
+{
+    static const char* const pool[] = {"a.alm", "A.alm", "a.ALM", "b.alm", "c.alm", "d.alm", "", "x/a.alm"};
+    std::mt19937 random(99);
+    for (int round = 0; round < 200; ++round) {
+        TempDir folder;
+        ProjectSettings settings;
+        settings.MailExt = "*.alm";
+        std::set<std::string> files;
+        for (int k = random() % 6; k > 0; --k) {
+            const std::string name = pool[random() % 6];
+            files.insert(name);
+            WriteFile(folder.File(name), MailText("s", "1 Jan 2000 00:00:00 +0000"));
+        }
+        for (int k = random() % 5; k > 0; --k)
+            settings.mailList.push_back(StoredMail(pool[random() % std::size(pool)]));
+
+        std::vector<std::string> expected = FileNames(settings);
+        for (const std::string& name : files) {  // byte order
+            bool stored = false;
+            for (const std::string& known : expected)
+                stored = stored || known == name;
+            if (!stored)
+                expected.push_back(name);
+        }
+        Read(settings, folder.path().string());
+        ASSERT_EQ(FileNames(settings), expected) << "round " << round;
+    }
 }
 
 TEST_F(FolderReaderTest, PassesOverFoldersAndSpecialFilesButCountsThem)
