@@ -201,9 +201,12 @@ IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::strin
 
     const OutputPaths paths(settings, projectFolder);
 
-    // The template is read before the index file is touched, so a template
-    // that cannot be read leaves the index page as it was.
+    // Template and includes are read before the index file is touched: a
+    // template that cannot be read leaves the index page as it was, and
+    // one of them may be the index file itself.
     std::optional<IndexTemplateParts> templateParts;
+    std::string header;
+    std::string footer;
     if (settings.IndexCreateType == 1) {
         const std::optional<std::string> text = ReadTextFile(paths.Resolve(settings.IndexTemplateFile));
         if (!text) {
@@ -211,6 +214,9 @@ IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::strin
             return result;
         }
         templateParts = SplitIndexTemplate(*text, settings.IndexInsertTag);
+    } else {
+        header = Include(paths, settings.IndexHeader, settings.IndexHeaderFile, "Header", result.headerMissing);
+        footer = Include(paths, settings.IndexFooter, settings.IndexFooterFile, "Footer", result.footerMissing);
     }
 
     std::optional<platform::FileWriter> writer =
@@ -230,13 +236,13 @@ IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::strin
         page.append(GeneratorComment());
         page.append("<HTML>\n<HEAD>\n<TITLE>").append(EscapeHtml(settings.Title)).append("</TITLE>\n</HEAD>\n");
         page.append(IndexBodyTag(settings, paths.IndexBackgroundUrl()));
-        page.append(Include(paths, settings.IndexHeader, settings.IndexHeaderFile, "Header", result.headerMissing));
+        page.append(header);
         if (settings.IndexBaseFont != 0)
             page.append("<BASEFONT SIZE=").append(std::to_string(settings.IndexBaseFontSize)).append(">\n");
         if (settings.DispIndexTitle != 0)
             page.append(IndexTitleHeading(settings));
         listing.Append(page);
-        page.append(Include(paths, settings.IndexFooter, settings.IndexFooterFile, "Footer", result.footerMissing));
+        page.append(footer);
         page.append("</BODY>\n</HTML>\n");
     }
     result.entriesWritten = listing.entries();

@@ -248,6 +248,16 @@ TEST_F(IndexPageTest, TemplateThatCannotBeReadLeavesTheIndexAsItWas)
     EXPECT_EQ(Index(), "old index");
 }
 
+TEST_F(IndexPageTest, TemplateMayBeTheIndexPageItself)
+{
+    Add("A");
+    WriteFile(dir.File("web/index.html"), "<P>kept<Postloom Tree>");
+    settings.IndexCreateType = 1;
+    settings.IndexTemplateFile = "web/index.html";
+    Run();
+    EXPECT_EQ(Index(), Crlf("<P>kept<DL>\n<DT>" + L("A") + "</DL>\n"));
+}
+
 TEST_F(IndexPageTest, IndexThatCannotBeCreatedIsReported)
 {
     Add("A");
