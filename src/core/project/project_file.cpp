@@ -162,6 +162,13 @@ bool WriteAll(int fd, std::string_view bytes)
 // is left untouched. Returns the error, or nothing on success.
 std::optional<std::string> ReplaceFile(const std::string& target, std::string_view bytes)
 {
+    // A folder or a device named as the project is refused before anything
+    // is created beside it: a rename would replace a device node.
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode))
+        return "the project file name names a folder or a special file";
+
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
 
@@ -186,9 +193,7 @@ std::optional<std::string> ReplaceFile(const std::string& target, std::string_vi
         return ErrorText(what, error);
     };
 
-    struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
-        ::fchmod(fd, existing.st_mode & 07777) != 0)
+    if (exists && ::fchmod(fd, existing.st_mode & 07777) != 0)
         return fail("cannot give the new project file the permissions of the old one");
     if (!WriteAll(fd, bytes))
         return fail("cannot write the project file");

@@ -514,17 +514,21 @@ TEST(ProjectFileSaveTest, SaveIntoAMissingFolderFails)
     EXPECT_FALSE(SaveProject(s, "").ok);
 }
 
-TEST(ProjectFileSaveTest, FailedRenameLeavesNoTemporaryFile)
+TEST(ProjectFileSaveTest, FolderOrSpecialFileIsNeverReplaced)
 {
     TempDir dir;
     fs::create_directory(dir.path() / "taken.plp");
-    WriteFile(dir.File("taken.plp/inside"), "x");
+    ASSERT_EQ(0, ::mkfifo(dir.File("pipe.plp").c_str(), 0600));
     ProjectSettings s;
-    const SaveResult saved = SaveProject(s, dir.File("taken.plp"));
-    EXPECT_FALSE(saved.ok);
-    EXPECT_FALSE(saved.error.empty());
-    EXPECT_EQ(std::vector<std::string>{"taken.plp"}, FilesIn(dir.path()));
-    EXPECT_EQ("x", ReadFile(dir.File("taken.plp/inside")));
+    for (const char* name : {"taken.plp", "pipe.plp"}) {
+        SCOPED_TRACE(name);
+        const SaveResult saved = SaveProject(s, dir.File(name));
+        EXPECT_FALSE(saved.ok);
+        EXPECT_FALSE(saved.error.empty());
+    }
+    EXPECT_TRUE(fs::is_directory(dir.path() / "taken.plp"));
+    EXPECT_TRUE(fs::is_fifo(dir.path() / "pipe.plp"));
+    EXPECT_EQ((std::vector<std::string>{"pipe.plp", "taken.plp"}), FilesIn(dir.path()));
 }
 
 TEST(ProjectFileSaveTest, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile)
