@@ -294,6 +294,8 @@ public:
         writers.reserve(cursors_.size());
         for (unsigned w = 0; w < cursors_.size(); ++w)
             writers.emplace_back([this, w] { Write(w); });
+        // Lets the writers end before they are joined, also when a report throws.
+        const ReleaseAllOnExit releaseAll{*this};
 
         bool stopped = false;
         const std::size_t window = 16 * cursors_.size();
@@ -313,15 +315,22 @@ public:
             }
             changed_.notify_all();
         }
-        {
-            const std::lock_guard lock(mutex_);
-            allReleased_ = true;
-        }
-        changed_.notify_all();
         return stopped;
     }
 
 private:
+    struct ReleaseAllOnExit {
+        ParallelRun& run;
+        ~ReleaseAllOnExit()
+        {
+            {
+                const std::lock_guard lock(run.mutex_);
+                run.allReleased_ = true;
+            }
+            run.changed_.notify_all();
+        }
+    };
+
     std::size_t SlowestCursor() const { return *std::min_element(cursors_.begin(), cursors_.end()); }
 
     void Write(unsigned self)

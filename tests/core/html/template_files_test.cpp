@@ -38,11 +38,5 @@ TEST(TemplateFilesTest, FilesThatCannotBeReadGiveNothing)
     EXPECT_FALSE(ReadTextFile(dir.path().string()));
 }
 
-TEST(TemplateFilesTest, IncludeBlockFramesTheLines)
-{
-    EXPECT_EQ(IncludeBlock("Footer", "x\n"),
-              "\n<!-- Begin of Included Footer File -->\n\nx\n\n<!-- End of Included Footer File -->\n\n");
-}
-
 }  // namespace
 }  // namespace postloom
