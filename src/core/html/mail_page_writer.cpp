@@ -40,7 +40,8 @@ enum class Outcome {
 
 // What is known of a mail before the run writes anything.
 struct PlannedPage {
-    Outcome plan = Outcome::NotHandled;  // NotHandled: a page is to be written
+    // Set when the mail gets no page whatever its archive holds.
+    std::optional<Outcome> decided;
     std::string path;
 };
 
@@ -234,17 +235,17 @@ std::vector<PlannedPage> PlanPages(const ProjectSettings& settings, const Output
         const MailRecord& mail = *mails[i];
         PlannedPage& plan = plans[i];
         if (mail.outputHtml == 0) {
-            plan.plan = Outcome::SwitchedOff;
+            plan.decided = Outcome::SwitchedOff;
             continue;
         }
         if (!IsUsableFileName(mail.fileName)) {
-            plan.plan = Outcome::UnusableName;
+            plan.decided = Outcome::UnusableName;
             continue;
         }
         const std::string pageName = paths.PageFileName(mail);
         plan.path = JoinPath(mailFolder, pageName);
         if (sharedFolder && archiveNames.contains(pageName))
-            plan.plan = Outcome::ClashesWithArchive;
+            plan.decided = Outcome::ClashesWithArchive;
     }
     return plans;
 }
@@ -254,14 +255,15 @@ std::vector<PlannedPage> PlanPages(const ProjectSettings& settings, const Output
 Outcome WritePage(const MailRecord& mail, const PlannedPage& plan, const PageBuilder& builder,
                   const OutputPaths& paths)
 {
-    if (plan.plan != Outcome::NotHandled)
-        return plan.plan;
+    if (plan.decided)
+        return *plan.decided;
     const std::string source = paths.MailSourcePath(mail);
     const std::optional<std::string> raw = platform::ReadWholeFile(source);
     if (!raw)
         return platform::Exists(source) ? Outcome::UnreadableArchive : Outcome::MissingArchive;
     const std::string page = builder.Build(mail, TextModeContent(*raw));
-    std::optional<platform::FileWriter> writer = platform::FileWriter::Create(plan.path, platform::FileWriter::Mode::Text);
+    std::optional<platform::FileWriter> writer =
+        platform::FileWriter::Create(plan.path, platform::FileWriter::Mode::Text);
     if (!writer)
         return Outcome::PageNotWritten;
     writer->Write(page);
