@@ -1,0 +1,57 @@
+#pragma once
+
+// The unattended conversion on the core alone: load the project, read new
+// mails, sort, build the threads, copy the graphics, write the index page and
+// the mail pages, and save the project when reading appended mails. It makes
+// the same files as the desktop program's unattended run and, on top, tells
+// what went wrong.
+
+#include "core/html/graphics_copy.h"
+#include "core/html/index_page_writer.h"
+#include "core/html/mail_page_writer.h"
+#include "core/mail/folder_reader.h"
+#include "core/platform/job_control.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace postloom::batch {
+
+enum class Stage { Load, Read, Sort, Thread, Graphics, Index, Pages, Save };
+
+// Human name of a stage, for progress displays.
+const char* StageName(Stage stage);
+
+// Hands out the progress sink of each stage as the pipeline reaches it.
+class StageProgress {
+public:
+    virtual ~StageProgress() = default;
+    virtual JobProgress& Begin(Stage stage) = 0;
+    virtual void End(Stage stage) = 0;
+};
+
+struct BatchReport {
+    bool projectLoaded = false;
+    std::size_t mailsInProject = 0;   // after reading
+    FolderReadResult read;
+    bool noMails = false;             // the run ended after sorting
+    GraphicsCopyResult graphics;
+    IndexPageResult index;
+    MailPageResult pages;
+    bool saveNeeded = false;
+    bool saved = false;
+    std::size_t mailsLeftOutOfSave = 0;
+    std::string saveError;
+
+    // One line per problem, in the order the stages met them; empty when
+    // everything went well.
+    std::vector<std::string> problems;
+    bool ok() const { return problems.empty(); }
+};
+
+// projectPath may be relative to the working directory. The stop flag ends
+// the current stage at its next test and skips the rest (no save).
+BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, const StopFlag& stop);
+
+}  // namespace postloom::batch

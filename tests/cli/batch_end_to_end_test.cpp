@@ -1,0 +1,236 @@
+#include "site_checker.h"
+
+#include "core/project/project_file.h"
+#include "core/project/project_settings.h"
+#include "core/threading/mail_sort.h"
+#include "core/threading/tree_builder.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <map>
+#include <set>
+
+namespace postloom::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunOutput {
+    int status = -1;
+    std::string err;
+};
+
+// Runs postloom-batch in folder cwd, like a user in a shell would.
+RunOutput RunBatchTool(const fs::path& cwd, const std::string& args)
+{
+    const fs::path errFile = cwd / "stderr.txt";
+    const std::string command =
+        "cd '" + cwd.string() + "' && '" POSTLOOM_BATCH_EXE "' " + args + " 2> '" + errFile.string() + "' > /dev/null";
+    const int raw = std::system(command.c_str());
+    RunOutput out;
+    out.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    out.err = ReadFile(errFile.string());
+    fs::remove(errFile);
+    return out;
+}
+
+fs::path CopySample(const TempDir& dir)
+{
+    const fs::path target = dir.path() / "sample";
+    fs::copy(fs::path(EXAMPLES_DIR) / "sample", target, fs::copy_options::recursive);
+    return target;
+}
+
+std::map<std::string, std::string> FilesUnder(const fs::path& root)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), root).string()] = ReadFile(entry.path().string());
+    }
+    return files;
+}
+
+// The depth of every mail's item in the tree the core builds from a saved
+// project, by page name.
+std::map<std::string, int> ThreadDepths(const fs::path& projectFile)
+{
+    ProjectSettings settings;
+    settings.Reset();
+    EXPECT_TRUE(LoadProject(settings, projectFile.string()).opened);
+    NoProgress none;
+    StopFlag stop{false};
+    SortMailList(settings.mailList, none, stop);
+    ThreadTree tree;
+    const TreeItem root = tree.Insert("P", kIconProject, 0, kNoItem, ThreadTree::Place::Last);
+    BuildThreadTree(settings.mailList, settings.CutMLTitle, tree, none, stop);
+    std::map<std::string, int> depths;
+    for (const auto& mail : settings.mailList) {
+        int depth = 0;
+        for (TreeItem item = tree.Parent(mail->treeItem); item != root; item = tree.Parent(item))
+            ++depth;
+        const std::string name = mail->fileName.substr(0, mail->fileName.rfind('.')) + ".html";
+        depths["pages/" + name] = depth;
+    }
+    return depths;
+}
+
+TEST(BatchEndToEndTest, SampleProjectBecomesASiteWhoseLinksAllResolve)
+{
+    TempDir dir;
+    const fs::path sample = CopySample(dir);
+    const RunOutput run = RunBatchTool(sample, "sample.plp");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("40 mails read (40 new), 40 pages written, 0 files skipped, project saved"),
+              std::string::npos)
+        << run.err;
+
+    const fs::path site = sample / "site";
+    ASSERT_TRUE(fs::exists(site / "index.html"));
+    for (int n = 1; n <= 40; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%05d.html", n);
+        EXPECT_TRUE(fs::exists(site / "pages" / name)) << name;
+    }
+    const auto links = LinksOfSite(site);
+    EXPECT_GT(links.size(), 200u);
+    for (const PageLink& link : links)
+        EXPECT_TRUE(fs::is_regular_file(link.target)) << link.page << " links to " << link.url;
+}
+
+TEST(BatchEndToEndTest, IndexNestsEntriesAsTheThreadsAre)
+{
+    TempDir dir;
+    const fs::path sample = CopySample(dir);
+    ASSERT_EQ(RunBatchTool(sample, "--quiet sample.plp").status, 0);
+
+    const auto entries = GraphicIndexEntries(ReadFile((sample / "site" / "index.html").string()));
+    ASSERT_EQ(entries.size(), 40u);
+    const auto depths = ThreadDepths(sample / "sample.plp");
+    for (const IndexEntry& entry : entries)
+        EXPECT_EQ(entry.depth, depths.at(entry.pageUrl)) << entry.pageUrl;
+
+    // The first thread's replies answer one another: each lies one level
+    // deeper than the one before.
+    std::map<std::string, int> byPage;
+    for (const IndexEntry& entry : entries)
+        byPage[entry.pageUrl] = entry.depth;
+    EXPECT_EQ(byPage["pages/00001.html"], 0);
+    EXPECT_EQ(byPage["pages/00002.html"], 1);
+    EXPECT_EQ(byPage["pages/00003.html"], 2);
+    EXPECT_EQ(byPage["pages/00004.html"], 3);
+    EXPECT_EQ(byPage["pages/00005.html"], 4);
+    // A reply to a mail that is not in the folder starts a thread of its own.
+    EXPECT_EQ(byPage["pages/00018.html"], 0);
+}
+
+TEST(BatchEndToEndTest, SecondRunWithoutNewMailsWritesTheSameFilesAndKeepsTheProject)
+{
+    TempDir dir;
+    const fs::path sample = CopySample(dir);
+    ASSERT_EQ(RunBatchTool(sample, "sample.plp").status, 0);
+    const auto first = FilesUnder(sample);
+    struct stat before {};
+    ASSERT_EQ(::stat((sample / "sample.plp").c_str(), &before), 0);
+
+    const RunOutput second = RunBatchTool(sample, "sample.plp");
+    ASSERT_EQ(second.status, 0) << second.err;
+    EXPECT_NE(second.err.find("(0 new)"), std::string::npos) << second.err;
+    EXPECT_EQ(second.err.find("project saved"), std::string::npos) << second.err;
+    EXPECT_EQ(FilesUnder(sample), first);
+    struct stat after {};
+    ASSERT_EQ(::stat((sample / "sample.plp").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the project file was replaced";
+}
+
+TEST(BatchEndToEndTest, RelativePathsResolveAgainstTheProjectFolderFromAnyWorkingDirectory)
+{
+    TempDir dir;
+    const fs::path sample = CopySample(dir);
+    fs::create_directory(dir.path() / "elsewhere");
+    const RunOutput run = RunBatchTool(dir.path() / "elsewhere", "../sample/sample.plp");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::exists(sample / "site" / "index.html"));
+    EXPECT_TRUE(fs::exists(sample / "site" / "first.png"));
+    EXPECT_FALSE(fs::exists(dir.path() / "elsewhere" / "site"));
+}
+
+TEST(BatchEndToEndTest, PagesSwitchedOffAndMissingMailsAreTheOnlyBrokenLinks)
+{
+    TempDir dir;
+    const fs::path sample = CopySample(dir);
+    ASSERT_EQ(RunBatchTool(sample, "sample.plp").status, 0);
+
+    // Switch off the page of a reply in the middle of a thread (its parent
+    // and child still link to it) and remove the file of another mail.
+    const fs::path project = sample / "sample.plp";
+    {
+        ProjectSettings settings;
+        settings.Reset();
+        ASSERT_TRUE(LoadProject(settings, project.string()).opened);
+        for (auto& mail : settings.mailList) {
+            if (mail->fileName == "00003.alm")
+                mail->outputHtml = 0;
+        }
+        ASSERT_TRUE(SaveProject(settings, project.string()).ok);
+    }
+    fs::remove_all(sample / "site");
+    fs::create_directories(sample / "site" / "pages");
+    fs::remove(sample / "mail" / "00010.alm");
+
+    const RunOutput run = RunBatchTool(sample, "sample.plp");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("mail file missing, no page: 00010.alm"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(sample / "site" / "pages" / "00003.html"));
+    EXPECT_FALSE(fs::exists(sample / "site" / "pages" / "00010.html"));
+
+    const std::set<std::string> deliberate = {"00003.html", "00010.html"};
+    int brokenOnPurpose = 0;
+    for (const PageLink& link : LinksOfSite(sample / "site")) {
+        if (fs::is_regular_file(link.target))
+            continue;
+        EXPECT_TRUE(deliberate.count(link.target.filename().string())) << link.page << " links to " << link.url;
+        ++brokenOnPurpose;
+    }
+    EXPECT_GT(brokenOnPurpose, 0);
+}
+
+TEST(BatchEndToEndTest, ProblemsAreReportedWithANonZeroStatus)
+{
+    TempDir dir;
+    EXPECT_EQ(RunBatchTool(dir.path(), "").status, 2);
+    EXPECT_EQ(RunBatchTool(dir.path(), "--no-such-option x.plp").status, 2);
+
+    const RunOutput missing = RunBatchTool(dir.path(), "missing.plp");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("cannot read the project file"), std::string::npos) << missing.err;
+
+    const fs::path sample = CopySample(dir);
+    fs::rename(sample / "mail", sample / "mail-moved");
+    const RunOutput noFolder = RunBatchTool(sample, "sample.plp");
+    EXPECT_EQ(noFolder.status, 1);
+    EXPECT_NE(noFolder.err.find("the mail folder does not exist"), std::string::npos) << noFolder.err;
+    EXPECT_NE(noFolder.err.find("the project has no mails"), std::string::npos) << noFolder.err;
+
+    fs::rename(sample / "mail-moved", sample / "mail");
+    fs::remove_all(sample / "site");
+    const RunOutput noSite = RunBatchTool(sample, "sample.plp");
+    EXPECT_EQ(noSite.status, 1);
+    EXPECT_NE(noSite.err.find("cannot write the index page"), std::string::npos) << noSite.err;
+    EXPECT_NE(noSite.err.find("cannot write page"), std::string::npos) << noSite.err;
+}
+
+TEST(BatchEndToEndTest, HelpAndVersionExitCleanly)
+{
+    TempDir dir;
+    EXPECT_EQ(RunBatchTool(dir.path(), "--help").status, 0);
+    EXPECT_EQ(RunBatchTool(dir.path(), "--version").status, 0);
+}
+
+}  // namespace
+}  // namespace postloom::test
