@@ -110,17 +110,20 @@ private:
 
         std::string inReplyTo;
         std::vector<std::string> references;
-        const bool reply = !threads_.empty() && Chance(0.65);
+        const bool reply = !threads_.empty() && Chance(0.8);
         if (reply && Chance(0.02)) {
             // Answers a mail that never reached the archive.
             mail.thread = NewThread(k);
             inReplyTo = "lost." + std::to_string(k) + "@elsewhere.example.com";
             references = {inReplyTo};
         } else if (reply) {
-            // Recent threads get most answers; the latest mail of a thread
-            // most often, which makes some threads deep.
+            // The newest threads get most answers, and the latest mail of a
+            // thread most often, which makes some threads long and deep.
             const std::size_t recent = std::min<std::size_t>(threads_.size(), 40);
-            mail.thread = threads_.size() - 1 - Below(recent);
+            std::size_t back = 0;
+            while (back + 1 < recent && Chance(0.5))
+                ++back;
+            mail.thread = threads_.size() - 1 - back;
             const Thread& thread = threads_[mail.thread];
             const std::size_t parentIndex =
                 Chance(0.6) ? thread.members.back() : thread.members[Below(thread.members.size())];
@@ -176,9 +179,11 @@ private:
                texts_.topics[thread.topic] + "\r\n";
         if (!mail.messageId.empty())
             out += "Message-Id: <" + mail.messageId + ">\r\n";
-        if (reply && !inReplyTo.empty() && !Chance(0.1))
+        // Some mailers send only In-Reply-To, some only References.
+        const double style = std::uniform_real_distribution<double>(0.0, 1.0)(random_);
+        if (reply && !inReplyTo.empty() && style >= 0.1)
             out += "In-Reply-To: <" + inReplyTo + ">\r\n";
-        if (!references.empty()) {
+        if (!references.empty() && (style < 0.4 || inReplyTo.empty())) {
             out += "References:";
             for (std::size_t i = 0; i < references.size(); ++i)
                 out += (i > 0 && i % 2 == 0 ? "\r\n\t<" : " <") + references[i] + ">";
@@ -188,10 +193,11 @@ private:
         out += "X-Mailer: Example Mailer 2.1\r\nMIME-Version: 1.0\r\n";
         out += "Content-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n";
 
-        const std::size_t size = 1024 + Below(3072);
+        // Body lines are at most about 100 bytes: the file ends between 1 and 4 KB.
+        const std::size_t size = 1024 + Below(2900);
         if (reply)
             out += "> " + texts_.bodyLines[Below(texts_.bodyLines.size())] + "\r\n\r\n";
-        while (out.size() + 80 < size)
+        while (out.size() < size)
             out += texts_.bodyLines[Below(texts_.bodyLines.size())] + "\r\n";
         return out;
     }

@@ -18,7 +18,7 @@ namespace postloom {
 bool MatchesMailPattern(std::string_view name, std::string_view pattern);
 
 struct FolderReadResult {
-    bool folderFound = true;       // false: the folder is missing or not a folder
+    bool folderFound = true;       // false: the folder is missing, not a folder or cannot be listed
     std::size_t matched = 0;       // entries that match MailExt (the progress range)
     std::size_t appended = 0;      // new records
     std::vector<std::string> unreadable;  // matching files that could not be opened
@@ -27,7 +27,10 @@ struct FolderReadResult {
 
 // Reads the folder mailFolder (TargetPath already resolved against the
 // project folder) into settings.mailList. Progress: SetRange(0, matched),
-// then one Report per entry of the second pass, 0, 1, 2, ...
+// then one Report per entry of the second pass, 0, 1, 2, ... Directories
+// and special files are passed over but counted. A matching file that cannot
+// be opened is not appended. The stop flag is tested before every entry but
+// the first.
 FolderReadResult ReadMailFolder(ProjectSettings& settings, std::string_view mailFolder, JobProgress& progress,
                                 const StopFlag& stop);
 
