@@ -105,31 +105,6 @@ TEST(TaggedRecordTest, RoundTripKeepsEveryStoredField)
     ExpectSameStoredFields(empty, ReadTagged(bytes));
 }
 
-TEST(TaggedRecordTest, ThreadLinksAreNotStored)
-{
-    MailRecord other;
-    MailRecord r = FullRecord();
-    r.parent = &other;
-    r.firstChild = &other;
-    r.treeItem = 7;
-    std::string bytes;
-    WriteMailRecord(r, bytes);
-    const MailRecord back = ReadTagged(bytes);
-    EXPECT_EQ(nullptr, back.parent);
-    EXPECT_EQ(nullptr, back.firstChild);
-    EXPECT_EQ(kNoItem, back.treeItem);
-}
-
-TEST(TaggedRecordTest, ManyReferencesKeepTheirOrder)
-{
-    MailRecord r;
-    for (int i = 0; i < 3000; ++i)
-        r.references.push_back("ref" + std::to_string(i % 1000));
-    std::string bytes;
-    WriteMailRecord(r, bytes);
-    EXPECT_EQ(r.references, ReadTagged(bytes).references);
-}
-
 TEST(TaggedRecordTest, MoreReferencesThanACountCanHoldAreCutToTheFirst65535)
 {
     MailRecord r;
@@ -188,11 +163,6 @@ TEST(TaggedRecordTest, TagZeroEndsTheRecordAndLeavesTheRest)
     ASSERT_TRUE(ReadMailRecord(first, in));
     EXPECT_EQ("a", first.subject);
     EXPECT_EQ(bytes.size() - 7, in.Remaining());
-}
-
-TEST(TaggedRecordTest, ALaterFieldReplacesAnEarlierOne)
-{
-    EXPECT_EQ("b", ReadTagged(U16(1) + Text("a") + U16(1) + Text("b") + U16(0)).subject);
 }
 
 // Cuts a whole record at every position: nothing is invented, nothing is

@@ -213,7 +213,7 @@ TEST(ProjectFileLinesTest, KeysMatchWithCaseIgnoredAndAreNeverTrimmed)
     EXPECT_EQ("", Load("Title = x\n").settings->Title);
     EXPECT_EQ(" x ", Load("Title= x \n").settings->Title);
     EXPECT_EQ(7, Load("outpattern=7\n").settings->OutPattern);
-    EXPECT_EQ("last", Load("Title=first\nTitle=last\n").settings->Title);
+    EXPECT_EQ("last", Load("Title=first\nTitle=last").settings->Title);
 }
 
 TEST(ProjectFileLinesTest, EverythingAfterTheFirstEqualsSignIsTheValue)
@@ -260,11 +260,6 @@ TEST(ProjectFileLinesTest, CrLfLinesReadLikeLfLines)
     EXPECT_TRUE(back.settings->SettingsEqual(s));
     EXPECT_EQ(FieldsOf(s.mailList), FieldsOf(back.settings->mailList));
     EXPECT_FALSE(back.result.mailBlockDamaged);
-}
-
-TEST(ProjectFileLinesTest, LastLineNeedsNoLineFeed)
-{
-    EXPECT_EQ("x", Load("Title=x").settings->Title);
 }
 
 TEST(ProjectFileLinesTest, MissingKeysTakeResetValuesAndDefaultInsertTags)
@@ -416,16 +411,6 @@ TEST(ProjectFileDamageTest, CountLargerThanTheDataAddsNoEmptyMails)
     const Loaded loaded = Load("PostloomVer=100\nMailData\n" + U16(65535) + tagged);
     EXPECT_EQ(1u, loaded.settings->mailList.size());
     EXPECT_TRUE(loaded.result.mailBlockDamaged);
-}
-
-TEST(ProjectFileDamageTest, LoadingAppendsToTheMailsAlreadyThere)
-{
-    std::string tagged;
-    WriteMailRecord(*Mail(2), tagged);
-    ProjectSettings s;
-    s.mailList.push_back(Mail(1));
-    LoadProjectFromBytes(s, "PostloomVer=100\nMailData\n" + U16(1) + tagged);
-    EXPECT_EQ((std::vector<std::string>{Fields(*Mail(1)), Fields(*Mail(2))}), FieldsOf(s.mailList));
 }
 
 // ---------------------------------------------------------------------------
