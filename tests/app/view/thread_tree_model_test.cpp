@@ -178,26 +178,6 @@ private slots:
         CheckEveryIndex(model);
     }
 
-    void insertSignalsNameTheNewRow()
-    {
-        ThreadTreeModel model;
-        const TreeItem project = model.InsertProjectItem("P");
-        const TreeItem a = model.Insert("a", 0, 1, project, Last);
-        model.Insert("b", 0, 2, project, Last);
-        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
-
-        model.InsertAfter("c", 0, 3, project, a);
-        QCOMPARE(inserted.size(), 1);
-        QCOMPARE(inserted[0][0].value<QModelIndex>(), model.IndexOf(project));
-        QCOMPARE(inserted[0][1].toInt(), 1);
-        QCOMPARE(inserted[0][2].toInt(), 1);
-
-        model.Delete(a);
-        QCOMPARE(removed.size(), 1);
-        QCOMPARE(removed[0][1].toInt(), 0);
-    }
-
     void refusesUnknownItems()
     {
         ThreadTreeModel model;
