@@ -14,31 +14,50 @@
 #include "core/threading/tree_builder.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double MillisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-struct StageTimes {
-    double read = 0;
-    double sort = 0;
-    double thread = 0;
-    double Total() const { return read + sort + thread; }
+// Wall-clock time, and the processor time of this thread (user and system):
+// the latter hardly grows when other processes compete for the processors.
+struct Stamp {
+    std::chrono::steady_clock::time_point wall;
+    timespec cpu{};
 };
 
+Stamp Now()
+{
+    Stamp stamp;
+    stamp.wall = std::chrono::steady_clock::now();
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &stamp.cpu);
+    return stamp;
+}
+
+struct Elapsed {
+    double wall = 0;  // milliseconds
+    double cpu = 0;
+};
+
+Elapsed Since(const Stamp& start)
+{
+    const Stamp end = Now();
+    return {std::chrono::duration<double, std::milli>(end.wall - start.wall).count(),
+            static_cast<double>(end.cpu.tv_sec - start.cpu.tv_sec) * 1e3 +
+                static_cast<double>(end.cpu.tv_nsec - start.cpu.tv_nsec) / 1e6};
+}
+
+enum Stage { kRead, kSort, kThread, kStages };
+const char* const kStageNames[kStages] = {"read", "sort", "thread"};
+
 struct RunResult {
-    StageTimes times;
+    Elapsed stages[kStages];
     std::size_t mails = 0;
     std::size_t items = 0;
 };
@@ -51,19 +70,19 @@ RunResult RunOnce(const std::string& folder)
     settings.MailExt = "*.alm";
     RunResult result;
 
-    auto start = Clock::now();
+    Stamp start = Now();
     postloom::ReadMailFolder(settings, folder, progress, stop);
-    result.times.read = MillisecondsSince(start);
+    result.stages[kRead] = Since(start);
 
-    start = Clock::now();
+    start = Now();
     postloom::SortMailList(settings.mailList, progress, stop);
-    result.times.sort = MillisecondsSince(start);
+    result.stages[kSort] = Since(start);
 
     postloom::ThreadTree tree;
     tree.Insert("Project", postloom::kIconProject, 0, postloom::kNoItem, postloom::ThreadTree::Place::Last);
-    start = Clock::now();
+    start = Now();
     postloom::BuildThreadTree(settings.mailList, 1, tree, progress, stop);
-    result.times.thread = MillisecondsSince(start);
+    result.stages[kThread] = Since(start);
 
     result.mails = settings.mailList.size();
     result.items = tree.Size() - 1;
@@ -76,6 +95,20 @@ double Median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
+// Medians per size and stage, plus the total (the median of the sums).
+using Table = std::vector<std::array<double, kStages + 1>>;
+
+void PrintTable(const char* title, const Table& table)
+{
+    std::printf("%s\n", title);
+    std::printf("%-8s %10s %10s %10s %17s\n", "stage", "1,000", "10,000", "65,535", "65,535 / 10,000");
+    for (int stage = 0; stage <= kStages; ++stage) {
+        std::printf("%-8s %10.1f %10.1f %10.1f %17.2f\n", stage < kStages ? kStageNames[stage] : "total",
+                    table[0][stage], table[1][stage], table[2][stage], table[2][stage] / table[1][stage]);
+    }
+    std::printf("\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -85,8 +118,10 @@ int main(int argc, char** argv)
     const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const std::vector<std::size_t> sizes = {1000, 10000, 65535};
 
-    std::vector<StageTimes> medians;
-    for (const std::size_t n : sizes) {
+    Table wall(sizes.size());
+    Table cpu(sizes.size());
+    for (std::size_t s = 0; s < sizes.size(); ++s) {
+        const std::size_t n = sizes[s];
         const std::string folder = (work / std::to_string(n)).string();
         std::filesystem::remove_all(folder);
         if (!postloom::bench::WriteCorpus(folder, postloom::bench::GenerateCorpus({.mailCount = n, .seed = 1}))) {
@@ -98,27 +133,30 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%zu mails: read %zu, placed %zu\n", n, warm.mails, warm.items);
             return 1;
         }
-        std::vector<double> read, sort, thread;
+        std::vector<double> wallTimes[kStages + 1];
+        std::vector<double> cpuTimes[kStages + 1];
         for (int r = 0; r < repetitions; ++r) {
-            const StageTimes t = RunOnce(folder).times;
-            read.push_back(t.read);
-            sort.push_back(t.sort);
-            thread.push_back(t.thread);
+            const RunResult run = RunOnce(folder);
+            double wallSum = 0;
+            double cpuSum = 0;
+            for (int stage = 0; stage < kStages; ++stage) {
+                wallTimes[stage].push_back(run.stages[stage].wall);
+                cpuTimes[stage].push_back(run.stages[stage].cpu);
+                wallSum += run.stages[stage].wall;
+                cpuSum += run.stages[stage].cpu;
+            }
+            wallTimes[kStages].push_back(wallSum);
+            cpuTimes[kStages].push_back(cpuSum);
         }
-        medians.push_back({Median(read), Median(sort), Median(thread)});
+        for (int stage = 0; stage <= kStages; ++stage) {
+            wall[s][stage] = Median(wallTimes[stage]);
+            cpu[s][stage] = Median(cpuTimes[stage]);
+        }
         std::filesystem::remove_all(folder);
     }
 
-    std::printf("Median of %d runs, milliseconds (archive files in the page cache)\n\n", repetitions);
-    std::printf("%-8s %12s %12s %12s %16s\n", "stage", "1,000", "10,000", "65,535", "65,535 / 10,000");
-    const auto row = [&](const char* name, double StageTimes::*member) {
-        std::printf("%-8s %12.1f %12.1f %12.1f %16.2f\n", name, medians[0].*member, medians[1].*member,
-                    medians[2].*member, medians[2].*member / medians[1].*member);
-    };
-    row("read", &StageTimes::read);
-    row("sort", &StageTimes::sort);
-    row("thread", &StageTimes::thread);
-    std::printf("%-8s %12.1f %12.1f %12.1f %16.2f\n", "total", medians[0].Total(), medians[1].Total(),
-                medians[2].Total(), medians[2].Total() / medians[1].Total());
+    std::printf("Median of %d runs in milliseconds; the archive files are in the page cache.\n\n", repetitions);
+    PrintTable("Wall-clock time", wall);
+    PrintTable("Processor time of the job's thread (user + system)", cpu);
     return 0;
 }
