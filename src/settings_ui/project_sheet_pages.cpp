@@ -1,0 +1,17 @@
+#include "settings_ui/project_sheet_pages.h"
+
+#include "settings_ui/project_page1.h"
+
+#include <utility>
+
+namespace postloom {
+
+std::unique_ptr<CProjectSheet> CreateProjectSheet(const ProjectSettings& document, std::string projectFolder,
+                                                  UserPrompts& prompts, QWidget* parent)
+{
+    auto sheet = std::make_unique<CProjectSheet>(document, std::move(projectFolder), prompts, parent);
+    sheet->addPage(std::make_unique<CProjectPage1>(sheet->pageContext()));
+    return sheet;
+}
+
+}  // namespace postloom
