@@ -1,0 +1,94 @@
+#pragma once
+
+// The page generation as the view runs it: the graphics copy, the index page
+// and the mail pages, each on a worker of its own, started singly or chained
+// by create-all, where the completion notice of one step starts the next.
+//
+//   ID_HTML_CREATE      graphics, then the index page, then the mail pages
+//   ID_GRAPHIC_COPY     graphics only
+//   ID_INDEX_CREATE     the index page only
+//   ID_MAILPAGE_CREATE  the mail pages (never chains further)
+//
+// The chain registers the handlers of these commands and of the notices
+// ID_UPDATE_GRAPHIC, ID_UPDATE_INDEX and ID_UPDATE_HTML with the dispatcher
+// (view level); the enable rules of the commands are the document's. The
+// step from the index page to the mail pages posts ID_MAILPAGE_CREATE, so
+// it passes that rule: when it fails the chain ends there.
+//
+// One run at a time: a start command that arrives while a worker of the
+// chain runs is ignored (the view also greys them with isRunning()). Two
+// writers over the same pages at once would only race each other.
+//
+// At the end of the mail pages of an unattended run with "exit", the chain
+// posts Save and Exit; the first mail-page run clears both start-up marks.
+
+#include "app/command_dispatcher.h"
+#include "app/page_workers.h"
+
+#include <QStringView>
+
+#include <memory>
+#include <string>
+
+namespace postloom {
+
+class AppContext;
+
+// What the chain needs of the view and its document.
+class GenerationHost {
+public:
+    virtual ~GenerationHost() = default;
+    virtual const ProjectSettings& settings() const = 0;
+    // The folder that relative settings paths resolve against.
+    virtual std::string projectFolder() const = 0;
+    // The thread tree as the user arranged it; copied when the index step
+    // starts.
+    virtual const ThreadTree& threadTree() const = 0;
+    virtual void setStatusText(QStringView text) = 0;
+};
+
+class GenerationChain {
+public:
+    GenerationChain(AppContext& context, GenerationHost& host);
+    GenerationChain(const GenerationChain&) = delete;
+    GenerationChain& operator=(const GenerationChain&) = delete;
+    // Stops the running worker, if any, and waits for its end.
+    ~GenerationChain();
+
+    // Set when the running step was started alone (graphics or index only).
+    bool singleStep() const { return singleStep_; }
+    bool isRunning() const { return graphicWorker_ || indexWorker_ || pageWorker_; }
+
+    // The outcome of the latest run of each step.
+    const GraphicsCopyResult& graphicsResult() const { return graphicsResult_; }
+    const IndexPageResult& indexResult() const { return indexResult_; }
+    const MailPageResult& mailPagesResult() const { return mailPagesResult_; }
+
+private:
+    void startGraphics(bool single);
+    void startIndexAlone();
+    void startMailPages();
+    void graphicsDone();
+    void indexDone();
+    void mailPagesDone();
+
+    void startIndex();
+    int mailCount() const;
+    void sendRange(int upper);
+    void postRange(int upper);
+    void postProgressEnd();
+
+    AppContext& context_;
+    GenerationHost& host_;
+    bool singleStep_ = false;
+    std::unique_ptr<CGraphicThread> graphicWorker_;
+    std::unique_ptr<CIndexThread> indexWorker_;
+    std::unique_ptr<CHtmlThread> pageWorker_;
+    GraphicsCopyResult graphicsResult_;
+    IndexPageResult indexResult_;
+    MailPageResult mailPagesResult_;
+    // Last, so the routes go before the workers do.
+    CommandDispatcher::Registration routes_;
+};
+
+}  // namespace postloom

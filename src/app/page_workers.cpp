@@ -1,0 +1,73 @@
+#include "app/page_workers.h"
+
+#include "app/command_ids.h"
+
+#include <utility>
+
+namespace postloom {
+
+CGraphicThread::CGraphicThread(AppContext& context, const ProjectSettings& settings, std::string projectFolder)
+    : WorkerThread(context, {.name = "CGraphicThread",
+                             .noticeId = ID_UPDATE_GRAPHIC,
+                             .notice = NoticeRule::Always,
+                             .positions = PositionRule::FromJob}),
+      settings_(settings),
+      projectFolder_(std::move(projectFolder))
+{
+}
+
+CGraphicThread::~CGraphicThread()
+{
+    shutDown();
+}
+
+void CGraphicThread::work()
+{
+    result_ = CopyGraphics(settings_, projectFolder_, progress());
+}
+
+CIndexThread::CIndexThread(AppContext& context, const ProjectSettings& settings, std::string projectFolder,
+                           const ThreadTree& tree)
+    : WorkerThread(context, {.name = "CIndexThread",
+                             .noticeId = ID_UPDATE_INDEX,
+                             .notice = NoticeRule::Always,
+                             .positions = PositionRule::Counted}),
+      settings_(settings),
+      projectFolder_(std::move(projectFolder)),
+      tree_(tree)
+{
+}
+
+CIndexThread::~CIndexThread()
+{
+    shutDown();
+}
+
+void CIndexThread::work()
+{
+    result_ = WriteIndexPage(settings_, projectFolder_, tree_, progress());
+}
+
+CHtmlThread::CHtmlThread(AppContext& context, const ProjectSettings& settings, std::string projectFolder,
+                         MailPageOptions options)
+    : WorkerThread(context, {.name = "CHtmlThread",
+                             .noticeId = ID_UPDATE_HTML,
+                             .notice = NoticeRule::Always,
+                             .positions = PositionRule::FromJob}),
+      settings_(settings),
+      projectFolder_(std::move(projectFolder)),
+      options_(options)
+{
+}
+
+CHtmlThread::~CHtmlThread()
+{
+    shutDown();
+}
+
+void CHtmlThread::work()
+{
+    result_ = WriteMailPages(settings_, projectFolder_, progress(), stopFlag(), options_);
+}
+
+}  // namespace postloom
