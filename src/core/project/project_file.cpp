@@ -222,6 +222,7 @@ LoadResult LoadProjectFromBytes(ProjectSettings& settings, std::string_view byte
 {
     LoadResult result;
     result.opened = true;
+    result.looksLikeProject = bytes.empty();
     SetDefaultInsertTags(settings);
     std::size_t pos = 0;
     while (pos < bytes.size()) {
@@ -230,9 +231,12 @@ LoadResult LoadProjectFromBytes(ProjectSettings& settings, std::string_view byte
         std::string_view line = bytes.substr(pos, next - pos);
         pos = next;
         line = line.substr(0, line.find_first_of("\r\n"));
-        if (ApplySettingLine(settings, line, result))
+        if (ApplySettingLine(settings, line, result)) {
+            result.looksLikeProject = true;
             continue;
+        }
         if (text::EqualsIgnoreCase(line, kMailDataMarker)) {
+            result.looksLikeProject = true;
             // Nothing after the mail list is read, settings lines included.
             ReadMailBlock(settings, bytes.substr(pos), result);
             break;

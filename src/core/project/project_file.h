@@ -27,6 +27,10 @@ struct LoadResult {
     // The mail list ended before its count of records was complete (a
     // record cut in the middle is kept with what was read).
     bool mailBlockDamaged = false;
+    // The file is empty or holds at least a version line, a setting key or
+    // the MailData marker. False for any other file: it is no project, and
+    // showing it as an empty one would let Save overwrite it.
+    bool looksLikeProject = false;
 };
 
 // Fills settings from the file at path and appends its mails to

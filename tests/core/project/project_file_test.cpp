@@ -319,6 +319,19 @@ TEST(ProjectFileMarkerTest, MarkerWithoutCountIsADamagedBlock)
     EXPECT_TRUE(loaded.result.mailBlockDamaged);
 }
 
+TEST(ProjectFileRecognitionTest, OnlyFilesWithoutAnyProjectLineAreNoProject)
+{
+    EXPECT_TRUE(Load("").result.looksLikeProject);
+    EXPECT_TRUE(Load("PostloomVer=100\n").result.looksLikeProject);
+    EXPECT_TRUE(Load("garbage\ntitle=x\n").result.looksLikeProject);
+    EXPECT_TRUE(Load("MAILDATA\n").result.looksLikeProject);
+
+    const Loaded text = Load("Dear all,\nthe meeting = tomorrow\nMailData is late\n");
+    EXPECT_FALSE(text.result.looksLikeProject);
+    EXPECT_TRUE(text.result.opened);
+    EXPECT_FALSE(Load(std::string("\x89PNG\r\n\x1a\n\0\0", 10)).result.looksLikeProject);
+}
+
 TEST(ProjectFileVersionTest, VersionZeroOrNoVersionLineReadsTheOldEncoding)
 {
     const std::string oldRecord =
