@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <system_error>
+#include <utility>
 
 namespace postloom {
 
