@@ -161,7 +161,7 @@ TEST(MailSortTest, SameExchangesAsPlainSortOnRandomLists)
     std::mt19937 random(20240611);
     for (int round = 0; round < 4000; ++round) {
         const bool nearlyOrdered = round % 4 == 3;
-        const std::size_t n = nearlyOrdered ? random() % 400 : random() % 40;
+        const std::size_t n = nearlyOrdered || round % 4 == 2 ? random() % 400 : random() % 40;
         const std::vector<std::int32_t> keys = RandomKeys(random, n, nearlyOrdered);
         // One round in three stops while a random step is reported.
         const std::size_t stopAt = round % 3 == 0 ? 1 + random() % (n + 1) : 0;
@@ -182,6 +182,23 @@ TEST(MailSortTest, SameExchangesAsPlainSortOnRandomLists)
         for (std::size_t i = 0; i < n; ++i)
             ASSERT_EQ(actual[i]->fileName, expected[i]->fileName) << "round " << round << " position " << i;
     }
+}
+
+TEST(MailSortTest, SameOrderAsPlainSortOnALargeShuffledList)
+{
+    // Long runs of equal keys turned many times over.
+    std::mt19937 random(5);
+    std::vector<std::int32_t> keys(3000);
+    for (auto& key : keys)
+        key = static_cast<std::int32_t>(random() % 40) - 20;
+    MailList expected = MailsWithKeys(keys);
+    const StopFlag stop{false};
+    NoProgress progress;
+    PlainSort(expected, progress, stop);
+    MailList actual = MailsWithKeys(keys);
+    ASSERT_TRUE(SortMailList(actual, progress, stop));
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        ASSERT_EQ(actual[i]->fileName, expected[i]->fileName) << "position " << i;
 }
 
 }  // namespace
