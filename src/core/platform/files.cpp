@@ -17,7 +17,8 @@ FileHandle OpenForReading(std::string_view cp932Path)
 {
     if (cp932Path.empty())
         return nullptr;
-    // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below.
+    // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below,
+    // and on a regular file the flag changes nothing.
     const int fd = ::open(NativePath(cp932Path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
@@ -26,8 +27,6 @@ FileHandle OpenForReading(std::string_view cp932Path)
         ::close(fd);
         return nullptr;
     }
-    const int flags = ::fcntl(fd, F_GETFL);
-    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     std::FILE* f = ::fdopen(fd, "rb");
     if (!f) {
         ::close(fd);
@@ -38,7 +37,8 @@ FileHandle OpenForReading(std::string_view cp932Path)
 
 FileHandle CreateForWriting(std::string_view cp932Path)
 {
-    if (cp932Path.empty() || IsDirectory(cp932Path))
+    // fopen refuses a directory by itself (EISDIR).
+    if (cp932Path.empty())
         return nullptr;
     return FileHandle(std::fopen(NativePath(cp932Path).c_str(), "wb"));
 }
