@@ -87,12 +87,28 @@ private Q_SLOTS:
         QCOMPARE(settings.mailListChanged, 1);
     }
 
-    void readingWithoutMainWindowReportsNothingAndItsNoticeWaitsForTheWindow()
+    void withoutMainWindowReadingAndSortingReportNothingAndTheirNoticeWaitsForIt_data()
     {
+        QTest::addColumn<bool>("reading");
+        QTest::newRow("reading") << true;
+        QTest::newRow("sorting") << false;
+    }
+
+    void withoutMainWindowReadingAndSortingReportNothingAndTheirNoticeWaitsForIt()
+    {
+        QFETCH(bool, reading);
         ProjectSettings settings;
         settings.MailExt = "*.alm";
-        CFileReadThread worker(*context_, settings, MailFolder());
-        worker.start();
+        std::unique_ptr<WorkerThread> worker;
+        if (reading) {
+            worker = std::make_unique<CFileReadThread>(*context_, settings, MailFolder());
+        } else {
+            settings.mailList.push_back(Mail("A", "", 9));
+            settings.mailList.push_back(Mail("B", "", 1));
+            settings.mailList.push_back(Mail("C", "", 5));
+            worker = std::make_unique<CDataSortThread>(*context_, settings);
+        }
+        worker->start();
 
         QTRY_COMPARE_WITH_TIMEOUT(context_->workersWaitingForMainWindow(), 1, kPatience);
         QVERIFY(test::Drain(context_->commands()));
@@ -100,8 +116,9 @@ private Q_SLOTS:
         QCOMPARE(settings.mailList.size(), 3u);
 
         context_->setMainWindow(window_.get());
-        QTRY_COMPARE_WITH_TIMEOUT(log_, QStringList{"ID_MAIL_READ_FIN"}, kPatience);
-        QTRY_VERIFY_WITH_TIMEOUT(worker.isFinished(), kPatience);
+        const QString notice = reading ? "ID_MAIL_READ_FIN" : "ID_MAIL_SORT_FIN";
+        QTRY_COMPARE_WITH_TIMEOUT(log_, QStringList{notice}, kPatience);
+        QTRY_VERIFY_WITH_TIMEOUT(worker->isFinished(), kPatience);
     }
 
     void readingStoppedDuringAReportPostsNoNotice()
@@ -200,23 +217,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(log_, QStringList{"ID_MAIL_SORT_FIN"}, kPatience);
     }
 
-    void sortWithoutMainWindowReportsNothingAndItsNoticeWaitsForTheWindow()
-    {
-        ProjectSettings settings;
-        settings.mailList.push_back(Mail("A", "", 9));
-        settings.mailList.push_back(Mail("B", "", 1));
-        CDataSortThread worker(*context_, settings);
-        worker.start();
-
-        QTRY_COMPARE_WITH_TIMEOUT(context_->workersWaitingForMainWindow(), 1, kPatience);
-        QVERIFY(test::Drain(context_->commands()));
-        QCOMPARE(log_, kNothing);
-
-        context_->setMainWindow(window_.get());
-        QTRY_COMPARE_WITH_TIMEOUT(log_, QStringList{"ID_MAIL_SORT_FIN"}, kPatience);
-        QCOMPARE(settings.mailList[0]->messageId, "B");
-    }
-
     void sortStoppedDuringAReportPostsNoNotice()
     {
         context_->setMainWindow(window_.get());
@@ -296,60 +296,58 @@ private Q_SLOTS:
     void chainPassesPostedCommandsThroughTheirRulesButNeverTheNotices()
     {
         QFETCH(bool, withMails);
-        {
-            context_->setMainWindow(window_.get());
-            test::RecordDrops(context_->commands(), log_);
-            ProjectSettings settings;
-            settings.MailExt = "*.alm";
-            const std::string folder = withMails ? MailFolder() : dir_->path().toStdString();
-            bool busy = true;
-            std::unique_ptr<CFileReadThread> reader = std::make_unique<CFileReadThread>(*context_, settings, folder);
-            std::unique_ptr<CDataSortThread> sorter;
-            std::unique_ptr<CTreeMakeThread> treeWorker;
-            const auto never = [] { return false; };
-            // View level: ahead of the recording handlers.
-            const auto owners = context_->commands().addRoutes(
-                RouteLevel::View,
-                {{.id = ID_MAIL_READ_FIN,
-                  .enabled = never,
-                  .handler =
-                      [&] {
-                          reader.reset();
-                          sorter = std::make_unique<CDataSortThread>(*context_, settings);
-                          sorter->start();
-                      }},
-                 {.id = ID_MAIL_SORT_FIN,
-                  .enabled = never,
-                  .handler =
-                      [&] {
-                          busy = false;
-                          sorter.reset();
-                          context_->commands().post(ID_THREAD_EXPAND);
-                      }},
-                 {.id = ID_THREAD_EXPAND,
-                  .enabled = [&] { return !busy && !settings.mailList.empty(); },
-                  .handler =
-                      [&] {
-                          log_ << "expand";
-                          ThreadTree start;
-                          start.Insert("project", 2, 0, kNoItem, ThreadTree::Place::Last);
-                          treeWorker = std::make_unique<CTreeMakeThread>(*context_, settings, std::move(start));
-                          treeWorker->start();
-                      }},
-                 {.id = ID_UPDATE_TREEITEM, .enabled = never, .handler = [&] {
-                      log_ << "tree done";
-                      treeWorker.reset();
-                  }}});
-            reader->start();
+        context_->setMainWindow(window_.get());
+        test::RecordDrops(context_->commands(), log_);
+        ProjectSettings settings;
+        settings.MailExt = "*.alm";
+        const std::string folder = withMails ? MailFolder() : dir_->path().toStdString();
+        bool busy = true;
+        std::unique_ptr<CFileReadThread> reader = std::make_unique<CFileReadThread>(*context_, settings, folder);
+        std::unique_ptr<CDataSortThread> sorter;
+        std::unique_ptr<CTreeMakeThread> treeWorker;
+        const auto never = [] { return false; };
+        // View level: ahead of the recording handlers.
+        const auto owners = context_->commands().addRoutes(
+            RouteLevel::View,
+            {{.id = ID_MAIL_READ_FIN,
+              .enabled = never,
+              .handler =
+                  [&] {
+                      reader.reset();
+                      sorter = std::make_unique<CDataSortThread>(*context_, settings);
+                      sorter->start();
+                  }},
+             {.id = ID_MAIL_SORT_FIN,
+              .enabled = never,
+              .handler =
+                  [&] {
+                      busy = false;
+                      sorter.reset();
+                      context_->commands().post(ID_THREAD_EXPAND);
+                  }},
+             {.id = ID_THREAD_EXPAND,
+              .enabled = [&] { return !busy && !settings.mailList.empty(); },
+              .handler =
+                  [&] {
+                      log_ << "expand";
+                      ThreadTree start;
+                      start.Insert("project", 2, 0, kNoItem, ThreadTree::Place::Last);
+                      treeWorker = std::make_unique<CTreeMakeThread>(*context_, settings, std::move(start));
+                      treeWorker->start();
+                  }},
+             {.id = ID_UPDATE_TREEITEM, .enabled = never, .handler = [&] {
+                  log_ << "tree done";
+                  treeWorker.reset();
+              }}});
+        reader->start();
 
-            const QString last = withMails ? "tree done" : "dropped ID_THREAD_EXPAND";
-            QTRY_VERIFY_WITH_TIMEOUT(log_.contains(last), kPatience);
-            QVERIFY(test::Drain(context_->commands()));
-            QCOMPARE(log_.contains("expand"), withMails);
-            QCOMPARE(log_.last(), last);
-            QVERIFY(!log_.contains("dropped ID_MAIL_READ_FIN"));
-            QVERIFY(!log_.contains("dropped ID_MAIL_SORT_FIN"));
-        }
+        const QString last = withMails ? "tree done" : "dropped ID_THREAD_EXPAND";
+        QTRY_VERIFY_WITH_TIMEOUT(log_.contains(last), kPatience);
+        QVERIFY(test::Drain(context_->commands()));
+        QCOMPARE(log_.contains("expand"), withMails);
+        QCOMPARE(log_.last(), last);
+        QVERIFY(!log_.contains("dropped ID_MAIL_READ_FIN"));
+        QVERIFY(!log_.contains("dropped ID_MAIL_SORT_FIN"));
     }
 };
 
