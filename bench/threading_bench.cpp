@@ -1,7 +1,7 @@
 // Times reading a mail folder, ordering the mails and building the threads
 // on synthetic archives of 1,000, 10,000 and 65,535 mails, and prints one
-// row per stage. The files are read once before timing, so the page cache
-// holds them.
+// row per stage, in wall-clock and in processor time. The files are read
+// once before timing, so the page cache holds them.
 //
 //   postloom_threading_bench [work-folder] [repetitions]
 
@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -53,11 +54,16 @@ Elapsed Since(const Stamp& start)
                 static_cast<double>(end.cpu.tv_nsec - start.cpu.tv_nsec) / 1e6};
 }
 
-enum Stage { kRead, kSort, kThread, kStages };
-const char* const kStageNames[kStages] = {"read", "sort", "thread"};
+// The rows of the table. The total is that of read, sort and thread;
+// "shuffled" sorts the same mails once more after putting them in a random
+// order, the costliest case for the exchanges that the sort reproduces.
+enum Row { kRead, kSort, kThread, kTotal, kShuffled, kRows };
+const char* const kRowNames[kRows] = {"read", "sort", "thread", "total", "shuffled"};
+
+using Times = std::array<Elapsed, kRows>;
 
 struct RunResult {
-    Elapsed stages[kStages];
+    Times times;
     std::size_t mails = 0;
     std::size_t items = 0;
 };
@@ -69,23 +75,31 @@ RunResult RunOnce(const std::string& folder)
     postloom::ProjectSettings settings;
     settings.MailExt = "*.alm";
     RunResult result;
+    Times& times = result.times;
 
     Stamp start = Now();
     postloom::ReadMailFolder(settings, folder, progress, stop);
-    result.stages[kRead] = Since(start);
+    times[kRead] = Since(start);
 
     start = Now();
     postloom::SortMailList(settings.mailList, progress, stop);
-    result.stages[kSort] = Since(start);
+    times[kSort] = Since(start);
 
     postloom::ThreadTree tree;
     tree.Insert("Project", postloom::kIconProject, 0, postloom::kNoItem, postloom::ThreadTree::Place::Last);
     start = Now();
     postloom::BuildThreadTree(settings.mailList, 1, tree, progress, stop);
-    result.stages[kThread] = Since(start);
+    times[kThread] = Since(start);
 
+    times[kTotal] = {times[kRead].wall + times[kSort].wall + times[kThread].wall,
+                     times[kRead].cpu + times[kSort].cpu + times[kThread].cpu};
     result.mails = settings.mailList.size();
     result.items = tree.Size() - 1;
+
+    std::shuffle(settings.mailList.begin(), settings.mailList.end(), std::mt19937(7));
+    start = Now();
+    postloom::SortMailList(settings.mailList, progress, stop);
+    times[kShuffled] = Since(start);
     return result;
 }
 
@@ -95,16 +109,16 @@ double Median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// Medians per size and stage, plus the total (the median of the sums).
-using Table = std::vector<std::array<double, kStages + 1>>;
+// Per archive size, the median of every row.
+using Table = std::vector<std::array<double, kRows>>;
 
 void PrintTable(const char* title, const Table& table)
 {
     std::printf("%s\n", title);
     std::printf("%-8s %10s %10s %10s %17s\n", "stage", "1,000", "10,000", "65,535", "65,535 / 10,000");
-    for (int stage = 0; stage <= kStages; ++stage) {
-        std::printf("%-8s %10.1f %10.1f %10.1f %17.2f\n", stage < kStages ? kStageNames[stage] : "total",
-                    table[0][stage], table[1][stage], table[2][stage], table[2][stage] / table[1][stage]);
+    for (int row = 0; row < kRows; ++row) {
+        std::printf("%-8s %10.1f %10.1f %10.1f %17.2f\n", kRowNames[row], table[0][row], table[1][row], table[2][row],
+                    table[2][row] / table[1][row]);
     }
     std::printf("\n");
 }
@@ -133,24 +147,18 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%zu mails: read %zu, placed %zu\n", n, warm.mails, warm.items);
             return 1;
         }
-        std::vector<double> wallTimes[kStages + 1];
-        std::vector<double> cpuTimes[kStages + 1];
+        std::vector<double> wallTimes[kRows];
+        std::vector<double> cpuTimes[kRows];
         for (int r = 0; r < repetitions; ++r) {
-            const RunResult run = RunOnce(folder);
-            double wallSum = 0;
-            double cpuSum = 0;
-            for (int stage = 0; stage < kStages; ++stage) {
-                wallTimes[stage].push_back(run.stages[stage].wall);
-                cpuTimes[stage].push_back(run.stages[stage].cpu);
-                wallSum += run.stages[stage].wall;
-                cpuSum += run.stages[stage].cpu;
+            const Times times = RunOnce(folder).times;
+            for (int row = 0; row < kRows; ++row) {
+                wallTimes[row].push_back(times[row].wall);
+                cpuTimes[row].push_back(times[row].cpu);
             }
-            wallTimes[kStages].push_back(wallSum);
-            cpuTimes[kStages].push_back(cpuSum);
         }
-        for (int stage = 0; stage <= kStages; ++stage) {
-            wall[s][stage] = Median(wallTimes[stage]);
-            cpu[s][stage] = Median(cpuTimes[stage]);
+        for (int row = 0; row < kRows; ++row) {
+            wall[s][row] = Median(wallTimes[row]);
+            cpu[s][row] = Median(cpuTimes[row]);
         }
         std::filesystem::remove_all(folder);
     }
