@@ -1,6 +1,8 @@
 #include "settings_ui/project_sheet_pages.h"
 
 #include "settings_ui/project_page1.h"
+#include "settings_ui/project_page2.h"
+#include "settings_ui/project_page3.h"
 
 #include <utility>
 
@@ -11,6 +13,8 @@ std::unique_ptr<CProjectSheet> CreateProjectSheet(const ProjectSettings& documen
 {
     auto sheet = std::make_unique<CProjectSheet>(document, std::move(projectFolder), prompts, parent);
     sheet->addPage(std::make_unique<CProjectPage1>(sheet->pageContext()));
+    sheet->addPage(std::make_unique<CProjectPage2>(sheet->pageContext()));
+    sheet->addPage(std::make_unique<CProjectPage3>(sheet->pageContext()));
     return sheet;
 }
 
