@@ -1,0 +1,169 @@
+#include "app/desktop/desktop_prompts.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+#include <cstdio>
+
+namespace postloom {
+
+namespace {
+
+const QString kProjectFilter = QStringLiteral("Postloom ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙ (*.plp)");
+const QString kProgramTitle = QStringLiteral("Postloom");
+
+}  // namespace
+
+Answer QtDesktopPrompts::ask(QWidget* parent, const QString& caption, const QString& question)
+{
+    return settingsPrompts_.ask(parent, caption, question);
+}
+
+void QtDesktopPrompts::inform(QWidget* parent, const QString& caption, const QString& message)
+{
+    settingsPrompts_.inform(parent, caption, message);
+}
+
+std::optional<QString> QtDesktopPrompts::chooseFolder(QWidget* parent, const QString& startFolder)
+{
+    return settingsPrompts_.chooseFolder(parent, startFolder);
+}
+
+std::optional<QString> QtDesktopPrompts::chooseFile(QWidget* parent, const FileRequest& request)
+{
+    return settingsPrompts_.chooseFile(parent, request);
+}
+
+SaveChoice QtDesktopPrompts::askSaveChanges(QWidget* parent, const QString& documentTitle)
+{
+    const auto answer = QMessageBox::question(parent, kProgramTitle,
+                                              QStringLiteral("%1 への変更を保存しますか?").arg(documentTitle),
+                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                              QMessageBox::Yes);
+    if (answer == QMessageBox::Yes) {
+        return SaveChoice::Save;
+    }
+    return answer == QMessageBox::No ? SaveChoice::Discard : SaveChoice::Cancel;
+}
+
+void QtDesktopPrompts::showError(QWidget* parent, const QString& message)
+{
+    QMessageBox::critical(parent, kProgramTitle, message);
+}
+
+std::optional<QString> QtDesktopPrompts::chooseProjectToOpen(QWidget* parent)
+{
+    const QString file = QFileDialog::getOpenFileName(parent, QStringLiteral("開く"), {}, kProjectFilter);
+    if (file.isEmpty()) {
+        return std::nullopt;
+    }
+    return file;
+}
+
+std::optional<QString> QtDesktopPrompts::chooseProjectToSave(QWidget* parent, const QString& suggested)
+{
+    QFileDialog dialog(parent, QStringLiteral("名前を付けて保存"), {}, kProjectFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("plp"));
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().constFirst();
+}
+
+void QtDesktopPrompts::openWithDesktop(const QString& path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void UnattendedGate::fail(const QString& message)
+{
+    std::fprintf(stderr, "postloom: %s\n", message.toLocal8Bit().constData());
+    std::fflush(stderr);
+    failed_ = true;
+    if (onFailure) {
+        onFailure();
+    }
+}
+
+Answer UnattendedGate::ask(QWidget* parent, const QString& caption, const QString& question)
+{
+    if (!unattended_) {
+        return interactive_.ask(parent, caption, question);
+    }
+    fail(QStringLiteral("would ask \"%1\"; answered No").arg(question));
+    return Answer::No;
+}
+
+void UnattendedGate::inform(QWidget* parent, const QString& caption, const QString& message)
+{
+    if (!unattended_) {
+        interactive_.inform(parent, caption, message);
+        return;
+    }
+    fail(message);
+}
+
+std::optional<QString> UnattendedGate::chooseFolder(QWidget* parent, const QString& startFolder)
+{
+    if (!unattended_) {
+        return interactive_.chooseFolder(parent, startFolder);
+    }
+    fail(QStringLiteral("would ask for a folder"));
+    return std::nullopt;
+}
+
+std::optional<QString> UnattendedGate::chooseFile(QWidget* parent, const FileRequest& request)
+{
+    if (!unattended_) {
+        return interactive_.chooseFile(parent, request);
+    }
+    fail(QStringLiteral("would ask for a file"));
+    return std::nullopt;
+}
+
+SaveChoice UnattendedGate::askSaveChanges(QWidget* parent, const QString& documentTitle)
+{
+    if (!unattended_) {
+        return interactive_.askSaveChanges(parent, documentTitle);
+    }
+    fail(QStringLiteral("%1 has changes that were not saved").arg(documentTitle));
+    return SaveChoice::Discard;
+}
+
+void UnattendedGate::showError(QWidget* parent, const QString& message)
+{
+    if (!unattended_) {
+        interactive_.showError(parent, message);
+        return;
+    }
+    fail(message);
+}
+
+std::optional<QString> UnattendedGate::chooseProjectToOpen(QWidget* parent)
+{
+    if (!unattended_) {
+        return interactive_.chooseProjectToOpen(parent);
+    }
+    fail(QStringLiteral("would ask for a project file"));
+    return std::nullopt;
+}
+
+std::optional<QString> UnattendedGate::chooseProjectToSave(QWidget* parent, const QString& suggested)
+{
+    if (!unattended_) {
+        return interactive_.chooseProjectToSave(parent, suggested);
+    }
+    fail(QStringLiteral("would ask where to save %1").arg(suggested));
+    return std::nullopt;
+}
+
+void UnattendedGate::openWithDesktop(const QString& path)
+{
+    interactive_.openWithDesktop(path);
+}
+
+}  // namespace postloom

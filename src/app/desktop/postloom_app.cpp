@@ -1,0 +1,285 @@
+#include "app/desktop/postloom_app.h"
+
+#include "app/command_ids.h"
+#include "app/view/pictures.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace postloom {
+
+namespace {
+
+const QString kRecentGroup = QStringLiteral("Recent File List");
+
+}  // namespace
+
+std::unique_ptr<QDialog> CreateVersionBox(QWidget* parent)
+{
+    auto box = std::make_unique<QDialog>(parent);
+    box->setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(Postloom)"));
+    auto* icon = new QLabel(box.get());
+    icon->setPixmap(ProgramPixmap(32));
+    auto* text = new QLabel(QStringLiteral("Postloom Version 1.4"), box.get());
+    auto* ok = new QPushButton(QStringLiteral("OK"), box.get());
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, box.get(), &QDialog::accept);
+    auto* layout = new QHBoxLayout(box.get());
+    layout->addWidget(icon, 0, Qt::AlignTop);
+    layout->addWidget(text, 1, Qt::AlignTop);
+    layout->addWidget(ok, 0, Qt::AlignTop);
+    return box;
+}
+
+CPostloomApp::CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironment environment)
+    : commandLine_(std::move(commandLine)),
+      headless_(environment.headless),
+      interactive_(std::move(environment.prompts)),
+      gate_(*interactive_),
+      store_(std::move(environment.store)),
+      context_(std::make_unique<AppContext>())
+{
+    context_->marks() = commandLine_.marks;
+    gate_.setUnattended(headless_);
+    gate_.onFailure = [this] {
+        // Without a display nothing can be answered: the run ends here.
+        if (headless_) {
+            context_->marks() = {};
+            runInProgress_ = false;
+            requestQuit();
+        }
+    };
+    document_ = std::make_unique<CPostloomDoc>(*context_, gate_);
+    frame_ = std::make_unique<CMainFrame>(*context_, *document_, gate_);
+
+    store_->beginGroup(kRecentGroup);
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString file = store_->value(QStringLiteral("File%1").arg(i)).toString();
+        if (!file.isEmpty()) {
+            recent_.append(file);
+        }
+    }
+    store_->endGroup();
+    frame_->setRecentFiles(recent_);
+
+    routes_ = context_->commands().addRoutes(
+        RouteLevel::Application,
+        {
+            {.id = ID_FILE_OPEN, .handler = [this] { chooseAndOpen(); }},
+            {.id = ID_APP_ABOUT, .handler = [this] { CreateVersionBox(frame_.get())->exec(); }},
+            {.id = ID_HELP_FINDER, .handler = [this] { showHelp(); }},
+        });
+    connect(frame_.get(), &CMainFrame::closeRequested, this, [this](bool* accepted) { *accepted = queryClose(); });
+    connect(frame_.get(), &CMainFrame::projectDropped, this, [this](const QString& path) { openProject(path); });
+    connect(frame_.get(), &CMainFrame::recentChosen, this, [this](int index) {
+        if (index >= 0 && index < recent_.size() && context_->commands().isEnabled(ID_FILE_OPEN)) {
+            openProject(recent_.at(index));
+        }
+    });
+    connect(frame_.get(), &CMainFrame::progressEnded, this, &CPostloomApp::progressEnded);
+    connect(&context_->commands(), &CommandDispatcher::dropped, this, &CPostloomApp::commandDropped);
+}
+
+CPostloomApp::~CPostloomApp()
+{
+    routes_ = {};
+    help_.reset();
+    // The view's workers end with the frame, before the document they read.
+    frame_.reset();
+    document_.reset();
+}
+
+void CPostloomApp::start()
+{
+    runInProgress_ = context_->marks().autoRun != 0;
+    if (!commandLine_.screenshotFile.isEmpty()) {
+        connect(document_.get(), &CPostloomDoc::readingFinished, this,
+                [this] { context_->commands().send(ID_THREAD_EXPAND); }, Qt::SingleShotConnection);
+        connect(&view(), &CPostloomView::treeFinished, this,
+                [this] { QTimer::singleShot(300, this, &CPostloomApp::takeScreenshot); }, Qt::SingleShotConnection);
+    }
+    frame_->show();
+    if (commandLine_.projectFile.isEmpty()) {
+        document_->newDocument();
+        if (runInProgress_) {
+            runInProgress_ = false;
+            context_->marks() = {};
+            if (headless_) {
+                gate_.fail(QStringLiteral("the automatic run needs a project file"));
+            }
+        }
+        return;
+    }
+    if (document_->openDocument(commandLine_.projectFile)) {
+        addRecent(document_->pathName());
+    } else {
+        runInProgress_ = false;
+        context_->marks() = {};
+        document_->newDocument();
+    }
+}
+
+bool CPostloomApp::openProject(const QString& path)
+{
+    if (!document_->saveModified()) {
+        return false;
+    }
+    if (!document_->openDocument(path)) {
+        removeRecent(QFileInfo(path).absoluteFilePath());
+        return false;
+    }
+    addRecent(document_->pathName());
+    return true;
+}
+
+void CPostloomApp::chooseAndOpen()
+{
+    if (!document_->saveModified()) {
+        return;
+    }
+    if (const std::optional<QString> chosen = gate_.chooseProjectToOpen(frame_.get())) {
+        if (document_->openDocument(*chosen)) {
+            addRecent(document_->pathName());
+        }
+    }
+}
+
+bool CPostloomApp::queryClose()
+{
+    if (quitting_) {
+        return true;
+    }
+    document_->setClosing(true);
+    document_->stopReading();
+    view().stopWorkers();
+    if (document_->hasLiveWorkers() || view().hasWorkers()) {
+        QEventLoop waiting;
+        QTimer look;
+        connect(&look, &QTimer::timeout, &waiting, [&] {
+            if (!document_->hasLiveWorkers() && !view().hasWorkers()) {
+                waiting.quit();
+            }
+        });
+        look.start(5);
+        waiting.exec();
+    }
+    document_->finishStoppedReading();
+    document_->setClosing(false);
+    if (!document_->saveModified()) {
+        return false;
+    }
+    requestQuit();
+    return true;
+}
+
+void CPostloomApp::requestQuit()
+{
+    quitting_ = true;
+    Q_EMIT quitRequested(gate_.failed() ? 1 : 0);
+}
+
+void CPostloomApp::showHelp()
+{
+    if (!help_) {
+        help_ = std::make_unique<QTextBrowser>();
+        help_->setWindowTitle(QStringLiteral("Postloom ﾍﾙﾌﾟ"));
+        help_->setWindowIcon(ProgramIcon());
+        help_->setOpenExternalLinks(true);
+        help_->setSource(QUrl(QStringLiteral("qrc:/postloom/help/index.html")));
+        help_->resize(560, 480);
+    }
+    help_->show();
+    help_->raise();
+}
+
+void CPostloomApp::addRecent(const QString& path)
+{
+    recent_.removeAll(path);
+    recent_.prepend(path);
+    while (recent_.size() > kRecentFileCount) {
+        recent_.removeLast();
+    }
+    storeRecent();
+}
+
+void CPostloomApp::removeRecent(const QString& path)
+{
+    if (recent_.removeAll(path) > 0) {
+        storeRecent();
+    }
+}
+
+void CPostloomApp::storeRecent()
+{
+    store_->beginGroup(kRecentGroup);
+    store_->remove(QString());
+    for (qsizetype i = 0; i < recent_.size(); ++i) {
+        store_->setValue(QStringLiteral("File%1").arg(i + 1), recent_.at(i));
+    }
+    store_->endGroup();
+    store_->sync();
+    frame_->setRecentFiles(recent_);
+}
+
+void CPostloomApp::commandDropped(int id)
+{
+    if (!runInProgress_ || (id != ID_THREAD_EXPAND && id != ID_HTML_CREATE && id != ID_MAILPAGE_CREATE)) {
+        return;
+    }
+    // A refused step ends the automatic chain.
+    runInProgress_ = false;
+    context_->marks() = {};
+    if (headless_) {
+        const char* name = FindCommand(id) != nullptr ? FindCommand(id)->name.data() : "?";
+        gate_.fail(id == ID_THREAD_EXPAND && document_->settings().mailList.empty()
+                       ? QStringLiteral("the automatic run stopped after reading: the project has no mails")
+                       : QStringLiteral("the automatic run stopped: %1 could not run").arg(QLatin1String(name)));
+    }
+}
+
+void CPostloomApp::progressEnded()
+{
+    // The end of the mail pages clears both marks; every other step leaves
+    // them set.
+    if (runInProgress_ && context_->marks().autoRun == 0) {
+        endUnattendedRun();
+    }
+}
+
+void CPostloomApp::endUnattendedRun()
+{
+    runInProgress_ = false;
+    if (commandLine_.marks.exitAfterRun != 0) {
+        // Save and Exit follow: a failed save or a question ends the
+        // program with a message instead of waiting for an answer.
+        gate_.setUnattended(true);
+    } else if (headless_) {
+        requestQuit();
+    }
+}
+
+void CPostloomApp::takeScreenshot()
+{
+    const ThreadTree& tree = view().treeModel().Tree();
+    const TreeItem first = tree.FirstChild(tree.Root());
+    if (first != kNoItem) {
+        view().expand(view().treeModel().IndexOf(first));
+        view().selectItem(first);
+    }
+    const bool saved = frame_->grab().save(commandLine_.screenshotFile);
+    if (!saved) {
+        gate_.fail(QStringLiteral("cannot write the screenshot %1").arg(commandLine_.screenshotFile));
+    }
+    requestQuit();
+}
+
+}  // namespace postloom

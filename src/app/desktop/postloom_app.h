@@ -1,0 +1,103 @@
+#pragma once
+
+// The desktop program as a whole: joins the document, the main window and
+// its view, opens the project named on the command line, keeps the four
+// recently used projects, and carries the unattended run ("auto", "exit")
+// to its end.
+//
+// The unattended run ends in one of three ways: the chain completes (with
+// "exit", Save and Exit follow); a step of the chain is refused (no mails,
+// for instance), which ends it early; or something would ask the user. In
+// every case both start-up marks are cleared, so a later manual command
+// never saves and exits by surprise. Without a display the program serves
+// only unattended runs: any early end or question writes a message to
+// stderr and ends the program with status 1.
+
+#include "app/app_context.h"
+#include "app/desktop/command_line.h"
+#include "app/desktop/desktop_prompts.h"
+#include "app/desktop/main_frame.h"
+#include "app/desktop/postloom_doc.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+class QDialog;
+class QSettings;
+class QTextBrowser;
+
+namespace postloom {
+
+inline constexpr int kRecentFileCount = 4;
+
+// The version box "ﾊﾞｰｼﾞｮﾝ情報(Postloom)".
+std::unique_ptr<QDialog> CreateVersionBox(QWidget* parent);
+
+struct DesktopEnvironment {
+    // No display: only the unattended run is served.
+    bool headless = false;
+    std::unique_ptr<DesktopPrompts> prompts;
+    // Where the recently used projects are kept.
+    std::unique_ptr<QSettings> store;
+};
+
+class CPostloomApp final : public QObject {
+    Q_OBJECT
+
+public:
+    CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironment environment);
+    ~CPostloomApp() override;
+
+    // Opens the project of the command line (or a new one) and shows the
+    // main window.
+    void start();
+
+    AppContext& context() { return *context_; }
+    CPostloomDoc& document() { return *document_; }
+    CMainFrame& frame() { return *frame_; }
+    CPostloomView& view() { return frame_->view(); }
+    UnattendedGate& gate() { return gate_; }
+
+    QStringList recentFiles() const { return recent_; }
+    // Open, a recent entry, a drop: asks about changes first.
+    bool openProject(const QString& path);
+    // Closing: stops the workers that can stop, waits for every worker
+    // while their messages are still handled, then asks about changes.
+    // False when the user cancelled.
+    bool queryClose();
+
+Q_SIGNALS:
+    // The program is to end with status.
+    void quitRequested(int status);
+
+private:
+    void chooseAndOpen();
+    void showHelp();
+    void addRecent(const QString& path);
+    void removeRecent(const QString& path);
+    void storeRecent();
+    void commandDropped(int id);
+    void progressEnded();
+    void endUnattendedRun();
+    void requestQuit();
+    void takeScreenshot();
+
+    CPostloomCommandLineInfo commandLine_;
+    bool headless_;
+    std::unique_ptr<DesktopPrompts> interactive_;
+    UnattendedGate gate_;
+    std::unique_ptr<QSettings> store_;
+    QStringList recent_;
+    std::unique_ptr<AppContext> context_;
+    std::unique_ptr<CPostloomDoc> document_;
+    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<QTextBrowser> help_;
+    // The automatic chain runs and has not ended yet.
+    bool runInProgress_ = false;
+    bool quitting_ = false;
+    CommandDispatcher::Registration routes_;
+};
+
+}  // namespace postloom

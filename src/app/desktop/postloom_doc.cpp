@@ -1,0 +1,297 @@
+#include "app/desktop/postloom_doc.h"
+
+#include "app/command_ids.h"
+#include "app/status_texts.h"
+#include "core/html/output_paths.h"
+#include "core/platform/file_system.h"
+#include "core/project/project_file.h"
+#include "settings_ui/gui_text.h"
+#include "settings_ui/project_sheet_pages.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+namespace postloom {
+
+CPostloomDoc::CPostloomDoc(AppContext& context, DesktopPrompts& prompts, QObject* parent)
+    : QObject(parent), context_(context), prompts_(prompts), settings_(std::make_unique<ProjectSettings>())
+{
+    const auto unlocked = [this] { return !locked(); };
+    const auto withMails = [this] { return !locked() && !settings_->mailList.empty(); };
+    const auto withTree = [this] { return !locked() && treeBuilt_; };
+    routes_ = context_.commands().addRoutes(
+        RouteLevel::Document,
+        {
+            {.id = ID_FILE_NEW, .enabled = unlocked},
+            {.id = ID_FILE_OPEN, .enabled = unlocked},
+            {.id = ID_FILE_SAVE, .enabled = [this] { return !locked() && modified_; }, .handler = [this] { save(); }},
+            {.id = ID_FILE_SAVE_AS, .enabled = unlocked, .handler = [this] { saveAs(); }},
+            {.id = ID_PROJECT_PROPERTY, .enabled = unlocked, .handler = [this] { editProperties(); }},
+            {.id = ID_THREAD_EXPAND, .enabled = withMails},
+            {.id = ID_MAIL_RELOAD, .enabled = withMails},
+            {.id = ID_HTML_CREATE, .enabled = withTree},
+            {.id = ID_INDEX_CREATE, .enabled = withTree},
+            {.id = ID_MAILPAGE_CREATE, .enabled = withTree},
+            {.id = ID_GRAPHIC_COPY, .enabled = [this] { return !locked() && settings_->DrawGraphic != 0; }},
+            {.id = ID_INDEX_OPEN,
+             .enabled = [this] { return indexFileReadable(); },
+             .handler =
+                 [this] {
+                     const OutputPaths paths(*settings_, projectFolder());
+                     prompts_.openWithDesktop(FromCp932(paths.IndexFileFullPath()));
+                 }},
+            {.id = ID_MAIL_READ_FIN, .handler = [this] { readFinished(); }},
+            {.id = ID_MAIL_SORT_FIN, .handler = [this] { sortFinished(); }},
+        });
+}
+
+CPostloomDoc::~CPostloomDoc()
+{
+    routes_ = {};
+    stopReading();
+    readWorker_.reset();
+    sortWorker_.reset();
+}
+
+void CPostloomDoc::setTreeBuilt(bool built)
+{
+    treeBuilt_ = built;
+    Q_EMIT stateChanged();
+}
+
+void CPostloomDoc::setStatusText(QStringView text)
+{
+    statusText_ = text.toString();
+    Q_EMIT stateChanged();
+}
+
+void CPostloomDoc::setModified(bool modified)
+{
+    modified_ = modified;
+    Q_EMIT stateChanged();
+}
+
+void CPostloomDoc::setClosing(bool closing)
+{
+    closing_ = closing;
+    Q_EMIT stateChanged();
+}
+
+QString CPostloomDoc::mailCountText() const
+{
+    return QStringLiteral("%1通").arg(settings_->mailList.size());
+}
+
+QString CPostloomDoc::title() const
+{
+    return path_.isEmpty() ? kUntitledProject : QFileInfo(path_).fileName();
+}
+
+std::string CPostloomDoc::projectFolder() const
+{
+    if (path_.isEmpty()) {
+        return platform::CurrentDirectory();
+    }
+    return ToCp932(QFileInfo(path_).absolutePath());
+}
+
+bool CPostloomDoc::locked() const
+{
+    return busy_ || closing_ || readWorker_ || sortWorker_ || (workerProbe_ && workerProbe_());
+}
+
+bool CPostloomDoc::hasLiveWorkers() const
+{
+    return (readWorker_ && !readWorker_->isFinished()) || sortWorker_;
+}
+
+void CPostloomDoc::setPath(const QString& path)
+{
+    path_ = path;
+    Q_EMIT stateChanged();
+}
+
+void CPostloomDoc::resetSettings()
+{
+    auto fresh = std::make_unique<ProjectSettings>();
+    fresh->Reset();
+    settings_ = std::move(fresh);
+}
+
+void CPostloomDoc::newDocument()
+{
+    Q_EMIT resetTree();
+    resetSettings();
+    treeBuilt_ = false;
+    modified_ = false;
+    setPath({});
+}
+
+bool CPostloomDoc::openDocument(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const std::string cp932Path = ToCp932(absolute);
+    auto fresh = std::make_unique<ProjectSettings>();
+    fresh->Reset();
+    // A missing file opens as an empty project of that name, which Save
+    // then creates. An existing file is only taken when it is a project.
+    if (platform::Exists(cp932Path)) {
+        const LoadResult loaded = LoadProject(*fresh, cp932Path);
+        const QString shown = QDir::toNativeSeparators(absolute);
+        if (!loaded.opened) {
+            prompts_.showError(dialogParent_, QStringLiteral("%1 を開けません。\nﾌｧｲﾙを読み込めませんでした。").arg(shown));
+            return false;
+        }
+        if (!loaded.looksLikeProject) {
+            prompts_.showError(dialogParent_,
+                               QStringLiteral("%1 を開けません。\nPostloom ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙではありません。").arg(shown));
+            return false;
+        }
+    }
+    Q_EMIT resetTree();
+    settings_ = std::move(fresh);
+    modified_ = false;
+    setPath(absolute);
+    startReading();
+    return true;
+}
+
+bool CPostloomDoc::saveDocument(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const SaveResult saved = SaveProject(*settings_, ToCp932(absolute));
+    if (!saved.ok) {
+        prompts_.showError(dialogParent_, QStringLiteral("%1 を保存できませんでした。\n%2")
+                                              .arg(QDir::toNativeSeparators(absolute), FromCp932(saved.error)));
+        return false;
+    }
+    settings_->mailListChanged = 0;
+    modified_ = false;
+    setPath(absolute);
+    return true;
+}
+
+bool CPostloomDoc::save()
+{
+    return path_.isEmpty() ? saveAs() : saveDocument(path_);
+}
+
+bool CPostloomDoc::saveAs()
+{
+    const std::optional<QString> chosen = prompts_.chooseProjectToSave(dialogParent_, path_.isEmpty() ? title() : path_);
+    return chosen && saveDocument(*chosen);
+}
+
+bool CPostloomDoc::saveModified()
+{
+    if (!modified_) {
+        return true;
+    }
+    switch (prompts_.askSaveChanges(dialogParent_, title())) {
+    case SaveChoice::Save:
+        return save();
+    case SaveChoice::Discard:
+        return true;
+    case SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
+void CPostloomDoc::startReading(bool withStatusText)
+{
+    Q_EMIT resetTree();
+    if (withStatusText) {
+        statusText_ = kStatusReading.toString();
+    }
+    const OutputPaths paths(*settings_, projectFolder());
+    readWorker_ = std::make_unique<CFileReadThread>(context_, *settings_, paths.Resolve(settings_->TargetPath));
+    readWorker_->start();
+    busy_ = true;
+    treeBuilt_ = false;
+    Q_EMIT stateChanged();
+}
+
+void CPostloomDoc::stopReading()
+{
+    if (readWorker_) {
+        readWorker_->requestStop();
+    }
+}
+
+void CPostloomDoc::finishStoppedReading()
+{
+    if (!readWorker_ || !readWorker_->isFinished()) {
+        return;
+    }
+    readWorker_.reset();
+    busy_ = false;
+    statusText_.clear();
+    modified_ = modified_ || settings_->mailListChanged != 0;
+    context_.postToMainWindow([](MainWindow& window) { window.updateProgress(0, 0); });
+    Q_EMIT stateChanged();
+}
+
+void CPostloomDoc::readFinished()
+{
+    if (!readWorker_) {
+        return;
+    }
+    statusText_.clear();
+    readWorker_.reset();
+    // Reading never takes back a change made before it (settings from the
+    // property sheet, page flags): it only adds its own.
+    modified_ = modified_ || settings_->mailListChanged != 0;
+    statusText_ = kStatusSorting.toString();
+    sortWorker_ = std::make_unique<CDataSortThread>(context_, *settings_);
+    sortWorker_->start();
+    Q_EMIT stateChanged();
+}
+
+void CPostloomDoc::sortFinished()
+{
+    if (!sortWorker_) {
+        return;
+    }
+    statusText_.clear();
+    busy_ = false;
+    sortWorker_.reset();
+    context_.postToMainWindow([](MainWindow& window) { window.updateProgress(0, 0); });
+    if (context_.marks().autoRun != 0) {
+        context_.commands().post(ID_THREAD_EXPAND);
+    }
+    Q_EMIT stateChanged();
+    Q_EMIT readingFinished();
+}
+
+void CPostloomDoc::editProperties()
+{
+    const std::unique_ptr<CProjectSheet> sheet =
+        CreateProjectSheet(*settings_, projectFolder(), prompts_, dialogParent_);
+    const int result = sheetRunner_ ? sheetRunner_(*sheet) : sheet->exec();
+    if (result != QDialog::Accepted) {
+        return;
+    }
+    const ProjectSheetHandBack back = sheet->handBack(*settings_);
+    if (!back.applied) {
+        return;
+    }
+    if (back.targetPathChanged) {
+        startReading(false);
+    }
+    setModified(true);
+}
+
+bool CPostloomDoc::indexFileReadable() const
+{
+    if (settings_->IndexPath.empty()) {
+        return false;
+    }
+    const OutputPaths paths(*settings_, projectFolder());
+    return ::access(platform::NativePath(paths.IndexFileFullPath()).c_str(), R_OK) == 0;
+}
+
+}  // namespace postloom

@@ -1,0 +1,137 @@
+#pragma once
+
+// The open project: its settings and mails, its file, and the first half of
+// the processing (reading the mail folder and ordering the mails, each on a
+// worker). It answers the enable rules of the project commands and supplies
+// the texts of the status-bar panes.
+//
+// While any worker runs (its own, or the view's, which it learns through the
+// worker probe), every command that would start another worker or change
+// the project, its settings, its mails or the tree is disabled.
+
+#include "app/app_context.h"
+#include "app/command_dispatcher.h"
+#include "app/desktop/desktop_prompts.h"
+#include "app/pipeline_workers.h"
+#include "core/project/project_settings.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace postloom {
+
+class CProjectSheet;
+
+inline const QString kUntitledProject = QStringLiteral("無題.plp");
+
+class CPostloomDoc final : public QObject {
+    Q_OBJECT
+
+public:
+    // Runs the property sheet modally and returns its result; the tests
+    // drive the sheet instead.
+    using SheetRunner = std::function<int(CProjectSheet&)>;
+
+    CPostloomDoc(AppContext& context, DesktopPrompts& prompts, QObject* parent = nullptr);
+    // Stops the reading, waits for the workers.
+    ~CPostloomDoc() override;
+
+    ProjectSettings& settings() { return *settings_; }
+    const ProjectSettings& settings() const { return *settings_; }
+
+    bool busy() const { return busy_; }
+    bool treeBuilt() const { return treeBuilt_; }
+    void setTreeBuilt(bool built);
+    const QString& statusText() const { return statusText_; }
+    void setStatusText(QStringView text);
+    bool isModified() const { return modified_; }
+    void setModified(bool modified);
+    // "%d通" of the mail count.
+    QString mailCountText() const;
+
+    // Absolute path of the project file; empty for a new project.
+    const QString& pathName() const { return path_; }
+    // "無題.plp" for a new project, the file name otherwise.
+    QString title() const;
+    // CP932; relative settings paths resolve against it: the folder of the
+    // project file, or the working directory for a new project.
+    std::string projectFolder() const;
+
+    void setWorkerProbe(std::function<bool()> probe) { workerProbe_ = std::move(probe); }
+    void setSheetRunner(SheetRunner runner) { sheetRunner_ = std::move(runner); }
+    void setDialogParent(QWidget* parent) { dialogParent_ = parent; }
+    // Set while the program closes: nothing new may start.
+    void setClosing(bool closing);
+
+    // Any worker of the document or of the view runs, or the program closes.
+    bool locked() const;
+    // The document's own workers have not ended yet.
+    bool hasLiveWorkers() const;
+
+    // The new-document step: reset settings, title "無題.plp", no reading.
+    void newDocument();
+    // Opens the project file and starts reading. A file that exists but
+    // cannot be read, or is no project, is refused with a message and the
+    // open project stays. A missing file gives an empty project under that
+    // name. False when refused.
+    bool openDocument(const QString& path);
+    // Saves to path; on failure shows why and keeps the modified mark.
+    bool saveDocument(const QString& path);
+    // Save, or Save As for a project without a file.
+    bool save();
+    bool saveAs();
+    // Asks whether a modified project is to be saved first; false when the
+    // user cancelled or the save failed.
+    bool saveModified();
+
+    // Empties the tree (readingStarts), then reads the mail folder.
+    void startReading(bool withStatusText = true);
+    // Asks a running reading worker to stop. Once it has ended,
+    // finishStoppedReading() leaves the reading state with what was read.
+    void stopReading();
+    void finishStoppedReading();
+
+    // ID_PROJECT_PROPERTY.
+    void editProperties();
+    // ID_INDEX_OPEN's rule: the index file exists and may be read.
+    bool indexFileReadable() const;
+
+Q_SIGNALS:
+    // A mark, a text, the title or the mail count changed.
+    void stateChanged();
+    // The mails are about to change under the tree (open, new, reading):
+    // the view empties it first.
+    void resetTree();
+    // Reading and sorting have ended (ID_MAIL_SORT_FIN).
+    void readingFinished();
+
+private:
+    void readFinished();
+    void sortFinished();
+    void setPath(const QString& path);
+    void resetSettings();
+
+    AppContext& context_;
+    DesktopPrompts& prompts_;
+    std::unique_ptr<ProjectSettings> settings_;
+    std::unique_ptr<CFileReadThread> readWorker_;
+    std::unique_ptr<CDataSortThread> sortWorker_;
+    bool treeBuilt_ = false;
+    bool busy_ = false;
+    bool modified_ = false;
+    bool closing_ = false;
+    QString statusText_;
+    QString path_;
+    std::function<bool()> workerProbe_;
+    SheetRunner sheetRunner_;
+    QWidget* dialogParent_ = nullptr;
+    CommandDispatcher::Registration routes_;
+};
+
+}  // namespace postloom

@@ -1,0 +1,306 @@
+#include "app/desktop/postloom_view.h"
+
+#include "app/command_ids.h"
+#include "app/status_texts.h"
+#include "app/view/pictures.h"
+#include "core/html/output_paths.h"
+#include "core/threading/tree_builder.h"
+#include "settings_ui/gui_text.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+
+#include <climits>
+
+namespace postloom {
+
+CPostloomView::CPostloomView(AppContext& context, CPostloomDoc& document, DesktopPrompts& prompts, QWidget* parent)
+    : QTreeView(parent), context_(context), document_(document), prompts_(prompts)
+{
+    setModel(&model_);
+    setHeaderHidden(true);
+    setIconSize(kTreeIconSize);
+    setRootIsDecorated(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUniformRowHeights(true);
+
+    chain_ = std::make_unique<GenerationChain>(context_, static_cast<GenerationHost&>(*this));
+    document_.setWorkerProbe([this] { return hasWorkers(); });
+    connect(&document_, &CPostloomDoc::resetTree, this, [this] { model_.DeleteAll(); });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { selectionChanged(); });
+
+    const auto lockedOut = [] { return false; };
+    routes_ = context_.commands().addRoutes(
+        RouteLevel::View,
+        {
+            {.id = ID_FILE_NEW, .handler = [this] { newProject(); }},
+            {.id = ID_THREAD_EXPAND, .handler = [this] { buildTree(); }},
+            {.id = ID_UPDATE_TREEITEM, .handler = [this] { treeDone(); }},
+            {.id = ID_MAIL_RELOAD, .handler = [this] { reload(); }},
+            {.id = ID_MAIL_OPEN, .enabled = [this] { return mailOpenable(); }, .handler = [this] { openMail(); }},
+            // The mail information dialog and the moves come later.
+            {.id = ID_MAIL_INFO, .enabled = lockedOut},
+            {.id = ID_MAIL_UP, .enabled = lockedOut},
+            {.id = ID_MAIL_DOWN, .enabled = lockedOut},
+            {.id = ID_MAILPAGE_ON,
+             .enabled = [this] {
+                 const MailRecord* mail = selectedMail();
+                 return !document_.locked() && mail != nullptr && mail->outputHtml == 0;
+             },
+             .handler = [this] { pageOn(); }},
+            {.id = ID_MAILPAGE_OFF,
+             .enabled = [this] {
+                 const MailRecord* mail = selectedMail();
+                 return !document_.locked() && mail != nullptr && mail->outputHtml != 0;
+             },
+             .handler = [this] { pageOff(); }},
+        });
+}
+
+CPostloomView::~CPostloomView()
+{
+    routes_ = {};
+    stopWorkers();
+    chain_.reset();
+    treeWorker_.reset();
+    document_.setWorkerProbe({});
+}
+
+void CPostloomView::stopWorkers()
+{
+    if (treeWorker_) {
+        treeWorker_->requestStop();
+    }
+    // The chain can stop only its page worker; it is asked through its
+    // destructor when the view goes. Meanwhile nothing new starts: the
+    // document's rules are locked while any worker runs.
+}
+
+TreeItem CPostloomView::selectedItem() const
+{
+    return SelectedItem(*selectionModel());
+}
+
+void CPostloomView::selectItem(TreeItem item)
+{
+    SelectItem(*selectionModel(), model_, item);
+}
+
+MailRecord* CPostloomView::mailOf(TreeItem item) const
+{
+    const ThreadTree& tree = model_.Tree();
+    if (item == kNoItem || !tree.IsValid(item)) {
+        return nullptr;
+    }
+    const std::uint32_t index = tree.ItemData(item);
+    const MailList& mails = document_.settings().mailList;
+    return index < mails.size() ? mails[index].get() : nullptr;
+}
+
+bool CPostloomView::mailSelected() const
+{
+    const TreeItem item = selectedItem();
+    return item != kNoItem && model_.Tree().Parent(item) != kNoItem;
+}
+
+MailRecord* CPostloomView::selectedMail() const
+{
+    return mailSelected() ? mailOf(selectedItem()) : nullptr;
+}
+
+void CPostloomView::newProject()
+{
+    if (!document_.saveModified()) {
+        return;
+    }
+    model_.DeleteAll();
+    document_.newDocument();
+    context_.commands().post(ID_PROJECT_PROPERTY);
+}
+
+void CPostloomView::buildTree()
+{
+    model_.DeleteAll();
+    document_.setStatusText(kStatusBuildingTree);
+    ProjectSettings& settings = document_.settings();
+    ThreadTree tree;
+    tree.Insert(settings.Title, kIconProject, 0, kNoItem, ThreadTree::Place::Last);
+    const std::size_t mails = settings.mailList.size();
+    const int upper = mails > static_cast<std::size_t>(INT_MAX / 2) ? INT_MAX : static_cast<int>(mails * 2);
+    context_.postToMainWindow([upper](MainWindow& window) { window.dispProgress(0, upper); });
+    treeWorker_ = std::make_unique<CTreeMakeThread>(context_, settings, std::move(tree));
+    treeWorker_->start();
+    Q_EMIT stateChanged();
+}
+
+void CPostloomView::treeDone()
+{
+    if (!treeWorker_) {
+        return;
+    }
+    model_.TakeTree(treeWorker_->takeTree());
+    expand(model_.IndexOf(model_.Tree().Root()));
+    treeWorker_.reset();
+    document_.setTreeBuilt(true);
+    context_.postToMainWindow([](MainWindow& window) { window.updateProgress(0, 0); });
+    document_.setStatusText({});
+    if (context_.marks().autoRun != 0) {
+        context_.commands().post(ID_HTML_CREATE);
+    }
+    Q_EMIT stateChanged();
+    Q_EMIT treeFinished();
+}
+
+void CPostloomView::reload()
+{
+    model_.DeleteAll();
+    document_.settings().mailList.clear();
+    document_.startReading();
+}
+
+bool CPostloomView::mailOpenable() const
+{
+    const MailRecord* mail = selectedMail();
+    return !document_.locked() && mail != nullptr && IsUsableFileName(mail->fileName);
+}
+
+void CPostloomView::openMail()
+{
+    const MailRecord* mail = selectedMail();
+    // A stored name with a separator (or "." / "..") names no mail file:
+    // the project file may come from anyone.
+    if (mail == nullptr || !IsUsableFileName(mail->fileName)) {
+        return;
+    }
+    const OutputPaths paths(document_.settings(), document_.projectFolder());
+    prompts_.openWithDesktop(FromCp932(paths.MailSourcePath(*mail)));
+}
+
+void CPostloomView::pageOn()
+{
+    const TreeItem selected = selectedItem();
+    if (selectedMail() == nullptr) {
+        return;
+    }
+    const ThreadTree& tree = model_.Tree();
+    const auto turnOn = [this, &tree](TreeItem item) {
+        if (MailRecord* mail = mailOf(item)) {
+            mail->outputHtml = 1;
+        }
+        const int icon = tree.Icon(item);
+        if (icon > 1) {
+            model_.SetIcon(item, icon - 3);
+        }
+    };
+    const auto below = [&](auto&& self, TreeItem first) -> void {
+        for (TreeItem child = first; child != kNoItem; child = tree.NextSibling(child)) {
+            turnOn(child);
+            self(self, tree.FirstChild(child));
+        }
+    };
+    turnOn(selected);
+    below(below, tree.FirstChild(selected));
+    for (TreeItem up = tree.Parent(selected); up != kNoItem && tree.Parent(up) != kNoItem; up = tree.Parent(up)) {
+        turnOn(up);
+    }
+    postCheck(1);
+    document_.setModified(true);
+    Q_EMIT stateChanged();
+}
+
+void CPostloomView::pageOff()
+{
+    const TreeItem selected = selectedItem();
+    if (selectedMail() == nullptr) {
+        return;
+    }
+    const ThreadTree& tree = model_.Tree();
+    const auto turnOff = [this, &tree](TreeItem item) {
+        if (MailRecord* mail = mailOf(item)) {
+            mail->outputHtml = 0;
+        }
+        const int icon = tree.Icon(item);
+        if (icon < 3) {
+            model_.SetIcon(item, icon + 3);
+        }
+    };
+    const auto below = [&](auto&& self, TreeItem first) -> void {
+        for (TreeItem child = first; child != kNoItem; child = tree.NextSibling(child)) {
+            turnOff(child);
+            self(self, tree.FirstChild(child));
+        }
+    };
+    turnOff(selected);
+    below(below, tree.FirstChild(selected));
+    postCheck(0);
+    document_.setModified(true);
+    Q_EMIT stateChanged();
+}
+
+void CPostloomView::selectionChanged()
+{
+    const TreeItem item = selectedItem();
+    if (item != kNoItem) {
+        // The project item's data is 0, so it shows the first mail's flag.
+        const MailRecord* mail = mailOf(item);
+        postCheck(mail != nullptr && mail->outputHtml != 0 ? 1 : 0);
+    }
+    Q_EMIT stateChanged();
+}
+
+void CPostloomView::postCheck(int outputHtml)
+{
+    QMetaObject::invokeMethod(this, [this, outputHtml] { Q_EMIT postloomCheck(outputHtml); }, Qt::QueuedConnection);
+}
+
+std::unique_ptr<QMenu> CPostloomView::contextMenuAt(const QPoint& point)
+{
+    const TreeItem item = model_.ItemOf(indexAt(point));
+    if (item == kNoItem || model_.Tree().Parent(item) == kNoItem) {
+        return nullptr;
+    }
+    selectItem(item);
+    auto menu = std::make_unique<QMenu>(this);
+    const auto add = [this, &menu](const QString& text, int id) {
+        QAction* action = menu->addAction(text);
+        action->setEnabled(context_.commands().isEnabled(id));
+        connect(action, &QAction::triggered, this, [this, id] { context_.commands().send(id); });
+    };
+    add(QStringLiteral("ﾒｰﾙを開く"), ID_MAIL_OPEN);
+    add(QStringLiteral("ﾒｰﾙのﾌﾟﾛﾊﾟﾃｨ"), ID_MAIL_INFO);
+    return menu;
+}
+
+void CPostloomView::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (const std::unique_ptr<QMenu> menu = contextMenuAt(event->pos())) {
+        menu->exec(event->globalPos());
+    }
+    event->accept();
+}
+
+bool CPostloomView::onIcon(const QPoint& point) const
+{
+    const QModelIndex index = indexAt(point);
+    if (!index.isValid()) {
+        return false;
+    }
+    const QRect cell = visualRect(index);
+    return point.x() >= cell.left() && point.x() < cell.left() + iconSize().width() + 4;
+}
+
+void CPostloomView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // On an icon the double click belongs to the mail information, which
+    // is not offered yet; the item neither expands nor collapses.
+    if (onIcon(event->position().toPoint())) {
+        event->accept();
+        return;
+    }
+    QTreeView::mouseDoubleClickEvent(event);
+}
+
+}  // namespace postloom

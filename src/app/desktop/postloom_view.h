@@ -1,0 +1,90 @@
+#pragma once
+
+// The one view of the project: the thread tree, and the commands that build
+// it, change the mails' page flags, open a mail's file and write the pages.
+
+#include "app/app_context.h"
+#include "app/command_dispatcher.h"
+#include "app/desktop/desktop_prompts.h"
+#include "app/desktop/postloom_doc.h"
+#include "app/generation_chain.h"
+#include "app/pipeline_workers.h"
+#include "app/view/thread_tree_model.h"
+
+#include <QTreeView>
+
+#include <memory>
+
+class QMenu;
+
+namespace postloom {
+
+class CPostloomView final : public QTreeView, private GenerationHost {
+    Q_OBJECT
+
+public:
+    CPostloomView(AppContext& context, CPostloomDoc& document, DesktopPrompts& prompts, QWidget* parent = nullptr);
+    // Asks the tree and page workers to stop and waits for every worker.
+    ~CPostloomView() override;
+
+    ThreadTreeModel& treeModel() { return model_; }
+    const GenerationChain& chain() const { return *chain_; }
+
+    TreeItem selectedItem() const;
+    void selectItem(TreeItem item);
+    // The selected item is a mail item (not the project item).
+    bool mailSelected() const;
+
+    // A worker of the view runs.
+    bool hasWorkers() const { return treeWorker_ != nullptr || chain_->isRunning(); }
+    // Asks the tree and page workers to stop, without waiting.
+    void stopWorkers();
+
+    // The right-click menu for a point of the viewport; null where there
+    // is none (the project item, empty space).
+    std::unique_ptr<QMenu> contextMenuAt(const QPoint& point);
+
+Q_SIGNALS:
+    // ID_POSTLOOM_CHECK: outputHtml of the selected mail (posted).
+    void postloomCheck(int outputHtml);
+    // The selection or a page flag changed.
+    void stateChanged();
+    // ID_UPDATE_TREEITEM has been handled.
+    void treeFinished();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    // GenerationHost
+    const ProjectSettings& settings() const override { return document_.settings(); }
+    std::string projectFolder() const override { return document_.projectFolder(); }
+    const ThreadTree& threadTree() const override { return model_.Tree(); }
+    void setStatusText(QStringView text) override { document_.setStatusText(text); }
+
+    MailRecord* mailOf(TreeItem item) const;
+    MailRecord* selectedMail() const;
+    bool onIcon(const QPoint& point) const;
+
+    void newProject();
+    void buildTree();
+    void treeDone();
+    void reload();
+    void openMail();
+    bool mailOpenable() const;
+    void pageOn();
+    void pageOff();
+    void selectionChanged();
+    void postCheck(int outputHtml);
+
+    AppContext& context_;
+    CPostloomDoc& document_;
+    DesktopPrompts& prompts_;
+    ThreadTreeModel model_;
+    std::unique_ptr<CTreeMakeThread> treeWorker_;
+    std::unique_ptr<GenerationChain> chain_;
+    CommandDispatcher::Registration routes_;
+};
+
+}  // namespace postloom
