@@ -329,8 +329,8 @@ void CAppearanceDialog::chooseColour(ColourRow& row)
 
 void CAppearanceDialog::browseInclude(IncludeRow& row)
 {
-    const std::optional<QString> file =
-        context_.prompts.chooseFile(this, IncludeFileRequest(ResolvedForDialog(context_.projectFolder, row.file->text())));
+    const QString initialFile = ResolvedForDialog(context_.projectFolder, row.file->text());
+    const std::optional<QString> file = context_.prompts.chooseFile(this, IncludeFileRequest(initialFile));
     if (file)
         row.file->setText(QDir::toNativeSeparators(*file));
 }

@@ -103,13 +103,16 @@ CDisplayTab::CDisplayTab(const ProjectPageContext& context, PageKind kind, QStri
       backGroundBrowse_(new QPushButton(QStringLiteral("参照"), this)),
       details_(new QPushButton(QStringLiteral("詳細設定"), this))
 {
+    auto* const sizeRow = new QHBoxLayout;
+    sizeRow->addWidget(baseFontSize_);
+    sizeRow->addStretch();
     auto* const shared = new QGridLayout;
     shared->addWidget(baseFont_, 0, 0);
-    shared->addWidget(baseFontSize_, 0, 1);
+    shared->addLayout(sizeRow, 0, 1);
     shared->addWidget(backGround_, 1, 0);
-    shared->addWidget(backGroundFile_, 1, 1, 1, 2);
-    shared->addWidget(backGroundBrowse_, 1, 3);
-    shared->setColumnStretch(2, 1);
+    shared->addWidget(backGroundFile_, 1, 1);
+    shared->addWidget(backGroundBrowse_, 1, 2);
+    shared->setColumnStretch(1, 1);
     auto* const detailsRow = new QHBoxLayout;
     detailsRow->addStretch();
     detailsRow->addWidget(details_);
@@ -179,8 +182,8 @@ void CDisplayTab::enable()
 
 void CDisplayTab::browseBackGround()
 {
-    const std::optional<QString> file =
-        context_.prompts.chooseFile(this, ImageFileRequest(ResolvedForDialog(context_.projectFolder, backGroundFile_->text())));
+    const QString initialFile = ResolvedForDialog(context_.projectFolder, backGroundFile_->text());
+    const std::optional<QString> file = context_.prompts.chooseFile(this, ImageFileRequest(initialFile));
     if (!file)
         return;
     backGroundFile_->setText(QDir::toNativeSeparators(*file));
@@ -265,8 +268,8 @@ void CTemplateTab::save()
 
 void CTemplateTab::browseTemplate()
 {
-    const std::optional<QString> file =
-        context_.prompts.chooseFile(this, TemplateFileRequest(ResolvedForDialog(context_.projectFolder, templateFile_->text())));
+    const QString initialFile = ResolvedForDialog(context_.projectFolder, templateFile_->text());
+    const std::optional<QString> file = context_.prompts.chooseFile(this, TemplateFileRequest(initialFile));
     if (!file)
         return;
     templateFile_->setText(QDir::toNativeSeparators(*file));

@@ -375,17 +375,6 @@ private slots:
         QCOMPARE(document.IndexInsertTag, std::string(edit == QStringLiteral("tag") ? "Tree" : "Postloom Tree"));
     }
 
-    void pageNeverShownWritesNothing()
-    {
-        ProjectSettings document;
-        document.Reset();
-        document.DateFont = 9;  // no entry of the list stands for it
-        PageSheet s(document, folder());
-        QVERIFY(s.pressOk());
-        QVERIFY(!s.sheet->handBack(document).applied);
-        QCOMPARE(document.DateFont, 9);
-    }
-
     void valuesNoEntryStandsForAreKept()
     {
         ProjectSettings document;
