@@ -1,0 +1,116 @@
+#include "desktop_test_support.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QSettings>
+
+namespace postloom::test {
+
+Answer ScriptedDesktopPrompts::ask(QWidget*, const QString& caption, const QString& question)
+{
+    asked.append(caption + QLatin1Char('|') + question);
+    if (answers.empty()) {
+        return Answer::No;
+    }
+    const Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+void ScriptedDesktopPrompts::inform(QWidget*, const QString&, const QString& message)
+{
+    errors.append(message);
+}
+
+std::optional<QString> ScriptedDesktopPrompts::chooseFolder(QWidget*, const QString&)
+{
+    asked.append(QStringLiteral("folder"));
+    return std::nullopt;
+}
+
+std::optional<QString> ScriptedDesktopPrompts::chooseFile(QWidget*, const FileRequest&)
+{
+    asked.append(QStringLiteral("file"));
+    return std::nullopt;
+}
+
+SaveChoice ScriptedDesktopPrompts::askSaveChanges(QWidget*, const QString& documentTitle)
+{
+    asked.append(QStringLiteral("save ") + documentTitle);
+    if (saveChoices.empty()) {
+        return SaveChoice::Cancel;
+    }
+    const SaveChoice choice = saveChoices.front();
+    saveChoices.pop_front();
+    return choice;
+}
+
+void ScriptedDesktopPrompts::showError(QWidget*, const QString& message)
+{
+    errors.append(message);
+}
+
+std::optional<QString> ScriptedDesktopPrompts::chooseProjectToOpen(QWidget*)
+{
+    asked.append(QStringLiteral("open dialog"));
+    if (projectsToOpen.empty()) {
+        return std::nullopt;
+    }
+    QString chosen = projectsToOpen.front();
+    projectsToOpen.pop_front();
+    return chosen;
+}
+
+std::optional<QString> ScriptedDesktopPrompts::chooseProjectToSave(QWidget*, const QString&)
+{
+    asked.append(QStringLiteral("save dialog"));
+    if (projectsToSave.empty()) {
+        return std::nullopt;
+    }
+    QString chosen = projectsToSave.front();
+    projectsToSave.pop_front();
+    return chosen;
+}
+
+void ScriptedDesktopPrompts::openWithDesktop(const QString& path)
+{
+    opened.append(path);
+}
+
+bool CopyFolder(const QString& from, const QString& to)
+{
+    const QDir source(from);
+    QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString target = to + QLatin1Char('/') + source.relativeFilePath(path);
+        if (it.fileInfo().isDir()) {
+            if (!QDir().mkpath(target)) {
+                return false;
+            }
+        } else if (!QDir().mkpath(QFileInfo(target).absolutePath()) || !QFile::copy(path, target)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+SampleCopy::SampleCopy()
+{
+    valid_ = dir_.isValid() && CopyFolder(QStringLiteral(SAMPLE_DIR), dir_.path());
+}
+
+TestProgram::TestProgram(const QStringList& arguments, bool headless)
+{
+    auto scripted = std::make_unique<ScriptedDesktopPrompts>();
+    prompts = scripted.get();
+    DesktopEnvironment environment;
+    environment.headless = headless;
+    environment.prompts = std::move(scripted);
+    environment.store =
+        std::make_unique<QSettings>(storeDir.filePath(QStringLiteral("recent.ini")), QSettings::IniFormat);
+    app = std::make_unique<CPostloomApp>(ParseCommandLine(arguments), std::move(environment));
+}
+
+}  // namespace postloom::test

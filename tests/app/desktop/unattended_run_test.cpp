@@ -1,0 +1,220 @@
+#include "app/command_ids.h"
+#include "desktop_test_support.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <map>
+
+namespace postloom {
+
+using test::kPatience;
+using test::SampleCopy;
+using test::TestProgram;
+
+namespace {
+
+// Every file below folder, by relative path, with its bytes.
+std::map<QString, QByteArray> Files(const QString& folder)
+{
+    std::map<QString, QByteArray> files;
+    const QDir base(folder);
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        files[base.relativeFilePath(path)] = file.readAll();
+    }
+    return files;
+}
+
+QProcessEnvironment WithoutDisplay(const QString& configFolder)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configFolder);
+    return environment;
+}
+
+struct Run {
+    int status = -1;
+    QString errors;
+};
+
+Run RunProgram(const QString& program, const QStringList& arguments, const QString& configFolder)
+{
+    QProcess process;
+    process.setProcessEnvironment(WithoutDisplay(configFolder));
+    process.start(program, arguments);
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    Run run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.errors = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+void WriteProject(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+}  // namespace
+
+class UnattendedRunTest final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void writesExactlyWhatTheBatchConverterWrites()
+    {
+        SampleCopy desktop;
+        SampleCopy batch;
+        QTemporaryDir config;
+        QVERIFY(desktop.valid() && batch.valid());
+        const Run run = RunProgram(QStringLiteral(POSTLOOM_BINARY),
+                                   {desktop.project(), QStringLiteral("auto"), QStringLiteral("exit")}, config.path());
+        QCOMPARE(run.status, 0);
+        const Run converted = RunProgram(QStringLiteral(BATCH_BINARY), {batch.project()}, config.path());
+        QCOMPARE(converted.status, 0);
+
+        const auto written = Files(desktop.folder());
+        const auto expected = Files(batch.folder());
+        QVERIFY(written.count(QStringLiteral("site/index.html")) == 1);
+        QVERIFY(written.size() > 40);
+        QCOMPARE(written.size(), expected.size());
+        for (const auto& [path, bytes] : expected) {
+            QVERIFY2(written.count(path) == 1, qPrintable(path));
+            QVERIFY2(written.at(path) == bytes, qPrintable(path));
+        }
+    }
+
+    void withoutADisplayOnlyTheUnattendedRunIsServed()
+    {
+        SampleCopy sample;
+        QTemporaryDir config;
+        const Run plain = RunProgram(QStringLiteral(POSTLOOM_BINARY), {sample.project()}, config.path());
+        QVERIFY(plain.status > 0);
+        QVERIFY(plain.errors.contains(QStringLiteral("display")));
+    }
+
+    void withoutADisplayAnEarlyEndFailsTheRun()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("empty")));
+        WriteProject(dir.filePath(QStringLiteral("p.plp")), "PostloomVer=100\nMailExt=*.alm\nTargetPath=empty\n");
+        QTemporaryDir config;
+        const Run run = RunProgram(QStringLiteral(POSTLOOM_BINARY),
+                                   {dir.filePath(QStringLiteral("p.plp")), QStringLiteral("auto"),
+                                    QStringLiteral("exit")},
+                                   config.path());
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.errors.contains(QStringLiteral("no mails")));
+    }
+
+    void noMailsStopsAfterSortingAndClearsTheMarks()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("empty")));
+        const QString project = dir.filePath(QStringLiteral("p.plp"));
+        WriteProject(project, "PostloomVer=100\nMailExt=*.alm\nTargetPath=empty\n");
+        // With a display: the program stays open and nothing is asked.
+        TestProgram program({project, QStringLiteral("auto"), QStringLiteral("exit")});
+        QSignalSpy dropped(&program.app->context().commands(), &CommandDispatcher::dropped);
+        QSignalSpy quit(program.app.get(), &CPostloomApp::quitRequested);
+        program.app->start();
+        QTRY_VERIFY_WITH_TIMEOUT(dropped.size() == 1, kPatience);
+        QCOMPARE(dropped.first().first().toInt(), int(ID_THREAD_EXPAND));
+        QCOMPARE(program.app->context().marks().autoRun, 0);
+        QCOMPARE(program.app->context().marks().exitAfterRun, 0);
+        QVERIFY(program.prompts->asked.isEmpty());
+        QCOMPARE(quit.size(), 0);
+    }
+
+    void nothingModifiedMeansNoSave()
+    {
+        SampleCopy sample;
+        {
+            TestProgram first({sample.project(), QStringLiteral("auto"), QStringLiteral("exit")}, true);
+            QSignalSpy quit(first.app.get(), &CPostloomApp::quitRequested);
+            first.app->start();
+            QTRY_VERIFY_WITH_TIMEOUT(quit.size() == 1, kPatience);
+            QCOMPARE(quit.first().first().toInt(), 0);
+            QVERIFY(!first.app->document().isModified());
+        }
+        QFile project(sample.project());
+        QVERIFY(project.open(QIODevice::ReadOnly));
+        const QByteArray before = project.readAll();
+        project.close();
+
+        TestProgram second({sample.project(), QStringLiteral("auto"), QStringLiteral("exit")}, true);
+        QSignalSpy dropped(&second.app->context().commands(), &CommandDispatcher::dropped);
+        QSignalSpy quit(second.app.get(), &CPostloomApp::quitRequested);
+        second.app->start();
+        QTRY_VERIFY_WITH_TIMEOUT(quit.size() == 1, kPatience);
+        QCOMPARE(quit.first().first().toInt(), 0);
+        QCOMPARE(dropped.size(), 1);
+        QCOMPARE(dropped.first().first().toInt(), int(ID_FILE_SAVE));
+        QVERIFY(!second.app->gate().failed());
+        QVERIFY(project.open(QIODevice::ReadOnly));
+        QCOMPARE(project.readAll(), before);
+    }
+
+    void aFailedSaveEndsTheUnattendedRunWithoutAQuestion()
+    {
+        SampleCopy sample;
+        TestProgram program({sample.project(), QStringLiteral("auto"), QStringLiteral("exit")});
+        QSignalSpy quit(program.app.get(), &CPostloomApp::quitRequested);
+        // The project file becomes a folder while the run goes on: the save
+        // at its end cannot replace it.
+        connect(&program.app->document(), &CPostloomDoc::readingFinished, this, [&] {
+            QFile::remove(sample.project());
+            QDir().mkdir(sample.project());
+        });
+        program.app->start();
+        QTRY_VERIFY_WITH_TIMEOUT(quit.size() == 1, kPatience);
+        QCOMPARE(quit.first().first().toInt(), 1);
+        QVERIFY(program.app->gate().failed());
+        QVERIFY(program.prompts->asked.isEmpty());
+        QVERIFY(program.prompts->errors.isEmpty());
+        QVERIFY(program.app->document().isModified());
+    }
+
+    void autoWithoutExitStaysOpenAndLaterCommandsDoNotChain()
+    {
+        SampleCopy sample;
+        TestProgram program({sample.project(), QStringLiteral("auto")});
+        QSignalSpy quit(program.app.get(), &CPostloomApp::quitRequested);
+        CPostloomApp& app = *program.app;
+        app.start();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(sample.file(QStringLiteral("site/index.html"))) &&
+                                     app.view().chain().mailPagesResult().pagesWritten == 40 &&
+                                     !app.view().hasWorkers(),
+                                 kPatience);
+        QCOMPARE(app.context().marks().autoRun, 0);
+        QVERIFY(app.document().isModified());
+
+        app.context().commands().send(ID_THREAD_EXPAND);
+        QTRY_VERIFY_WITH_TIMEOUT(app.document().treeBuilt() && !app.view().hasWorkers(), kPatience);
+        QCoreApplication::processEvents();
+        QVERIFY(!app.view().hasWorkers());
+        QCOMPARE(quit.size(), 0);
+        QVERIFY(app.document().isModified());
+    }
+};
+
+}  // namespace postloom
+
+QTEST_MAIN(postloom::UnattendedRunTest)
+#include "unattended_run_test.moc"
