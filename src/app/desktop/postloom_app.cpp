@@ -275,6 +275,13 @@ void CPostloomApp::takeScreenshot()
         view().expand(view().treeModel().IndexOf(first));
         view().selectItem(first);
     }
+    // The page button and the enable states follow the selection through
+    // queued calls: let them arrive before the picture is taken.
+    QTimer::singleShot(300, this, &CPostloomApp::saveScreenshot);
+}
+
+void CPostloomApp::saveScreenshot()
+{
     const bool saved = frame_->grab().save(commandLine_.screenshotFile);
     if (!saved) {
         gate_.fail(QStringLiteral("cannot write the screenshot %1").arg(commandLine_.screenshotFile));

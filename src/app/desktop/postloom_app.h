@@ -83,6 +83,7 @@ private:
     void endUnattendedRun();
     void requestQuit();
     void takeScreenshot();
+    void saveScreenshot();
 
     CPostloomCommandLineInfo commandLine_;
     bool headless_;
