@@ -142,12 +142,12 @@ private slots:
             {1, QStringLiteral("件名")},
             {2, QStringLiteral("A HREF=上")},
         }};
-        for (const auto& [row, tag] : tags) {
-            WhenModal<CTagEditDialog>([tag](CTagEditDialog& editor) {
+        for (const auto& entry : tags) {
+            WhenModal<CTagEditDialog>([tag = entry.second](CTagEditDialog& editor) {
                 editor.edit()->setText(tag);
                 editor.okButton()->click();
             });
-            mail->templateTab()->changeButton(row)->click();
+            mail->templateTab()->changeButton(entry.first)->click();
         }
         mail->createTypeTabs()->setCurrentIndex(1);
         QVERIFY(s.pressOk());
