@@ -32,6 +32,35 @@ EntryType TypeOf(std::string_view cp932Path)
     return EntryType::Other;
 }
 
+namespace {
+
+// The listing tells the type of most entries; only symbolic links (followed)
+// and file systems that do not say need a stat.
+EntryType TypeOfEntry(const std::string& nativeFolder, const dirent& entry)
+{
+    switch (entry.d_type) {
+    case DT_REG:
+        return EntryType::RegularFile;
+    case DT_DIR:
+        return EntryType::Directory;
+    case DT_LNK:
+    case DT_UNKNOWN:
+        break;
+    default:
+        return EntryType::Other;
+    }
+    struct stat st {};
+    if (::stat((nativeFolder + "/" + entry.d_name).c_str(), &st) != 0)
+        return EntryType::Missing;  // a dangling symbolic link
+    if (S_ISDIR(st.st_mode))
+        return EntryType::Directory;
+    if (S_ISREG(st.st_mode))
+        return EntryType::RegularFile;
+    return EntryType::Other;
+}
+
+}  // namespace
+
 std::optional<std::vector<DirectoryEntry>> ListDirectory(std::string_view cp932Folder)
 {
     const std::string native = NativePath(cp932Folder.empty() ? std::string_view(".") : cp932Folder);
@@ -43,18 +72,7 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(std::string_view cp932F
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..")
             continue;
-        EntryType type = EntryType::Other;
-        struct stat st {};
-        const std::string full = native + "/" + std::string(name);
-        if (::stat(full.c_str(), &st) == 0) {
-            if (S_ISDIR(st.st_mode))
-                type = EntryType::Directory;
-            else if (S_ISREG(st.st_mode))
-                type = EntryType::RegularFile;
-        } else {
-            type = EntryType::Missing;  // a dangling symbolic link
-        }
-        raw.emplace_back(std::string(name), type);
+        raw.emplace_back(std::string(name), TypeOfEntry(native, *entry));
     }
     std::sort(raw.begin(), raw.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<DirectoryEntry> entries;

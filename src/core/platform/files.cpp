@@ -3,6 +3,7 @@
 #include "core/platform/file_system.h"
 
 #include <fcntl.h>
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,11 +73,17 @@ bool TextReader::Fill()
 {
     if (ended_)
         return false;
-    size_ = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
+    // Straight from the descriptor: the reader buffers by itself, and stdio
+    // would add a buffer of its own (and a stat call to size it) per file.
+    ssize_t n = 0;
+    do {
+        n = ::read(::fileno(file_.get()), buffer_.data(), buffer_.size());
+    } while (n < 0 && errno == EINTR);
     pos_ = 0;
-    if (size_ == 0) {
+    size_ = n > 0 ? static_cast<std::size_t>(n) : 0;
+    if (n <= 0) {
         ended_ = true;
-        failed_ = std::ferror(file_.get()) != 0;
+        failed_ = n < 0;
         return false;
     }
     return true;
