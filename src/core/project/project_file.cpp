@@ -167,7 +167,7 @@ std::optional<std::string> ReplaceFile(const std::string& target, std::string_vi
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode))
-        return "the project file name names a folder or a special file";
+        return "the project file name is a folder or a special file";
 
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
