@@ -4,8 +4,11 @@
 #include "app/view/pictures.h"
 #include "core/threading/tree_builder.h"
 
+#include <QDataStream>
 #include <QGuiApplication>
+#include <QIODevice>
 #include <QItemSelectionModel>
+#include <QMimeData>
 
 namespace postloom {
 
@@ -222,9 +225,70 @@ QVariant ThreadTreeModel::data(const QModelIndex& index, int role) const
 
 Qt::ItemFlags ThreadTreeModel::flags(const QModelIndex& index) const
 {
-    if (!index.isValid())
+    const TreeItem item = ItemOf(index);
+    if (item == kNoItem || !tree_.IsValid(item))
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDropEnabled;
+    // The project item stays where it is.
+    if (tree_.Parent(item) != kNoItem)
+        flags |= Qt::ItemIsDragEnabled;
+    return flags;
+}
+
+QStringList ThreadTreeModel::mimeTypes() const
+{
+    return {kThreadItemMimeType};
+}
+
+QMimeData* ThreadTreeModel::mimeData(const QModelIndexList& indexes) const
+{
+    if (indexes.size() != 1)
+        return nullptr;
+    const TreeItem item = ItemOf(indexes.first());
+    if (item == kNoItem || !tree_.IsValid(item) || tree_.Parent(item) == kNoItem)
+        return nullptr;
+    QByteArray encoded;
+    QDataStream stream(&encoded, QIODevice::WriteOnly);
+    stream << static_cast<quint32>(item);
+    auto* data = new QMimeData;
+    data->setData(kThreadItemMimeType, encoded);
+    return data;
+}
+
+TreeItem ThreadTreeModel::DropSource(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                     const QModelIndex& target) const
+{
+    if (data == nullptr || !data->hasFormat(kThreadItemMimeType) || action != Qt::MoveAction || row != -1 ||
+        column > 0)
+        return kNoItem;
+    const TreeItem onto = ItemOf(target);
+    if (onto == kNoItem || !tree_.IsValid(onto))
+        return kNoItem;
+    QDataStream stream(data->data(kThreadItemMimeType));
+    quint32 dragged = 0;
+    stream >> dragged;
+    if (stream.status() != QDataStream::Ok || !tree_.IsValid(dragged) || tree_.Parent(dragged) == kNoItem)
+        return kNoItem;
+    for (TreeItem above = onto; above != kNoItem; above = tree_.Parent(above)) {
+        if (above == dragged)
+            return kNoItem;
+    }
+    return dragged;
+}
+
+bool ThreadTreeModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                      const QModelIndex& parent) const
+{
+    return DropSource(data, action, row, column, parent) != kNoItem;
+}
+
+bool ThreadTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                   const QModelIndex& parent)
+{
+    const TreeItem dragged = DropSource(data, action, row, column, parent);
+    if (dragged == kNoItem || !dropHandler_)
+        return false;
+    return dropHandler_(dragged, ItemOf(parent));
 }
 
 const std::vector<TreeItem>& ThreadTreeModel::Children(TreeItem parent) const

@@ -4,9 +4,12 @@
 
 #include <QAbstractItemModel>
 #include <QPixmap>
+#include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -15,6 +18,9 @@
 class QItemSelectionModel;
 
 namespace postloom {
+
+// The drag format of a tree item: its handle, written with QDataStream.
+inline const QString kThreadItemMimeType = QStringLiteral("application/x-postloom-thread-item");
 
 // Shows a ThreadTree in a QTreeView: one column, one row per item, the
 // item's handle as the index's internal id. Every change of the tree goes
@@ -30,6 +36,11 @@ public:
     explicit ThreadTreeModel(QObject* parent = nullptr);
 
     const ThreadTree& Tree() const { return tree_; }
+
+    // Carries out a drop of the item dragged onto target (an item, never
+    // kNoItem) and says whether it did. Without a handler nothing drops.
+    using DropHandler = std::function<bool(TreeItem dragged, TreeItem target)>;
+    void SetDropHandler(DropHandler handler) { dropHandler_ = std::move(handler); }
 
     // Replaces the whole tree, e.g. by the one the tree worker has built.
     void TakeTree(ThreadTree tree);
@@ -66,9 +77,25 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     bool hasChildren(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // Mail items can be dragged; every item takes drops.
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    // Drag and drop moves one item onto another item; the drop handler
+    // decides what that means.
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
+    Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
+    // Not onto the dragged item or anything below it, nor between items.
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+
 private:
+    // The dragged item of a drop onto target, or kNoItem when it may not drop there.
+    TreeItem DropSource(const QMimeData* data, Qt::DropAction action, int row, int column,
+                        const QModelIndex& target) const;
     bool Holds(TreeItem item) const { return item == kNoItem || tree_.IsValid(item); }
     const std::vector<TreeItem>& Children(TreeItem parent) const;
     int RowOf(TreeItem item) const;
@@ -79,6 +106,7 @@ private:
 
     ThreadTree tree_;
     std::array<QPixmap, 5> icons_;
+    DropHandler dropHandler_;
 
     // The tree links siblings in a list; a view asks for rows at random and
     // a project item can have tens of thousands of children. So the child
