@@ -11,6 +11,8 @@
 #include "core/project/project_file.h"
 #include "core/project/project_settings.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -32,6 +34,17 @@ constexpr std::array kStages = {Stage::Load, Stage::Read, Stage::Sort, Stage::Th
 double MillisecondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Processor time (user + system) of this process's threads, or of its
+// finished children, in milliseconds: steadier than wall-clock time on a
+// machine that is busy with other work.
+double ProcessorMilliseconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
 // Records the time each stage takes.
@@ -78,22 +91,28 @@ double Median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-double TimeCopy(const fs::path& from, const fs::path& to)
+struct Timing {
+    double wall = 0;
+    double processor = 0;
+};
+
+Timing TimeCopy(const fs::path& from, const fs::path& to)
 {
     fs::remove_all(to);
     const std::string command = "cp -r '" + from.string() + "' '" + to.string() + "'";
+    const double cpuBefore = ProcessorMilliseconds(RUSAGE_CHILDREN);
     const auto start = Clock::now();
     if (std::system(command.c_str()) != 0)
         std::fprintf(stderr, "cp failed\n");
-    const double ms = MillisecondsSince(start);
+    const Timing timing{MillisecondsSince(start), ProcessorMilliseconds(RUSAGE_CHILDREN) - cpuBefore};
     fs::remove_all(to);
-    return ms;
+    return timing;
 }
 
 struct Row {
     std::array<double, kStages.size()> stages{};
-    double total = 0;
-    double copy = 0;
+    Timing total;
+    Timing copy;
 };
 
 }  // namespace
@@ -116,7 +135,7 @@ int main(int argc, char** argv)
         TimeCopy(folder / "mail", folder / "warm");  // fills the page cache
 
         std::vector<std::vector<double>> stages(kStages.size());
-        std::vector<double> totals, copies;
+        std::vector<double> totals, totalsCpu, copies, copiesCpu;
         for (int r = 0; r < repetitions; ++r) {
             // Each run converts the archive from scratch: a project without
             // stored mails and an empty site.
@@ -128,9 +147,11 @@ int main(int argc, char** argv)
             }
             StageTimer timer;
             const postloom::StopFlag stop{false};
+            const double cpuBefore = ProcessorMilliseconds(RUSAGE_SELF);
             const auto start = Clock::now();
             const auto report = postloom::batch::RunBatch((folder / "bench.plp").string(), timer, stop);
             totals.push_back(MillisecondsSince(start));
+            totalsCpu.push_back(ProcessorMilliseconds(RUSAGE_SELF) - cpuBefore);
             if (!report.ok() || report.pages.pagesWritten != static_cast<int>(n)) {
                 std::fprintf(stderr, "%zu mails: the conversion did not succeed (%d pages)\n", n,
                              report.pages.pagesWritten);
@@ -140,35 +161,41 @@ int main(int argc, char** argv)
             }
             for (std::size_t s = 0; s < kStages.size(); ++s)
                 stages[s].push_back(timer.times[s]);
-            copies.push_back(TimeCopy(folder / "mail", folder / "copy"));
+            const Timing copy = TimeCopy(folder / "mail", folder / "copy");
+            copies.push_back(copy.wall);
+            copiesCpu.push_back(copy.processor);
         }
         Row row;
         for (std::size_t s = 0; s < kStages.size(); ++s)
             row.stages[s] = Median(stages[s]);
-        row.total = Median(totals);
-        row.copy = Median(copies);
+        row.total = {Median(totals), Median(totalsCpu)};
+        row.copy = {Median(copies), Median(copiesCpu)};
         rows.push_back(row);
         fs::remove_all(folder);
     }
 
     std::printf("Median of %d runs, milliseconds (archive in the page cache)\n\n", repetitions);
-    std::printf("%-20s %10s %10s %10s\n", "stage", "1,000", "10,000", "65,535");
+    std::printf("%-28s %10s %10s %10s\n", "stage", "1,000", "10,000", "65,535");
     for (std::size_t s = 0; s < kStages.size(); ++s) {
-        std::printf("%-20s", postloom::batch::StageName(kStages[s]));
+        std::printf("%-28s", postloom::batch::StageName(kStages[s]));
         for (const Row& row : rows)
             std::printf(" %10.1f", row.stages[s]);
         std::printf("\n");
     }
-    std::printf("%-20s", "whole pipeline");
-    for (const Row& row : rows)
-        std::printf(" %10.1f", row.total);
-    std::printf("\n%-20s", "cp -r of the mails");
-    for (const Row& row : rows)
-        std::printf(" %10.1f", row.copy);
-    std::printf("\n%-20s", "pipeline / cp -r");
-    for (const Row& row : rows)
-        std::printf(" %10.2f", row.total / row.copy);
-    std::printf("\n\nGrowth from 10,000 to 65,535 mails: %.2f (N grows 6.55 times; N log N 7.76 times)\n",
-                rows[2].total / rows[1].total);
+    const auto line = [&](const char* name, auto value) {
+        std::printf("%-28s", name);
+        for (const Row& row : rows)
+            std::printf(" %10.2f", value(row));
+        std::printf("\n");
+    };
+    line("whole pipeline", [](const Row& r) { return r.total.wall; });
+    line("cp -r of the mails", [](const Row& r) { return r.copy.wall; });
+    line("pipeline / cp -r", [](const Row& r) { return r.total.wall / r.copy.wall; });
+    line("pipeline, processor time", [](const Row& r) { return r.total.processor; });
+    line("cp -r, processor time", [](const Row& r) { return r.copy.processor; });
+    line("ratio of processor times", [](const Row& r) { return r.total.processor / r.copy.processor; });
+    std::printf("\nGrowth from 10,000 to 65,535 mails: %.2f wall, %.2f processor "
+                "(N grows 6.55 times; N log N 7.76 times)\n",
+                rows[2].total.wall / rows[1].total.wall, rows[2].total.processor / rows[1].total.processor);
     return 0;
 }

@@ -49,14 +49,29 @@ std::optional<std::string> ReadWholeFile(std::string_view cp932Path)
     FileHandle f = OpenForReading(cp932Path);
     if (!f)
         return std::nullopt;
+    // Straight from the descriptor in pieces of the file's size: one read
+    // for the data and one to see the end, where stdio would add its own
+    // buffer and calls.
+    const int fd = ::fileno(f.get());
+    struct stat st {};
+    const std::size_t piece = ::fstat(fd, &st) == 0 && st.st_size > 0
+                                  ? static_cast<std::size_t>(st.st_size) + 1
+                                  : kBufferSize;
     std::string data;
-    char buffer[kBufferSize];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0)
-        data.append(buffer, n);
-    if (std::ferror(f.get()))
-        return std::nullopt;
-    return data;
+    for (;;) {
+        const std::size_t used = data.size();
+        data.resize(used + piece);
+        const ssize_t n = ::read(fd, data.data() + used, piece);
+        if (n < 0 && errno == EINTR) {
+            data.resize(used);
+            continue;
+        }
+        if (n < 0)
+            return std::nullopt;
+        data.resize(used + static_cast<std::size_t>(n));
+        if (n == 0)
+            return data;
+    }
 }
 
 TextReader::TextReader(FileHandle file) : file_(std::move(file)), buffer_(kBufferSize) {}

@@ -112,3 +112,21 @@ TEST(FileWriterTest, CannotCreateInAMissingFolderOrOverADirectory)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReadWholeFileTest, GivesEveryByteOfSmallLargeAndEmptyFiles)
+{
+    TempDir dir;
+    std::string large(200'001, 'x');
+    large[7] = '\0';
+    large[150'000] = '\x1A';  // no text mode here
+    WriteFile(dir.File("large"), large);
+    WriteFile(dir.File("empty"), "");
+    EXPECT_EQ(ReadWholeFile(dir.File("large")), large);
+    EXPECT_EQ(ReadWholeFile(dir.File("empty")), std::string());
+    EXPECT_FALSE(ReadWholeFile(dir.path().string()).has_value());
+    EXPECT_FALSE(ReadWholeFile(dir.File("missing")).has_value());
+}
+
+}  // namespace
