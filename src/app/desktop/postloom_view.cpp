@@ -8,10 +8,13 @@
 #include "settings_ui/gui_text.h"
 
 #include <QContextMenuEvent>
+#include <QDrag>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <climits>
 
 namespace postloom {
@@ -26,13 +29,26 @@ CPostloomView::CPostloomView(AppContext& context, CPostloomDoc& document, Deskto
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformRowHeights(true);
+    // A drag moves one mail onto another item; the item under the cursor
+    // is highlighted, never a gap between items.
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(true);
+    setDragDropMode(QAbstractItemView::InternalMove);
+    setDragDropOverwriteMode(true);
+    setDefaultDropAction(Qt::MoveAction);
+    model_.SetDropHandler([this](TreeItem dragged, TreeItem target) { return dropMail(dragged, target); });
+
+    infoDialog_ = std::make_unique<CMailInfoDialog>();
+    connect(infoDialog_.get(), &CMailInfoDialog::navigate, this, [this](int id) { navigate(id); });
+    connect(infoDialog_.get(), &CMailInfoDialog::openMailRequested, this,
+            [this] { context_.commands().send(ID_MAIL_OPEN); });
 
     chain_ = std::make_unique<GenerationChain>(context_, static_cast<GenerationHost&>(*this));
     document_.setWorkerProbe([this] { return hasWorkers(); });
     connect(&document_, &CPostloomDoc::resetTree, this, [this] { model_.DeleteAll(); });
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { selectionChanged(); });
 
-    const auto lockedOut = [] { return false; };
     routes_ = context_.commands().addRoutes(
         RouteLevel::View,
         {
@@ -41,10 +57,15 @@ CPostloomView::CPostloomView(AppContext& context, CPostloomDoc& document, Deskto
             {.id = ID_UPDATE_TREEITEM, .handler = [this] { treeDone(); }},
             {.id = ID_MAIL_RELOAD, .handler = [this] { reload(); }},
             {.id = ID_MAIL_OPEN, .enabled = [this] { return mailOpenable(); }, .handler = [this] { openMail(); }},
-            // The mail information dialog and the moves come later.
-            {.id = ID_MAIL_INFO, .enabled = lockedOut},
-            {.id = ID_MAIL_UP, .enabled = lockedOut},
-            {.id = ID_MAIL_DOWN, .enabled = lockedOut},
+            {.id = ID_MAIL_INFO,
+             .enabled = [this] { return !document_.locked() && mailSelected(); },
+             .handler = [this] { showInfo(); }},
+            {.id = ID_MAIL_UP,
+             .enabled = [this] { return movable() && CanMoveUp(model_.Tree(), selectedItem()); },
+             .handler = [this] { moveUp(); }},
+            {.id = ID_MAIL_DOWN,
+             .enabled = [this] { return movable() && CanMoveDown(model_.Tree(), selectedItem()); },
+             .handler = [this] { moveDown(); }},
             {.id = ID_MAILPAGE_ON,
              .enabled = [this] {
                  const MailRecord* mail = selectedMail();
@@ -294,13 +315,189 @@ bool CPostloomView::onIcon(const QPoint& point) const
 
 void CPostloomView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    // On an icon the double click belongs to the mail information, which
-    // is not offered yet; the item neither expands nor collapses.
-    if (onIcon(event->position().toPoint())) {
+    // On an icon the double click belongs to the mail information (the
+    // first click has selected the item); the item neither expands nor
+    // collapses, not even the project item.
+    const QPoint point = event->position().toPoint();
+    if (onIcon(point)) {
+        const TreeItem item = model_.ItemOf(indexAt(point));
+        if (model_.Tree().Parent(item) != kNoItem) {
+            showInfo();
+        }
         event->accept();
         return;
     }
     QTreeView::mouseDoubleClickEvent(event);
+}
+
+bool CPostloomView::event(QEvent* event)
+{
+    // The main window has become active, and with it this view.
+    if (event->type() == QEvent::WindowActivate) {
+        infoDialog_->makeTopmost();
+    }
+    return QTreeView::event(event);
+}
+
+void CPostloomView::showInfo()
+{
+    const TreeItem item = selectedItem();
+    const MailRecord* mail = selectedMail();
+    if (mail == nullptr) {
+        return;
+    }
+    const ThreadTree& tree = model_.Tree();
+    infoDialog_->showMail(*mail, {.next = tree.NextSibling(item) != kNoItem,
+                                  .previous = tree.PrevSibling(item) != kNoItem,
+                                  .parent = tree.Parent(item) != tree.Root(),
+                                  .child = tree.HasChildren(item)});
+}
+
+void CPostloomView::navigate(int id)
+{
+    if (!mailSelected()) {
+        return;
+    }
+    const TreeItem item = selectedItem();
+    const ThreadTree& tree = model_.Tree();
+    TreeItem target = kNoItem;
+    switch (id) {
+    case ID_NEXT_INFO:
+        target = tree.NextSibling(item);
+        break;
+    case ID_PREV_INFO:
+        target = tree.PrevSibling(item);
+        break;
+    case ID_PARENT_INFO:
+        // The project item shows no mail.
+        target = tree.Parent(item) == tree.Root() ? kNoItem : tree.Parent(item);
+        break;
+    case ID_CHILD_INFO:
+        target = tree.FirstChild(item);
+        break;
+    default:
+        break;
+    }
+    if (target == kNoItem) {
+        return;
+    }
+    selectItem(target);
+    showInfo();
+}
+
+bool CPostloomView::movable() const
+{
+    // Also while the index or page worker runs: it reads the tree and the
+    // mails' links.
+    return !document_.locked();
+}
+
+std::vector<TreeItem> CPostloomView::expandedFrom(TreeItem item) const
+{
+    std::vector<TreeItem> expanded;
+    const ThreadTree& tree = model_.Tree();
+    if (item == kNoItem || !tree.IsValid(item)) {
+        return expanded;
+    }
+    std::vector<TreeItem> pending{item};
+    while (!pending.empty()) {
+        const TreeItem current = pending.back();
+        pending.pop_back();
+        if (!isExpanded(model_.IndexOf(current))) {
+            continue;
+        }
+        expanded.push_back(current);
+        for (TreeItem child = tree.FirstChild(current); child != kNoItem; child = tree.NextSibling(child)) {
+            pending.push_back(child);
+        }
+    }
+    std::sort(expanded.begin(), expanded.end());
+    return expanded;
+}
+
+void CPostloomView::changed(const TreeChange& change, const std::vector<TreeItem>& expanded)
+{
+    for (const auto& [original, copy] : change.copies) {
+        if (std::binary_search(expanded.begin(), expanded.end(), original)) {
+            expand(model_.IndexOf(copy));
+        }
+    }
+    selectItem(change.select);
+    document_.setModified(true);
+    Q_EMIT stateChanged();
+}
+
+void CPostloomView::moveUp()
+{
+    const TreeItem item = selectedItem();
+    if (!movable() || !CanMoveUp(model_.Tree(), item)) {
+        return;
+    }
+    const std::vector<TreeItem> expanded = expandedFrom(model_.Tree().PrevSibling(item));
+    setUpdatesEnabled(false);
+    if (const auto change = MoveMailUp(model_, document_.settings().mailList, item)) {
+        changed(*change, expanded);
+    }
+    setUpdatesEnabled(true);
+}
+
+void CPostloomView::moveDown()
+{
+    const TreeItem item = selectedItem();
+    if (!movable() || !CanMoveDown(model_.Tree(), item)) {
+        return;
+    }
+    const std::vector<TreeItem> expanded = expandedFrom(item);
+    setUpdatesEnabled(false);
+    if (const auto change = MoveMailDown(model_, document_.settings().mailList, item)) {
+        changed(*change, expanded);
+    }
+    setUpdatesEnabled(true);
+}
+
+bool CPostloomView::beginDrag(TreeItem item)
+{
+    if (!movable() || !CanDrag(model_.Tree(), item)) {
+        return false;
+    }
+    // Nothing is selected during the drag and after it.
+    selectItem(kNoItem);
+    return true;
+}
+
+bool CPostloomView::dropMail(TreeItem dragged, TreeItem target)
+{
+    selectItem(kNoItem);
+    if (!movable()) {
+        return false;
+    }
+    const std::vector<TreeItem> expanded = expandedFrom(dragged);
+    const auto change = DropMail(model_, document_.settings().mailList, dragged, target);
+    if (!change) {
+        return false;
+    }
+    changed(*change, expanded);
+    return true;
+}
+
+void CPostloomView::startDrag(Qt::DropActions)
+{
+    const TreeItem item = selectedItem();
+    if (!beginDrag(item)) {
+        return;
+    }
+    const QModelIndex index = model_.IndexOf(item);
+    std::unique_ptr<QMimeData> data(model_.mimeData({index}));
+    if (!data) {
+        return;
+    }
+    // The item as it shows, icon and text, hanging from the cursor.
+    const QPixmap image = viewport()->grab(visualRect(index));
+    auto* drag = new QDrag(this);  // deleted by Qt when the drag has ended
+    drag->setMimeData(data.release());
+    drag->setPixmap(image);
+    drag->setHotSpot(QPoint(0, 0));
+    drag->exec(Qt::MoveAction, Qt::MoveAction);
 }
 
 }  // namespace postloom

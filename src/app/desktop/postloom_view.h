@@ -6,6 +6,8 @@
 #include "app/app_context.h"
 #include "app/command_dispatcher.h"
 #include "app/desktop/desktop_prompts.h"
+#include "app/desktop/mail_info_dialog.h"
+#include "app/desktop/mail_moves.h"
 #include "app/desktop/postloom_doc.h"
 #include "app/generation_chain.h"
 #include "app/pipeline_workers.h"
@@ -44,6 +46,17 @@ public:
     // is none (the project item, empty space).
     std::unique_ptr<QMenu> contextMenuAt(const QPoint& point);
 
+    CMailInfoDialog& infoDialog() { return *infoDialog_; }
+    // ID_NEXT_INFO, ID_PREV_INFO, ID_PARENT_INFO, ID_CHILD_INFO: selects
+    // that neighbour of the selected item, if there is one, and shows it.
+    void navigate(int id);
+
+    // A drag of item begins: refused for the project item and while a
+    // worker runs; otherwise the selection is cleared. True when it may go on.
+    bool beginDrag(TreeItem item);
+    // The drop of dragged onto target; true when the tree changed.
+    bool dropMail(TreeItem dragged, TreeItem target);
+
 Q_SIGNALS:
     // ID_POSTLOOM_CHECK: outputHtml of the selected mail (posted).
     void postloomCheck(int outputHtml);
@@ -53,8 +66,10 @@ Q_SIGNALS:
     void treeFinished();
 
 protected:
+    bool event(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
 
 private:
     // GenerationHost
@@ -77,6 +92,13 @@ private:
     void pageOff();
     void selectionChanged();
     void postCheck(int outputHtml);
+    void showInfo();
+    bool movable() const;
+    void moveUp();
+    void moveDown();
+    // After a change by hand: keep what was expanded, select, mark modified.
+    void changed(const TreeChange& change, const std::vector<TreeItem>& expanded);
+    std::vector<TreeItem> expandedFrom(TreeItem item) const;
 
     AppContext& context_;
     CPostloomDoc& document_;
@@ -84,6 +106,8 @@ private:
     ThreadTreeModel model_;
     std::unique_ptr<CTreeMakeThread> treeWorker_;
     std::unique_ptr<GenerationChain> chain_;
+    // Without a parent, so that it is not hidden with the main window.
+    std::unique_ptr<CMailInfoDialog> infoDialog_;
     CommandDispatcher::Registration routes_;
 };
 

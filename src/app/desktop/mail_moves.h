@@ -1,0 +1,54 @@
+#pragma once
+
+// Changing the threads by hand in the view's tree: moving a mail one place
+// up or down among its siblings, and placing a dragged mail (with
+// everything below it) under another mail or at the top level. Each change
+// is made in the tree and in the mails together, and ends with the thread
+// links of every mail set again from the tree, so that pages written before
+// the next tree build link the right mails.
+
+#include "app/view/thread_tree_model.h"
+#include "core/project/project_settings.h"
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace postloom {
+
+struct TreeChange {
+    // The item to select afterwards; kNoItem after a drop.
+    TreeItem select = kNoItem;
+    // Every item that was re-created, as (original, copy), the moved or
+    // dropped item first, so that the view can keep what was expanded.
+    std::vector<std::pair<TreeItem, TreeItem>> copies;
+};
+
+// A mail item (not the project item) with a sibling before or after it.
+bool CanMoveUp(const ThreadTree& tree, TreeItem item);
+bool CanMoveDown(const ThreadTree& tree, TreeItem item);
+
+// The selected mail changes places with its previous (next) sibling: the two
+// entries of the list and their orderKeys are exchanged, the item data keep
+// in step with the list, and the sibling's (or the moved mail's) item is
+// re-created with everything below it. nullopt, with nothing changed, when
+// the move is not possible.
+std::optional<TreeChange> MoveMailUp(ThreadTreeModel& model, MailList& mails, TreeItem selected);
+std::optional<TreeChange> MoveMailDown(ThreadTreeModel& model, MailList& mails, TreeItem selected);
+
+// Whether dragged may start a drag: any mail item, never the project item.
+bool CanDrag(const ThreadTree& tree, TreeItem dragged);
+
+// Whether a drop of dragged onto target would change anything: not onto
+// itself, nor onto an item below it (that would put the mail inside its own
+// thread), nor onto its present parent.
+bool DropChanges(const ThreadTree& tree, TreeItem dragged, TreeItem target);
+
+// Places dragged under target: onto a mail, among its replies by date, as a
+// reply to it (inReplyTo its messageId, no references, so that the next
+// tree build keeps it there); onto the project item, among the threads by
+// date, as a thread start. nullopt, with nothing changed, where
+// DropChanges() says no.
+std::optional<TreeChange> DropMail(ThreadTreeModel& model, MailList& mails, TreeItem dragged, TreeItem target);
+
+}  // namespace postloom
