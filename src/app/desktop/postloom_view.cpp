@@ -47,7 +47,7 @@ CPostloomView::CPostloomView(AppContext& context, CPostloomDoc& document, Deskto
     chain_ = std::make_unique<GenerationChain>(context_, static_cast<GenerationHost&>(*this));
     document_.setWorkerProbe([this] { return hasWorkers(); });
     connect(&document_, &CPostloomDoc::resetTree, this, [this] { model_.DeleteAll(); });
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { selectionChanged(); });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { noteSelectionChanged(); });
 
     routes_ = context_.commands().addRoutes(
         RouteLevel::View,
@@ -261,7 +261,7 @@ void CPostloomView::pageOff()
     Q_EMIT stateChanged();
 }
 
-void CPostloomView::selectionChanged()
+void CPostloomView::noteSelectionChanged()
 {
     const TreeItem item = selectedItem();
     if (item != kNoItem) {

@@ -90,7 +90,7 @@ private:
     bool mailOpenable() const;
     void pageOn();
     void pageOff();
-    void selectionChanged();
+    void noteSelectionChanged();
     void postCheck(int outputHtml);
     void showInfo();
     bool movable() const;
