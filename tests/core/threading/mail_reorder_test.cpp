@@ -13,7 +13,6 @@
 
 using postloom::BuildThreadTree;
 using postloom::DropPlaceAfter;
-using postloom::IsBelow;
 using postloom::kNoItem;
 using postloom::MailList;
 using postloom::MailRecord;
@@ -106,22 +105,6 @@ TEST(MailReorderTest, DropPlaceGoesByDateWithEqualDatesAfter)
     EXPECT_EQ(DropPlaceAfter(mails, tree, t, 120), y);
     // Onto the project item: among the thread starts.
     EXPECT_EQ(DropPlaceAfter(mails, tree, project, 60), t);
-}
-
-TEST(MailReorderTest, IsBelowFollowsTheParentsOnly)
-{
-    ThreadTree tree;
-    const TreeItem project = tree.Insert("P", 2, 0, kNoItem, Place::Last);
-    const TreeItem a = tree.Insert("a", 0, 0, project, Place::Last);
-    const TreeItem b = tree.Insert("b", 0, 1, a, Place::Last);
-    const TreeItem c = tree.Insert("c", 0, 2, b, Place::Last);
-    const TreeItem d = tree.Insert("d", 0, 3, project, Place::Last);
-    EXPECT_TRUE(IsBelow(tree, c, a));
-    EXPECT_TRUE(IsBelow(tree, c, project));
-    EXPECT_FALSE(IsBelow(tree, a, a));
-    EXPECT_FALSE(IsBelow(tree, a, c));
-    EXPECT_FALSE(IsBelow(tree, d, a));
-    EXPECT_FALSE(IsBelow(tree, kNoItem, a));
 }
 
 TEST(MailReorderTest, RelinkMendsTheLinksThatAHandMadeChangeLeftStale)
