@@ -222,19 +222,19 @@ Mail Reply(std::string id, std::string inReplyTo)
     return mail;
 }
 
-MailList MakeMails(const std::vector<Mail>& specs)
+MailList MakeMails(const std::vector<Mail>& layouts)
 {
     MailList mails;
-    for (const Mail& spec : specs) {
+    for (const Mail& layout : layouts) {
         auto mail = std::make_unique<MailRecord>();
-        mail->messageId = spec.id;
-        mail->references = spec.references;
-        mail->noReplyHeaders = spec.inReplyTo || !spec.references.empty() ? 0 : 1;
-        mail->inReplyTo = spec.inReplyTo.value_or("");
-        mail->date = spec.date;
-        mail->orderKey = spec.date;
-        mail->outputHtml = spec.outputHtml;
-        mail->subject = spec.subject;
+        mail->messageId = layout.id;
+        mail->references = layout.references;
+        mail->noReplyHeaders = layout.inReplyTo || !layout.references.empty() ? 0 : 1;
+        mail->inReplyTo = layout.inReplyTo.value_or("");
+        mail->date = layout.date;
+        mail->orderKey = layout.date;
+        mail->outputHtml = layout.outputHtml;
+        mail->subject = layout.subject;
         mails.push_back(std::move(mail));
     }
     return mails;
@@ -465,11 +465,11 @@ TEST(TreeBuilderTest, StopEndsTheBuildAndClearsOldLinks)
 TEST(TreeBuilderTest, DeepThreadIsBuiltWithoutRecursion)
 {
     constexpr std::size_t kDepth = 65535;
-    std::vector<Mail> specs;
-    specs.push_back(Start("m0"));
+    std::vector<Mail> layouts;
+    layouts.push_back(Start("m0"));
     for (std::size_t i = 1; i < kDepth; ++i)
-        specs.push_back(Reply("m" + std::to_string(i), "m" + std::to_string(i - 1)));
-    MailList mails = MakeMails(specs);
+        layouts.push_back(Reply("m" + std::to_string(i), "m" + std::to_string(i - 1)));
+    MailList mails = MakeMails(layouts);
     const Built built = Build(mails);
     EXPECT_TRUE(built.done);
     EXPECT_EQ(built.progress.positions.size(), 3 * kDepth);
