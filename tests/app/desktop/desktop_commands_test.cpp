@@ -287,15 +287,27 @@ private Q_SLOTS:
         QFile::remove(sample.file(QStringLiteral("site/index.html")));
         QVERIFY(!app.context().commands().isEnabled(ID_INDEX_OPEN));
 
+        // Every status text the steps show, in order: a step can end before
+        // a poll would see its text.
+        QStringList texts;
+        connect(&app.document(), &CPostloomDoc::stateChanged, &app.document(), [&] {
+            const QString text = app.document().statusText();
+            if (texts.isEmpty() || texts.back() != text)
+                texts.append(text);
+        });
         QVERIFY(app.context().commands().send(ID_HTML_CREATE));
         QCOMPARE(app.document().statusText(), QStringLiteral("グラフィックファイルをコピー中"));
         QVERIFY(app.frame().progressLayout());
         QCOMPARE(app.frame().progressBar()->maximum(), 5);
         QCOMPARE(EnabledCommands(app), QStringList());
-        QTRY_COMPARE_WITH_TIMEOUT(app.document().statusText(), QStringLiteral("インデックスHTMLを作成中"), kPatience);
-        QTRY_VERIFY_WITH_TIMEOUT(!app.view().hasWorkers(), kPatience);
+        // Between two steps no worker runs for a moment: wait for the last one.
+        QTRY_VERIFY_WITH_TIMEOUT(texts.contains(QStringLiteral("メールHTMLを作成中")) && !app.view().hasWorkers(),
+                                 kPatience);
         QTRY_VERIFY(!app.frame().progressLayout());
         QCOMPARE(app.document().statusText(), QString());
+        texts.removeAll(QString());
+        QCOMPARE(texts, (QStringList{QStringLiteral("グラフィックファイルをコピー中"),
+                                     QStringLiteral("インデックスHTMLを作成中"), QStringLiteral("メールHTMLを作成中")}));
         QCOMPARE(app.view().chain().mailPagesResult().pagesWritten, 40);
         QVERIFY(app.context().commands().isEnabled(ID_INDEX_OPEN));
         app.context().commands().send(ID_INDEX_OPEN);
