@@ -1,5 +1,11 @@
 #include "settings_ui/project_page.h"
 
+#include "settings_ui/page_tabs.h"
+
+#include <QDir>
+#include <QLineEdit>
+
+#include <optional>
 #include <utility>
 
 namespace postloom {
@@ -25,6 +31,15 @@ bool CProjectPage::checkOnLeave()
 bool CProjectPage::takeValues()
 {
     return true;
+}
+
+void CProjectPage::browseFolderInto(QLineEdit& field)
+{
+    const std::optional<QString> folder = prompts().chooseFolder(this, ResolvedForDialog(projectFolder(), field.text()));
+    if (!folder)
+        return;
+    field.setText(QDir::toNativeSeparators(*folder));
+    setModified();
 }
 
 }  // namespace postloom

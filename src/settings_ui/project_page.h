@@ -11,6 +11,8 @@
 #include <QString>
 #include <QWidget>
 
+class QLineEdit;
+
 #include <string>
 
 namespace postloom {
@@ -52,6 +54,9 @@ public:
 protected:
     virtual void load() = 0;
     void setModified() { modified_ = true; }
+    // The folder picker, opened at the field's folder; a chosen folder goes
+    // into the field and marks the page modified.
+    void browseFolderInto(QLineEdit& field);
 
     ProjectSettings& settings() const { return context_.settings; }
     const std::string& projectFolder() const { return context_.projectFolder; }

@@ -202,7 +202,7 @@ CProjectPage2::CProjectPage2(const ProjectPageContext& context, QWidget* parent)
     layout->addWidget(createType_, 1);
 
     connect(imagePath_, &QLineEdit::textChanged, this, [this] { setModified(); });
-    connect(imagePathBrowse_, &QPushButton::clicked, this, &CProjectPage2::browseImagePath);
+    connect(imagePathBrowse_, &QPushButton::clicked, this, [this] { browseFolderInto(*imagePath_); });
     connect(drawGraphic_, &QCheckBox::clicked, this, [this] {
         setModified();
         enableGraphics();
@@ -307,16 +307,6 @@ void CProjectPage2::save()
     template_->save();
     if (template_->modified())
         setModified();
-}
-
-void CProjectPage2::browseImagePath()
-{
-    const std::optional<QString> folder =
-        prompts().chooseFolder(this, ResolvedForDialog(projectFolder(), imagePath_->text()));
-    if (!folder)
-        return;
-    imagePath_->setText(QDir::toNativeSeparators(*folder));
-    setModified();
 }
 
 void CProjectPage2::browseGraphic(Graphic& graphic)

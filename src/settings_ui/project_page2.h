@@ -114,7 +114,6 @@ private:
 
     void enableGraphics();
     void browseGraphic(Graphic& graphic);
-    void browseImagePath();
 
     QLineEdit* imagePath_;
     QPushButton* imagePathBrowse_;

@@ -90,7 +90,7 @@ CProjectPage3::CProjectPage3(const ProjectPageContext& context, QWidget* parent)
     layout->addWidget(createType_, 1);
 
     connect(imagePath_, &QLineEdit::textChanged, this, [this] { setModified(); });
-    connect(imagePathBrowse_, &QPushButton::clicked, this, &CProjectPage3::browseImagePath);
+    connect(imagePathBrowse_, &QPushButton::clicked, this, [this] { browseFolderInto(*imagePath_); });
     // Of the window type only the click on "the same window" counts; the
     // display tab is modified anyway once the page has been shown.
     connect(windowTypeButton(0), &QRadioButton::clicked, this, [this] { setModified(); });
@@ -131,16 +131,6 @@ void CProjectPage3::save()
     template_->save();
     if (template_->modified())
         setModified();
-}
-
-void CProjectPage3::browseImagePath()
-{
-    const std::optional<QString> folder =
-        prompts().chooseFolder(this, ResolvedForDialog(projectFolder(), imagePath_->text()));
-    if (!folder)
-        return;
-    imagePath_->setText(QDir::toNativeSeparators(*folder));
-    setModified();
 }
 
 }  // namespace postloom

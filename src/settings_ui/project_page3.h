@@ -55,7 +55,6 @@ protected:
     void load() override;
 
 private:
-    void browseImagePath();
 
     QLineEdit* imagePath_;
     QPushButton* imagePathBrowse_;
