@@ -2,6 +2,8 @@
 
 #include "core/mail/mail_parser.h"
 #include "core/platform/file_system.h"
+#include "core/platform/files.h"
+#include "core/project/project_file.h"
 #include "core/text/cp932.h"
 
 #include <algorithm>
@@ -31,6 +33,23 @@ bool SameCharacter(std::string_view patternChar, std::string_view nameChar)
     if (patternChar.size() == 1 && nameChar.size() == 1)
         return text::EqualsIgnoreCase(patternChar, nameChar);
     return patternChar == nameChar;
+}
+
+// Parses one new mail file into a record at the end of the list. A file that
+// cannot be opened is not appended, so it is tried again at the next reading.
+bool AppendMail(ProjectSettings& settings, const std::string& path, const std::string& name, FolderReadResult& result)
+{
+    auto record = std::make_unique<MailRecord>();
+    platform::FileError error;
+    if (!ParseMailFile(*record, path, name, error)) {
+        result.unreadable.push_back({name, platform::ReasonText(error)});
+        return false;
+    }
+    record->orderKey = record->date;
+    settings.mailList.push_back(std::move(record));
+    settings.mailListChanged = 1;
+    ++result.appended;
+    return true;
 }
 
 int ProgressValue(std::size_t n)
@@ -117,15 +136,12 @@ FolderReadResult ReadMailFolder(ProjectSettings& settings, std::string_view mail
         const bool passedOver =
             entry.type == platform::EntryType::Directory || entry.type == platform::EntryType::Other;
         if (!passedOver && !known.contains(entry.name)) {
-            auto record = std::make_unique<MailRecord>();
-            if (ParseMailFile(*record, folder + entry.name, entry.name)) {
-                record->orderKey = record->date;
-                settings.mailList.push_back(std::move(record));
-                settings.mailListChanged = 1;
-                ++result.appended;
-            } else {
-                // Not appended, so the file is tried again at the next reading.
-                result.unreadable.push_back(entry.name);
+            if (settings.mailList.size() >= kMaxStoredMails) {
+                ++result.leftOut;
+            } else if (AppendMail(settings, folder + entry.name, entry.name, result)) {
+                // Two listed names can stand for one stored name (a UTF-8
+                // name and a CP932 one of the same text): one mail.
+                known.insert(entry.name);
             }
         }
         progress.Report(ProgressValue(k));

@@ -3,6 +3,7 @@
 // Reading the mail folder: every file of the folder that matches MailExt and
 // is not yet in mailList is parsed and appended.
 
+#include "core/platform/file_problem.h"
 #include "core/platform/job_control.h"
 #include "core/project/project_settings.h"
 
@@ -21,7 +22,11 @@ struct FolderReadResult {
     bool folderFound = true;       // false: the folder is missing, not a folder or cannot be listed
     std::size_t matched = 0;       // entries that match MailExt (the progress range)
     std::size_t appended = 0;      // new records
-    std::vector<std::string> unreadable;  // matching files that could not be opened
+    // Matching files that could not be opened: the bare name and the reason.
+    std::vector<platform::FileProblem> unreadable;
+    // New matching files that were not read because the list already held
+    // kMaxStoredMails mails.
+    std::size_t leftOut = 0;
     bool stopped = false;          // the stop flag ended the job early
 };
 
@@ -29,8 +34,10 @@ struct FolderReadResult {
 // project folder) into settings.mailList. Progress: SetRange(0, matched),
 // then one Report per entry of the second pass, 0, 1, 2, ... Directories
 // and special files are passed over but counted. A matching file that cannot
-// be opened is not appended. The stop flag is tested before every entry but
-// the first.
+// be opened is not appended. Nothing is appended once the list holds
+// kMaxStoredMails mails, the most a project file stores: a mail beyond that
+// would get a page but never be stored, and no stored mail may make room for
+// it. The stop flag is tested before every entry but the first.
 FolderReadResult ReadMailFolder(ProjectSettings& settings, std::string_view mailFolder, JobProgress& progress,
                                 const StopFlag& stop);
 

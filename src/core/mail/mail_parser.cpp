@@ -160,9 +160,9 @@ private:
 
 }  // namespace
 
-bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName)
+bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName, platform::FileError& error)
 {
-    auto reader = platform::TextReader::Open(path);
+    auto reader = platform::TextReader::Open(path, error);
     if (!reader)
         return false;
     record.fileName = std::string(fileName);
@@ -174,6 +174,12 @@ bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view f
     }
     parser.Finish();
     return true;
+}
+
+bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName)
+{
+    platform::FileError ignored;
+    return ParseMailFile(record, path, fileName, ignored);
 }
 
 void ParseMailHeader(MailRecord& record, std::string_view headerText)

@@ -4,6 +4,7 @@
 // subject as it is shown.
 
 #include "core/mail/mail_record.h"
+#include "core/platform/files.h"
 
 #include <cstdint>
 #include <string>
@@ -14,7 +15,8 @@ namespace postloom {
 // Opens the file at path (CP932) in text mode and fills record from its
 // header section; record.fileName becomes fileName (the bare name). False,
 // with the record untouched, when the file cannot be opened (a directory or
-// a special file counts as unopenable).
+// a special file counts as unopenable), and error tells why.
+bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName, platform::FileError& error);
 bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName);
 
 // The same on a header section already in memory (text-mode lines, LF

@@ -1,5 +1,6 @@
 #include "core/platform/file_system.h"
 
+#include "core/platform/native_path.h"
 #include "core/text/codec.h"
 
 #include <dirent.h>
@@ -18,12 +19,19 @@ std::string NativePath(std::string_view cp932Path)
     return text::Cp932ToUtf8(cp932Path);
 }
 
+namespace {
+
+bool StatExisting(std::string_view cp932Path, struct stat& st)
+{
+    return detail::OnExistingPath(cp932Path, [&](const char* native) { return ::stat(native, &st) == 0; });
+}
+
+}  // namespace
+
 EntryType TypeOf(std::string_view cp932Path)
 {
-    if (cp932Path.empty())
-        return EntryType::Missing;
     struct stat st {};
-    if (::stat(NativePath(cp932Path).c_str(), &st) != 0)
+    if (!StatExisting(cp932Path, st))
         return EntryType::Missing;
     if (S_ISDIR(st.st_mode))
         return EntryType::Directory;
@@ -63,9 +71,14 @@ EntryType TypeOfEntry(const std::string& nativeFolder, const dirent& entry)
 
 std::optional<std::vector<DirectoryEntry>> ListDirectory(std::string_view cp932Folder)
 {
-    const std::string native = NativePath(cp932Folder.empty() ? std::string_view(".") : cp932Folder);
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(native.c_str()), &::closedir);
-    if (!dir)
+    std::string native;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(nullptr, &::closedir);
+    const auto openFolder = [&](const char* path) {
+        dir.reset(::opendir(path));
+        native = path;
+        return dir != nullptr;
+    };
+    if (!detail::OnExistingPath(cp932Folder.empty() ? std::string_view(".") : cp932Folder, openFolder))
         return std::nullopt;
     std::vector<std::pair<std::string, EntryType>> raw;
     while (const dirent* entry = ::readdir(dir.get())) {
@@ -84,6 +97,8 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(std::string_view cp932F
 
 bool MakeDirectory(std::string_view cp932Path)
 {
+    if (!detail::Passable(cp932Path))
+        return false;
     const std::string native = NativePath(cp932Path);
     if (::mkdir(native.c_str(), 0777) == 0)
         return true;
@@ -93,7 +108,7 @@ bool MakeDirectory(std::string_view cp932Path)
 std::optional<FileIdentity> IdentityOf(std::string_view cp932Path)
 {
     struct stat st {};
-    if (cp932Path.empty() || ::stat(NativePath(cp932Path).c_str(), &st) != 0)
+    if (!StatExisting(cp932Path, st))
         return std::nullopt;
     return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
@@ -112,11 +127,15 @@ std::string CurrentDirectory()
 
 bool RemoveFile(std::string_view cp932Path)
 {
+    if (!detail::Passable(cp932Path))
+        return false;
     return std::remove(NativePath(cp932Path).c_str()) == 0;
 }
 
 bool RenameFile(std::string_view fromCp932, std::string_view toCp932)
 {
+    if (!detail::Passable(fromCp932) || !detail::Passable(toCp932))
+        return false;
     return std::rename(NativePath(fromCp932).c_str(), NativePath(toCp932).c_str()) == 0;
 }
 

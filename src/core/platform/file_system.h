@@ -2,7 +2,13 @@
 
 // File-system services. Every path the core holds is CP932; it is converted
 // to UTF-8 here, right before the call into the operating system, and names
-// read from a directory come back as CP932.
+// read from a directory come back as CP932 (a name that is no UTF-8 comes
+// back as its own bytes). Where an existing file or folder is looked up
+// (TypeOf, ListDirectory, IdentityOf, and opening for reading in files.h)
+// and the converted path does not exist, the name's own bytes are tried as
+// well, so such a name is found again. A path that holds a NUL byte is
+// refused by every function here: it fails as for a missing file, errno
+// EINVAL.
 
 #include <cstdint>
 #include <optional>
@@ -12,7 +18,7 @@
 
 namespace postloom::platform {
 
-// The path as the operating system wants it.
+// The path as the operating system wants it (the converted UTF-8 form).
 std::string NativePath(std::string_view cp932Path);
 
 enum class EntryType { RegularFile, Directory, Other, Missing };

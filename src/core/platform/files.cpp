@@ -1,11 +1,15 @@
 #include "core/platform/files.h"
 
 #include "core/platform/file_system.h"
+#include "core/platform/native_path.h"
+#include "core/text/codec.h"
 
 #include <fcntl.h>
-#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
 
 namespace postloom::platform {
 
@@ -14,39 +18,66 @@ constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr int kEndOfFileMark = 0x1A;
 }  // namespace
 
-FileHandle OpenForReading(std::string_view cp932Path)
+std::string ReasonText(const FileError& error)
 {
-    if (cp932Path.empty())
-        return nullptr;
+    if (error.notAFile)
+        return "is a folder or a special file";
+    // The system's text follows the locale; every text here is CP932. Unlike
+    // strerror, this is safe on the worker threads.
+    return text::Utf8ToCp932(std::generic_category().message(error.code));
+}
+
+FileHandle OpenForReading(std::string_view cp932Path, FileError& error)
+{
+    error = {};
     // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below,
     // and on a regular file the flag changes nothing.
-    const int fd = ::open(NativePath(cp932Path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    int fd = -1;
+    const auto openFile = [&](const char* native) {
+        fd = ::open(native, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        return fd >= 0;
+    };
+    if (!detail::OnExistingPath(cp932Path, openFile)) {
+        error.code = errno;
         return nullptr;
+    }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
+        error.code = errno;
+        ::close(fd);
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error.notAFile = true;
         ::close(fd);
         return nullptr;
     }
     std::FILE* f = ::fdopen(fd, "rb");
     if (!f) {
+        error.code = errno;
         ::close(fd);
         return nullptr;
     }
     return FileHandle(f);
 }
 
+FileHandle OpenForReading(std::string_view cp932Path)
+{
+    FileError ignored;
+    return OpenForReading(cp932Path, ignored);
+}
+
 FileHandle CreateForWriting(std::string_view cp932Path)
 {
     // fopen refuses a directory by itself (EISDIR).
-    if (cp932Path.empty())
+    if (cp932Path.empty() || !detail::Passable(cp932Path))
         return nullptr;
     return FileHandle(std::fopen(NativePath(cp932Path).c_str(), "wb"));
 }
 
-std::optional<std::string> ReadWholeFile(std::string_view cp932Path)
+std::optional<std::string> ReadWholeFile(std::string_view cp932Path, FileError& error)
 {
-    FileHandle f = OpenForReading(cp932Path);
+    FileHandle f = OpenForReading(cp932Path, error);
     if (!f)
         return std::nullopt;
     // Straight from the descriptor in pieces of the file's size: one read
@@ -66,22 +97,36 @@ std::optional<std::string> ReadWholeFile(std::string_view cp932Path)
             data.resize(used);
             continue;
         }
-        if (n < 0)
+        if (n < 0) {
+            error.code = errno;
             return std::nullopt;
+        }
         data.resize(used + static_cast<std::size_t>(n));
         if (n == 0)
             return data;
     }
 }
 
+std::optional<std::string> ReadWholeFile(std::string_view cp932Path)
+{
+    FileError ignored;
+    return ReadWholeFile(cp932Path, ignored);
+}
+
 TextReader::TextReader(FileHandle file) : file_(std::move(file)), buffer_(kBufferSize) {}
 
-std::optional<TextReader> TextReader::Open(std::string_view cp932Path)
+std::optional<TextReader> TextReader::Open(std::string_view cp932Path, FileError& error)
 {
-    FileHandle f = OpenForReading(cp932Path);
+    FileHandle f = OpenForReading(cp932Path, error);
     if (!f)
         return std::nullopt;
     return TextReader(std::move(f));
+}
+
+std::optional<TextReader> TextReader::Open(std::string_view cp932Path)
+{
+    FileError ignored;
+    return Open(cp932Path, ignored);
 }
 
 bool TextReader::Fill()

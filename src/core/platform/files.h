@@ -2,7 +2,8 @@
 
 // Files opened by CP932 path. Reading in text mode is done by hand and is the
 // same everywhere: CR LF reads as LF, a lone CR stays, a 0x1A byte ends the
-// file. Writing in text mode turns every LF into CR LF.
+// file. Writing in text mode turns every LF into CR LF. A path that holds a
+// NUL byte opens and creates nothing (errno EINVAL).
 
 #include <cstddef>
 #include <cstdio>
@@ -19,20 +20,37 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
+// Why a file could not be opened or read.
+struct FileError {
+    int code = 0;           // errno of the call that failed; 0 with notAFile
+    bool notAFile = false;  // a folder or a special file stands where a file is wanted
+    bool operator==(const FileError&) const = default;
+};
+
+// The reason as a message gives it (CP932): the system's text for code,
+// or "is a folder or a special file".
+std::string ReasonText(const FileError& error);
+
 // Opens an existing file for reading; never a directory or a special file
-// that could block (a FIFO). nullptr when it cannot be opened.
+// that could block (a FIFO). nullptr when it cannot be opened, and error
+// tells why. A name whose converted path does not exist is tried by its own
+// bytes as well (see file_system.h).
+FileHandle OpenForReading(std::string_view cp932Path, FileError& error);
 FileHandle OpenForReading(std::string_view cp932Path);
 
 // Creates or empties a file for writing. nullptr when that fails.
 FileHandle CreateForWriting(std::string_view cp932Path);
 
-// The whole file as bytes; nullopt when it cannot be opened or read.
+// The whole file as bytes; nullopt when it cannot be opened or read, and
+// error tells why.
+std::optional<std::string> ReadWholeFile(std::string_view cp932Path, FileError& error);
 std::optional<std::string> ReadWholeFile(std::string_view cp932Path);
 
 // Reads a file in text mode, line by line or byte by byte.
 class TextReader {
 public:
     explicit TextReader(FileHandle file);
+    static std::optional<TextReader> Open(std::string_view cp932Path, FileError& error);
     static std::optional<TextReader> Open(std::string_view cp932Path);
 
     // The next line without its line end. False at the end of the file (or

@@ -6,10 +6,13 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <filesystem>
 #include <vector>
 
 using namespace postloom::platform;
 using postloom::test::ReadFile;
+using postloom::test::Sjis;
 using postloom::test::TempDir;
 using postloom::test::WriteFile;
 
@@ -127,6 +130,108 @@ TEST(ReadWholeFileTest, GivesEveryByteOfSmallLargeAndEmptyFiles)
     EXPECT_EQ(ReadWholeFile(dir.File("empty")), std::string());
     EXPECT_FALSE(ReadWholeFile(dir.path().string()).has_value());
     EXPECT_FALSE(ReadWholeFile(dir.File("missing")).has_value());
+}
+
+}  // namespace
+
+namespace {
+
+// Why opening failed, through each way of opening for reading.
+std::vector<FileError> OpenErrors(const std::string& path)
+{
+    std::vector<FileError> errors(3);
+    EXPECT_EQ(OpenForReading(path, errors[0]), nullptr) << path;
+    EXPECT_FALSE(ReadWholeFile(path, errors[1]).has_value()) << path;
+    EXPECT_FALSE(TextReader::Open(path, errors[2]).has_value()) << path;
+    return errors;
+}
+
+TEST(ReadFailureTest, EveryWayOfOpeningTellsTheSystemsReason)
+{
+    TempDir dir;
+    const FileError missing{.code = ENOENT};
+    EXPECT_EQ(OpenErrors(dir.File("missing")), std::vector<FileError>(3, missing));
+    EXPECT_EQ(OpenErrors(""), std::vector<FileError>(3, missing));
+    WriteFile(dir.File("plain"), "x");
+    EXPECT_EQ(OpenErrors(dir.File("plain") + "/below"), std::vector<FileError>(3, FileError{.code = ENOTDIR}));
+    EXPECT_EQ(ReasonText(missing), "No such file or directory");
+}
+
+TEST(ReadFailureTest, FoldersAndSpecialFilesAreNoFiles)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    const FileError notAFile{.notAFile = true};
+    EXPECT_EQ(OpenErrors(dir.path().string()), std::vector<FileError>(3, notAFile));
+    EXPECT_EQ(OpenErrors(dir.File("fifo")), std::vector<FileError>(3, notAFile));
+    EXPECT_EQ(ReasonText(notAFile), "is a folder or a special file");
+}
+
+TEST(ReadFailureTest, ASuccessfulOpenClearsAnEarlierError)
+{
+    TempDir dir;
+    WriteFile(dir.File("m"), "x");
+    FileError error{.code = EIO};
+    EXPECT_EQ(ReadWholeFile(dir.File("m"), error), "x");
+    EXPECT_EQ(error, FileError{});
+}
+
+// "テスト.alm" as an archive from Windows leaves it on disk: CP932 bytes.
+const std::string kCp932Name = "\x83\x65\x83\x58\x83\x67.alm";
+
+TEST(StoredCp932NameTest, AFileNamedInCp932OnDiskIsRead)
+{
+    TempDir dir;
+    ASSERT_EQ(kCp932Name, Sjis("テスト.alm"));
+    WriteFile(dir.File(kCp932Name), "Subject: s\r\n");
+    EXPECT_EQ(ReadWholeFile(dir.File(kCp932Name)), "Subject: s\r\n");
+    EXPECT_TRUE(TextReader::Open(dir.File(kCp932Name)).has_value());
+}
+
+TEST(StoredCp932NameTest, AFolderNamedInUtf8MayHoldNamesInCp932)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "メール");  // UTF-8 on disk
+    WriteFile((dir.path() / "メール").string() + "/" + kCp932Name, "raw");
+    // The whole path as the settings hold it: CP932 throughout.
+    EXPECT_EQ(ReadWholeFile(dir.File(Sjis("メール")) + "/" + kCp932Name), "raw");
+}
+
+TEST(StoredCp932NameTest, TheConvertedNameComesFirst)
+{
+    TempDir dir;
+    WriteFile(dir.File("テスト.alm"), "utf-8");
+    WriteFile(dir.File(kCp932Name), "cp932");
+    EXPECT_EQ(ReadWholeFile(dir.File(kCp932Name)), "utf-8");
+}
+
+TEST(StoredCp932NameTest, AMissingCp932NameIsMissing)
+{
+    TempDir dir;
+    FileError error;
+    EXPECT_FALSE(ReadWholeFile(dir.File(kCp932Name), error).has_value());
+    EXPECT_EQ(error, FileError{.code = ENOENT});
+}
+
+// A system call would stop at the NUL and act on the file before it.
+TEST(NulInPathTest, NoFileIsOpenedOrCreatedThroughAPathWithANul)
+{
+    TempDir dir;
+    WriteFile(dir.File("x.html"), "old");
+    const std::string withNul = dir.File("x.html") + std::string(1, '\0') + "/y";
+
+    FileError error;
+    EXPECT_EQ(OpenForReading(withNul, error), nullptr);
+    EXPECT_EQ(error, FileError{.code = EINVAL});
+    EXPECT_FALSE(ReadWholeFile(withNul, error).has_value());
+    EXPECT_EQ(error, FileError{.code = EINVAL});
+    EXPECT_FALSE(TextReader::Open(withNul).has_value());
+
+    errno = 0;
+    EXPECT_EQ(CreateForWriting(withNul), nullptr);
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_FALSE(FileWriter::Create(withNul, FileWriter::Mode::Binary).has_value());
+    EXPECT_EQ(ReadFile(dir.File("x.html")), "old");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "core/mail/folder_reader.h"
 
+#include "core/project/project_file.h"
+
 #include "progress_recorder.h"
 #include "support/test_support.h"
 
@@ -20,6 +22,8 @@ using postloom::MailRecord;
 using postloom::MatchesMailPattern;
 using postloom::ProjectSettings;
 using postloom::ReadMailFolder;
+using postloom::kMaxStoredMails;
+using postloom::platform::FileProblem;
 using postloom::StopFlag;
 using postloom::test::Positions;
 using postloom::test::ProgressRecorder;
@@ -225,7 +229,7 @@ TEST_F(FolderReaderTest, FileThatCannotBeOpenedIsLeftForTheNextReading)
     settings.mailListChanged = 0;
 
     const Reading first = Read(settings, folder.path().string());
-    EXPECT_EQ(first.result.unreadable, std::vector<std::string>{"x.alm"});
+    EXPECT_EQ(first.result.unreadable, (std::vector<FileProblem>{{"x.alm", "No such file or directory"}}));
     EXPECT_EQ(first.result.appended, 0u);
     EXPECT_TRUE(settings.mailList.empty());
     EXPECT_EQ(settings.mailListChanged, 0);
@@ -236,6 +240,103 @@ TEST_F(FolderReaderTest, FileThatCannotBeOpenedIsLeftForTheNextReading)
     EXPECT_EQ(second.result.appended, 1u);
     ASSERT_EQ(settings.mailList.size(), 1u);
     EXPECT_EQ(settings.mailList[0]->subject, "arrived");
+}
+
+TEST_F(FolderReaderTest, EachUnreadableFileComesWithItsReason)
+{
+    fs::create_symlink(folder.path() / "gone", folder.path() / "a.alm");
+    fs::create_symlink(folder.path() / "b.alm", folder.path() / "b.alm");
+    AddMail("c.alm");
+
+    const Reading reading = Read(settings, folder.path().string());
+    EXPECT_EQ(reading.result.unreadable, (std::vector<FileProblem>{{"a.alm", "No such file or directory"},
+                                                                  {"b.alm", "Too many levels of symbolic links"}}));
+    EXPECT_EQ(FileNames(settings), std::vector<std::string>{"c.alm"});
+}
+
+// "テスト.alm" as an archive from Windows leaves it on disk: CP932 bytes.
+const std::string kCp932Name = "\x83\x65\x83\x58\x83\x67.alm";
+
+TEST_F(FolderReaderTest, ANameInCp932OnDiskIsReadAndKeptAsItsBytes)
+{
+    WriteFile(folder.File(kCp932Name), MailText("kana", "Mon, 01 Jan 98 10:00:00 +0900"));
+    const Reading reading = Read(settings, folder.path().string());
+    EXPECT_TRUE(reading.result.unreadable.empty());
+    EXPECT_EQ(reading.result.appended, 1u);
+    ASSERT_EQ(FileNames(settings), std::vector<std::string>{Sjis("テスト.alm")});
+    EXPECT_EQ(settings.mailList[0]->subject, "kana");
+
+    settings.mailListChanged = 0;
+    EXPECT_EQ(Read(settings, folder.path().string()).result.appended, 0u);
+    EXPECT_EQ(settings.mailListChanged, 0);
+}
+
+TEST_F(FolderReaderTest, OneNameOnDiskInUtf8AndInCp932IsOneMail)
+{
+    AddMail("テスト.alm", "utf-8");
+    WriteFile(folder.File(kCp932Name), MailText("cp932", "Mon, 01 Jan 98 10:00:00 +0900"));
+    const Reading reading = Read(settings, folder.path().string());
+    EXPECT_EQ(reading.result.matched, 2u);
+    EXPECT_EQ(reading.progress.positions, Positions(2));
+    ASSERT_EQ(FileNames(settings), std::vector<std::string>{Sjis("テスト.alm")});
+    EXPECT_EQ(settings.mailList[0]->subject, "utf-8");
+}
+
+// A project file stores at most kMaxStoredMails mails. The list starts as a
+// project holding that many less a few would load it; the files on disk are
+// the new ones.
+class MailCapTest : public FolderReaderTest {
+protected:
+    void StoreMails(std::size_t count)
+    {
+        settings.mailList.reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            settings.mailList.push_back(StoredMail("stored" + std::to_string(i)));
+        settings.mailListChanged = 0;
+    }
+};
+
+TEST_F(MailCapTest, ReadingStopsAppendingAtTheMostAProjectStores)
+{
+    StoreMails(kMaxStoredMails - 1);
+    AddMail("a.alm");
+    AddMail("b.alm");
+    AddMail("c.alm");
+    fs::create_symlink(folder.path() / "gone", folder.path() / "d.alm");
+
+    const Reading first = Read(settings, folder.path().string());
+    EXPECT_EQ(first.result.appended, 1u);
+    EXPECT_EQ(first.result.leftOut, 3u);
+    EXPECT_TRUE(first.result.unreadable.empty());  // not opened at all
+    EXPECT_EQ(first.progress.positions, Positions(4));
+    ASSERT_EQ(settings.mailList.size(), kMaxStoredMails);
+    EXPECT_EQ(settings.mailList.back()->fileName, "a.alm");
+    EXPECT_EQ(settings.mailListChanged, 1);
+
+    // The next run finds the project full: nothing changes, nothing to save.
+    settings.mailListChanged = 0;
+    const Reading second = Read(settings, folder.path().string());
+    EXPECT_EQ(second.result.appended, 0u);
+    EXPECT_EQ(second.result.leftOut, 3u);
+    EXPECT_EQ(settings.mailList.size(), kMaxStoredMails);
+    EXPECT_EQ(settings.mailListChanged, 0);
+}
+
+TEST_F(MailCapTest, AnOlderMailNeverPushesAStoredOneOut)
+{
+    StoreMails(kMaxStoredMails);
+    AddMail("old.alm", "old", "Mon, 01 Jan 90 10:00:00 +0900");
+    AddMail("stored7", "replaced?");
+
+    settings.MailExt = "*";
+    const Reading reading = Read(settings, folder.path().string());
+    EXPECT_EQ(reading.result.appended, 0u);
+    EXPECT_EQ(reading.result.leftOut, 1u);  // a stored name is no new mail
+    ASSERT_EQ(settings.mailList.size(), kMaxStoredMails);
+    EXPECT_EQ(settings.mailList.front()->fileName, "stored0");
+    EXPECT_EQ(settings.mailList.back()->fileName, "stored" + std::to_string(kMaxStoredMails - 1));
+    EXPECT_EQ(settings.mailList[7]->subject, "stored");
+    EXPECT_EQ(settings.mailListChanged, 0);
 }
 
 TEST_F(FolderReaderTest, MissingFolderReadsNoMail)
