@@ -14,6 +14,12 @@ namespace {
 const QString kProjectFilter = QStringLiteral("Postloom ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙ (*.plp)");
 const QString kProgramTitle = QStringLiteral("Postloom");
 
+void WriteToStderr(const QString& message)
+{
+    std::fprintf(stderr, "postloom: %s\n", message.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
 }  // namespace
 
 Answer QtDesktopPrompts::ask(QWidget* parent, const QString& caption, const QString& question)
@@ -53,6 +59,11 @@ void QtDesktopPrompts::showError(QWidget* parent, const QString& message)
     QMessageBox::critical(parent, kProgramTitle, message);
 }
 
+void QtDesktopPrompts::showWarning(QWidget* parent, const QString& message)
+{
+    QMessageBox::warning(parent, kProgramTitle, message);
+}
+
 std::optional<QString> QtDesktopPrompts::chooseProjectToOpen(QWidget* parent)
 {
     const QString file = QFileDialog::getOpenFileName(parent, QStringLiteral("開く"), {}, kProjectFilter);
@@ -81,8 +92,7 @@ void QtDesktopPrompts::openWithDesktop(const QString& path)
 
 void UnattendedGate::fail(const QString& message)
 {
-    std::fprintf(stderr, "postloom: %s\n", message.toLocal8Bit().constData());
-    std::fflush(stderr);
+    WriteToStderr(message);
     failed_ = true;
     if (onFailure) {
         onFailure();
@@ -141,6 +151,15 @@ void UnattendedGate::showError(QWidget* parent, const QString& message)
         return;
     }
     fail(message);
+}
+
+void UnattendedGate::showWarning(QWidget* parent, const QString& message)
+{
+    if (!unattended_) {
+        interactive_.showWarning(parent, message);
+        return;
+    }
+    WriteToStderr(message);
 }
 
 std::optional<QString> UnattendedGate::chooseProjectToOpen(QWidget* parent)

@@ -24,6 +24,8 @@ public:
     virtual SaveChoice askSaveChanges(QWidget* parent, const QString& documentTitle) = 0;
     // An error message box with OK.
     virtual void showError(QWidget* parent, const QString& message) = 0;
+    // A warning message box with OK: something was wrong, the work goes on.
+    virtual void showWarning(QWidget* parent, const QString& message) = 0;
     // The project file dialogs; nullopt on Cancel.
     virtual std::optional<QString> chooseProjectToOpen(QWidget* parent) = 0;
     virtual std::optional<QString> chooseProjectToSave(QWidget* parent, const QString& suggested) = 0;
@@ -40,6 +42,7 @@ public:
     std::optional<QString> chooseFile(QWidget* parent, const FileRequest& request) override;
     SaveChoice askSaveChanges(QWidget* parent, const QString& documentTitle) override;
     void showError(QWidget* parent, const QString& message) override;
+    void showWarning(QWidget* parent, const QString& message) override;
     std::optional<QString> chooseProjectToOpen(QWidget* parent) override;
     std::optional<QString> chooseProjectToSave(QWidget* parent, const QString& suggested) override;
     void openWithDesktop(const QString& path) override;
@@ -51,7 +54,8 @@ private:
 // Passes everything to the interactive prompts, except while an unattended
 // run is under way: then nothing is asked or shown, nothing waits; what
 // would have been asked or shown goes to stderr and counts as a failure of
-// the run (reported through onFailure). The shell's "open" always passes.
+// the run (reported through onFailure), except a warning, which only goes to
+// stderr. The shell's "open" always passes.
 class UnattendedGate final : public DesktopPrompts {
 public:
     explicit UnattendedGate(DesktopPrompts& interactive) : interactive_(interactive) {}
@@ -70,6 +74,7 @@ public:
     std::optional<QString> chooseFile(QWidget* parent, const FileRequest& request) override;
     SaveChoice askSaveChanges(QWidget* parent, const QString& documentTitle) override;
     void showError(QWidget* parent, const QString& message) override;
+    void showWarning(QWidget* parent, const QString& message) override;
     std::optional<QString> chooseProjectToOpen(QWidget* parent) override;
     std::optional<QString> chooseProjectToSave(QWidget* parent, const QString& suggested) override;
     void openWithDesktop(const QString& path) override;

@@ -127,34 +127,59 @@ void CPostloomDoc::newDocument()
     resetSettings();
     treeBuilt_ = false;
     modified_ = false;
+    damagedOnLoad_ = false;
     setPath({});
 }
+
+namespace {
+
+// The second line of the message that refuses a project file.
+QString RefusalText(const LoadResult& loaded)
+{
+    switch (loaded.failure) {
+    case LoadFailure::NotAFile:
+        return QStringLiteral("ﾌｫﾙﾀﾞか特殊なﾌｧｲﾙです。");
+    case LoadFailure::NotAProject:
+        return QStringLiteral("Postloom ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙではありません。");
+    case LoadFailure::None:
+    case LoadFailure::Missing:
+    case LoadFailure::Unreadable:
+        break;
+    }
+    return QStringLiteral("ﾌｧｲﾙを読み込めませんでした。\n%1").arg(QString::fromLocal8Bit(loaded.systemError));
+}
+
+}  // namespace
 
 bool CPostloomDoc::openDocument(const QString& path)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    const std::string cp932Path = ToCp932(absolute);
+    const QString shown = QDir::toNativeSeparators(absolute);
     auto fresh = std::make_unique<ProjectSettings>();
     fresh->Reset();
     // A missing file opens as an empty project of that name, which Save
     // then creates. An existing file is only taken when it is a project.
-    if (platform::Exists(cp932Path)) {
-        const LoadResult loaded = LoadProject(*fresh, cp932Path);
-        const QString shown = QDir::toNativeSeparators(absolute);
-        if (!loaded.opened) {
-            prompts_.showError(dialogParent_, QStringLiteral("%1 を開けません。\nﾌｧｲﾙを読み込めませんでした。").arg(shown));
-            return false;
-        }
-        if (!loaded.looksLikeProject) {
-            prompts_.showError(dialogParent_,
-                               QStringLiteral("%1 を開けません。\nPostloom ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙではありません。").arg(shown));
-            return false;
-        }
+    const LoadResult loaded = LoadProject(*fresh, ToCp932(absolute));
+    if (loaded.failure != LoadFailure::None && loaded.failure != LoadFailure::Missing) {
+        prompts_.showError(dialogParent_, QStringLiteral("%1 を開けません。\n%2").arg(shown, RefusalText(loaded)));
+        return false;
     }
     Q_EMIT resetTree();
     settings_ = std::move(fresh);
-    modified_ = false;
+    // What a damaged file still held is kept, and the project counts as
+    // modified so that the repaired one is saved (an unattended run saves
+    // only a modified project); that save keeps the old file first.
+    damagedOnLoad_ = loaded.damaged();
+    modified_ = damagedOnLoad_;
     setPath(absolute);
+    if (loaded.noMailData) {
+        prompts_.showWarning(
+            dialogParent_,
+            QStringLiteral("%1 にはﾒｰﾙ一覧がありません。ﾌｧｲﾙが途中で切れている可能性があります。").arg(shown));
+    } else if (loaded.mailBlockDamaged) {
+        prompts_.showWarning(dialogParent_,
+                             QStringLiteral("%1 のﾒｰﾙ一覧が壊れています。読み込めたﾒｰﾙを残しました。").arg(shown));
+    }
     startReading();
     return true;
 }
@@ -162,15 +187,23 @@ bool CPostloomDoc::openDocument(const QString& path)
 bool CPostloomDoc::saveDocument(const QString& path)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    const SaveResult saved = SaveProject(*settings_, ToCp932(absolute));
+    // Only the file that loaded damaged is kept; a save under another name
+    // leaves it untouched anyway.
+    const SaveOptions options{.keepBackup = damagedOnLoad_ && absolute == path_};
+    const SaveResult saved = SaveProject(*settings_, ToCp932(absolute), options);
     if (!saved.ok) {
         prompts_.showError(dialogParent_, QStringLiteral("%1 を保存できませんでした。\n%2")
                                               .arg(QDir::toNativeSeparators(absolute), FromCp932(saved.error)));
         return false;
     }
+    damagedOnLoad_ = false;
     settings_->mailListChanged = 0;
     modified_ = false;
     setPath(absolute);
+    if (!saved.backupPath.empty()) {
+        prompts_.showWarning(dialogParent_, QStringLiteral("元のﾌｧｲﾙを %1 に残しました。")
+                                                .arg(QDir::toNativeSeparators(FromCp932(saved.backupPath))));
+    }
     return true;
 }
 

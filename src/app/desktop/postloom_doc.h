@@ -77,11 +77,14 @@ public:
     // The new-document step: reset settings, title "無題.plp", no reading.
     void newDocument();
     // Opens the project file and starts reading. A file that exists but
-    // cannot be read, or is no project, is refused with a message and the
-    // open project stays. A missing file gives an empty project under that
-    // name. False when refused.
+    // cannot be read, or is no project, is refused with a message saying why
+    // and the open project stays. A missing file gives an empty project under
+    // that name. A damaged file (cut short, or a broken mail list) opens with
+    // what it held, with a warning, modified. False when refused.
     bool openDocument(const QString& path);
-    // Saves to path; on failure shows why and keeps the modified mark.
+    // Saves to path; on failure shows why and keeps the modified mark. The
+    // first save over a file that loaded damaged keeps the old file as
+    // "NAME.bak" and says so.
     bool saveDocument(const QString& path);
     // Save, or Save As for a project without a file.
     bool save();
@@ -126,6 +129,8 @@ private:
     bool busy_ = false;
     bool modified_ = false;
     bool closing_ = false;
+    // The project file loaded damaged and has not been saved since.
+    bool damagedOnLoad_ = false;
     QString statusText_;
     QString path_;
     std::function<bool()> workerProbe_;

@@ -3,6 +3,7 @@
 #include "core/text/cp932.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace postloom {
 
@@ -61,15 +62,19 @@ void PutIntField(std::string& out, Tag tag, std::int32_t value)
 
 // A stored text: its whole length is consumed, its first
 // kMaxStoredTextLength bytes are kept. A text cut by the end of the data
-// keeps what was there. False when not even the length could be read.
+// leaves value as it was: a prefix would pass for a whole file name or id
+// and point at another mail. False when the text was not read whole.
 bool TakeText(ByteReader& in, std::string& value)
 {
     std::uint16_t length = 0;
     if (!in.ReadU16(length))
         return false;
-    in.ReadBytes(length, value);
-    if (value.size() > kMaxStoredTextLength)
-        value.resize(kMaxStoredTextLength);
+    std::string read;
+    if (!in.ReadBytes(length, read))
+        return false;
+    if (read.size() > kMaxStoredTextLength)
+        read.resize(kMaxStoredTextLength);
+    value = std::move(read);
     return true;
 }
 

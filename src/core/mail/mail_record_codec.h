@@ -42,8 +42,10 @@ void WriteMailRecord(const MailRecord& record, std::string& out);
 
 // Fill a freshly created record. Both return false when no byte at all was
 // left to read (the record holds nothing from the data); a record cut in the
-// middle keeps what was read and returns true. A stored text longer than
-// kMaxStoredTextLength is consumed whole and its first bytes are kept.
+// middle keeps the fields read whole before the cut and returns true: a
+// field (text, number or reference) cut by the end of the data keeps its
+// creation value. A stored text longer than kMaxStoredTextLength is consumed
+// whole and its first bytes are kept.
 bool ReadMailRecord(MailRecord& record, ByteReader& in);
 bool ReadOldMailRecord(MailRecord& record, ByteReader& in);
 

@@ -2,10 +2,11 @@
 
 #include "core/mail/mail_record_codec.h"
 #include "core/platform/file_system.h"
-#include "core/platform/files.h"
+#include "core/text/codec.h"
 #include "core/text/cp932.h"
 #include "core/text/number.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,11 +14,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <random>
 #include <system_error>
+#include <vector>
 
 namespace postloom {
 
@@ -131,9 +134,76 @@ void AppendSettingLine(std::string& out, const ProjectSettings& settings, const 
     out.push_back('\n');
 }
 
+std::string SystemErrorText(int error)
+{
+    return std::error_code(error, std::generic_category()).message();
+}
+
 std::string ErrorText(std::string_view what, int error)
 {
-    return std::string(what) + ": " + std::error_code(error, std::generic_category()).message();
+    return std::string(what) + ": " + SystemErrorText(error);
+}
+
+// Owns an open file descriptor.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    bool valid() const { return fd_ >= 0; }
+    int get() const { return fd_; }
+    // Closes now, for the error that a close can report (a delayed write).
+    int close()
+    {
+        const int closed = ::close(fd_);
+        fd_ = -1;
+        return closed;
+    }
+
+private:
+    int fd_;
+};
+
+LoadResult NotOpened(LoadFailure failure)
+{
+    LoadResult result;
+    result.failure = failure;
+    return result;
+}
+
+LoadResult NotOpened(int error)
+{
+    if (error == ENOENT || error == ENOTDIR)
+        return NotOpened(LoadFailure::Missing);
+    LoadResult result = NotOpened(LoadFailure::Unreadable);
+    result.systemError = SystemErrorText(error);
+    return result;
+}
+
+// The whole of an open regular file (st: what fstat said of it); 0 or the
+// error of the failing read.
+int ReadAll(int fd, const struct stat& st, std::string& out)
+{
+    // Pieces of the file's size: one read for the data, one to see the end.
+    const std::size_t piece = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 64 * 1024;
+    out.clear();
+    for (;;) {
+        const std::size_t used = out.size();
+        out.resize(used + piece);
+        const ssize_t n = ::read(fd, out.data() + used, piece);
+        const int error = n < 0 ? errno : 0;
+        out.resize(used + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        if (n == 0)
+            return 0;
+        if (n < 0 && error != EINTR)
+            return error;
+    }
 }
 
 // Saving through a symbolic link replaces the file it points to, not the link.
@@ -157,10 +227,183 @@ bool WriteAll(int fd, std::string_view bytes)
     return true;
 }
 
-// Replaces target with bytes: a new file beside it, written, synced and
-// renamed over it. On any failure the temporary file is removed and target
-// is left untouched. Returns the error, or nothing on success.
-std::optional<std::string> ReplaceFile(const std::string& target, std::string_view bytes)
+// ---------------------------------------------------------------------------
+// Temporary files of a save
+
+constexpr std::string_view kTemporaryTag = ".postloom-save-";
+// The longest file name of the common Linux file systems.
+constexpr std::size_t kMaxNameLength = 255;
+// The random part of a temporary name: the decimal digits of a 32-bit value.
+constexpr std::size_t kMaxRandomDigits = 10;
+
+// The start of the names of the temporary files that a save of the project
+// named projectName makes beside it: ".NAME.postloom-save-". The digits that
+// follow are random. A name too long for that keeps its start and ends in
+// a hash of the whole name, so the names still belong to this project only.
+std::string TemporaryPrefix(std::string_view projectName)
+{
+    std::string prefix = "." + std::string(projectName) + std::string(kTemporaryTag);
+    if (prefix.size() + kMaxRandomDigits <= kMaxNameLength)
+        return prefix;
+    std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
+    for (const char c : projectName)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    char digits[16];
+    const char* const end = std::to_chars(digits, digits + sizeof digits, hash, 16).ptr;
+    const std::string hashText = "~" + std::string(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+    const std::size_t kept = kMaxNameLength - kMaxRandomDigits - kTemporaryTag.size() - hashText.size() - 1;
+    return "." + std::string(projectName.substr(0, kept)) + hashText + std::string(kTemporaryTag);
+}
+
+// name is prefix followed by nothing but one or more digits.
+bool HasTemporaryPattern(std::string_view name, std::string_view prefix)
+{
+    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix)
+        return false;
+    const std::string_view digits = name.substr(prefix.size());
+    return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// When this process started, near enough: the library's static
+// initialisation runs before main. A temporary file last written before
+// then belongs to no save of this process; one of another process that is
+// still running is being written to, so its time is recent. The margin
+// covers file times that lag behind the clock.
+const std::chrono::system_clock::time_point kProcessStart = std::chrono::system_clock::now();
+constexpr std::chrono::seconds kStaleMargin{2};
+
+bool LastWrittenBeforeThisProcess(const struct stat& st)
+{
+    const auto written = std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+    return written + kStaleMargin < kProcessStart;
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const noexcept { ::closedir(dir); }
+};
+
+// Removes what killed saves of this project left in folder: regular files
+// named by the project's pattern, or by the unnamed pattern of older
+// versions (".postloom-save-DIGITS"), last written before this process
+// started. Nothing is reported: the save itself has succeeded.
+void RemoveStaleTemporaries(const std::string& folder, std::string_view projectPrefix)
+{
+    std::vector<std::string> stale;
+    {
+        const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
+        if (!dir)
+            return;
+        while (const dirent* entry = ::readdir(dir.get())) {
+            const std::string_view name = entry->d_name;
+            if (HasTemporaryPattern(name, projectPrefix) || HasTemporaryPattern(name, kTemporaryTag))
+                stale.push_back(folder + std::string(name));
+        }
+    }
+    for (const std::string& path : stale) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && LastWrittenBeforeThisProcess(st))
+            ::unlink(path.c_str());
+    }
+}
+
+struct Created {
+    std::string path;  // empty when nothing was created
+    int error = 0;
+};
+
+// Calls create(path) with prefix and random digits until a name is free.
+template <typename Create>
+Created CreateUniquelyNamed(const std::string& prefix, Create create)
+{
+    std::random_device seed;
+    std::mt19937 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string path = prefix + std::to_string(random());
+        if (create(path))
+            return {std::move(path), 0};
+        if (errno != EEXIST)
+            break;
+    }
+    return {{}, errno};
+}
+
+struct WriteFailure {
+    std::string_view step;
+    int error = 0;
+};
+
+// Replaces target with bytes: a new file named prefix and digits, written,
+// synced and renamed over it; mode, when given, is the new file's
+// permissions. On any failure the new file is removed and target is left
+// untouched.
+std::optional<WriteFailure> WriteReplacing(const std::string& target, const std::string& prefix,
+                                           std::string_view bytes, std::optional<mode_t> mode)
+{
+    int fd = -1;
+    const Created temporary = CreateUniquelyNamed(prefix, [&](const std::string& path) {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        return fd >= 0;
+    });
+    if (temporary.path.empty())
+        return WriteFailure{"cannot create a temporary file beside the project file", temporary.error};
+    Descriptor file(fd);
+
+    const auto fail = [&](std::string_view step) {
+        const int error = errno;
+        if (file.valid())
+            file.close();
+        ::unlink(temporary.path.c_str());
+        return WriteFailure{step, error};
+    };
+    if (mode && ::fchmod(file.get(), *mode) != 0)
+        return fail("cannot give the new project file the permissions of the old one");
+    if (!WriteAll(file.get(), bytes))
+        return fail("cannot write the project file");
+    if (::fsync(file.get()) != 0)
+        return fail("cannot write the project file to disk");
+    if (file.close() != 0)
+        return fail("cannot write the project file to disk");
+    if (::rename(temporary.path.c_str(), target.c_str()) != 0)
+        return fail("cannot replace the project file");
+    return std::nullopt;
+}
+
+// Keeps the file at target as backup before target is replaced: a hard
+// link under a temporary name renamed over any older backup, so target is
+// never touched and the backup is either whole or the older one. Where the
+// file system has no hard links, a copy written the same way. Returns the
+// error, or nothing when the backup is in place.
+std::optional<std::string> KeepBackup(const std::string& target, const std::string& backup,
+                                      const std::string& prefix, mode_t mode)
+{
+    const std::string what = "cannot keep the old project file as " + text::Utf8ToCp932(backup);
+    const Created linked = CreateUniquelyNamed(
+        prefix, [&](const std::string& path) { return ::link(target.c_str(), path.c_str()) == 0; });
+    if (!linked.path.empty()) {
+        if (::rename(linked.path.c_str(), backup.c_str()) == 0)
+            return std::nullopt;
+        const int error = errno;
+        ::unlink(linked.path.c_str());
+        return ErrorText(what, error);
+    }
+    const Descriptor file(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat st {};
+    if (!file.valid() || ::fstat(file.get(), &st) != 0)
+        return ErrorText(what, errno);
+    std::string old;
+    if (const int error = ReadAll(file.get(), st, old))
+        return ErrorText(what, error);
+    if (const std::optional<WriteFailure> failed = WriteReplacing(backup, prefix, old, mode))
+        return ErrorText(what, failed->error);
+    return std::nullopt;
+}
+
+// Saves bytes over target, first keeping the old file when asked to (its
+// path goes to backupWritten). Returns the error, or nothing on success.
+std::optional<std::string> ReplaceFile(const std::string& target, std::string_view bytes, SaveOptions options,
+                                       std::string& backupWritten)
 {
     // A folder or a device named as the project is refused before anything
     // is created beside it: a rename would replace a device node.
@@ -171,51 +414,76 @@ std::optional<std::string> ReplaceFile(const std::string& target, std::string_vi
 
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string namePrefix = TemporaryPrefix(std::string_view(target).substr(folder.size()));
+    const std::string prefix = folder + namePrefix;
+    const std::optional<mode_t> mode =
+        exists ? std::optional<mode_t>(existing.st_mode & 07777) : std::optional<mode_t>();
 
-    std::random_device seed;
-    std::mt19937 random(seed());
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = folder + ".postloom-save-" + std::to_string(random());
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
+    if (options.keepBackup && exists) {
+        const std::string backup = target + ".bak";
+        if (std::optional<std::string> error = KeepBackup(target, backup, prefix, *mode))
+            return error;
+        backupWritten = backup;
     }
-    if (fd < 0)
-        return ErrorText("cannot create a temporary file beside the project file", errno);
-
-    const auto fail = [&](std::string_view what) {
-        const int error = errno;
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(temporary.c_str());
-        return ErrorText(what, error);
-    };
-
-    if (exists && ::fchmod(fd, existing.st_mode & 07777) != 0)
-        return fail("cannot give the new project file the permissions of the old one");
-    if (!WriteAll(fd, bytes))
-        return fail("cannot write the project file");
-    if (::fsync(fd) != 0)
-        return fail("cannot write the project file to disk");
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0)
-        return fail("cannot write the project file to disk");
-    if (::rename(temporary.c_str(), target.c_str()) != 0)
-        return fail("cannot replace the project file");
+    if (const std::optional<WriteFailure> failed = WriteReplacing(target, prefix, bytes, mode))
+        return ErrorText(failed->step, failed->error);
+    RemoveStaleTemporaries(folder, namePrefix);
     return std::nullopt;
 }
 
 }  // namespace
 
+std::string LoadResult::failureReason() const
+{
+    switch (failure) {
+    case LoadFailure::None:
+        break;
+    case LoadFailure::Missing:
+        return "the file does not exist";
+    case LoadFailure::NotAFile:
+        return "it is a folder or a special file";
+    case LoadFailure::Unreadable:
+        return systemError;
+    case LoadFailure::NotAProject:
+        return "it is not a Postloom project file";
+    }
+    return {};
+}
+
+std::string LoadResult::damageReason() const
+{
+    if (noMailData)
+        return "the project file has no mail list; it may have been cut short";
+    if (mailBlockDamaged)
+        return "the mail list of the project file is damaged; the readable mails were kept";
+    return {};
+}
+
 LoadResult LoadProject(ProjectSettings& settings, std::string_view cp932Path)
 {
-    const std::optional<std::string> bytes = platform::ReadWholeFile(cp932Path);
-    if (!bytes)
-        return {};
-    return LoadProjectFromBytes(settings, *bytes);
+    // The system call would stop at a NUL and open another file.
+    if (cp932Path.find('\0') != std::string_view::npos)
+        return NotOpened(EINVAL);
+    const std::string native = platform::NativePath(cp932Path);
+    // Looked at before it is opened: opening a device can do things of its own.
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0)
+        return NotOpened(errno);
+    if (!S_ISREG(st.st_mode))
+        return NotOpened(LoadFailure::NotAFile);
+    // Non-blocking: should the name have become a FIFO since, the open does
+    // not wait for a writer, and the type is checked again on what was opened.
+    const Descriptor file(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!file.valid())
+        return NotOpened(errno);
+    if (::fstat(file.get(), &st) != 0)
+        return NotOpened(errno);
+    if (!S_ISREG(st.st_mode))
+        return NotOpened(LoadFailure::NotAFile);
+    std::string bytes;
+    if (const int error = ReadAll(file.get(), st, bytes))
+        return NotOpened(error);
+    return LoadProjectFromBytes(settings, bytes);
 }
 
 LoadResult LoadProjectFromBytes(ProjectSettings& settings, std::string_view bytes)
@@ -224,6 +492,7 @@ LoadResult LoadProjectFromBytes(ProjectSettings& settings, std::string_view byte
     result.opened = true;
     result.looksLikeProject = bytes.empty();
     SetDefaultInsertTags(settings);
+    bool markerFound = false;
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         const std::size_t lf = bytes.find('\n', pos);
@@ -237,11 +506,15 @@ LoadResult LoadProjectFromBytes(ProjectSettings& settings, std::string_view byte
         }
         if (text::EqualsIgnoreCase(line, kMailDataMarker)) {
             result.looksLikeProject = true;
+            markerFound = true;
             // Nothing after the mail list is read, settings lines included.
             ReadMailBlock(settings, bytes.substr(pos), result);
             break;
         }
     }
+    result.noMailData = result.looksLikeProject && !bytes.empty() && !markerFound;
+    if (!result.looksLikeProject)
+        result.failure = LoadFailure::NotAProject;
     return result;
 }
 
@@ -263,19 +536,26 @@ std::string SerializeProject(const ProjectSettings& settings)
     return out;
 }
 
-SaveResult SaveProject(const ProjectSettings& settings, std::string_view cp932Path)
+SaveResult SaveProject(const ProjectSettings& settings, std::string_view cp932Path, SaveOptions options)
 {
     SaveResult result;
     if (cp932Path.empty()) {
         result.error = "no project file name";
         return result;
     }
+    if (cp932Path.find('\0') != std::string_view::npos) {
+        result.error = "the project file name holds a NUL byte";
+        return result;
+    }
     const std::string target = ResolveTarget(platform::NativePath(cp932Path));
-    if (std::optional<std::string> error = ReplaceFile(target, SerializeProject(settings))) {
+    std::string backup;
+    if (std::optional<std::string> error = ReplaceFile(target, SerializeProject(settings), options, backup)) {
         result.error = std::move(*error);
         return result;
     }
     result.ok = true;
+    if (!backup.empty())
+        result.backupPath = text::Utf8ToCp932(backup);
     result.mailsStored = std::min(settings.mailList.size(), kMaxStoredMails);
     result.mailsLeftOut = settings.mailList.size() - result.mailsStored;
     return result;

@@ -51,6 +51,11 @@ void ScriptedDesktopPrompts::showError(QWidget*, const QString& message)
     errors.append(message);
 }
 
+void ScriptedDesktopPrompts::showWarning(QWidget*, const QString& message)
+{
+    warnings.append(message);
+}
+
 std::optional<QString> ScriptedDesktopPrompts::chooseProjectToOpen(QWidget*)
 {
     asked.append(QStringLiteral("open dialog"));

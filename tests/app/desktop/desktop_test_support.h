@@ -27,6 +27,7 @@ public:
 
     QStringList asked;   // every question, save question and dialog
     QStringList errors;  // every error and notice
+    QStringList warnings;
     QStringList opened;  // paths handed to the desktop
 
     Answer ask(QWidget* parent, const QString& caption, const QString& question) override;
@@ -35,6 +36,7 @@ public:
     std::optional<QString> chooseFile(QWidget* parent, const FileRequest& request) override;
     SaveChoice askSaveChanges(QWidget* parent, const QString& documentTitle) override;
     void showError(QWidget* parent, const QString& message) override;
+    void showWarning(QWidget* parent, const QString& message) override;
     std::optional<QString> chooseProjectToOpen(QWidget* parent) override;
     std::optional<QString> chooseProjectToSave(QWidget* parent, const QString& suggested) override;
     void openWithDesktop(const QString& path) override;

@@ -165,13 +165,31 @@ TEST(TaggedRecordTest, TagZeroEndsTheRecordAndLeavesTheRest)
     EXPECT_EQ(bytes.size() - 7, in.Remaining());
 }
 
+// Every field of r holds the value of full or, when the cut took it, the
+// value of a fresh record: never a prefix. References are whole and in
+// order.
+void ExpectWholeOrFresh(const MailRecord& full, const MailRecord& r)
+{
+    const MailRecord fresh;
+    for (const auto& [got, want] : {std::pair{&r.subject, &full.subject}, {&r.messageId, &full.messageId},
+                                    {&r.inReplyTo, &full.inReplyTo}, {&r.fileName, &full.fileName},
+                                    {&r.from, &full.from}})
+        EXPECT_TRUE(*got == *want || got->empty()) << *got;
+    ASSERT_LE(r.references.size(), full.references.size());
+    for (std::size_t i = 0; i < r.references.size(); ++i)
+        EXPECT_EQ(full.references[i], r.references[i]);
+    for (const auto& [got, want, initial] :
+         {std::tuple{r.date, full.date, fresh.date}, {r.orderKey, full.orderKey, fresh.orderKey},
+          {r.noReplyHeaders, full.noReplyHeaders, fresh.noReplyHeaders},
+          {r.reserved, full.reserved, fresh.reserved}, {r.outputHtml, full.outputHtml, fresh.outputHtml}})
+        EXPECT_TRUE(got == want || got == initial) << got;
+}
+
 // Cuts a whole record at every position: nothing is invented, nothing is
-// read past the end, and every field holds its value, a prefix of it (a
-// text cut in its bytes) or its creation value.
-TEST(TaggedRecordTest, RecordCutAnywhereKeepsWhatWasRead)
+// read past the end, and every field holds its value or its creation value.
+TEST(TaggedRecordTest, RecordCutAnywhereKeepsWholeFieldsOnly)
 {
     const MailRecord full = FullRecord();
-    const MailRecord fresh;
     std::string bytes;
     WriteMailRecord(full, bytes);
     for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
@@ -182,19 +200,30 @@ TEST(TaggedRecordTest, RecordCutAnywhereKeepsWhatWasRead)
         EXPECT_EQ(cut > 0, ReadMailRecord(r, in));
         EXPECT_TRUE(in.AtEnd());
         EXPECT_EQ(cut > 0, in.FellShort());
-        for (const auto& [got, want] : {std::pair{&r.subject, &full.subject}, {&r.messageId, &full.messageId},
-                                        {&r.inReplyTo, &full.inReplyTo}, {&r.fileName, &full.fileName},
-                                        {&r.from, &full.from}})
-            EXPECT_EQ(0u, want->rfind(*got, 0)) << *got;
-        ASSERT_LE(r.references.size(), full.references.size());
-        for (std::size_t i = 0; i < r.references.size(); ++i)
-            EXPECT_EQ(0u, full.references[i].rfind(r.references[i], 0));
-        for (const auto& [got, want, initial] :
-             {std::tuple{r.date, full.date, fresh.date}, {r.orderKey, full.orderKey, fresh.orderKey},
-              {r.noReplyHeaders, full.noReplyHeaders, fresh.noReplyHeaders},
-              {r.reserved, full.reserved, fresh.reserved}, {r.outputHtml, full.outputHtml, fresh.outputHtml}})
-            EXPECT_TRUE(got == want || got == initial) << got;
+        ExpectWholeOrFresh(full, r);
     }
+}
+
+// A cut file name or id kept as a prefix would name another mail's page or
+// thread the mail under another parent.
+TEST(TaggedRecordTest, TextCutByTheEndKeepsItsCreationValue)
+{
+    const std::string head = U16(1) + Text("subject") + U16(6) + I32(77);
+    const MailRecord name = ReadTagged(head + U16(5) + U16(9) + "000");
+    EXPECT_EQ("subject", name.subject);
+    EXPECT_EQ(77, name.date);
+    EXPECT_EQ("", name.fileName);
+
+    const MailRecord id = ReadTagged(head + U16(2) + U16(17) + "id1.aa@exa");
+    EXPECT_EQ("", id.messageId);
+    EXPECT_EQ("subject", id.subject);
+
+    const MailRecord reference = ReadTagged(head + U16(4) + Text("r1") + U16(4) + U16(5) + "r2");
+    EXPECT_EQ(std::vector<std::string>{"r1"}, reference.references);
+
+    const MailRecord number = ReadTagged(head + U16(10) + std::string("\0\0", 2));
+    EXPECT_EQ(1, number.outputHtml);
+    EXPECT_EQ(77, number.date);
 }
 
 TEST(TaggedRecordTest, ALoneByteIsACutRecord)
@@ -229,11 +258,18 @@ TEST(OldRecordTest, ReadsTheFixedOrderFields)
     EXPECT_FALSE(in.FellShort());
 }
 
-TEST(OldRecordTest, RecordCutAnywhereNeverInventsReferences)
+TEST(OldRecordTest, RecordCutAnywhereKeepsWholeFieldsOnly)
 {
-    const std::string bytes =
-        Text("subj") + Text("mid") + Text("") + U16(3) + Text("r1") + Text("r2") + Text("r3") + Text("f") + I32(1) +
-        I32(2) + I32(0);
+    MailRecord full;
+    full.subject = "subj";
+    full.messageId = "mid";
+    full.references = {"r1", "r2", "r3"};
+    full.fileName = "00012.wml";
+    full.date = 1;
+    full.orderKey = 2;
+    full.noReplyHeaders = 0;
+    const std::string bytes = Text("subj") + Text("mid") + Text("") + U16(3) + Text("r1") + Text("r2") + Text("r3") +
+                              Text("00012.wml") + I32(1) + I32(2) + I32(0);
     for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
         SCOPED_TRACE(cut);
         const std::string data = bytes.substr(0, cut);
@@ -241,12 +277,36 @@ TEST(OldRecordTest, RecordCutAnywhereNeverInventsReferences)
         MailRecord r;
         EXPECT_EQ(cut > 0, ReadOldMailRecord(r, in));
         EXPECT_TRUE(in.AtEnd());
-        const std::vector<std::string> all = {"r1", "r2", "r3"};
-        ASSERT_LE(r.references.size(), all.size());
-        for (std::size_t i = 0; i < r.references.size(); ++i)
-            EXPECT_EQ(0u, all[i].rfind(r.references[i], 0));
-        EXPECT_TRUE(r.noReplyHeaders == 0 || r.noReplyHeaders == 1);
+        ExpectWholeOrFresh(full, r);
     }
+}
+
+TEST(OldRecordTest, TextCutByTheEndKeepsItsCreationValue)
+{
+    const std::string head = Text("subj") + Text("mid") + Text("") + U16(2) + Text("r1");
+    const std::string reference = head + U16(4) + "r";
+    ByteReader cutReference(reference);
+    MailRecord r;
+    ASSERT_TRUE(ReadOldMailRecord(r, cutReference));
+    EXPECT_EQ("mid", r.messageId);
+    EXPECT_EQ(std::vector<std::string>{"r1"}, r.references);
+
+    const std::string whole = head + Text("r2");
+    const std::string name = whole + U16(9) + "000";
+    ByteReader cutName(name);
+    MailRecord n;
+    ASSERT_TRUE(ReadOldMailRecord(n, cutName));
+    EXPECT_EQ((std::vector<std::string>{"r1", "r2"}), n.references);
+    EXPECT_EQ("", n.fileName);
+
+    const std::string number = whole + Text("f.wml") + I32(5) + std::string("\x07\0", 2);
+    ByteReader cutNumber(number);
+    MailRecord d;
+    ASSERT_TRUE(ReadOldMailRecord(d, cutNumber));
+    EXPECT_EQ("f.wml", d.fileName);
+    EXPECT_EQ(5, d.date);
+    EXPECT_EQ(0, d.orderKey);
+    EXPECT_EQ(1, d.noReplyHeaders);
 }
 
 TEST(OldRecordTest, CountLargerThanTheDataStopsAtTheEnd)

@@ -6,12 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -586,6 +591,310 @@ TEST(ProjectFileSaveTest, WriteErrorFailsTheSaveAndKeepsTheOldFile)
     EXPECT_NE(std::string::npos, saved.error.find("write")) << saved.error;
     EXPECT_EQ("old project", ReadFile(path));
     EXPECT_EQ(std::vector<std::string>{"p.plp"}, FilesIn(dir.path()));
+}
+
+// ---------------------------------------------------------------------------
+// Why a file is not taken
+
+TEST(ProjectFileFailureTest, MissingFolderAndSpecialFilesSayWhy)
+{
+    TempDir dir;
+    fs::create_directory(dir.path() / "folder.plp");
+    ASSERT_EQ(0, ::mkfifo(dir.File("pipe.plp").c_str(), 0600));
+    WriteFile(dir.File("plain"), "Title=x\n");
+    const struct {
+        std::string path;
+        LoadFailure failure;
+        std::string reason;
+    } cases[] = {
+        {dir.File("missing.plp"), LoadFailure::Missing, "the file does not exist"},
+        {dir.File("plain/p.plp"), LoadFailure::Missing, "the file does not exist"},
+        {"", LoadFailure::Missing, "the file does not exist"},
+        {dir.File("folder.plp"), LoadFailure::NotAFile, "it is a folder or a special file"},
+        // Opening a FIFO for reading would wait for a writer: the test would hang.
+        {dir.File("pipe.plp"), LoadFailure::NotAFile, "it is a folder or a special file"},
+        {"/dev/null", LoadFailure::NotAFile, "it is a folder or a special file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        ProjectSettings s;
+        const LoadResult result = LoadProject(s, c.path);
+        EXPECT_FALSE(result.opened);
+        EXPECT_EQ(c.failure, result.failure);
+        EXPECT_EQ(c.reason, result.failureReason());
+    }
+}
+
+TEST(ProjectFileFailureTest, OpenErrorGivesTheSystemsReason)
+{
+    TempDir dir;
+    fs::create_symlink(dir.path() / "b.plp", dir.path() / "a.plp");
+    fs::create_symlink(dir.path() / "a.plp", dir.path() / "b.plp");
+    ProjectSettings s;
+    const LoadResult loop = LoadProject(s, dir.File("a.plp"));
+    EXPECT_FALSE(loop.opened);
+    EXPECT_EQ(LoadFailure::Unreadable, loop.failure);
+    EXPECT_EQ(std::strerror(ELOOP), loop.failureReason());
+
+    // The part before the NUL names a project that must not be taken instead.
+    WriteFile(dir.File("p.plp"), "Title=x\n");
+    const LoadResult nul = LoadProject(s, dir.File("p.plp") + std::string(1, '\0') + "x");
+    EXPECT_EQ(LoadFailure::Unreadable, nul.failure);
+    EXPECT_EQ(std::strerror(EINVAL), nul.failureReason());
+    EXPECT_FALSE(SaveProject(s, dir.File("p.plp") + std::string(1, '\0') + "x").ok);
+    EXPECT_EQ("Title=x\n", ReadFile(dir.File("p.plp")));
+}
+
+TEST(ProjectFileFailureTest, FileWithoutReadPermissionGivesTheSystemsReason)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind the super-user; OpenErrorGivesTheSystemsReason covers the path";
+    TempDir dir;
+    const std::string path = dir.File("p.plp");
+    WriteFile(path, "Title=x\n");
+    ASSERT_EQ(0, ::chmod(path.c_str(), 0));
+    ProjectSettings s;
+    const LoadResult result = LoadProject(s, path);
+    EXPECT_EQ(LoadFailure::Unreadable, result.failure);
+    EXPECT_EQ(std::strerror(EACCES), result.failureReason());
+}
+
+TEST(ProjectFileFailureTest, ReadErrorGivesTheSystemsReason)
+{
+    // A regular file whose first read fails (the unmapped page 0 of the
+    // process's memory), for any user.
+    if (!fs::is_regular_file("/proc/self/mem"))
+        GTEST_SKIP() << "no /proc/self/mem on this system";
+    ProjectSettings s;
+    const LoadResult result = LoadProject(s, "/proc/self/mem");
+    EXPECT_FALSE(result.opened);
+    EXPECT_EQ(LoadFailure::Unreadable, result.failure);
+    EXPECT_EQ(std::strerror(EIO), result.failureReason());
+}
+
+TEST(ProjectFileFailureTest, BytesWithoutAnyProjectLineAreNoProject)
+{
+    TempDir dir;
+    const std::string path = dir.File("random.plp");
+    std::string random(4096, '\0');
+    for (std::size_t i = 0; i < random.size(); ++i)
+        random[i] = static_cast<char>((i * 7919 + 13) % 251);
+    WriteFile(path, random);
+    ProjectSettings s;
+    s.Reset();
+    const LoadResult result = LoadProject(s, path);
+    EXPECT_TRUE(result.opened);
+    EXPECT_EQ(LoadFailure::NotAProject, result.failure);
+    EXPECT_EQ("it is not a Postloom project file", result.failureReason());
+    EXPECT_FALSE(result.damaged());
+
+    const Loaded sample = Load(ReadFile(SAMPLE_PROJECT));
+    EXPECT_EQ(LoadFailure::None, sample.result.failure);
+    EXPECT_EQ("", sample.result.failureReason());
+}
+
+// ---------------------------------------------------------------------------
+// Damage reported
+
+TEST(ProjectFileDamageTest, SettingsCutBeforeTheMarkerAreReported)
+{
+    const std::string sample = ReadFile(SAMPLE_PROJECT);
+    const std::string cut = sample.substr(0, sample.find("\nDispLink="));
+    const Loaded loaded = Load(cut);
+    EXPECT_TRUE(loaded.result.opened);
+    EXPECT_EQ(LoadFailure::None, loaded.result.failure);
+    EXPECT_TRUE(loaded.result.noMailData);
+    EXPECT_FALSE(loaded.result.mailBlockDamaged);
+    EXPECT_TRUE(loaded.result.damaged());
+    EXPECT_EQ("the project file has no mail list; it may have been cut short", loaded.result.damageReason());
+    // What was there still loads.
+    EXPECT_EQ(Sjis("サンプルML アーカイブ"), loaded.settings->Title);
+    EXPECT_TRUE(loaded.settings->mailList.empty());
+}
+
+TEST(ProjectFileDamageTest, OnlyAMissingMarkerOrACutBlockIsDamage)
+{
+    const Loaded empty = Load("");
+    EXPECT_FALSE(empty.result.noMailData);
+    EXPECT_FALSE(empty.result.damaged());
+    EXPECT_EQ("", empty.result.damageReason());
+
+    const Loaded whole = Load(ReadFile(SAMPLE_PROJECT));
+    EXPECT_FALSE(whole.result.damaged());
+
+    const Loaded cutBlock = Load("PostloomVer=100\nMailData\n");
+    EXPECT_FALSE(cutBlock.result.noMailData);
+    EXPECT_TRUE(cutBlock.result.damaged());
+    EXPECT_EQ("the mail list of the project file is damaged; the readable mails were kept",
+              cutBlock.result.damageReason());
+}
+
+// ---------------------------------------------------------------------------
+// Backup before the first save over a damaged file
+
+TEST(ProjectFileBackupTest, KeepsTheOldFileAsBakReplacingAnOlderOne)
+{
+    TempDir dir;
+    const std::string path = dir.File("p.plp");
+    const std::string damaged = "PostloomVer=100\nTitle=t\nDispLi";
+    WriteFile(path, damaged);
+    ASSERT_EQ(0, ::chmod(path.c_str(), 0600));
+    WriteFile(path + ".bak", "an older backup");
+    ProjectSettings s;
+    s.Reset();
+    ASSERT_TRUE(LoadProject(s, path).damaged());
+
+    const SaveResult saved = SaveProject(s, path, {.keepBackup = true});
+    ASSERT_TRUE(saved.ok) << saved.error;
+    EXPECT_EQ(path + ".bak", saved.backupPath);
+    EXPECT_EQ(damaged, ReadFile(path + ".bak"));
+    EXPECT_EQ(SerializeProject(s), ReadFile(path));
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(saved.backupPath.c_str(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 07777);
+    EXPECT_EQ((std::vector<std::string>{"p.plp", "p.plp.bak"}), FilesIn(dir.path()));
+
+    // Without the option no backup is touched.
+    s.Title = "again";
+    const SaveResult plain = SaveProject(s, path);
+    ASSERT_TRUE(plain.ok);
+    EXPECT_EQ("", plain.backupPath);
+    EXPECT_EQ(damaged, ReadFile(path + ".bak"));
+}
+
+TEST(ProjectFileBackupTest, NoOldFileNoBackup)
+{
+    TempDir dir;
+    ProjectSettings s;
+    const SaveResult saved = SaveProject(s, dir.File(Sjis("新規.plp")), {.keepBackup = true});
+    ASSERT_TRUE(saved.ok) << saved.error;
+    EXPECT_EQ("", saved.backupPath);
+    EXPECT_EQ(std::vector<std::string>{"新規.plp"}, FilesIn(dir.path()));
+}
+
+TEST(ProjectFileBackupTest, BackupThatCannotBeMadeStopsTheSave)
+{
+    TempDir dir;
+    const std::string path = dir.File("p.plp");
+    WriteFile(path, "Title=old\n");
+    // A folder with something in it cannot be replaced by the backup.
+    fs::create_directories(dir.path() / "p.plp.bak" / "inside");
+    ProjectSettings s;
+    s.Title = "new";
+    const SaveResult saved = SaveProject(s, path, {.keepBackup = true});
+    EXPECT_FALSE(saved.ok);
+    EXPECT_NE(std::string::npos, saved.error.find("p.plp.bak")) << saved.error;
+    EXPECT_EQ("", saved.backupPath);
+    EXPECT_EQ("Title=old\n", ReadFile(path));
+    EXPECT_EQ((std::vector<std::string>{"p.plp", "p.plp.bak"}), FilesIn(dir.path()));
+}
+
+// ---------------------------------------------------------------------------
+// Temporary files of a save
+
+// The names of the files created in folder while action runs.
+template <typename Action>
+std::vector<std::string> NamesCreatedDuring(const fs::path& folder, Action action)
+{
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    EXPECT_GE(watch, 0);
+    EXPECT_GE(::inotify_add_watch(watch, folder.c_str(), IN_CREATE), 0);
+    action();
+    std::vector<std::string> names;
+    alignas(inotify_event) char buffer[16 * 1024];
+    ssize_t n = 0;
+    while ((n = ::read(watch, buffer, sizeof buffer)) > 0) {
+        for (char* p = buffer; p < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(p);
+            names.emplace_back(event->name);
+            p += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(watch);
+    return names;
+}
+
+TEST(ProjectFileTemporaryTest, TemporaryFileIsNamedAfterTheProject)
+{
+    TempDir dir;
+    const std::string path = dir.File("list.plp");
+    WriteFile(path, "Title=old\n");
+    ProjectSettings s;
+    const std::vector<std::string> created =
+        NamesCreatedDuring(dir.path(), [&] { ASSERT_TRUE(SaveProject(s, path, {.keepBackup = true}).ok); });
+    ASSERT_EQ(2u, created.size());  // the backup's link and the new file; renames create nothing
+    for (const std::string& name : created)
+        EXPECT_EQ(0u, name.find(".list.plp.postloom-save-")) << name;
+
+    // A name too long to carry the whole pattern keeps its start.
+    const std::string longName = std::string(250, 'n') + ".plp";
+    const std::vector<std::string> longCreated =
+        NamesCreatedDuring(dir.path(), [&] { ASSERT_TRUE(SaveProject(s, dir.File(longName)).ok) << longName; });
+    ASSERT_EQ(1u, longCreated.size());
+    EXPECT_EQ(0u, longCreated.front().find("." + std::string(200, 'n')));
+    EXPECT_LE(longCreated.front().size(), 255u);
+    EXPECT_TRUE(fs::exists(dir.path() / longName));
+}
+
+void MakeOld(const fs::path& path)
+{
+    const timespec hourAgo{.tv_sec = std::time(nullptr) - 3600, .tv_nsec = 0};
+    const timespec times[2] = {hourAgo, hourAgo};
+    ASSERT_EQ(0, ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW)) << path;
+}
+
+TEST(ProjectFileTemporaryTest, SaveRemovesOnlyTheStaleTemporariesOfItsProject)
+{
+    TempDir dir;
+    const fs::path folder = dir.path();
+    WriteFile(dir.File("p.plp"), "Title=old\n");
+    const std::vector<std::string> stale = {".p.plp.postloom-save-123", ".postloom-save-456"};
+    const std::vector<std::string> kept = {
+        ".p.plp.postloom-save-789",   // fresh: written after this process started
+        ".q.plp.postloom-save-111",   // another project's
+        ".p.plp.postloom-save-12x",   // not a name the program makes
+        ".p.plp.postloom-save-",      // no digits
+        ".pp.plp.postloom-save-5",    // another project's
+        "p.plp.postloom-save-6",      // not hidden
+        ".p.plp.postloom-save-7",     // a folder
+        ".p.plp.postloom-save-8",     // a symbolic link
+    };
+    for (const std::string& name : stale)
+        WriteFile(dir.File(name), "cut");
+    for (std::size_t i = 0; i < 6; ++i)
+        WriteFile(dir.File(kept[i]), "cut");
+    fs::create_directory(folder / kept[6]);
+    fs::create_symlink("p.plp", folder / kept[7]);
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().filename() != kept[0])
+            MakeOld(entry.path());
+    }
+
+    ProjectSettings s;
+    ASSERT_TRUE(SaveProject(s, dir.File("p.plp")).ok);
+    std::vector<std::string> expected = kept;
+    expected.push_back("p.plp");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, FilesIn(folder));
+}
+
+TEST(ProjectFileTemporaryTest, FailedSaveRemovesNothingButItsOwnFile)
+{
+    TempDir dir;
+    const std::string path = dir.File("p.plp");
+    WriteFile(path, "old project");
+    WriteFile(dir.File(".p.plp.postloom-save-1"), "cut");
+    MakeOld(dir.path() / ".p.plp.postloom-save-1");
+    ProjectSettings s;
+    for (int n = 0; n < 200; ++n)
+        s.mailList.push_back(Mail(n));
+    SaveResult saved;
+    {
+        const FileSizeLimit limit(4096);
+        saved = SaveProject(s, path);
+    }
+    EXPECT_FALSE(saved.ok);
+    EXPECT_EQ((std::vector<std::string>{".p.plp.postloom-save-1", "p.plp"}), FilesIn(dir.path()));
 }
 
 }  // namespace
