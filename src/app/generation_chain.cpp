@@ -3,6 +3,10 @@
 #include "app/app_context.h"
 #include "app/command_ids.h"
 #include "app/status_texts.h"
+#include "core/html/output_folders.h"
+#include "core/text/codec.h"
+
+#include <QStringList>
 
 #include <climits>
 
@@ -45,9 +49,45 @@ void GenerationChain::postProgressEnd()
     context_.postToMainWindow([](MainWindow& window) { window.updateProgress(0, 0); });
 }
 
+namespace {
+
+QString Shown(const std::string& cp932)
+{
+    return QString::fromStdString(text::Cp932ToUtf8(cp932));
+}
+
+}  // namespace
+
+bool GenerationChain::readyToWrite()
+{
+    const ProjectSettings& settings = host_.settings();
+    const std::vector<std::string_view> keys = PathSettingsWithNul(settings);
+    if (!keys.empty()) {
+        QStringList names;
+        for (const std::string_view key : keys) {
+            names << QString::fromLatin1(key.data(), static_cast<qsizetype>(key.size()));
+        }
+        host_.showError(QStringLiteral("設定 %1 にNUL文字が含まれています。ﾌｧｲﾙは作成しません。").arg(names.join(QStringLiteral(", "))));
+        return false;
+    }
+    // An unattended run makes the folders it writes into; a user at the
+    // window makes them on the settings pages.
+    if (context_.marks().autoRun != 0) {
+        const OutputFoldersResult folders = CreateOutputFolders(settings, host_.projectFolder());
+        for (const std::string& folder : folders.created) {
+            host_.showNotice(QStringLiteral("created the missing folder %1").arg(Shown(folder)));
+        }
+        if (folders.failed) {
+            host_.showNotice(QStringLiteral("cannot create the folder %1: %2")
+                                 .arg(Shown(folders.failed->path), QString::fromStdString(folders.failed->reason)));
+        }
+    }
+    return true;
+}
+
 void GenerationChain::startGraphics(bool single)
 {
-    if (isRunning()) {
+    if (isRunning() || !readyToWrite()) {
         return;
     }
     sendRange(5);
@@ -59,7 +99,7 @@ void GenerationChain::startGraphics(bool single)
 
 void GenerationChain::startIndexAlone()
 {
-    if (isRunning()) {
+    if (isRunning() || !readyToWrite()) {
         return;
     }
     host_.setStatusText(kStatusWritingIndex);

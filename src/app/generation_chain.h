@@ -25,6 +25,7 @@
 #include "app/command_dispatcher.h"
 #include "app/page_workers.h"
 
+#include <QString>
 #include <QStringView>
 
 #include <memory>
@@ -45,6 +46,10 @@ public:
     // starts.
     virtual const ThreadTree& threadTree() const = 0;
     virtual void setStatusText(QStringView text) = 0;
+    // A problem that stops the run before it writes anything.
+    virtual void showError(const QString& message) = 0;
+    // What an unattended run did on its own (a folder it created).
+    virtual void showNotice(const QString& message) = 0;
 };
 
 class GenerationChain {
@@ -65,6 +70,8 @@ public:
     const MailPageResult& mailPagesResult() const { return mailPagesResult_; }
 
 private:
+    // False, after telling the user, when the settings forbid writing.
+    bool readyToWrite();
     void startGraphics(bool single);
     void startIndexAlone();
     void startMailPages();

@@ -1,5 +1,6 @@
 #include "cli/batch_pipeline.h"
 
+#include "core/html/output_folders.h"
 #include "core/html/output_paths.h"
 #include "core/mail/mail_parser.h"
 #include "core/platform/file_system.h"
@@ -25,6 +26,13 @@ void ReportList(std::vector<std::string>& problems, const std::vector<std::strin
         problems.push_back(what + ": " + Shown(item));
 }
 
+void ReportList(std::vector<std::string>& problems, const std::vector<platform::FileProblem>& items,
+                const std::string& what)
+{
+    for (const platform::FileProblem& item : items)
+        problems.push_back(what + ": " + Shown(item.path) + (item.reason.empty() ? "" : ": " + Shown(item.reason)));
+}
+
 // The folder of an absolute project path ("/" for a file in the root).
 std::string FolderOf(const std::string& absolutePath)
 {
@@ -47,6 +55,56 @@ private:
     Stage stage_;
     JobProgress& sink_;
 };
+
+// Copies the graphics, writes the index page and the mail pages.
+void WriteSite(const ProjectSettings& settings, const std::string& projectFolder, const ThreadTree& tree,
+               StageProgress& progress, const StopFlag& stop, BatchReport& report)
+{
+    const OutputPaths paths(settings, projectFolder);
+    {
+        StageScope scope(progress, Stage::Graphics);
+        report.graphics = CopyGraphics(settings, projectFolder, scope.sink());
+        ReportList(report.problems, report.graphics.copiesFailed, "cannot copy graphic");
+    }
+    {
+        StageScope scope(progress, Stage::Index);
+        report.index = WriteIndexPage(settings, projectFolder, tree, scope.sink());
+        const std::string indexFile = paths.IndexFileFullPath();
+        if (report.index.templateMissing)
+            report.problems.push_back("cannot read the index template " + Shown(paths.Resolve(settings.IndexTemplateFile)));
+        else if (report.index.indexNotWritable)
+            report.problems.push_back("cannot write the index page " + Shown(indexFile) + ": " +
+                                      Shown(report.index.reason));
+        if (report.index.headerMissing)
+            report.problems.push_back("cannot read the index header file " + Shown(paths.Resolve(settings.IndexHeaderFile)));
+        if (report.index.footerMissing)
+            report.problems.push_back("cannot read the index footer file " + Shown(paths.Resolve(settings.IndexFooterFile)));
+    }
+    {
+        StageScope scope(progress, Stage::Pages);
+        report.pages = WriteMailPages(settings, projectFolder, scope.sink(), stop);
+        const MailPageResult& pages = report.pages;
+        if (pages.templateMissing)
+            report.problems.push_back("cannot read the mail page template " + Shown(paths.Resolve(settings.MailTemplateFile)));
+        if (pages.headerMissing)
+            report.problems.push_back("cannot read the mail header file " + Shown(paths.Resolve(settings.MailHeaderFile)));
+        if (pages.footerMissing)
+            report.problems.push_back("cannot read the mail footer file " + Shown(paths.Resolve(settings.MailFooterFile)));
+        ReportList(report.problems, pages.missingArchives, "mail file missing, no page");
+        ReportList(report.problems, pages.unreadableArchives, "cannot read mail file, no page");
+        ReportList(report.problems, pages.unusableFileNames, "unusable mail file name in the project, no page");
+        ReportList(report.problems, pages.pagesNotWritten, "cannot write page");
+        ReportList(report.problems, pages.pagesClashingWithArchives, "page would overwrite a mail file, not written");
+        for (const PageNameClash& clash : pages.pageNameClashes) {
+            if (clash.laterMailFile.empty())
+                report.problems.push_back("page of " + Shown(clash.mailFile) + " would overwrite " +
+                                          Shown(clash.pagePath) + ", not written");
+            else
+                report.problems.push_back("mails " + Shown(clash.mailFile) + " and " + Shown(clash.laterMailFile) +
+                                          " share the page " + Shown(clash.pagePath) + "; the later one replaces it");
+        }
+    }
+}
 
 }  // namespace
 
@@ -72,18 +130,29 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
     const std::string projectFolder = FolderOf(projectFile);
 
     ProjectSettings settings;
+    LoadResult loaded;
     {
         StageScope scope(progress, Stage::Load);
         settings.Reset();
-        const LoadResult loaded = LoadProject(settings, projectFile);
-        if (!loaded.opened) {
-            report.problems.push_back("cannot read the project file " + Shown(projectFile));
+        loaded = LoadProject(settings, projectFile);
+        if (loaded.failure != LoadFailure::None) {
+            report.problems.push_back("cannot read the project file " + Shown(projectFile) + ": " +
+                                      Shown(loaded.failureReason()));
             return report;
         }
-        if (loaded.mailBlockDamaged)
-            report.problems.push_back("the mail list of the project file is damaged; the readable mails were kept");
+        // Reported until the repaired project is saved, which this run does.
+        if (loaded.damaged())
+            report.problems.push_back(loaded.damageReason());
     }
     report.projectLoaded = true;
+    // A path cut short by a NUL byte would name another file than the one
+    // every check saw: nothing is read or written for such a project.
+    if (const std::vector<std::string_view> keys = PathSettingsWithNul(settings); !keys.empty()) {
+        for (const std::string_view key : keys)
+            report.problems.push_back("the setting " + std::string(key) +
+                                      " holds a NUL byte; no file that depends on it was written");
+        return report;
+    }
 
     const OutputPaths paths(settings, projectFolder);
     {
@@ -93,9 +162,12 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
         if (!report.read.folderFound)
             report.problems.push_back("the mail folder does not exist: " + Shown(mailFolder));
         ReportList(report.problems, report.read.unreadable, "cannot read mail file");
+        if (report.read.leftOut > 0)
+            report.problems.push_back(std::to_string(report.read.leftOut) +
+                                      " mail files were left out: a project holds at most 65,535 mails");
     }
     report.mailsInProject = settings.mailList.size();
-    report.saveNeeded = settings.mailListChanged != 0;
+    report.saveNeeded = settings.mailListChanged != 0 || loaded.damaged();
     if (stop)
         return report;
     {
@@ -121,44 +193,22 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
     if (stop)
         return report;
     {
-        StageScope scope(progress, Stage::Graphics);
-        report.graphics = CopyGraphics(settings, projectFolder, scope.sink());
-        ReportList(report.problems, report.graphics.copiesFailed, "cannot copy graphic");
-    }
-    {
-        StageScope scope(progress, Stage::Index);
-        report.index = WriteIndexPage(settings, projectFolder, tree, scope.sink());
-        const std::string indexFile = paths.IndexFileFullPath();
-        if (report.index.templateMissing)
-            report.problems.push_back("cannot read the index template " + Shown(paths.Resolve(settings.IndexTemplateFile)));
-        else if (report.index.indexNotWritable)
-            report.problems.push_back("cannot write the index page " + Shown(indexFile));
-        if (report.index.headerMissing)
-            report.problems.push_back("cannot read the index header file " + Shown(paths.Resolve(settings.IndexHeaderFile)));
-        if (report.index.footerMissing)
-            report.problems.push_back("cannot read the index footer file " + Shown(paths.Resolve(settings.IndexFooterFile)));
-    }
-    {
-        StageScope scope(progress, Stage::Pages);
-        report.pages = WriteMailPages(settings, projectFolder, scope.sink(), stop);
-        const MailPageResult& pages = report.pages;
-        if (pages.templateMissing)
-            report.problems.push_back("cannot read the mail page template " + Shown(paths.Resolve(settings.MailTemplateFile)));
-        if (pages.headerMissing)
-            report.problems.push_back("cannot read the mail header file " + Shown(paths.Resolve(settings.MailHeaderFile)));
-        if (pages.footerMissing)
-            report.problems.push_back("cannot read the mail footer file " + Shown(paths.Resolve(settings.MailFooterFile)));
-        ReportList(report.problems, pages.missingArchives, "mail file missing, no page");
-        ReportList(report.problems, pages.unreadableArchives, "cannot read mail file, no page");
-        ReportList(report.problems, pages.unusableFileNames, "unusable mail file name in the project, no page");
-        ReportList(report.problems, pages.pagesNotWritten, "cannot write page");
-        ReportList(report.problems, pages.pagesClashingWithArchives, "page would overwrite a mail file, not written");
+        const OutputFoldersResult folders = CreateOutputFolders(settings, projectFolder);
+        for (const std::string& folder : folders.created)
+            report.notices.push_back("created the missing folder " + Shown(folder));
+        if (folders.failed)
+            report.problems.push_back("cannot create the folder " + Shown(folders.failed->path) + ": " +
+                                      Shown(folders.failed->reason) + "; no page was written");
+        else
+            WriteSite(settings, projectFolder, tree, progress, stop, report);
     }
     if (stop)
         return report;
     if (report.saveNeeded) {
         StageScope scope(progress, Stage::Save);
-        const SaveResult saved = SaveProject(settings, projectFile);
+        const SaveResult saved = SaveProject(settings, projectFile, {.keepBackup = loaded.damaged()});
+        if (!saved.backupPath.empty())
+            report.notices.push_back("kept the old project file as " + Shown(saved.backupPath));
         report.saved = saved.ok;
         report.mailsLeftOutOfSave = saved.mailsLeftOut;
         if (!saved.ok) {

@@ -47,6 +47,9 @@ struct BatchReport {
     // One line per problem, in the order the stages met them; empty when
     // everything went well.
     std::vector<std::string> problems;
+    // What the run did on its own that the user should know of (folders
+    // it created); no problem.
+    std::vector<std::string> notices;
     bool ok() const { return problems.empty(); }
 };
 

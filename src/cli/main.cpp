@@ -85,6 +85,8 @@ int main(int argc, char** argv)
 
     const postloom::batch::BatchReport report = postloom::batch::RunBatch(project, progress, stopRequested);
 
+    for (const std::string& notice : report.notices)
+        std::fprintf(stderr, "postloom-batch: %s\n", notice.c_str());
     for (const std::string& problem : report.problems)
         std::fprintf(stderr, "postloom-batch: %s\n", problem.c_str());
     if (stopRequested) {
@@ -92,11 +94,13 @@ int main(int argc, char** argv)
         return 1;
     }
     if (report.projectLoaded) {
-        const std::size_t skipped = report.pages.missingArchives.size() + report.pages.unreadableArchives.size() +
-                                    report.pages.unusableFileNames.size() + report.pages.pagesNotWritten.size() +
-                                    report.pages.pagesClashingWithArchives.size() + report.read.unreadable.size();
-        std::fprintf(stderr, "postloom-batch: %zu mails read (%zu new), %d pages written, %zu files skipped%s\n",
-                     report.mailsInProject, report.read.appended, report.pages.pagesWritten, skipped,
+        const postloom::MailPageResult& pages = report.pages;
+        const std::size_t skipped = pages.missingArchives.size() + pages.unreadableArchives.size() +
+                                    pages.unusableFileNames.size() + pages.pagesNotWritten.size() +
+                                    pages.pagesClashingWithArchives.size() + report.read.unreadable.size();
+        std::fprintf(stderr,
+                     "postloom-batch: %zu mails read (%zu new), %d pages written, %d unchanged, %zu files skipped%s\n",
+                     report.mailsInProject, report.read.appended, pages.pagesWritten, pages.pagesUnchanged, skipped,
                      report.saved ? ", project saved" : "");
     }
     return report.ok() ? 0 : 1;

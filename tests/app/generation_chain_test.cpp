@@ -80,6 +80,8 @@ public:
     {
         log_ << (text.isEmpty() ? kStatusCleared : "status " + text.toString());
     }
+    void showError(const QString& message) override { log_ << "error " + message; }
+    void showNotice(const QString& message) override { log_ << "notice " + message; }
 
 private:
     QStringList& log_;

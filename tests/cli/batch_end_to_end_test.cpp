@@ -86,7 +86,7 @@ TEST(BatchEndToEndTest, SampleProjectBecomesASiteWhoseLinksAllResolve)
     const fs::path sample = CopySample(dir);
     const RunOutput run = RunBatchTool(sample, "sample.plp");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.err.find("40 mails read (40 new), 40 pages written, 0 files skipped, project saved"),
+    EXPECT_NE(run.err.find("40 mails read (40 new), 40 pages written, 0 unchanged, 0 files skipped, project saved"),
               std::string::npos)
         << run.err;
 
@@ -218,11 +218,16 @@ TEST(BatchEndToEndTest, ProblemsAreReportedWithANonZeroStatus)
     EXPECT_NE(noFolder.err.find("the project has no mails"), std::string::npos) << noFolder.err;
 
     fs::rename(sample / "mail-moved", sample / "mail");
+    // A folder that cannot be made is one line, not one per page.
     fs::remove_all(sample / "site");
+    WriteFile((sample / "site").string(), "a file where the site folder goes");
     const RunOutput noSite = RunBatchTool(sample, "sample.plp");
     EXPECT_EQ(noSite.status, 1);
-    EXPECT_NE(noSite.err.find("cannot write the index page"), std::string::npos) << noSite.err;
-    EXPECT_NE(noSite.err.find("cannot write page"), std::string::npos) << noSite.err;
+    EXPECT_NE(noSite.err.find("cannot create the folder " + (sample / "site").string() +
+                              ": File exists; no page was written\n"),
+              std::string::npos)
+        << noSite.err;
+    EXPECT_EQ(noSite.err.find("cannot write"), std::string::npos) << noSite.err;
 }
 
 TEST(BatchEndToEndTest, HelpAndVersionExitCleanly)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/platform/file_problem.h"
+
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -32,3 +35,13 @@ std::string ReadFile(const std::string& path);
 std::string Sjis(std::string_view utf8);
 
 }  // namespace postloom::test
+
+namespace postloom::platform {
+
+// Readable failure messages for results that list files.
+inline void PrintTo(const FileProblem& problem, std::ostream* out)
+{
+    *out << '{' << problem.path << ": " << problem.reason << '}';
+}
+
+}  // namespace postloom::platform

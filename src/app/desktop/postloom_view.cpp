@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 
 #include <algorithm>
+#include <cstdio>
 #include <climits>
 
 namespace postloom {
@@ -498,6 +499,12 @@ void CPostloomView::startDrag(Qt::DropActions)
     drag->setPixmap(image);
     drag->setHotSpot(QPoint(0, 0));
     drag->exec(Qt::MoveAction, Qt::MoveAction);
+}
+
+void CPostloomView::showNotice(const QString& message)
+{
+    // Only unattended runs act on their own; they report on stderr.
+    std::fprintf(stderr, "postloom: %s\n", message.toLocal8Bit().constData());
 }
 
 }  // namespace postloom

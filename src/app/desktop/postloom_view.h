@@ -77,6 +77,8 @@ private:
     std::string projectFolder() const override { return document_.projectFolder(); }
     const ThreadTree& threadTree() const override { return model_.Tree(); }
     void setStatusText(QStringView text) override { document_.setStatusText(text); }
+    void showError(const QString& message) override { prompts_.showError(this, message); }
+    void showNotice(const QString& message) override;
 
     MailRecord* mailOf(TreeItem item) const;
     MailRecord* selectedMail() const;

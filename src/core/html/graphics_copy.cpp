@@ -3,9 +3,9 @@
 #include "core/html/output_paths.h"
 #include "core/platform/file_system.h"
 #include "core/platform/files.h"
+#include "core/platform/output_file.h"
 
 #include <array>
-#include <cstdio>
 #include <optional>
 #include <string_view>
 
@@ -13,46 +13,29 @@ namespace postloom {
 
 namespace {
 
-enum class CopyOutcome { Done, Failed, OntoItself };
-
 // Copies source byte for byte to destination. A destination that is the
-// source itself (the same file under any name) is left alone: opening it
-// for writing would empty the very file being read.
-CopyOutcome CopyFile(const std::string& source, const std::string& destination)
+// source itself (the same file under any name) is left alone: replacing it
+// would be pointless, and a failed copy must not lose the only one.
+void Copy(const std::string& source, const std::string& destination, GraphicsCopyResult& result)
 {
     const std::optional<platform::FileIdentity> from = platform::IdentityOf(source);
     const std::optional<platform::FileIdentity> to = platform::IdentityOf(destination);
-    if (from && to && *from == *to)
-        return CopyOutcome::OntoItself;
-
-    const platform::FileHandle input = platform::OpenForReading(source);
-    if (!input)
-        return CopyOutcome::Failed;
-    std::optional<platform::FileWriter> output =
-        platform::FileWriter::Create(destination, platform::FileWriter::Mode::Binary);
-    if (!output)
-        return CopyOutcome::Failed;
-    std::array<char, 64 * 1024> block;
-    std::size_t n = 0;
-    while ((n = std::fread(block.data(), 1, block.size(), input.get())) > 0)
-        output->Write(std::string_view(block.data(), n));
-    const bool readFailed = std::ferror(input.get()) != 0;
-    return output->Close() && !readFailed ? CopyOutcome::Done : CopyOutcome::Failed;
-}
-
-void Copy(const std::string& source, const std::string& destination, GraphicsCopyResult& result)
-{
-    switch (CopyFile(source, destination)) {
-    case CopyOutcome::Done:
-        ++result.copiesDone;
-        break;
-    case CopyOutcome::Failed:
-        result.copiesFailed.push_back(source);
-        break;
-    case CopyOutcome::OntoItself:
+    if (from && to && *from == *to) {
         result.copiesOntoThemselves.push_back(source);
-        break;
+        return;
     }
+    platform::FileError error;
+    const std::optional<std::string> bytes = platform::ReadWholeFile(source, error);
+    if (!bytes) {
+        result.copiesFailed.push_back({source, platform::ReasonText(error)});
+        return;
+    }
+    platform::OutputFile output(destination, platform::OutputFile::Mode::Binary);
+    output.Write(*bytes);
+    if (output.Commit() == platform::OutputFile::Outcome::Failed)
+        result.copiesFailed.push_back({destination, output.Error()});
+    else
+        ++result.copiesDone;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // (while switched on) into their graphic folders, so that the pages find
 // them where they refer to them.
 
+#include "core/platform/file_problem.h"
 #include "core/platform/job_control.h"
 #include "core/project/project_settings.h"
 
@@ -15,9 +16,10 @@ namespace postloom {
 
 struct GraphicsCopyResult {
     int copiesDone = 0;
-    // Source paths (resolved) that could not be read, or whose copy could
-    // not be created or written completely.
-    std::vector<std::string> copiesFailed;
+    // A source (resolved) that could not be read, or a copy that could not
+    // be created or written completely (an older copy keeps its bytes),
+    // with the reason.
+    std::vector<platform::FileProblem> copiesFailed;
     // Source paths whose destination is the source file itself; nothing was
     // copied and the file is untouched.
     std::vector<std::string> copiesOntoThemselves;

@@ -4,7 +4,7 @@
 #include "core/html/template_files.h"
 #include "core/html/template_segments.h"
 #include "core/html/text_helpers.h"
-#include "core/platform/files.h"
+#include "core/platform/output_file.h"
 
 #include <optional>
 #include <string_view>
@@ -19,7 +19,7 @@ namespace {
 class ThreadListing {
 public:
     ThreadListing(const ProjectSettings& settings, const OutputPaths& paths, const ThreadTree& tree,
-                  JobProgress& progress, platform::FileWriter& writer)
+                  JobProgress& progress, platform::OutputFile& writer)
         : settings_(settings), paths_(paths), tree_(tree), progress_(progress), writer_(writer),
           graphics_(settings.DrawGraphic != 0)
     {
@@ -103,8 +103,14 @@ private:
             out.append("  ");
     }
 
+    // A stored name that names no file has no page to link to: its entry is
+    // the caption alone.
     void AppendLink(std::string& out, const MailRecord& mail) const
     {
+        if (!IsUsableFileName(mail.fileName)) {
+            out.append(MailCaption(settings_, mail)).append("<BR>\n");
+            return;
+        }
         out.append("<A HREF=\"").append(paths_.PageLinkFromIndex(mail)).append("\"");
         if (settings_.MailWindowType == 1)
             out.append(" TARGET=\"new\"");
@@ -168,7 +174,7 @@ private:
     const OutputPaths& paths_;
     const ThreadTree& tree_;
     JobProgress& progress_;
-    platform::FileWriter& writer_;
+    platform::OutputFile& writer_;
     const bool graphics_;
     std::string first_, last_, next_, cont_, null_;
     std::vector<unsigned char> columns_;
@@ -219,14 +225,14 @@ IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::strin
         footer = Include(paths, settings.IndexFooter, settings.IndexFooterFile, "Footer", result.footerMissing);
     }
 
-    std::optional<platform::FileWriter> writer =
-        platform::FileWriter::Create(paths.IndexFileFullPath(), platform::FileWriter::Mode::Text);
-    if (!writer) {
+    platform::OutputFile writer(paths.IndexFileFullPath(), platform::OutputFile::Mode::Text);
+    if (!writer.Ok()) {
         result.indexNotWritable = true;
+        result.reason = writer.Error();
         return result;
     }
 
-    ThreadListing listing(settings, paths, tree, progress, *writer);
+    ThreadListing listing(settings, paths, tree, progress, writer);
     std::string page;
     if (templateParts) {
         page.append(templateParts->before);
@@ -247,9 +253,19 @@ IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::strin
     }
     result.entriesWritten = listing.entries();
 
-    writer->Write(page);
-    result.written = writer->Close();
-    result.indexNotWritable = !result.written;
+    writer.Write(page);
+    switch (writer.Commit()) {
+    case platform::OutputFile::Outcome::Written:
+        result.written = true;
+        break;
+    case platform::OutputFile::Outcome::Unchanged:
+        result.written = result.unchanged = true;
+        break;
+    case platform::OutputFile::Outcome::Failed:
+        result.indexNotWritable = true;
+        result.reason = writer.Error();
+        break;
+    }
     return result;
 }
 

@@ -13,12 +13,17 @@
 namespace postloom {
 
 struct IndexPageResult {
-    // True when the index file was written completely.
+    // True when the index file holds the complete page: written, or
+    // already holding exactly these bytes (then unchanged is true too and
+    // the file was not touched).
     bool written = false;
+    bool unchanged = false;
     // Entries listed (equals the number of progress reports).
     int entriesWritten = 0;
-    // The index file could not be created or written completely.
+    // The index file could not be created or written completely (reason:
+    // the system's); an older index page keeps its bytes.
     bool indexNotWritable = false;
+    std::string reason;
     // Template mode with a template that cannot be read: the index file is
     // left as it was.
     bool templateMissing = false;

@@ -1,11 +1,15 @@
 #include "core/html/mail_page_writer.h"
 
+#include "core/html/mail_body.h"
 #include "core/html/output_paths.h"
 #include "core/html/template_files.h"
 #include "core/html/template_segments.h"
 #include "core/html/text_helpers.h"
 #include "core/platform/file_system.h"
 #include "core/platform/files.h"
+#include "core/platform/output_file.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -13,8 +17,10 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <cerrno>
 #include <string_view>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace postloom {
@@ -32,10 +38,12 @@ enum class Outcome {
     SwitchedOff,
     UnusableName,
     ClashesWithArchive,
+    ClashesWithOutput,
     MissingArchive,
     UnreadableArchive,
     PageNotWritten,
     Written,
+    Unchanged,
 };
 
 // What is known of a mail before the run writes anything.
@@ -43,6 +51,58 @@ struct PlannedPage {
     // Set when the mail gets no page whatever its archive holds.
     std::optional<Outcome> decided;
     std::string path;
+    // A later mail of the list has the same page, which it then replaces.
+    std::optional<std::size_t> laterMail;
+};
+
+// What writing one page came to, with the system's reason on failure.
+struct PageOutcome {
+    Outcome outcome = Outcome::NotHandled;
+    std::string reason;
+};
+
+// The page text is handed to the file in pieces of about this size.
+constexpr std::size_t kPagePiece = 256 * 1024;
+
+// The archive file of a mail, open for reading; its body is streamed into
+// the page, once for every place that shows it.
+class Archive {
+public:
+    explicit Archive(platform::FileHandle file) : file_(std::move(file)) {}
+
+    // Appends the escaped body to page, handing full pieces to out. False
+    // when the file could not be read to its end.
+    bool AppendBody(std::string& page, platform::OutputFile& out)
+    {
+        const int fd = ::fileno(file_.get());
+        MailBodyEscaper escaper;
+        std::string raw(64 * 1024, '\0');
+        for (std::uint64_t offset = 0; !escaper.Ended();) {
+            const ssize_t n = ::pread(fd, raw.data(), raw.size(), static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                error_ = errno;
+                return false;
+            }
+            if (n == 0)
+                break;
+            offset += static_cast<std::uint64_t>(n);
+            escaper.Feed(std::string_view(raw.data(), static_cast<std::size_t>(n)), page);
+            if (page.size() >= kPagePiece) {
+                out.Write(page);
+                page.clear();
+            }
+        }
+        escaper.Finish(page);
+        return true;
+    }
+
+    int error() const { return error_; }
+
+private:
+    platform::FileHandle file_;
+    int error_ = 0;
 };
 
 // Everything a page needs that is the same for every mail of one run.
@@ -80,16 +140,15 @@ public:
         }
     }
 
-    // The page of mail whose archive file holds archiveText (read in text mode).
-    std::string Build(const MailRecord& mail, std::string_view archiveText) const
+    // Writes the page of mail, whose archive file is archive, into out.
+    // False when the archive could not be read to its end.
+    bool Write(const MailRecord& mail, Archive& archive, platform::OutputFile& out) const
     {
         std::string page;
-        page.reserve(archiveText.size() * 5 / 4 + header_.size() + footer_.size() + 1024);
-        if (settings_.MailCreateType == 0)
-            BuildStandard(mail, archiveText, page);
-        else
-            BuildFromTemplate(mail, archiveText, page);
-        return page;
+        const bool read = settings_.MailCreateType == 0 ? BuildStandard(mail, archive, page, out)
+                                                        : BuildFromTemplate(mail, archive, page, out);
+        out.Write(page);
+        return read;
     }
 
 private:
@@ -127,7 +186,7 @@ private:
         page.append("<HR>\n</CENTER>\n");
     }
 
-    void BuildStandard(const MailRecord& mail, std::string_view archiveText, std::string& page) const
+    bool BuildStandard(const MailRecord& mail, Archive& archive, std::string& page, platform::OutputFile& out) const
     {
         const std::string caption = MailCaption(settings_, mail);
         page.append(GeneratorComment());
@@ -140,9 +199,10 @@ private:
             AppendLinkBar(mail, page);
         if (settings_.DispSubject != 0)
             page.append("Subject: ").append(caption).append("<BR>\n<HR>\n");
-        AppendBody(archiveText, page);
+        const bool read = archive.AppendBody(page, out);
         page.append(footer_);
         page.append("</BODY>\n</HTML>\n");
+        return read;
     }
 
     void AppendTagLink(std::string& page, const std::optional<std::string>& link) const
@@ -151,15 +211,17 @@ private:
             page.append("<A HREF=").append(*link).append(">");
     }
 
-    void BuildFromTemplate(const MailRecord& mail, std::string_view archiveText, std::string& page) const
+    bool BuildFromTemplate(const MailRecord& mail, Archive& archive, std::string& page,
+                           platform::OutputFile& out) const
     {
+        bool read = true;
         for (const InsertSegment& segment : segments_) {
             page.append(segment.text);
             switch (segment.kind) {
             case TemplateSegmentKind::Text:
                 break;
             case TemplateSegmentKind::Body:
-                AppendBody(archiveText, page);
+                read = archive.AppendBody(page, out) && read;
                 break;
             case TemplateSegmentKind::Subject:
                 page.append(MailCaption(settings_, mail));
@@ -181,27 +243,7 @@ private:
                 break;
             }
         }
-    }
-
-    // The lines after the header block (which ends at the first empty
-    // line), escaped, each followed by "<BR>\n".
-    static void AppendBody(std::string_view archiveText, std::string& page)
-    {
-        std::size_t start = 0;
-        if (archiveText.empty() || archiveText.front() != '\n') {
-            const std::size_t blank = archiveText.find("\n\n");
-            if (blank == std::string_view::npos)
-                return;
-            start = blank + 2;
-        } else {
-            start = 1;
-        }
-        while (start < archiveText.size()) {
-            const std::size_t lf = archiveText.find('\n', start);
-            const std::size_t end = lf == std::string_view::npos ? archiveText.size() : lf;
-            page.append(EscapeHtml(archiveText.substr(start, end - start))).append("<BR>\n");
-            start = end + 1;
-        }
+        return read;
     }
 
     const ProjectSettings& settings_;
@@ -213,9 +255,52 @@ private:
     std::vector<InsertSegment> segments_;
 };
 
+// A file the run writes besides the pages, given as its folder's identity
+// and its name, so that a page under another spelling of the same folder
+// is still recognised.
+struct OtherOutput {
+    std::string path;
+    std::optional<platform::FileIdentity> folder;
+    std::string name;
+};
+
+// The index page and the graphic copies this run writes.
+std::vector<OtherOutput> OtherOutputs(const ProjectSettings& settings, const OutputPaths& paths)
+{
+    std::vector<std::string> files;
+    if (settings.IndexCreateType == 0 || settings.IndexCreateType == 1)
+        files.push_back(paths.IndexFileFullPath());
+    if (settings.DrawGraphic != 0) {
+        for (const std::string* graphic : {&settings.FirstTree, &settings.ContTree, &settings.LastTree,
+                                           &settings.NextTree, &settings.NullTree})
+            files.push_back(paths.TreeGraphicCopyPath(*graphic));
+    }
+    if (settings.IndexBackGround != 0)
+        files.push_back(paths.IndexBackgroundCopyPath());
+    if (settings.MailBackGround != 0)
+        files.push_back(paths.MailBackgroundCopyPath());
+    std::vector<OtherOutput> outputs;
+    for (std::string& file : files) {
+        const std::string name = FileNamePart(file, paths.style());
+        const std::string folder = file.substr(0, file.size() - name.size());
+        outputs.push_back({std::move(file), platform::IdentityOf(folder.empty() ? "." : folder), name});
+    }
+    return outputs;
+}
+
+bool IsOtherOutput(const std::vector<OtherOutput>& outputs, const std::string& pagePath,
+                   const std::optional<platform::FileIdentity>& pageFolder, const std::string& pageName)
+{
+    return std::any_of(outputs.begin(), outputs.end(), [&](const OtherOutput& output) {
+        return output.path == pagePath || (pageFolder && output.folder == pageFolder && output.name == pageName);
+    });
+}
+
 // Decides, before anything is written, which mails are to get a page and
-// where. A page whose file is the archive file of any mail of the list is
-// never written: that would destroy the mail.
+// where. A page is never written over the archive file of any mail of the
+// list (that would destroy the mail), nor over the index page or a graphic
+// copy. Of mails that share a page name each writes it in list order, so
+// the last one whose archive can be read has it; the sharing is reported.
 std::vector<PlannedPage> PlanPages(const ProjectSettings& settings, const OutputPaths& paths,
                                    const std::string& mailFolder)
 {
@@ -230,6 +315,8 @@ std::vector<PlannedPage> PlanPages(const ProjectSettings& settings, const Output
         for (const auto& mail : mails)
             archiveNames.insert(mail->fileName);
     }
+    const std::vector<OtherOutput> otherOutputs = OtherOutputs(settings, paths);
+    std::unordered_map<std::string, std::size_t> pageOwners;
 
     for (std::size_t i = 0; i < mails.size(); ++i) {
         const MailRecord& mail = *mails[i];
@@ -244,30 +331,48 @@ std::vector<PlannedPage> PlanPages(const ProjectSettings& settings, const Output
         }
         const std::string pageName = paths.PageFileName(mail);
         plan.path = JoinPath(mailFolder, pageName);
-        if (sharedFolder && archiveNames.contains(pageName))
+        if (sharedFolder && archiveNames.contains(pageName)) {
             plan.decided = Outcome::ClashesWithArchive;
+        } else if (IsOtherOutput(otherOutputs, plan.path, pageFolderId, pageName)) {
+            plan.decided = Outcome::ClashesWithOutput;
+        } else if (const auto [owner, added] = pageOwners.try_emplace(plan.path, i); !added) {
+            plans[owner->second].laterMail = i;
+            owner->second = i;
+        }
     }
     return plans;
 }
 
-// Handles one mail whose page is planned: reads its archive first, so that a
-// mail that cannot be read leaves any existing page as it was.
-Outcome WritePage(const MailRecord& mail, const PlannedPage& plan, const PageBuilder& builder,
-                  const OutputPaths& paths)
+// Handles one mail whose page is planned. A mail whose archive cannot be
+// read to its end leaves any existing page as it was.
+PageOutcome WritePage(const MailRecord& mail, const PlannedPage& plan, const PageBuilder& builder,
+                      const OutputPaths& paths)
 {
     if (plan.decided)
-        return *plan.decided;
+        return {*plan.decided, {}};
     const std::string source = paths.MailSourcePath(mail);
-    const std::optional<std::string> raw = platform::ReadWholeFile(source);
-    if (!raw)
-        return platform::Exists(source) ? Outcome::UnreadableArchive : Outcome::MissingArchive;
-    const std::string page = builder.Build(mail, TextModeContent(*raw));
-    std::optional<platform::FileWriter> writer =
-        platform::FileWriter::Create(plan.path, platform::FileWriter::Mode::Text);
-    if (!writer)
-        return Outcome::PageNotWritten;
-    writer->Write(page);
-    return writer->Close() ? Outcome::Written : Outcome::PageNotWritten;
+    platform::FileError error;
+    platform::FileHandle file = platform::OpenForReading(source, error);
+    if (!file) {
+        if (error.code == ENOENT)
+            return {Outcome::MissingArchive, {}};
+        return {Outcome::UnreadableArchive, platform::ReasonText(error)};
+    }
+    Archive archive(std::move(file));
+    platform::OutputFile out(plan.path, platform::OutputFile::Mode::Text);
+    if (!builder.Write(mail, archive, out)) {
+        out.Discard();
+        return {Outcome::UnreadableArchive, platform::ReasonText({archive.error(), false})};
+    }
+    switch (out.Commit()) {
+    case platform::OutputFile::Outcome::Written:
+        return {Outcome::Written, {}};
+    case platform::OutputFile::Outcome::Unchanged:
+        return {Outcome::Unchanged, {}};
+    case platform::OutputFile::Outcome::Failed:
+        break;
+    }
+    return {Outcome::PageNotWritten, out.Error()};
 }
 
 // Writes the pages on several threads. Mails whose pages share a file name
@@ -280,7 +385,7 @@ Outcome WritePage(const MailRecord& mail, const PlannedPage& plan, const PageBui
 class ParallelRun {
 public:
     ParallelRun(const MailList& mails, const std::vector<PlannedPage>& plans, const PageBuilder& builder,
-                const OutputPaths& paths, unsigned threads, std::vector<Outcome>& outcomes)
+                const OutputPaths& paths, unsigned threads, std::vector<PageOutcome>& outcomes)
         : mails_(mails), plans_(plans), builder_(builder), paths_(paths), outcomes_(outcomes), owners_(mails.size()),
           cursors_(threads, 0)
     {
@@ -366,7 +471,7 @@ private:
     const std::vector<PlannedPage>& plans_;
     const PageBuilder& builder_;
     const OutputPaths& paths_;
-    std::vector<Outcome>& outcomes_;  // each element written by its owner only
+    std::vector<PageOutcome>& outcomes_;  // each element written by its owner only
     std::vector<unsigned> owners_;
 
     std::mutex mutex_;
@@ -384,12 +489,15 @@ unsigned WriterThreads(const MailPageOptions& options, std::size_t mailCount)
     return static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(mailCount, 1)));
 }
 
-void Collect(const MailList& mails, const std::vector<PlannedPage>& plans, const std::vector<Outcome>& outcomes,
+void Collect(const MailList& mails, const std::vector<PlannedPage>& plans, const std::vector<PageOutcome>& outcomes,
              MailPageResult& result)
 {
     for (std::size_t i = 0; i < mails.size(); ++i) {
         const std::string& name = mails[i]->fileName;
-        switch (outcomes[i]) {
+        const PlannedPage& plan = plans[i];
+        if (plan.laterMail && outcomes[i].outcome != Outcome::NotHandled)
+            result.pageNameClashes.push_back({name, plan.path, mails[*plan.laterMail]->fileName});
+        switch (outcomes[i].outcome) {
         case Outcome::NotHandled:
             break;
         case Outcome::SwitchedOff:
@@ -399,19 +507,25 @@ void Collect(const MailList& mails, const std::vector<PlannedPage>& plans, const
             result.unusableFileNames.push_back(name);
             break;
         case Outcome::ClashesWithArchive:
-            result.pagesClashingWithArchives.push_back(plans[i].path);
+            result.pagesClashingWithArchives.push_back(plan.path);
+            break;
+        case Outcome::ClashesWithOutput:
+            result.pageNameClashes.push_back({name, plan.path, {}});
             break;
         case Outcome::MissingArchive:
             result.missingArchives.push_back(name);
             break;
         case Outcome::UnreadableArchive:
-            result.unreadableArchives.push_back(name);
+            result.unreadableArchives.push_back({name, outcomes[i].reason});
             break;
         case Outcome::PageNotWritten:
-            result.pagesNotWritten.push_back(plans[i].path);
+            result.pagesNotWritten.push_back({plan.path, outcomes[i].reason});
             break;
         case Outcome::Written:
             ++result.pagesWritten;
+            break;
+        case Outcome::Unchanged:
+            ++result.pagesUnchanged;
             break;
         }
     }
@@ -439,7 +553,7 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
 
     const MailList& mails = settings.mailList;
     const std::vector<PlannedPage> plans = PlanPages(settings, paths, paths.MailFolderFullPath());
-    std::vector<Outcome> outcomes(mails.size(), Outcome::NotHandled);
+    std::vector<PageOutcome> outcomes(mails.size());
 
     const unsigned threads = WriterThreads(options, mails.size());
     if (threads <= 1) {

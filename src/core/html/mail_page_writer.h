@@ -4,6 +4,7 @@
 // the standard layout (MailCreateType 0) or the user's template with its
 // insert tags replaced (MailCreateType 1).
 
+#include "core/platform/file_problem.h"
 #include "core/platform/job_control.h"
 #include "core/project/project_settings.h"
 
@@ -19,22 +20,41 @@ struct MailPageOptions {
     unsigned writerThreads = 0;
 };
 
+// A mail that gets no page because its page name is taken by another file.
+struct PageNameClash {
+    std::string mailFile;  // the mail's stored file name
+    std::string pagePath;  // the page it would have had
+    // For a page name shared by two mails: the later mail in list order,
+    // which writes the page after this one. Empty when the page would
+    // overwrite the index page or a graphic copy (and was not written).
+    std::string laterMailFile;
+};
+
 struct MailPageResult {
+    // Pages whose file was created or replaced.
     int pagesWritten = 0;
+    // Pages whose file already held exactly the page; not rewritten.
+    int pagesUnchanged = 0;
     // Mails passed over because their page is switched off.
     int pagesSwitchedOff = 0;
     // File names (as stored) of mails whose archive file does not exist.
     std::vector<std::string> missingArchives;
-    // File names of mails whose archive file exists but cannot be read.
-    std::vector<std::string> unreadableArchives;
+    // Mails whose archive file exists but cannot be read (stored name and
+    // the reason).
+    std::vector<platform::FileProblem> unreadableArchives;
     // Stored file names that cannot name a file (empty, ".", "..", a
     // separator inside): no page, the archive is not read.
     std::vector<std::string> unusableFileNames;
-    // Full paths of pages that could not be created or written completely.
-    std::vector<std::string> pagesNotWritten;
+    // Full paths of pages that could not be created or written completely,
+    // with the reason; an older page there keeps its bytes.
+    std::vector<platform::FileProblem> pagesNotWritten;
     // Full paths of pages that were not written because their file is the
     // archive file of a mail (mail folder and page folder are one folder).
     std::vector<std::string> pagesClashingWithArchives;
+    // Mails left without a page because the page would replace the index
+    // page or a graphic copy, and mails whose page a later mail of the list
+    // replaces because their names give the same page name.
+    std::vector<PageNameClash> pageNameClashes;
     // Template mode with a template that cannot be read: no page is touched.
     bool templateMissing = false;
     // A header or footer include that is switched on but cannot be read

@@ -13,6 +13,12 @@ constexpr SettingDefinition Text(std::string_view key, std::string PS::*member, 
     return {key, SettingKind::Text, member, reset, 0, false, 0};
 }
 
+// A text that names a file or a folder.
+constexpr SettingDefinition Path(std::string_view key, std::string PS::*member)
+{
+    return {key, SettingKind::Text, member, "", 0, false, 0, true};
+}
+
 constexpr SettingDefinition Number(std::string_view key, SettingKind kind, std::int32_t PS::*member,
                                    std::int64_t reset, std::int64_t built)
 {
@@ -32,18 +38,18 @@ constexpr SettingDefinition Colour(std::string_view key, std::uint32_t PS::*memb
 const std::array<SettingDefinition, kSettingCount> kSettings = {{
     Text("Title", &ProjectSettings::Title, ""),
     Text("MailExt", &ProjectSettings::MailExt, ""),
-    Text("TargetPath", &ProjectSettings::TargetPath, ""),
-    Text("IndexPath", &ProjectSettings::IndexPath, ""),
-    Text("MailPath", &ProjectSettings::MailPath, ""),
+    Path("TargetPath", &ProjectSettings::TargetPath),
+    Path("IndexPath", &ProjectSettings::IndexPath),
+    Path("MailPath", &ProjectSettings::MailPath),
     Number("CutMLTitle", SettingKind::Flag, &ProjectSettings::CutMLTitle, 0, 0),
     Number("ToLower", SettingKind::Flag, &ProjectSettings::ToLower, 0, 1),
-    Text("IndexImagePath", &ProjectSettings::IndexImagePath, ""),
+    Path("IndexImagePath", &ProjectSettings::IndexImagePath),
     Number("DrawGraphic", SettingKind::Flag, &ProjectSettings::DrawGraphic, 0, 0),
-    Text("FirstTree", &ProjectSettings::FirstTree, ""),
-    Text("ContTree", &ProjectSettings::ContTree, ""),
-    Text("LastTree", &ProjectSettings::LastTree, ""),
-    Text("NextTree", &ProjectSettings::NextTree, ""),
-    Text("NullTree", &ProjectSettings::NullTree, ""),
+    Path("FirstTree", &ProjectSettings::FirstTree),
+    Path("ContTree", &ProjectSettings::ContTree),
+    Path("LastTree", &ProjectSettings::LastTree),
+    Path("NextTree", &ProjectSettings::NextTree),
+    Path("NullTree", &ProjectSettings::NullTree),
     Number("OutDate", SettingKind::Flag, &ProjectSettings::OutDate, 0, 0),
     Number("OutFrom", SettingKind::Flag, &ProjectSettings::OutFrom, 0, 0),
     Number("OutPattern", SettingKind::Integer, &ProjectSettings::OutPattern, 0, 0),
@@ -56,7 +62,7 @@ const std::array<SettingDefinition, kSettingCount> kSettings = {{
     Number("IndexBaseFont", SettingKind::Flag, &ProjectSettings::IndexBaseFont, 0, 0),
     Number("IndexBaseFontSize", SettingKind::Integer, &ProjectSettings::IndexBaseFontSize, 0, 1),
     Number("IndexBackGround", SettingKind::Flag, &ProjectSettings::IndexBackGround, 0, 0),
-    Text("IndexBackGroundFile", &ProjectSettings::IndexBackGroundFile, ""),
+    Path("IndexBackGroundFile", &ProjectSettings::IndexBackGroundFile),
     Number("IndexBGColor", SettingKind::Flag, &ProjectSettings::IndexBGColor, 0, 0),
     Colour("IndexBGColorRGB", &ProjectSettings::IndexBGColorRGB),
     Number("IndexTextColor", SettingKind::Flag, &ProjectSettings::IndexTextColor, 0, 0),
@@ -76,12 +82,12 @@ const std::array<SettingDefinition, kSettingCount> kSettings = {{
     Number("IndexLeftMarginCheck", SettingKind::Flag, &ProjectSettings::IndexLeftMarginCheck, 0, 0),
     Number("IndexLeftMargin", SettingKind::Integer, &ProjectSettings::IndexLeftMargin, 0, 0),
     Number("IndexHeader", SettingKind::Flag, &ProjectSettings::IndexHeader, 0, 0),
-    Text("IndexHeaderFile", &ProjectSettings::IndexHeaderFile, ""),
+    Path("IndexHeaderFile", &ProjectSettings::IndexHeaderFile),
     Number("IndexFooter", SettingKind::Flag, &ProjectSettings::IndexFooter, 0, 0),
-    Text("IndexFooterFile", &ProjectSettings::IndexFooterFile, ""),
-    Text("IndexTemplateFile", &ProjectSettings::IndexTemplateFile, ""),
+    Path("IndexFooterFile", &ProjectSettings::IndexFooterFile),
+    Path("IndexTemplateFile", &ProjectSettings::IndexTemplateFile),
     Text("IndexInsertTag", &ProjectSettings::IndexInsertTag, "Postloom Tree"),
-    Text("MailImagePath", &ProjectSettings::MailImagePath, ""),
+    Path("MailImagePath", &ProjectSettings::MailImagePath),
     Number("MailCreateType", SettingKind::Integer, &ProjectSettings::MailCreateType, 0, 0),
     Number("MailWindowType", SettingKind::Integer, &ProjectSettings::MailWindowType, 0, 1),
     Number("DispLink", SettingKind::Flag, &ProjectSettings::DispLink, 0, 1),
@@ -89,7 +95,7 @@ const std::array<SettingDefinition, kSettingCount> kSettings = {{
     Number("MailBaseFont", SettingKind::Flag, &ProjectSettings::MailBaseFont, 0, 0),
     Number("MailBaseFontSize", SettingKind::Integer, &ProjectSettings::MailBaseFontSize, 0, 1),
     Number("MailBackGround", SettingKind::Flag, &ProjectSettings::MailBackGround, 0, 0),
-    Text("MailBackGroundFile", &ProjectSettings::MailBackGroundFile, ""),
+    Path("MailBackGroundFile", &ProjectSettings::MailBackGroundFile),
     Number("MailBGColor", SettingKind::Flag, &ProjectSettings::MailBGColor, 0, 0),
     Colour("MailBGColorRGB", &ProjectSettings::MailBGColorRGB),
     Number("MailTextColor", SettingKind::Flag, &ProjectSettings::MailTextColor, 0, 0),
@@ -109,10 +115,10 @@ const std::array<SettingDefinition, kSettingCount> kSettings = {{
     Number("MailLeftMarginCheck", SettingKind::Flag, &ProjectSettings::MailLeftMarginCheck, 0, 0),
     Number("MailLeftMargin", SettingKind::Integer, &ProjectSettings::MailLeftMargin, 0, 0),
     Number("MailHeader", SettingKind::Flag, &ProjectSettings::MailHeader, 0, 0),
-    Text("MailHeaderFile", &ProjectSettings::MailHeaderFile, ""),
+    Path("MailHeaderFile", &ProjectSettings::MailHeaderFile),
     Number("MailFooter", SettingKind::Flag, &ProjectSettings::MailFooter, 0, 0),
-    Text("MailFooterFile", &ProjectSettings::MailFooterFile, ""),
-    Text("MailTemplateFile", &ProjectSettings::MailTemplateFile, ""),
+    Path("MailFooterFile", &ProjectSettings::MailFooterFile),
+    Path("MailTemplateFile", &ProjectSettings::MailTemplateFile),
     Text("MailBodyInsertTag", &ProjectSettings::MailBodyInsertTag, "Postloom Body"),
     Text("MailSubjectInsertTag", &ProjectSettings::MailSubjectInsertTag, "Postloom Subject"),
     Text("MailParentInsertTag", &ProjectSettings::MailParentInsertTag, "A HREF=Postloom Parent"),
@@ -185,6 +191,17 @@ bool ProjectSettings::SettingsEqual(const ProjectSettings& other) const
             return false;
     }
     return true;
+}
+
+std::vector<std::string_view> PathSettingsWithNul(const ProjectSettings& settings)
+{
+    std::vector<std::string_view> keys;
+    for (const SettingDefinition& def : kSettings) {
+        if (def.namesFile &&
+            (settings.*std::get<std::string ProjectSettings::*>(def.member)).find('\0') != std::string::npos)
+            keys.push_back(def.key);
+    }
+    return keys;
 }
 
 }  // namespace postloom

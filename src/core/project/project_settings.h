@@ -139,6 +139,7 @@ struct SettingDefinition {
     std::int64_t resetNumber = 0;  // number settings
     bool keptOnReset = false;
     std::int64_t builtNumber = 0;  // construction value of a number; texts are built empty
+    bool namesFile = false;  // a text that names a file or a folder
 };
 
 inline constexpr std::size_t kSettingCount = 90;
@@ -148,5 +149,10 @@ const std::array<SettingDefinition, kSettingCount>& SettingTable();
 
 // The entry whose key equals key, ASCII case ignored; nullptr when none.
 const SettingDefinition* FindSetting(std::string_view key);
+
+// The keys of the settings that name a file or folder and hold a NUL byte.
+// Such a path is cut short by every system call, so it would name another
+// file than the one the checks saw: nothing that depends on it is written.
+std::vector<std::string_view> PathSettingsWithNul(const ProjectSettings& settings);
 
 }  // namespace postloom

@@ -140,8 +140,13 @@ TEST_F(GraphicsCopyTest, SourceOrFolderThatFailsLeavesOnlyThatCopyOut)
     settings.MailPath = "no-such-folder";
     const GraphicsCopyResult result = Run();
     EXPECT_EQ(result.copiesDone, 3);
-    EXPECT_EQ(result.copiesFailed,
-              (std::vector<std::string>{dir.File("gif/missing.gif"), dir.path().string(), dir.File("gif/Back.gif")}));
+    // A source that cannot be read is named with the reason; a copy that
+    // cannot be made is named by where it would go.
+    const std::vector<platform::FileProblem> failed{
+        {dir.File("gif/missing.gif"), "No such file or directory"},
+        {dir.path().string(), "is a folder or a special file"},
+        {dir.File("web/no-such-folder/Back.gif"), "No such file or directory"}};
+    EXPECT_EQ(result.copiesFailed, failed);
     EXPECT_EQ(progress.positions, (std::vector<int>{0, 1, 2, 3, 4}));
 }
 

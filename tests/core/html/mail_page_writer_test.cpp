@@ -296,7 +296,8 @@ TEST_F(MailPageTest, ArchiveThatCannotBeReadLeavesAnExistingPageAsItWas)
     WriteFile(Page("dir.html"), "old page");
     const MailPageResult result = Run();
     EXPECT_EQ(result.missingArchives, std::vector<std::string>{"gone.alm"});
-    EXPECT_EQ(result.unreadableArchives, std::vector<std::string>{"dir.alm"});
+    const std::vector<platform::FileProblem> unreadable{{"dir.alm", "is a folder or a special file"}};
+    EXPECT_EQ(result.unreadableArchives, unreadable);
     EXPECT_EQ(result.pagesWritten, 1);
     EXPECT_FALSE(PageExists("gone.html"));
     EXPECT_EQ(ReadFile(Page("dir.html")), "old page");
@@ -338,7 +339,8 @@ TEST_F(MailPageTest, PageThatCannotBeCreatedIsReported)
     AddMail("a.alm", "A");
     settings.MailPath = "missing";
     const MailPageResult result = Run();
-    EXPECT_EQ(result.pagesNotWritten, std::vector<std::string>{dir.File("web/missing/a.html")});
+    const std::vector<platform::FileProblem> notWritten{{dir.File("web/missing/a.html"), "No such file or directory"}};
+    EXPECT_EQ(result.pagesNotWritten, notWritten);
     EXPECT_EQ(result.pagesWritten, 0);
 }
 

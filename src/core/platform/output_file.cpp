@@ -1,0 +1,366 @@
+#include "core/platform/output_file.h"
+
+#include "core/platform/file_system.h"
+#include "core/platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <utility>
+
+namespace postloom::platform {
+
+namespace {
+
+// Pages are written (or compared) in pieces of this size.
+constexpr std::size_t kPiece = 256 * 1024;
+
+// error_ value for a target that is a folder or a special file.
+constexpr int kNotAFile = -1;
+
+std::atomic<std::int64_t> faultBudget{-1};
+std::atomic<int> faultError{0};
+
+bool WriteAllBytes(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Every byte out, or false with errno set; honours the test seam.
+bool WriteAll(int fd, std::string_view bytes)
+{
+    if (faultBudget.load() < 0)
+        return WriteAllBytes(fd, bytes);
+    const std::int64_t before = faultBudget.fetch_sub(static_cast<std::int64_t>(bytes.size()));
+    const auto allowed = static_cast<std::size_t>(std::clamp<std::int64_t>(before, 0, static_cast<std::int64_t>(bytes.size())));
+    if (!WriteAllBytes(fd, bytes.substr(0, allowed)))
+        return false;
+    if (allowed < bytes.size()) {
+        faultBudget = 0;
+        errno = faultError.load();
+        return false;
+    }
+    return true;
+}
+
+bool ReadExactly(int fd, std::uint64_t offset, char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, data, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+// Anonymous files are linked into place through /proc, which a container
+// may lack; without it every new file gets a temporary name instead.
+bool AnonymousFilesUsable()
+{
+    static const bool usable = ::access("/proc/self/fd", X_OK) == 0;
+    return usable;
+}
+
+std::string TemporaryName(const std::string& folder)
+{
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string name = folder + "/" + std::string(kOutputTemporaryPrefix);
+    for (std::uint64_t bits = random(), k = 0; k < 12; ++k, bits >>= 4)
+        name.push_back(kHex[bits & 15]);
+    return name;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+void SetWriteFaultForTesting(std::uint64_t bytes, int error)
+{
+    faultError = error;
+    faultBudget = static_cast<std::int64_t>(bytes);
+}
+
+void ClearWriteFaultForTesting()
+{
+    faultBudget = -1;
+}
+
+OutputFile::OutputFile(std::string_view cp932Path, Mode mode) : mode_(mode)
+{
+    if (cp932Path.empty() || cp932Path.find('\0') != std::string_view::npos) {
+        Fail(EINVAL);
+        return;
+    }
+    target_ = NativePath(cp932Path);
+    folder_ = FolderOf(target_);
+    struct stat st {};
+    if (::lstat(target_.c_str(), &st) != 0) {
+        // A new file: made at once, so that a missing folder shows before
+        // any work is done for the file.
+        if (errno == ENOENT)
+            StartNewFile();
+        else
+            Fail(errno);
+        return;
+    }
+    targetExists_ = true;
+    if (S_ISLNK(st.st_mode))
+        return;  // the link is replaced, whatever it points to
+    if (!S_ISREG(st.st_mode)) {
+        Fail(kNotAFile);
+        return;
+    }
+    oldMode_ = st.st_mode & 07777;
+    oldSize_ = static_cast<std::uint64_t>(st.st_size);
+    oldFd_ = ::open(target_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (oldFd_ >= 0)
+        state_ = State::Comparing;
+}
+
+OutputFile::~OutputFile()
+{
+    Discard();
+}
+
+void OutputFile::Write(std::string_view bytes)
+{
+    if (state_ == State::Done)
+        return;
+    if (mode_ == Mode::Binary) {
+        pending_.append(bytes);
+    } else {
+        for (std::size_t start = 0; start < bytes.size();) {
+            const std::size_t lf = bytes.find('\n', start);
+            if (lf == std::string_view::npos) {
+                pending_.append(bytes.substr(start));
+                break;
+            }
+            pending_.append(bytes.substr(start, lf - start)).append("\r\n");
+            start = lf + 1;
+        }
+    }
+    if (pending_.size() >= kPiece)
+        Flush();
+}
+
+void OutputFile::Flush()
+{
+    if (state_ == State::Comparing) {
+        if (MatchesOld(pending_)) {
+            matched_ += pending_.size();
+            pending_.clear();
+            return;
+        }
+        StartNewFile();
+        if (state_ == State::Done || !CopyMatchedPrefix())
+            return;
+        state_ = State::Writing;
+    } else if (newFd_ < 0) {
+        StartNewFile();
+    }
+    WritePending();
+}
+
+bool OutputFile::MatchesOld(std::string_view bytes)
+{
+    if (matched_ + bytes.size() > oldSize_)
+        return false;
+    std::string old(std::min(bytes.size(), kPiece), '\0');
+    for (std::size_t done = 0; done < bytes.size(); done += old.size()) {
+        const std::size_t size = std::min(old.size(), bytes.size() - done);
+        if (!ReadExactly(oldFd_, matched_ + done, old.data(), size) ||
+            std::memcmp(old.data(), bytes.data() + done, size) != 0)
+            return false;
+    }
+    return true;
+}
+
+void OutputFile::StartNewFile()
+{
+    if (AnonymousFilesUsable()) {
+        newFd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (newFd_ >= 0) {
+            anonymous_ = true;
+        } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            Fail(errno);
+            return;
+        }
+    }
+    for (int attempt = 0; newFd_ < 0 && attempt < 100; ++attempt) {
+        temporary_ = TemporaryName(folder_);
+        newFd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (newFd_ < 0 && errno != EEXIST) {
+            temporary_.clear();
+            Fail(errno);
+            return;
+        }
+    }
+    if (newFd_ < 0) {
+        temporary_.clear();
+        Fail(EEXIST);
+        return;
+    }
+    // A replaced file keeps its permissions.
+    if (oldMode_ != 0 && ::fchmod(newFd_, oldMode_) != 0)
+        Fail(errno);
+}
+
+bool OutputFile::CopyMatchedPrefix()
+{
+    std::string piece(static_cast<std::size_t>(std::min<std::uint64_t>(matched_, kPiece)), '\0');
+    for (std::uint64_t done = 0; done < matched_;) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), matched_ - done));
+        if (!ReadExactly(oldFd_, done, piece.data(), size)) {
+            Fail(errno != 0 ? errno : EIO);
+            return false;
+        }
+        if (!WriteAll(newFd_, std::string_view(piece.data(), size))) {
+            Fail(errno);
+            return false;
+        }
+        done += size;
+    }
+    ::close(oldFd_);
+    oldFd_ = -1;
+    return true;
+}
+
+void OutputFile::WritePending()
+{
+    if (state_ == State::Done)
+        return;
+    if (!WriteAll(newFd_, pending_)) {
+        Fail(errno);
+        return;
+    }
+    pending_.clear();
+}
+
+OutputFile::Outcome OutputFile::Commit()
+{
+    if (state_ == State::Comparing) {
+        if (matched_ + pending_.size() == oldSize_ && MatchesOld(pending_)) {
+            CloseAll();
+            state_ = State::Done;
+            return Outcome::Unchanged;
+        }
+        StartNewFile();
+        if (state_ == State::Done || !CopyMatchedPrefix())
+            return Outcome::Failed;
+        state_ = State::Writing;
+    }
+    if (state_ == State::Done)
+        return Outcome::Failed;
+    if (newFd_ < 0)
+        StartNewFile();
+    WritePending();
+    if (state_ == State::Done)
+        return Outcome::Failed;
+    // close(2) can be the first to report a full disk on some file systems;
+    // an anonymous file stays open until it is linked into place.
+    if (!anonymous_ && ::close(std::exchange(newFd_, -1)) != 0) {
+        Fail(errno);
+        return Outcome::Failed;
+    }
+    if (!PutInPlace())
+        return Outcome::Failed;
+    CloseAll();
+    state_ = State::Done;
+    return Outcome::Written;
+}
+
+bool OutputFile::PutInPlace()
+{
+    if (anonymous_) {
+        const std::string self = "/proc/self/fd/" + std::to_string(newFd_);
+        if (!targetExists_) {
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                return true;
+            if (errno != EEXIST) {
+                Fail(errno);
+                return false;
+            }
+        }
+        // A file is already there: give the new one a name, then rename it
+        // over the old one in one step.
+        for (int attempt = 0; temporary_.empty() && attempt < 100; ++attempt) {
+            std::string name = TemporaryName(folder_);
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                temporary_ = std::move(name);
+            else if (errno != EEXIST) {
+                Fail(errno);
+                return false;
+            }
+        }
+        if (temporary_.empty()) {
+            Fail(EEXIST);
+            return false;
+        }
+    }
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        Fail(errno);
+        return false;
+    }
+    temporary_.clear();
+    return true;
+}
+
+void OutputFile::Discard()
+{
+    CloseAll();
+    state_ = State::Done;
+}
+
+void OutputFile::Fail(int error)
+{
+    error_ = error;
+    CloseAll();
+    state_ = State::Done;
+}
+
+void OutputFile::CloseAll()
+{
+    if (oldFd_ >= 0)
+        ::close(oldFd_);
+    if (newFd_ >= 0)
+        ::close(newFd_);
+    oldFd_ = newFd_ = -1;
+    if (!temporary_.empty())
+        ::unlink(temporary_.c_str());
+    temporary_.clear();
+    pending_.clear();
+}
+
+std::string OutputFile::Error() const
+{
+    return ReasonText(error_ == kNotAFile ? FileError{0, true} : FileError{error_, false});
+}
+
+}  // namespace postloom::platform

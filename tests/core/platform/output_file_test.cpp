@@ -1,0 +1,236 @@
+#include "core/platform/output_file.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace postloom::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+std::vector<std::string> Names(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+OutputFile::Outcome WriteWhole(const std::string& path, std::string_view bytes,
+                               OutputFile::Mode mode = OutputFile::Mode::Binary)
+{
+    OutputFile file(path, mode);
+    file.Write(bytes);
+    return file.Commit();
+}
+
+struct stat StatOf(const std::string& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+TEST(OutputFileTest, NewFileAppearsWholeAndLeavesNothingElse)
+{
+    const TempDir dir;
+    const std::string page = dir.File("page.html");
+    OutputFile file(page, OutputFile::Mode::Text);
+    file.Write("<HTML>\nline");
+    file.Write("\n</HTML>\n");
+    EXPECT_FALSE(fs::exists(page)) << "nothing is visible before the commit";
+    EXPECT_EQ(file.Commit(), OutputFile::Outcome::Written);
+    EXPECT_EQ(ReadFile(page), "<HTML>\r\nline\r\n</HTML>\r\n");
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"page.html"});
+}
+
+TEST(OutputFileTest, DiscardedOrDestroyedFileKeepsTheOldBytes)
+{
+    const TempDir dir;
+    const std::string page = dir.File("page.html");
+    WriteFile(page, "old");
+    {
+        OutputFile file(page, OutputFile::Mode::Binary);
+        file.Write(std::string(600 * 1024, 'x'));  // past the first piece
+    }
+    {
+        OutputFile fresh(dir.File("new.html"), OutputFile::Mode::Binary);
+        fresh.Write(std::string(600 * 1024, 'y'));
+        fresh.Discard();
+    }
+    EXPECT_EQ(ReadFile(page), "old");
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"page.html"});
+}
+
+TEST(OutputFileTest, SameBytesLeaveTheFileUntouched)
+{
+    const TempDir dir;
+    const std::string page = dir.File("page.html");
+    const std::string big(700 * 1024 + 3, 'q');
+    for (const std::string& content : {std::string("small page"), big}) {
+        WriteFile(page, content);
+        const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, page.c_str(), old, 0), 0);
+        const struct stat before = StatOf(page);
+        EXPECT_EQ(WriteWhole(page, content), OutputFile::Outcome::Unchanged);
+        const struct stat after = StatOf(page);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mtim.tv_sec, 1000000000);
+    }
+}
+
+TEST(OutputFileTest, AnyDifferenceReplacesTheFileWithExactlyTheNewBytes)
+{
+    // Randomized: old and new contents of many sizes around the piece size,
+    // differing anywhere, checked against the plain expectation.
+    const TempDir dir;
+    const std::string page = dir.File("page.html");
+    std::mt19937 random(20261208);
+    const std::vector<std::size_t> sizes{0, 1, 100, 256 * 1024 - 1, 256 * 1024, 256 * 1024 + 1, 600 * 1024};
+    for (int round = 0; round < 40; ++round) {
+        std::string oldBytes(sizes[random() % sizes.size()], 'a');
+        for (char& c : oldBytes)
+            c = static_cast<char>('a' + random() % 3);
+        std::string newBytes = oldBytes;
+        switch (random() % 4) {
+        case 0:
+            if (!newBytes.empty())
+                newBytes[random() % newBytes.size()] = 'Z';
+            break;
+        case 1:
+            newBytes.resize(newBytes.size() / 2);
+            break;
+        case 2:
+            newBytes.append(random() % 300000 + 1, 'n');
+            break;
+        default:
+            break;  // the same bytes
+        }
+        WriteFile(page, oldBytes);
+        // Written in uneven pieces, as the page writers do.
+        OutputFile file(page, OutputFile::Mode::Binary);
+        for (std::size_t at = 0; at < newBytes.size();) {
+            const std::size_t n = std::min<std::size_t>(random() % 100000 + 1, newBytes.size() - at);
+            file.Write(std::string_view(newBytes).substr(at, n));
+            at += n;
+        }
+        const OutputFile::Outcome outcome = file.Commit();
+        EXPECT_EQ(outcome, newBytes == oldBytes ? OutputFile::Outcome::Unchanged : OutputFile::Outcome::Written);
+        ASSERT_EQ(ReadFile(page), newBytes) << "round " << round;
+        EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"page.html"});
+    }
+}
+
+TEST(OutputFileTest, ReplacedFileKeepsItsPermissions)
+{
+    const TempDir dir;
+    const std::string page = dir.File("page.html");
+    WriteFile(page, "old");
+    ASSERT_EQ(::chmod(page.c_str(), 0640), 0);
+    EXPECT_EQ(WriteWhole(page, "new"), OutputFile::Outcome::Written);
+    EXPECT_EQ(StatOf(page).st_mode & 07777, 0640u);
+}
+
+TEST(OutputFileTest, SymbolicLinkAtTheTargetIsReplacedNotWrittenThrough)
+{
+    const TempDir dir;
+    const TempDir elsewhere;
+    const std::string outside = elsewhere.File("precious.txt");
+    WriteFile(outside, "precious");
+    const std::string page = dir.File("00001.html");
+    fs::create_symlink(outside, page);
+    EXPECT_EQ(WriteWhole(page, "page"), OutputFile::Outcome::Written);
+    EXPECT_EQ(ReadFile(outside), "precious");
+    EXPECT_TRUE(S_ISREG(StatOf(page).st_mode));
+    EXPECT_EQ(ReadFile(page), "page");
+
+    // Even when the link's file already holds the page's bytes.
+    fs::remove(page);
+    WriteFile(outside, "page");
+    fs::create_symlink(outside, page);
+    EXPECT_EQ(WriteWhole(page, "page"), OutputFile::Outcome::Written);
+    EXPECT_TRUE(S_ISREG(StatOf(page).st_mode));
+}
+
+TEST(OutputFileTest, TargetsThatCannotBeWrittenFailWithTheReasonAndTouchNothing)
+{
+    const TempDir dir;
+    fs::create_directory(dir.File("folder.html"));
+    ASSERT_EQ(::mkfifo(dir.File("fifo.html").c_str(), 0666), 0);
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    const std::vector<Case> cases{
+        {dir.File("folder.html"), "is a folder or a special file"},
+        {dir.File("fifo.html"), "is a folder or a special file"},
+        {dir.File("missing/page.html"), "No such file or directory"},
+        {dir.File("x.html") + std::string(1, '\0') + "/y", "Invalid argument"},
+        {"", "Invalid argument"},
+    };
+    for (const Case& c : cases) {
+        OutputFile file(c.path, OutputFile::Mode::Binary);
+        file.Write("bytes");
+        EXPECT_EQ(file.Commit(), OutputFile::Outcome::Failed) << c.path;
+        EXPECT_FALSE(file.Ok());
+        EXPECT_EQ(file.Error(), c.reason) << c.path;
+    }
+    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"fifo.html", "folder.html"}));
+    EXPECT_TRUE(fs::is_directory(dir.File("folder.html")));
+}
+
+// A full disk: the old page stays as it was, a new page never appears, no
+// temporary file is left, and the reason is the system's.
+void ExpectFullDiskHandled(const std::string& folder)
+{
+    const std::string oldPage = folder + "/old.html";
+    WriteFile(oldPage, "the old page");
+    const std::string large(200 * 1024, 'L');
+    EXPECT_EQ(WriteWhole(oldPage, large), OutputFile::Outcome::Failed);
+    EXPECT_EQ(ReadFile(oldPage), "the old page");
+
+    OutputFile fresh(folder + "/new.html", OutputFile::Mode::Binary);
+    fresh.Write(large);
+    EXPECT_EQ(fresh.Commit(), OutputFile::Outcome::Failed);
+    EXPECT_EQ(fresh.Error(), "No space left on device");
+    EXPECT_EQ(Names(folder), std::vector<std::string>{"old.html"});
+}
+
+TEST(OutputFileTest, FullDiskOnSmallTmpfs)
+{
+    const TempDir dir;
+    const std::string mountPoint = dir.File("small");
+    fs::create_directory(mountPoint);
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno)
+                     << "); FullDiskThroughWriteSeam covers the same case";
+    ExpectFullDiskHandled(mountPoint);
+    ::umount(mountPoint.c_str());
+}
+
+TEST(OutputFileTest, FullDiskThroughWriteSeam)
+{
+    const TempDir dir;
+    SetWriteFaultForTesting(100 * 1024, ENOSPC);
+    ExpectFullDiskHandled(dir.path().string());
+    ClearWriteFaultForTesting();
+}
+
+}  // namespace
+}  // namespace postloom::platform
