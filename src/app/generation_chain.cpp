@@ -117,7 +117,7 @@ void GenerationChain::startIndex()
 
 void GenerationChain::startMailPages()
 {
-    if (isRunning()) {
+    if (isRunning() || !readyToWrite()) {
         return;
     }
     host_.setStatusText(kStatusWritingMailPages);

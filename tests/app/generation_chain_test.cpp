@@ -314,6 +314,40 @@ private Q_SLOTS:
 
     // The view goes away while the mail-page worker waits on a report: the
     // chain stops it and waits for its end; the late notice finds no handler.
+    void pathHoldingANulStopsEveryStepBeforeItWrites()
+    {
+        host_->mutableSettings().MailPath = std::string("pages\0/../..", 12);
+        for (const int command : {ID_HTML_CREATE, ID_INDEX_CREATE, ID_MAILPAGE_CREATE, ID_GRAPHIC_COPY}) {
+            log_.clear();
+            run(command);
+            QCOMPARE(log_.size(), 1);
+            QVERIFY2(log_.front().startsWith(QStringLiteral("error ")) && log_.front().contains(QStringLiteral("MailPath")),
+                     qPrintable(log_.front()));
+        }
+        QVERIFY(!QFileInfo::exists(host_->site("index.html")));
+        QVERIFY(!QFileInfo::exists(host_->site("pages/start.html")));
+    }
+
+    void unattendedRunMakesTheMissingFoldersAndSaysSo()
+    {
+        QDir(host_->site({})).removeRecursively();
+        context_->marks() = {.autoRun = 1, .exitAfterRun = 0};
+        run(ID_HTML_CREATE);
+        QVERIFY(log_.contains("notice created the missing folder " + QDir::cleanPath(host_->site({}))));
+        QVERIFY(log_.contains("notice created the missing folder " + host_->site("pages")));
+        QCOMPARE(log_.filter(QStringLiteral("notice ")).size(), 2);
+        QVERIFY(QFileInfo::exists(host_->site("pages/start.html")));
+    }
+
+    void interactiveRunLeavesMissingFoldersToTheUser()
+    {
+        QDir(host_->site({})).removeRecursively();
+        run(ID_HTML_CREATE);
+        QVERIFY(log_.filter(QStringLiteral("notice ")).isEmpty());
+        QVERIFY(!QFileInfo::exists(host_->site({})));
+        QVERIFY(!chain_->indexResult().reason.empty());
+    }
+
     void destroyingTheChainDuringTheMailPagesDoesNotDeadlock()
     {
         window_->onReport = [this](int position) {

@@ -43,7 +43,7 @@ std::optional<std::string> RelativePath(std::string_view base, std::string_view 
 // Every separator becomes "/" (Windows: every "\" outside double-byte characters).
 std::string ToUrlSeparators(std::string_view text, PathStyle style);
 
-// Percent-encodes bytes below 0x21, 0x7F and " ' < > & ` = % # ? (as %XX);
+// Percent-encodes bytes below 0x21, 0x7F and " ' < > & ` = % # ? \ (as %XX);
 // double-byte characters and every other byte stay. A lead byte makes a
 // double-byte character only with a valid trail byte (0x40-0x7E, 0x80-0xFC)
 // after it, so a stray lead byte never shields a quote from being encoded.

@@ -197,7 +197,9 @@ std::string ToUrlSeparators(std::string_view text, PathStyle style)
 std::string EncodeUrl(std::string_view url)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    static constexpr std::string_view kReserved = "\"'<>&`=%#?";
+    // A single-byte backslash is an ordinary character of a Linux name; a browser
+    // would take it for a separator. Windows paths have none left here.
+    static constexpr std::string_view kReserved = "\"'<>&`=%#?\\";
     std::string encoded;
     encoded.reserve(url.size());
     for (std::size_t i = 0; i < url.size(); ++i) {

@@ -2,7 +2,14 @@
 
 #include "support/test_support.h"
 
+#include "core/platform/output_file.h"
+
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 
 #include <filesystem>
 #include <vector>
@@ -307,6 +314,52 @@ TEST_F(IndexPageTest, DeepThreadNestsToItsFullDepth)
     deepest += "<IMG SRC=./L.gif>\r\n" + Crlf(L("m" + std::to_string(kDepth - 1)));
     EXPECT_NE(listing.find(deepest), std::string::npos);
     EXPECT_TRUE(listing.ends_with(Crlf("<IMG SRC=./L.gif>" + L("last"))));
+}
+
+TEST_F(IndexPageTest, NameThatNamesNoFileGetsItsCaptionWithoutALink)
+{
+    const TreeItem a = Add("A");
+    const TreeItem up = Add("up", a);
+    const TreeItem dot = Add("dot", a);
+    const TreeItem slash = Add("slash", a);
+    const TreeItem backslash = Add("back", a);
+    MailOf(up).fileName = "../../../x.alm";
+    MailOf(dot).fileName = ".";
+    MailOf(slash).fileName = "";
+    MailOf(backslash).fileName = "a\\b.alm";  // an ordinary name on Linux
+    EXPECT_TRUE(Run().written);
+    const std::string listing = Listing();
+    EXPECT_EQ(listing.find("../"), std::string::npos) << listing;
+    EXPECT_EQ(listing.find("pages/.html"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("<DT>up<BR>\r\n"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("<DT>dot<BR>\r\n"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("<DT>slash<BR>\r\n"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("<A HREF=\"./a%5Cb.html\">back</A>"), std::string::npos) << listing;
+}
+
+TEST_F(IndexPageTest, UnchangedIndexIsLeftAloneAndAFailedOneKeepsTheOld)
+{
+    AddExampleThread();
+    ASSERT_TRUE(Run().written);
+    const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, dir.File("web/index.html").c_str(), old, 0), 0);
+    const IndexPageResult again = Run();
+    EXPECT_TRUE(again.written);
+    EXPECT_TRUE(again.unchanged);
+    EXPECT_EQ(fs::last_write_time(dir.File("web/index.html")).time_since_epoch(),
+              fs::last_write_time(dir.File("web/index.html")).time_since_epoch());
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.File("web/index.html").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+
+    const std::string before = Index();
+    Add("E");
+    platform::SetWriteFaultForTesting(10, ENOSPC);
+    const IndexPageResult failed = Run();
+    platform::ClearWriteFaultForTesting();
+    EXPECT_TRUE(failed.indexNotWritable);
+    EXPECT_EQ(failed.reason, "No space left on device");
+    EXPECT_EQ(Index(), before);
 }
 
 }  // namespace

@@ -1,8 +1,16 @@
 #include "core/html/mail_page_writer.h"
 
+#include "core/html/text_helpers.h"
+#include "core/platform/output_file.h"
+
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <filesystem>
@@ -440,6 +448,122 @@ TEST_F(MailPageTest, ParallelWritingGivesTheSameFilesAsSequentialWriting)
             EXPECT_EQ(result.pagesSwitchedOff, sequential.pagesSwitchedOff);
         }
     }
+}
+
+}  // namespace
+}  // namespace postloom
+
+namespace postloom {
+namespace {
+
+TEST_F(MailPageTest, PageNeverReplacesTheIndexPageOrAGraphicCopy)
+{
+    // Page folder and index folder are one: "index.alm" would get index.html.
+    WriteFile(Page("index.html"), "the index");
+    WriteFile(dir.File("tree.html"), "a tree graphic");
+    settings.DrawGraphic = 1;
+    settings.FirstTree = "tree.html";
+    AddMail("index.alm", "I");
+    AddMail("tree.alm", "T");
+    AddMail("fine.alm", "F");
+    const MailPageResult result = Run();
+    ASSERT_EQ(result.pageNameClashes.size(), 2u);
+    EXPECT_EQ(result.pageNameClashes[0].mailFile, "index.alm");
+    EXPECT_EQ(result.pageNameClashes[0].pagePath, Page("index.html"));
+    EXPECT_EQ(result.pageNameClashes[0].laterMailFile, "");
+    EXPECT_EQ(result.pageNameClashes[1].mailFile, "tree.alm");
+    EXPECT_EQ(ReadFile(Page("index.html")), "the index");
+    EXPECT_FALSE(PageExists("tree.html"));
+    EXPECT_EQ(result.pagesWritten, 1);
+}
+
+TEST_F(MailPageTest, MailsSharingAPageNameAreReportedByName)
+{
+    settings.ToLower = 1;
+    AddMail("X.alm", "upper");
+    AddMail("x.alm", "lower");
+    AddMail("a.alm", "alm");
+    AddMail("a.txt", "txt");
+    const MailPageResult result = Run();
+    ASSERT_EQ(result.pageNameClashes.size(), 2u);
+    EXPECT_EQ(result.pageNameClashes[0].mailFile, "X.alm");
+    EXPECT_EQ(result.pageNameClashes[0].laterMailFile, "x.alm");
+    EXPECT_EQ(result.pageNameClashes[0].pagePath, Page("x.html"));
+    EXPECT_EQ(result.pageNameClashes[1].mailFile, "a.alm");
+    EXPECT_EQ(result.pageNameClashes[1].laterMailFile, "a.txt");
+    // The later mail still has the page.
+    EXPECT_NE(ReadFile(Page("x.html")).find("<TITLE>lower<"), std::string::npos);
+    EXPECT_NE(ReadFile(Page("a.html")).find("<TITLE>txt<"), std::string::npos);
+}
+
+TEST_F(MailPageTest, RerunRewritesOnlyThePagesWhoseBytesChange)
+{
+    settings.DispLink = 1;
+    MailRecord& start = AddMail("a.alm", "A");
+    AddMail("b.alm", "B");
+    AddMail("c.alm", "C");
+    EXPECT_EQ(Run().pagesWritten, 3);
+    for (const char* page : {"a.html", "b.html", "c.html"}) {
+        const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, Page(page).c_str(), old, 0), 0);
+    }
+
+    MailPageResult again = Run();
+    EXPECT_EQ(again.pagesWritten, 0);
+    EXPECT_EQ(again.pagesUnchanged, 3);
+
+    // A new reply changes the link bar of its parent and nothing else.
+    MailRecord& reply = AddMail("d.alm", "D");
+    Link(start, {&reply});
+    again = Run();
+    EXPECT_EQ(again.pagesWritten, 2);
+    EXPECT_EQ(again.pagesUnchanged, 2);
+    EXPECT_NE(fs::last_write_time(Page("a.html")), fs::last_write_time(Page("b.html")));
+    EXPECT_EQ(fs::last_write_time(Page("b.html")), fs::last_write_time(Page("c.html")));
+}
+
+TEST_F(MailPageTest, SymbolicLinkWherePageGoesIsReplacedNotFollowed)
+{
+    const TempDir elsewhere;
+    WriteFile(elsewhere.File("target"), "outside the site");
+    fs::create_symlink(elsewhere.File("target"), Page("a.html"));
+    AddMail("a.alm", "A");
+    EXPECT_EQ(Run().pagesWritten, 1);
+    EXPECT_EQ(ReadFile(elsewhere.File("target")), "outside the site");
+    EXPECT_FALSE(fs::is_symlink(Page("a.html")));
+}
+
+TEST_F(MailPageTest, PageThatCannotBeWrittenKeepsTheOldPageAndGivesTheReason)
+{
+    AddMail("a.alm", "A", std::string(400 * 1024, 'x') + "\n");
+    WriteFile(Page("a.html"), "the old page");
+    platform::SetWriteFaultForTesting(1000, ENOSPC);
+    const MailPageResult result = Run();
+    platform::ClearWriteFaultForTesting();
+    const std::vector<platform::FileProblem> expected{{Page("a.html"), "No space left on device"}};
+    EXPECT_EQ(result.pagesNotWritten, expected);
+    EXPECT_EQ(ReadFile(Page("a.html")), "the old page");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "web"), fs::directory_iterator{}), 1)
+        << "no temporary file is left beside the old page";
+}
+
+TEST_F(MailPageTest, LargeMailPageIsTheSameWrittenInPieces)
+{
+    // Over a megabyte of escaped text with line ends across every piece
+    // boundary the writer uses.
+    std::string body;
+    for (int i = 0; body.size() < 1500 * 1024; ++i)
+        body += std::string(static_cast<std::size_t>(i % 977), i % 2 != 0 ? '<' : 'a') + "\n";
+    AddMail("big.alm", "Big", body);
+    ASSERT_EQ(Run().pagesWritten, 1);
+    std::string expectedBody;
+    for (std::size_t start = 0; start < body.size();) {
+        const std::size_t lf = body.find('\n', start);
+        expectedBody += EscapeHtml(body.substr(start, lf - start)) + "<BR>\n";
+        start = lf + 1;
+    }
+    EXPECT_EQ(ReadFile(Page("big.html")),
+              Crlf(kHead + "Big</TITLE>\n</HEAD>\n<BODY>\n" + expectedBody + "</BODY>\n</HTML>\n"));
 }
 
 }  // namespace

@@ -116,6 +116,9 @@ TEST(EncodeUrlTest, HostileBytesAreEncoded)
 {
     EXPECT_EQ(EncodeUrl("a\"b>c d#e%f.html"), "a%22b%3Ec%20d%23e%25f.html");
     EXPECT_EQ(EncodeUrl("\"'<>&`=%#?"), "%22%27%3C%3E%26%60%3D%25%23%3F");
+    // A backslash in a Linux name is no separator; ソ keeps its trail byte 0x5C.
+    EXPECT_EQ(EncodeUrl("./a\\b.html"), "./a%5Cb.html");
+    EXPECT_EQ(EncodeUrl(Sjis("ソ\\")), Sjis("ソ") + "%5C");
     EXPECT_EQ(EncodeUrl(std::string("\t\n\r\x01\x7F", 5) + std::string(1, '\0')), "%09%0A%0D%01%7F%00");
 }
 
