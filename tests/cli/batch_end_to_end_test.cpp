@@ -230,6 +230,97 @@ TEST(BatchEndToEndTest, ProblemsAreReportedWithANonZeroStatus)
     EXPECT_EQ(noSite.err.find("cannot write"), std::string::npos) << noSite.err;
 }
 
+// The project file with one setting line replaced.
+void ReplaceSettingLine(const fs::path& project, const std::string& key, const std::string& line)
+{
+    std::string bytes = ReadFile(project.string());
+    const std::size_t at = bytes.find("\n" + key + "=") + 1;
+    bytes.replace(at, bytes.find('\n', at) - at, line);
+    WriteFile(project.string(), bytes);
+}
+
+TEST(BatchEndToEndTest, PathSettingHoldingANulWritesNothing)
+{
+    TempDir dir;
+    const fs::path sample = CopySample(dir);
+    fs::remove_all(sample / "site");
+    fs::create_directories(sample / "site");
+    for (const std::string& line : {std::string("MailPath=x.html") + '\0', std::string("IndexPath=site/index.html") + '\0' + "/x"}) {
+        const std::string before = ReadFile((sample / "sample.plp").string());
+        ReplaceSettingLine(sample / "sample.plp", line.substr(0, line.find('=')), line);
+        const std::string withNul = ReadFile((sample / "sample.plp").string());
+        const RunOutput run = RunBatchTool(sample, "sample.plp");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("holds a NUL byte"), std::string::npos) << run.err;
+        EXPECT_TRUE(fs::is_empty(sample / "site")) << line;
+        EXPECT_EQ(ReadFile((sample / "sample.plp").string()), withNul) << "the project is not saved";
+        WriteFile((sample / "sample.plp").string(), before);
+    }
+}
+
+TEST(BatchEndToEndTest, RerunRewritesNothingAndMissingFoldersAreMadeOnce)
+{
+    TempDir dir;
+    const fs::path sample = CopySample(dir);
+    fs::remove_all(sample / "site");
+    const RunOutput first = RunBatchTool(sample, "sample.plp");
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_NE(first.err.find("created the missing folder " + (sample / "site").string() + "\n"), std::string::npos)
+        << first.err;
+    EXPECT_NE(first.err.find("created the missing folder " + (sample / "site" / "pages").string() + "\n"),
+              std::string::npos)
+        << first.err;
+    const auto site = FilesUnder(sample / "site");
+
+    const RunOutput again = RunBatchTool(sample, "sample.plp");
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.err.find("40 mails read (0 new), 0 pages written, 40 unchanged"), std::string::npos) << again.err;
+    EXPECT_EQ(again.err.find("created"), std::string::npos) << again.err;
+    EXPECT_EQ(FilesUnder(sample / "site"), site);
+}
+
+TEST(BatchEndToEndTest, ProjectCutInItsSettingsIsRepairedOnceWithABackup)
+{
+    TempDir dir;
+    const fs::path sample = CopySample(dir);
+    const fs::path project = sample / "sample.plp";
+    const std::string whole = ReadFile(project.string());
+    const std::string cut = whole.substr(0, whole.find("\nDispLink=") + 1);
+    WriteFile(project.string(), cut);
+
+    const RunOutput repair = RunBatchTool(sample, "sample.plp");
+    EXPECT_EQ(repair.status, 1);
+    EXPECT_NE(repair.err.find("the project file has no mail list; it may have been cut short"), std::string::npos)
+        << repair.err;
+    EXPECT_NE(repair.err.find("kept the old project file as " + project.string() + ".bak"), std::string::npos)
+        << repair.err;
+    EXPECT_EQ(ReadFile(project.string() + ".bak"), cut);
+
+    const RunOutput after = RunBatchTool(sample, "sample.plp");
+    EXPECT_EQ(after.status, 0) << after.err;
+    EXPECT_EQ(ReadFile(project.string() + ".bak"), cut);
+}
+
+TEST(BatchEndToEndTest, ProjectThatCannotBeReadSaysWhy)
+{
+    TempDir dir;
+    fs::create_directory(dir.path() / "folder.plp");
+    WriteFile((dir.path() / "random.plp").string(), std::string("\x89PNG\r\n\x1a\n\x01\x02", 10));
+    const std::map<std::string, std::string> cases{
+        {"missing.plp", "the file does not exist"},
+        {"folder.plp", "it is a folder or a special file"},
+        {"random.plp", "it is not a Postloom project file"},
+    };
+    for (const auto& [file, reason] : cases) {
+        const RunOutput run = RunBatchTool(dir.path(), file);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("cannot read the project file " + (dir.path() / file).string() + ": " + reason),
+                  std::string::npos)
+            << run.err;
+    }
+    EXPECT_EQ(ReadFile((dir.path() / "random.plp").string()), std::string("\x89PNG\r\n\x1a\n\x01\x02", 10));
+}
+
 TEST(BatchEndToEndTest, HelpAndVersionExitCleanly)
 {
     TempDir dir;
