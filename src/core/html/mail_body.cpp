@@ -1,5 +1,7 @@
 #include "core/html/mail_body.h"
 
+#include "core/html/text_helpers.h"
+
 namespace postloom {
 
 namespace {
@@ -7,28 +9,6 @@ namespace {
 constexpr char kEndOfFileMark = 0x1A;
 // The bytes that text mode or the escaping changes.
 constexpr std::string_view kSpecial{"\r\n\x1a\"&<>", 7};
-
-// Byte by byte on purpose: no valid trail byte is one of the four, so a
-// double-byte character cut between two pieces is escaped alike.
-void AppendEscaped(char c, std::string& out)
-{
-    switch (c) {
-    case '"':
-        out += "&quot;";
-        break;
-    case '&':
-        out += "&amp;";
-        break;
-    case '<':
-        out += "&lt;";
-        break;
-    case '>':
-        out += "&gt;";
-        break;
-    default:
-        out += c;
-    }
-}
 
 }  // namespace
 
@@ -50,7 +30,9 @@ void MailBodyEscaper::Take(char c, std::string& out)
             out += "<BR>\n";
             lineOpen_ = false;
         } else {
-            AppendEscaped(c, out);
+            // Escaping goes byte by byte, so a character cut between two
+            // pieces comes out the same.
+            AppendEscapedHtml(std::string_view(&c, 1), out);
             lineOpen_ = true;
         }
         return;

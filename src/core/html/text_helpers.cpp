@@ -138,10 +138,16 @@ std::string GeneratorComment()
 
 std::string EscapeHtml(std::string_view text)
 {
-    // Byte by byte on purpose: no valid trail byte is one of the four, and a
-    // stray lead byte must not shield a following "<" from being escaped.
     std::string out;
     out.reserve(text.size());
+    AppendEscapedHtml(text, out);
+    return out;
+}
+
+void AppendEscapedHtml(std::string_view text, std::string& out)
+{
+    // Byte by byte on purpose: no valid trail byte is one of the four, and a
+    // stray lead byte must not shield a following "<" from being escaped.
     for (const char c : text) {
         switch (c) {
         case '"':
@@ -160,7 +166,6 @@ std::string EscapeHtml(std::string_view text)
             out += c;
         }
     }
-    return out;
 }
 
 std::string DateFragment(const ProjectSettings& settings, const MailRecord& mail)

@@ -17,6 +17,8 @@ std::string GeneratorComment();
 
 // Replaces '"', '&', '<' and '>' by their entities; nothing else.
 std::string EscapeHtml(std::string_view text);
+// The same, appended to out.
+void AppendEscapedHtml(std::string_view text, std::string& out);
 
 // "%Y/%m/%d" of date + nine hours (local break-down), FONT-wrapped by DateFont.
 std::string DateFragment(const ProjectSettings& settings, const MailRecord& mail);

@@ -75,6 +75,20 @@ FileHandle CreateForWriting(std::string_view cp932Path)
     return FileHandle(std::fopen(NativePath(cp932Path).c_str(), "wb"));
 }
 
+bool WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
 std::optional<std::string> ReadWholeFile(std::string_view cp932Path, FileError& error)
 {
     FileHandle f = OpenForReading(cp932Path, error);

@@ -41,6 +41,9 @@ FileHandle OpenForReading(std::string_view cp932Path);
 // Creates or empties a file for writing. nullptr when that fails.
 FileHandle CreateForWriting(std::string_view cp932Path);
 
+// write(2) until every byte is out; false with errno set on failure.
+bool WriteAll(int fd, std::string_view bytes);
+
 // The whole file as bytes; nullopt when it cannot be opened or read, and
 // error tells why.
 std::optional<std::string> ReadWholeFile(std::string_view cp932Path, FileError& error);

@@ -27,28 +27,14 @@ constexpr int kNotAFile = -1;
 std::atomic<std::int64_t> faultBudget{-1};
 std::atomic<int> faultError{0};
 
-bool WriteAllBytes(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // Every byte out, or false with errno set; honours the test seam.
-bool WriteAll(int fd, std::string_view bytes)
+bool WriteOut(int fd, std::string_view bytes)
 {
     if (faultBudget.load() < 0)
-        return WriteAllBytes(fd, bytes);
+        return WriteAll(fd, bytes);
     const std::int64_t before = faultBudget.fetch_sub(static_cast<std::int64_t>(bytes.size()));
     const auto allowed = static_cast<std::size_t>(std::clamp<std::int64_t>(before, 0, static_cast<std::int64_t>(bytes.size())));
-    if (!WriteAllBytes(fd, bytes.substr(0, allowed)))
+    if (!WriteAll(fd, bytes.substr(0, allowed)))
         return false;
     if (allowed < bytes.size()) {
         faultBudget = 0;
@@ -241,7 +227,7 @@ bool OutputFile::CopyMatchedPrefix()
             Fail(errno != 0 ? errno : EIO);
             return false;
         }
-        if (!WriteAll(newFd_, std::string_view(piece.data(), size))) {
+        if (!WriteOut(newFd_, std::string_view(piece.data(), size))) {
             Fail(errno);
             return false;
         }
@@ -256,7 +242,7 @@ void OutputFile::WritePending()
 {
     if (state_ == State::Done)
         return;
-    if (!WriteAll(newFd_, pending_)) {
+    if (!WriteOut(newFd_, pending_)) {
         Fail(errno);
         return;
     }

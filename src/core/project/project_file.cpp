@@ -2,6 +2,7 @@
 
 #include "core/mail/mail_record_codec.h"
 #include "core/platform/file_system.h"
+#include "core/platform/files.h"
 #include "core/text/codec.h"
 #include "core/text/cp932.h"
 #include "core/text/number.h"
@@ -213,20 +214,6 @@ std::string ResolveTarget(const std::string& nativePath)
     return resolved ? std::string(resolved.get()) : nativePath;
 }
 
-bool WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // ---------------------------------------------------------------------------
 // Temporary files of a save
 
@@ -359,7 +346,7 @@ std::optional<WriteFailure> WriteReplacing(const std::string& target, const std:
     };
     if (mode && ::fchmod(file.get(), *mode) != 0)
         return fail("cannot give the new project file the permissions of the old one");
-    if (!WriteAll(file.get(), bytes))
+    if (!platform::WriteAll(file.get(), bytes))
         return fail("cannot write the project file");
     if (::fsync(file.get()) != 0)
         return fail("cannot write the project file to disk");
