@@ -1,5 +1,6 @@
 #include "corpus_generator.h"
 
+#include "core/project/project_settings.h"
 #include "core/text/codec.h"
 
 #include <algorithm>
@@ -228,6 +229,26 @@ bool WriteCorpus(const std::string& folder, const std::vector<CorpusMail>& mails
             return false;
     }
     return true;
+}
+
+SaveResult WriteCorpusProject(const std::string& projectFile)
+{
+    ProjectSettings settings;
+    settings.Reset();
+    settings.Title = "Benchmark";
+    settings.MailExt = "*.alm";
+    settings.TargetPath = "mail";
+    settings.IndexPath = "site/index.html";
+    settings.MailPath = "pages";
+    settings.CutMLTitle = 1;
+    settings.OutDate = 1;
+    settings.OutFrom = 1;
+    settings.DispIndexTitle = 1;
+    settings.DispLink = 1;
+    settings.DispSubject = 1;
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(projectFile).parent_path() / "site" / "pages", error);
+    return SaveProject(settings, projectFile);
 }
 
 }  // namespace postloom::bench

@@ -3,6 +3,8 @@
 // Synthetic mail archives for the benchmarks: a mailing list's folder as the
 // outside mail client keeps it, one CP932 file with CR LF line ends per mail.
 
+#include "core/project/project_file.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,5 +32,11 @@ std::vector<CorpusMail> GenerateCorpus(const CorpusOptions& options);
 // Writes the mails into folder (created when missing). False when a file
 // could not be written.
 bool WriteCorpus(const std::string& folder, const std::vector<CorpusMail>& mails);
+
+// Saves a project without mails at projectFile for an archive in the folder
+// "mail" beside it, set up like the sample's: the index in site/index.html,
+// the pages in site/pages (both folders are created), captions with date and
+// sender, link bars on, tree graphics off.
+SaveResult WriteCorpusProject(const std::string& projectFile);
 
 }  // namespace postloom::bench

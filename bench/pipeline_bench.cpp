@@ -1,7 +1,9 @@
 // Times the whole unattended conversion (postloom-batch's pipeline) per stage
 // on synthetic archives of 1,000, 10,000 and 65,535 mails of 1-4 KB, next to
 // the floor on the same data: a `cp -r` of the mail folder. The archive is
-// copied once before timing, so the page cache holds it.
+// copied once before timing, so the page cache holds it. Then the runs that
+// follow a first one on 20,000 mails: after 5% new mails arrived (only the
+// pages whose bytes change are rewritten) and with nothing new.
 //
 //   postloom_pipeline_bench [work-folder] [repetitions]
 
@@ -9,7 +11,6 @@
 
 #include "cli/batch_pipeline.h"
 #include "core/project/project_file.h"
-#include "core/project/project_settings.h"
 
 #include <sys/resource.h>
 
@@ -64,27 +65,6 @@ private:
     Clock::time_point start_;
 };
 
-// A project like the sample's: mails in "mail", the index in "site", the
-// pages in "site/pages", captions with date and sender, tree graphics off.
-bool WriteProject(const fs::path& folder)
-{
-    postloom::ProjectSettings settings;
-    settings.Reset();
-    settings.Title = "Benchmark";
-    settings.MailExt = "*.alm";
-    settings.TargetPath = "mail";
-    settings.IndexPath = "site/index.html";
-    settings.MailPath = "pages";
-    settings.CutMLTitle = 1;
-    settings.OutDate = 1;
-    settings.OutFrom = 1;
-    settings.DispIndexTitle = 1;
-    settings.DispLink = 1;
-    settings.DispSubject = 1;
-    fs::create_directories(folder / "site" / "pages");
-    return postloom::SaveProject(settings, (folder / "bench.plp").string()).ok;
-}
-
 double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -115,6 +95,91 @@ struct Row {
     Timing copy;
 };
 
+struct TimedRun {
+    Timing timing;
+    postloom::batch::BatchReport report;
+};
+
+TimedRun RunPipeline(const fs::path& projectFile, postloom::batch::StageProgress& progress)
+{
+    const postloom::StopFlag stop{false};
+    const double cpuBefore = ProcessorMilliseconds(RUSAGE_SELF);
+    const auto start = Clock::now();
+    TimedRun run;
+    run.report = postloom::batch::RunBatch(projectFile.string(), progress, stop);
+    run.timing = {MillisecondsSince(start), ProcessorMilliseconds(RUSAGE_SELF) - cpuBefore};
+    return run;
+}
+
+bool Succeeded(const TimedRun& run, const char* what)
+{
+    if (run.report.ok())
+        return true;
+    std::fprintf(stderr, "%s: the conversion did not succeed\n", what);
+    for (const auto& problem : run.report.problems)
+        std::fprintf(stderr, "  %s\n", problem.c_str());
+    return false;
+}
+
+// A project with no stored mails and an empty site beside the mail folder.
+bool StartAfresh(const fs::path& folder)
+{
+    fs::remove_all(folder / "site");
+    fs::remove(folder / "bench.plp");
+    const postloom::SaveResult saved = postloom::bench::WriteCorpusProject((folder / "bench.plp").string());
+    if (!saved.ok)
+        std::fprintf(stderr, "cannot write the project: %s\n", saved.error.c_str());
+    return saved.ok;
+}
+
+// The runs of a growing archive: a first run on the old mails, a run after
+// the new ones arrived, and one more with nothing new.
+struct RerunRow {
+    std::vector<double> wall, processor;
+    int pagesWritten = 0;
+    int pagesUnchanged = 0;
+};
+
+constexpr std::size_t kRerunMails = 20000;
+constexpr std::size_t kRerunNewMails = kRerunMails / 20;
+constexpr std::array<const char*, 3> kRerunNames = {"first run, 20,000 mails", "re-run, 1,000 new (5%)",
+                                                    "re-run, nothing new"};
+
+bool TimeReruns(const fs::path& work, int repetitions, std::array<RerunRow, kRerunNames.size()>& rows)
+{
+    const fs::path folder = work / "rerun";
+    fs::remove_all(folder);
+    const auto mails = postloom::bench::GenerateCorpus({.mailCount = kRerunMails + kRerunNewMails, .seed = 7});
+    const std::vector<postloom::bench::CorpusMail> oldMails(mails.begin(), mails.begin() + kRerunMails);
+    const std::vector<postloom::bench::CorpusMail> newMails(mails.begin() + kRerunMails, mails.end());
+    for (int r = 0; r < repetitions; ++r) {
+        fs::remove_all(folder / "mail");
+        if (!postloom::bench::WriteCorpus((folder / "mail").string(), oldMails)) {
+            std::fprintf(stderr, "cannot write the archive into %s\n", folder.c_str());
+            return false;
+        }
+        TimeCopy(folder / "mail", folder / "warm");
+        if (!StartAfresh(folder))
+            return false;
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            if (k == 1 && !postloom::bench::WriteCorpus((folder / "mail").string(), newMails)) {
+                std::fprintf(stderr, "cannot add the new mails\n");
+                return false;
+            }
+            StageTimer timer;
+            const TimedRun run = RunPipeline(folder / "bench.plp", timer);
+            if (!Succeeded(run, kRerunNames[k]))
+                return false;
+            rows[k].wall.push_back(run.timing.wall);
+            rows[k].processor.push_back(run.timing.processor);
+            rows[k].pagesWritten = run.report.pages.pagesWritten;
+            rows[k].pagesUnchanged = run.report.pages.pagesUnchanged;
+        }
+    }
+    fs::remove_all(folder);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -139,24 +204,16 @@ int main(int argc, char** argv)
         for (int r = 0; r < repetitions; ++r) {
             // Each run converts the archive from scratch: a project without
             // stored mails and an empty site.
-            fs::remove_all(folder / "site");
-            fs::remove(folder / "bench.plp");
-            if (!WriteProject(folder)) {
-                std::fprintf(stderr, "cannot write the project\n");
+            if (!StartAfresh(folder))
                 return 1;
-            }
             StageTimer timer;
-            const postloom::StopFlag stop{false};
-            const double cpuBefore = ProcessorMilliseconds(RUSAGE_SELF);
-            const auto start = Clock::now();
-            const auto report = postloom::batch::RunBatch((folder / "bench.plp").string(), timer, stop);
-            totals.push_back(MillisecondsSince(start));
-            totalsCpu.push_back(ProcessorMilliseconds(RUSAGE_SELF) - cpuBefore);
-            if (!report.ok() || report.pages.pagesWritten != static_cast<int>(n)) {
-                std::fprintf(stderr, "%zu mails: the conversion did not succeed (%d pages)\n", n,
-                             report.pages.pagesWritten);
-                for (const auto& problem : report.problems)
-                    std::fprintf(stderr, "  %s\n", problem.c_str());
+            const TimedRun run = RunPipeline(folder / "bench.plp", timer);
+            totals.push_back(run.timing.wall);
+            totalsCpu.push_back(run.timing.processor);
+            if (!Succeeded(run, "first run"))
+                return 1;
+            if (run.report.pages.pagesWritten != static_cast<int>(n)) {
+                std::fprintf(stderr, "%zu mails: %d pages written\n", n, run.report.pages.pagesWritten);
                 return 1;
             }
             for (std::size_t s = 0; s < kStages.size(); ++s)
@@ -173,6 +230,9 @@ int main(int argc, char** argv)
         rows.push_back(row);
         fs::remove_all(folder);
     }
+    std::array<RerunRow, kRerunNames.size()> reruns{};
+    if (!TimeReruns(work, repetitions, reruns))
+        return 1;
 
     std::printf("Median of %d runs, milliseconds (archive in the page cache)\n\n", repetitions);
     std::printf("%-28s %10s %10s %10s\n", "stage", "1,000", "10,000", "65,535");
@@ -197,5 +257,17 @@ int main(int argc, char** argv)
     std::printf("\nGrowth from 10,000 to 65,535 mails: %.2f wall, %.2f processor "
                 "(N grows 6.55 times; N log N 7.76 times)\n",
                 rows[2].total.wall / rows[1].total.wall, rows[2].total.processor / rows[1].total.processor);
+
+    std::printf("\nRuns that follow a first run, median of %d, milliseconds\n\n", repetitions);
+    std::printf("%-28s %10s %10s %10s %10s\n", "run", "wall", "processor", "written", "unchanged");
+    for (std::size_t k = 0; k < reruns.size(); ++k)
+        std::printf("%-28s %10.1f %10.1f %10d %10d\n", kRerunNames[k], Median(reruns[k].wall),
+                    Median(reruns[k].processor), reruns[k].pagesWritten, reruns[k].pagesUnchanged);
+    std::printf("\nRe-run with 5%% new mails / first run: %.2f wall, %.2f processor\n",
+                Median(reruns[1].wall) / Median(reruns[0].wall),
+                Median(reruns[1].processor) / Median(reruns[0].processor));
+    std::printf("Re-run with nothing new / first run: %.2f wall, %.2f processor\n",
+                Median(reruns[2].wall) / Median(reruns[0].wall),
+                Median(reruns[2].processor) / Median(reruns[0].processor));
     return 0;
 }
