@@ -146,7 +146,7 @@ QString RefusalText(const LoadResult& loaded)
     case LoadFailure::Unreadable:
         break;
     }
-    return QStringLiteral("ﾌｧｲﾙを読み込めませんでした。\n%1").arg(QString::fromLocal8Bit(loaded.systemError));
+    return QStringLiteral("ﾌｧｲﾙを読み込めませんでした。\n%1").arg(FromCp932(loaded.systemError));
 }
 
 }  // namespace

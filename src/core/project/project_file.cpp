@@ -135,14 +135,9 @@ void AppendSettingLine(std::string& out, const ProjectSettings& settings, const 
     out.push_back('\n');
 }
 
-std::string SystemErrorText(int error)
-{
-    return std::error_code(error, std::generic_category()).message();
-}
-
 std::string ErrorText(std::string_view what, int error)
 {
-    return std::string(what) + ": " + SystemErrorText(error);
+    return std::string(what) + ": " + std::error_code(error, std::generic_category()).message();
 }
 
 // Owns an open file descriptor.
@@ -183,28 +178,8 @@ LoadResult NotOpened(int error)
     if (error == ENOENT || error == ENOTDIR)
         return NotOpened(LoadFailure::Missing);
     LoadResult result = NotOpened(LoadFailure::Unreadable);
-    result.systemError = SystemErrorText(error);
+    result.systemError = platform::ReasonText({error, false});
     return result;
-}
-
-// The whole of an open regular file (st: what fstat said of it); 0 or the
-// error of the failing read.
-int ReadAll(int fd, const struct stat& st, std::string& out)
-{
-    // Pieces of the file's size: one read for the data, one to see the end.
-    const std::size_t piece = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 64 * 1024;
-    out.clear();
-    for (;;) {
-        const std::size_t used = out.size();
-        out.resize(used + piece);
-        const ssize_t n = ::read(fd, out.data() + used, piece);
-        const int error = n < 0 ? errno : 0;
-        out.resize(used + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-        if (n == 0)
-            return 0;
-        if (n < 0 && error != EINTR)
-            return error;
-    }
 }
 
 // Saving through a symbolic link replaces the file it points to, not the link.
@@ -375,14 +350,11 @@ std::optional<std::string> KeepBackup(const std::string& target, const std::stri
         ::unlink(linked.path.c_str());
         return ErrorText(what, error);
     }
-    const Descriptor file(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    struct stat st {};
-    if (!file.valid() || ::fstat(file.get(), &st) != 0)
-        return ErrorText(what, errno);
-    std::string old;
-    if (const int error = ReadAll(file.get(), st, old))
-        return ErrorText(what, error);
-    if (const std::optional<WriteFailure> failed = WriteReplacing(backup, prefix, old, mode))
+    platform::FileError error;
+    const std::optional<std::string> old = platform::ReadWholeFile(text::Utf8ToCp932(target), error);
+    if (!old)
+        return ErrorText(what, error.code);
+    if (const std::optional<WriteFailure> failed = WriteReplacing(backup, prefix, *old, mode))
         return ErrorText(what, failed->error);
     return std::nullopt;
 }
@@ -448,29 +420,11 @@ std::string LoadResult::damageReason() const
 
 LoadResult LoadProject(ProjectSettings& settings, std::string_view cp932Path)
 {
-    // The system call would stop at a NUL and open another file.
-    if (cp932Path.find('\0') != std::string_view::npos)
-        return NotOpened(EINVAL);
-    const std::string native = platform::NativePath(cp932Path);
-    // Looked at before it is opened: opening a device can do things of its own.
-    struct stat st {};
-    if (::stat(native.c_str(), &st) != 0)
-        return NotOpened(errno);
-    if (!S_ISREG(st.st_mode))
-        return NotOpened(LoadFailure::NotAFile);
-    // Non-blocking: should the name have become a FIFO since, the open does
-    // not wait for a writer, and the type is checked again on what was opened.
-    const Descriptor file(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!file.valid())
-        return NotOpened(errno);
-    if (::fstat(file.get(), &st) != 0)
-        return NotOpened(errno);
-    if (!S_ISREG(st.st_mode))
-        return NotOpened(LoadFailure::NotAFile);
-    std::string bytes;
-    if (const int error = ReadAll(file.get(), st, bytes))
-        return NotOpened(error);
-    return LoadProjectFromBytes(settings, bytes);
+    platform::FileError error;
+    const std::optional<std::string> bytes = platform::ReadWholeFile(cp932Path, error);
+    if (!bytes)
+        return error.notAFile ? NotOpened(LoadFailure::NotAFile) : NotOpened(error.code);
+    return LoadProjectFromBytes(settings, *bytes);
 }
 
 LoadResult LoadProjectFromBytes(ProjectSettings& settings, std::string_view bytes)

@@ -32,7 +32,7 @@ enum class LoadFailure {
 struct LoadResult {
     bool opened = false;  // false: the file could not be opened or read; nothing was changed
     LoadFailure failure = LoadFailure::None;
-    std::string systemError;  // the system's reason for Unreadable
+    std::string systemError;  // the system's reason for Unreadable (CP932)
     std::int32_t version = 0;  // 0 also when the file has no version line
     std::size_t mailsRead = 0;
     // The mail list ended before its count of records was complete (a
