@@ -1,6 +1,7 @@
 #include "cli/batch_pipeline.h"
 
 #include "core/html/output_folders.h"
+#include "core/report/run_problems.h"
 #include "core/html/output_paths.h"
 #include "core/mail/mail_parser.h"
 #include "core/platform/file_system.h"
@@ -13,25 +14,6 @@
 namespace postloom::batch {
 
 namespace {
-
-// Paths in messages are shown as UTF-8, the terminal's encoding.
-std::string Shown(std::string_view cp932)
-{
-    return text::Cp932ToUtf8(cp932);
-}
-
-void ReportList(std::vector<std::string>& problems, const std::vector<std::string>& items, const std::string& what)
-{
-    for (const std::string& item : items)
-        problems.push_back(what + ": " + Shown(item));
-}
-
-void ReportList(std::vector<std::string>& problems, const std::vector<platform::FileProblem>& items,
-                const std::string& what)
-{
-    for (const platform::FileProblem& item : items)
-        problems.push_back(what + ": " + Shown(item.path) + (item.reason.empty() ? "" : ": " + Shown(item.reason)));
-}
 
 // The folder of an absolute project path ("/" for a file in the root).
 std::string FolderOf(const std::string& absolutePath)
@@ -60,49 +42,20 @@ private:
 void WriteSite(const ProjectSettings& settings, const std::string& projectFolder, const ThreadTree& tree,
                StageProgress& progress, const StopFlag& stop, BatchReport& report)
 {
-    const OutputPaths paths(settings, projectFolder);
     {
         StageScope scope(progress, Stage::Graphics);
         report.graphics = CopyGraphics(settings, projectFolder, scope.sink());
-        ReportList(report.problems, report.graphics.copiesFailed, "cannot copy graphic");
+        AddGraphicsProblems(report.graphics, report.problems);
     }
     {
         StageScope scope(progress, Stage::Index);
         report.index = WriteIndexPage(settings, projectFolder, tree, scope.sink());
-        const std::string indexFile = paths.IndexFileFullPath();
-        if (report.index.templateMissing)
-            report.problems.push_back("cannot read the index template " + Shown(paths.Resolve(settings.IndexTemplateFile)));
-        else if (report.index.indexNotWritable)
-            report.problems.push_back("cannot write the index page " + Shown(indexFile) + ": " +
-                                      Shown(report.index.reason));
-        if (report.index.headerMissing)
-            report.problems.push_back("cannot read the index header file " + Shown(paths.Resolve(settings.IndexHeaderFile)));
-        if (report.index.footerMissing)
-            report.problems.push_back("cannot read the index footer file " + Shown(paths.Resolve(settings.IndexFooterFile)));
+        AddIndexProblems(report.index, settings, projectFolder, report.problems);
     }
     {
         StageScope scope(progress, Stage::Pages);
         report.pages = WriteMailPages(settings, projectFolder, scope.sink(), stop);
-        const MailPageResult& pages = report.pages;
-        if (pages.templateMissing)
-            report.problems.push_back("cannot read the mail page template " + Shown(paths.Resolve(settings.MailTemplateFile)));
-        if (pages.headerMissing)
-            report.problems.push_back("cannot read the mail header file " + Shown(paths.Resolve(settings.MailHeaderFile)));
-        if (pages.footerMissing)
-            report.problems.push_back("cannot read the mail footer file " + Shown(paths.Resolve(settings.MailFooterFile)));
-        ReportList(report.problems, pages.missingArchives, "mail file missing, no page");
-        ReportList(report.problems, pages.unreadableArchives, "cannot read mail file, no page");
-        ReportList(report.problems, pages.unusableFileNames, "unusable mail file name in the project, no page");
-        ReportList(report.problems, pages.pagesNotWritten, "cannot write page");
-        ReportList(report.problems, pages.pagesClashingWithArchives, "page would overwrite a mail file, not written");
-        for (const PageNameClash& clash : pages.pageNameClashes) {
-            if (clash.laterMailFile.empty())
-                report.problems.push_back("page of " + Shown(clash.mailFile) + " would overwrite " +
-                                          Shown(clash.pagePath) + ", not written");
-            else
-                report.problems.push_back("mails " + Shown(clash.mailFile) + " and " + Shown(clash.laterMailFile) +
-                                          " share the page " + Shown(clash.pagePath) + "; the later one replaces it");
-        }
+        AddPageProblems(report.pages, settings, projectFolder, report.problems);
     }
 }
 
@@ -135,22 +88,17 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
         StageScope scope(progress, Stage::Load);
         settings.Reset();
         loaded = LoadProject(settings, projectFile);
-        if (loaded.failure != LoadFailure::None) {
-            report.problems.push_back("cannot read the project file " + Shown(projectFile) + ": " +
-                                      Shown(loaded.failureReason()));
+        // A damage is reported until the repaired project is saved, which
+        // this run does.
+        AddLoadProblems(loaded, projectFile, report.problems);
+        if (loaded.failure != LoadFailure::None)
             return report;
-        }
-        // Reported until the repaired project is saved, which this run does.
-        if (loaded.damaged())
-            report.problems.push_back(loaded.damageReason());
     }
     report.projectLoaded = true;
     // A path cut short by a NUL byte would name another file than the one
     // every check saw: nothing is read or written for such a project.
     if (const std::vector<std::string_view> keys = PathSettingsWithNul(settings); !keys.empty()) {
-        for (const std::string_view key : keys)
-            report.problems.push_back("the setting " + std::string(key) +
-                                      " holds a NUL byte; no file that depends on it was written");
+        AddPathSettingProblems(keys, report.problems);
         return report;
     }
 
@@ -159,12 +107,7 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
         StageScope scope(progress, Stage::Read);
         const std::string mailFolder = paths.Resolve(settings.TargetPath);
         report.read = ReadMailFolder(settings, mailFolder, scope.sink(), stop);
-        if (!report.read.folderFound)
-            report.problems.push_back("the mail folder does not exist: " + Shown(mailFolder));
-        ReportList(report.problems, report.read.unreadable, "cannot read mail file");
-        if (report.read.leftOut > 0)
-            report.problems.push_back(std::to_string(report.read.leftOut) +
-                                      " mail files were left out: a project holds at most 65,535 mails");
+        AddReadProblems(report.read, mailFolder, report.problems);
     }
     report.mailsInProject = settings.mailList.size();
     report.saveNeeded = settings.mailListChanged != 0 || loaded.damaged();
@@ -179,7 +122,7 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
     if (settings.mailList.empty()) {
         // Nothing to thread: the run ends here, as the desktop program's does.
         report.noMails = true;
-        report.problems.push_back("the project has no mails; no page was written");
+        AddNoMailsProblem(report.problems);
         return report;
     }
 
@@ -194,12 +137,8 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
         return report;
     {
         const OutputFoldersResult folders = CreateOutputFolders(settings, projectFolder);
-        for (const std::string& folder : folders.created)
-            report.notices.push_back("created the missing folder " + Shown(folder));
-        if (folders.failed)
-            report.problems.push_back("cannot create the folder " + Shown(folders.failed->path) + ": " +
-                                      Shown(folders.failed->reason) + "; no page was written");
-        else
+        AddOutputFolderLines(folders, report.notices, report.problems);
+        if (!folders.failed)
             WriteSite(settings, projectFolder, tree, progress, stop, report);
     }
     if (stop)
@@ -207,17 +146,8 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
     if (report.saveNeeded) {
         StageScope scope(progress, Stage::Save);
         const SaveResult saved = SaveProject(settings, projectFile, {.keepBackup = loaded.damaged()});
-        if (!saved.backupPath.empty())
-            report.notices.push_back("kept the old project file as " + Shown(saved.backupPath));
         report.saved = saved.ok;
-        report.mailsLeftOutOfSave = saved.mailsLeftOut;
-        if (!saved.ok) {
-            report.saveError = saved.error;
-            report.problems.push_back("cannot save the project " + Shown(projectFile) + ": " + saved.error);
-        } else if (saved.mailsLeftOut > 0) {
-            report.problems.push_back(std::to_string(saved.mailsLeftOut) +
-                                      " mails beyond the 65,535 a project file holds were not stored");
-        }
+        AddSaveLines(saved, projectFile, report.notices, report.problems);
     }
     return report;
 }

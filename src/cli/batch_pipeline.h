@@ -41,14 +41,12 @@ struct BatchReport {
     MailPageResult pages;
     bool saveNeeded = false;
     bool saved = false;
-    std::size_t mailsLeftOutOfSave = 0;
-    std::string saveError;
 
-    // One line per problem, in the order the stages met them; empty when
-    // everything went well.
+    // One line per problem (CP932), in the order the stages met them; empty
+    // when everything went well.
     std::vector<std::string> problems;
     // What the run did on its own that the user should know of (folders
-    // it created); no problem.
+    // it created, a backup it kept); no problem. CP932.
     std::vector<std::string> notices;
     bool ok() const { return problems.empty(); }
 };

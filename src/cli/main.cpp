@@ -2,6 +2,8 @@
 
 #include "cli/batch_pipeline.h"
 #include "cli/terminal_progress.h"
+#include "core/report/run_problems.h"
+#include "core/text/codec.h"
 
 #include <unistd.h>
 
@@ -85,19 +87,18 @@ int main(int argc, char** argv)
 
     const postloom::batch::BatchReport report = postloom::batch::RunBatch(project, progress, stopRequested);
 
+    // The lines hold CP932 paths; the terminal wants UTF-8.
     for (const std::string& notice : report.notices)
-        std::fprintf(stderr, "postloom-batch: %s\n", notice.c_str());
+        std::fprintf(stderr, "postloom-batch: %s\n", postloom::text::Cp932ToUtf8(notice).c_str());
     for (const std::string& problem : report.problems)
-        std::fprintf(stderr, "postloom-batch: %s\n", problem.c_str());
+        std::fprintf(stderr, "postloom-batch: %s\n", postloom::text::Cp932ToUtf8(problem).c_str());
     if (stopRequested) {
         std::fprintf(stderr, "postloom-batch: interrupted; the project was not saved\n");
         return 1;
     }
     if (report.projectLoaded) {
         const postloom::MailPageResult& pages = report.pages;
-        const std::size_t skipped = pages.missingArchives.size() + pages.unreadableArchives.size() +
-                                    pages.unusableFileNames.size() + pages.pagesNotWritten.size() +
-                                    pages.pagesClashingWithArchives.size() + report.read.unreadable.size();
+        const std::size_t skipped = postloom::SkippedFiles(report.read, pages);
         std::fprintf(stderr,
                      "postloom-batch: %zu mails read (%zu new), %d pages written, %d unchanged, %zu files skipped%s\n",
                      report.mailsInProject, report.read.appended, pages.pagesWritten, pages.pagesUnchanged, skipped,
