@@ -2,18 +2,30 @@
 
 #include "app/command_ids.h"
 #include "app/view/display_text.h"
+#include "app/view/pictures.h"
 #include "core/platform/local_time.h"
 
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
+#include <initializer_list>
 
 namespace postloom {
+
+namespace {
+
+// Below the five one-line fields of rows 0 to 4.
+constexpr int kReferencesRow = 5;
+
+}  // namespace
 
 std::string MailDateText(std::int32_t date)
 {
@@ -39,33 +51,45 @@ std::string MailDateText(std::int32_t date)
 }
 
 CMailInfoDialog::CMailInfoDialog(QWidget* parent)
+    // Its size is fixed: a close box, no minimize or maximize button.
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("ﾒｰﾙ情報"));
+    setWindowIcon(ProgramIcon());
     setModal(false);
 
-    subject_ = addField(QStringLiteral("Subject"), 7);
+    auto* grid = new QGridLayout(this);
+    // The window is as large as its contents need at its font, and no larger.
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+    subject_ = addField(*grid, 0, QStringLiteral("Subject"));
     subject_->setFrame(false);
-    from_ = addField(QStringLiteral("From"), 22);
-    date_ = addField(QStringLiteral("Date"), 36);
-    messageId_ = addField(QStringLiteral("Message-Id"), 52);
-    inReplyTo_ = addField(QStringLiteral("In-Reply-To"), 68);
+    from_ = addField(*grid, 1, QStringLiteral("From"));
+    date_ = addField(*grid, 2, QStringLiteral("Date"));
+    messageId_ = addField(*grid, 3, QStringLiteral("Message-Id"));
+    inReplyTo_ = addField(*grid, 4, QStringLiteral("In-Reply-To"));
 
     auto* referencesLabel = new QLabel(QStringLiteral("References"), this);
-    referencesLabel->setGeometry(Units(7, 84, 37, 12));
+    referencesLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     references_ = new QPlainTextEdit(this);
     references_->setReadOnly(true);
     references_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    references_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    references_->setGeometry(Units(51, 84, 165, 16));
+    grid->addWidget(referencesLabel, kReferencesRow, 0);
+    grid->addWidget(references_, kReferencesRow, 1, 1, 4);
 
-    // A cross: previous above, next below, parent left, child right.
-    previous_ = addButton(QStringLiteral("↑前を見る"), 51, 107, 39);
-    parent_ = addButton(QStringLiteral("←親を見る"), 7, 117, 39);
-    child_ = addButton(QStringLiteral("子を見る→"), 95, 117, 39);
-    next_ = addButton(QStringLiteral("↓次を見る"), 51, 125, 39);
-    open_ = addButton(QStringLiteral("このﾒｰﾙを開く"), 163, 117, 53);
+    // A cross: previous above, next below, parent left, child right; the
+    // open button apart on the right.
+    previous_ = addButton(QStringLiteral("↑前を見る"));
+    parent_ = addButton(QStringLiteral("←親を見る"));
+    child_ = addButton(QStringLiteral("子を見る→"));
+    next_ = addButton(QStringLiteral("↓次を見る"));
+    open_ = addButton(QStringLiteral("このﾒｰﾙを開く"));
+    grid->addWidget(previous_, kReferencesRow + 1, 1);
+    grid->addWidget(parent_, kReferencesRow + 2, 0);
+    grid->addWidget(child_, kReferencesRow + 2, 2);
+    grid->addWidget(next_, kReferencesRow + 3, 1);
+    grid->addWidget(open_, kReferencesRow + 2, 4);
+    grid->setColumnStretch(3, 1);
 
     connect(next_, &QPushButton::clicked, this, [this] { Q_EMIT navigate(ID_NEXT_INFO); });
     connect(previous_, &QPushButton::clicked, this, [this] { Q_EMIT navigate(ID_PREV_INFO); });
@@ -73,38 +97,52 @@ CMailInfoDialog::CMailInfoDialog(QWidget* parent)
     connect(child_, &QPushButton::clicked, this, [this] { Q_EMIT navigate(ID_CHILD_INFO); });
     connect(open_, &QPushButton::clicked, this, [this] { Q_EMIT openMailRequested(); });
 
-    setFixedSize(Units(0, 0, 223, 145).size());
+    fitToFont();
 }
 
-// Dialog units: a quarter of the average character width across, an
-// eighth of the character height down.
-QRect CMailInfoDialog::Units(int x, int y, int width, int height) const
+// Dialog units across: a quarter of the average character width.
+int CMailInfoDialog::unitsAcross(int units) const
 {
-    const QFontMetrics metrics = fontMetrics();
-    const int across = metrics.averageCharWidth();
-    const int down = metrics.height();
-    const auto horizontal = [across](int units) { return (units * across + 2) / 4; };
-    const auto vertical = [down](int units) { return (units * down + 4) / 8; };
-    return {horizontal(x), vertical(y), horizontal(width), vertical(height)};
+    return (units * fontMetrics().averageCharWidth() + 2) / 4;
 }
 
-QLineEdit* CMailInfoDialog::addField(const QString& label, int y)
+void CMailInfoDialog::fitToFont()
 {
-    auto* name = new QLabel(label, this);
-    name->setGeometry(Units(7, y, 37, 12));
+    for (QWidget* value : std::initializer_list<QWidget*>{subject_, from_, date_, messageId_, inReplyTo_, references_})
+        value->setMinimumWidth(unitsAcross(165));
+    for (QPushButton* button : {previous_, parent_, child_, next_})
+        button->setMinimumWidth(unitsAcross(39));
+    open_->setMinimumWidth(unitsAcross(53));
+    // Two references whole, with room for the scroll bar that a long one
+    // brings.
+    const int lines = 2 * fontMetrics().lineSpacing();
+    const int margins =
+        2 * static_cast<int>(std::ceil(references_->document()->documentMargin())) + 2 * references_->frameWidth();
+    references_->setFixedHeight(lines + margins + references_->horizontalScrollBar()->sizeHint().height());
+}
+
+void CMailInfoDialog::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitToFont();
+}
+
+QLineEdit* CMailInfoDialog::addField(QGridLayout& grid, int row, const QString& label)
+{
     auto* field = new QLineEdit(this);
     field->setReadOnly(true);
-    field->setGeometry(Units(51, y, 165, 12));
+    grid.addWidget(new QLabel(label, this), row, 0);
+    grid.addWidget(field, row, 1, 1, 4);
     return field;
 }
 
-QPushButton* CMailInfoDialog::addButton(const QString& text, int x, int y, int width)
+QPushButton* CMailInfoDialog::addButton(const QString& text)
 {
     auto* button = new QPushButton(text, this);
     // No button is the default: Enter closes the window.
     button->setAutoDefault(false);
     button->setDefault(false);
-    button->setGeometry(Units(x, y, width, 14));
     return button;
 }
 
@@ -119,14 +157,18 @@ void CMailInfoDialog::showMail(const MailRecord& mail, const ThreadNeighbours& n
     parent_->setEnabled(neighbours.parent);
     child_->setEnabled(neighbours.child);
 
-    subject_->setText(DisplayText(mail.subject));
-    from_->setText(DisplayText(mail.from));
-    date_->setText(DisplayText(MailDateText(mail.date)));
-    messageId_->setText(DisplayText(mail.messageId));
-    inReplyTo_->setText(DisplayText(mail.inReplyTo));
-    references_->setPlainText(references.join(QLatin1Char('\n')));
-    for (QLineEdit* field : {subject_, from_, date_, messageId_, inReplyTo_})
+    const auto show = [](QLineEdit* field, const QString& text) {
+        field->setText(text);
+        field->setToolTip(text);
         field->setCursorPosition(0);
+    };
+    show(subject_, DisplayText(mail.subject));
+    show(from_, DisplayText(mail.from));
+    show(date_, DisplayText(MailDateText(mail.date)));
+    show(messageId_, DisplayText(mail.messageId));
+    show(inReplyTo_, DisplayText(mail.inReplyTo));
+    references_->setPlainText(references.join(QLatin1Char('\n')));
+    references_->setToolTip(references_->toPlainText());
 
     makeTopmost();
     showNormal();

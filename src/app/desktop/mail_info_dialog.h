@@ -4,6 +4,8 @@
 // buttons to walk its thread, and a button that opens its mail file. It is
 // modeless and one per view; closing it (close box, Enter, Escape) only
 // hides it, and it keeps what it showed last until it is shown again.
+// Its size follows its font and is fixed otherwise; a value longer than its
+// field scrolls sideways and shows whole in the field's tool tip.
 
 #include "core/mail/mail_record.h"
 
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+class QGridLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -66,11 +69,14 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    QRect Units(int x, int y, int width, int height) const;
-    QLineEdit* addField(const QString& label, int y);
-    QPushButton* addButton(const QString& text, int x, int y, int width);
+    int unitsAcross(int units) const;
+    // Sizes that the font decides beyond the widgets' own size hints.
+    void fitToFont();
+    QLineEdit* addField(QGridLayout& grid, int row, const QString& label);
+    QPushButton* addButton(const QString& text);
 
     QLineEdit* subject_ = nullptr;
     QLineEdit* from_ = nullptr;
