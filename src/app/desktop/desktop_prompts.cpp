@@ -1,8 +1,11 @@
 #include "app/desktop/desktop_prompts.h"
 
+#include "app/desktop/dialog_folder.h"
+
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QSettings>
 #include <QUrl>
 
 #include <cstdio>
@@ -20,7 +23,31 @@ void WriteToStderr(const QString& message)
     std::fflush(stderr);
 }
 
+// Yes and No with the focus on No: Enter keeps things as they are.
+Answer AskDefaultNo(QWidget* parent, const QString& question)
+{
+    QMessageBox box(QMessageBox::Warning, kProgramTitle, question, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
 }  // namespace
+
+Answer DesktopPrompts::askOpenInUse(QWidget* parent, const QString& question)
+{
+    return ask(parent, kProgramTitle, question);
+}
+
+Answer DesktopPrompts::askOverwriteChanged(QWidget* parent, const QString& question)
+{
+    return ask(parent, kProgramTitle, question);
+}
+
+Answer DesktopPrompts::askReloadDropsWork(QWidget* parent, const QString& question)
+{
+    return ask(parent, kProgramTitle, question);
+}
 
 Answer QtDesktopPrompts::ask(QWidget* parent, const QString& caption, const QString& question)
 {
@@ -66,28 +93,49 @@ void QtDesktopPrompts::showWarning(QWidget* parent, const QString& message)
 
 std::optional<QString> QtDesktopPrompts::chooseProjectToOpen(QWidget* parent)
 {
-    const QString file = QFileDialog::getOpenFileName(parent, QStringLiteral("開く"), {}, kProjectFilter);
+    QSettings store;
+    const QString file =
+        QFileDialog::getOpenFileName(parent, QStringLiteral("開く"), LastDialogFolder(store), kProjectFilter);
     if (file.isEmpty()) {
         return std::nullopt;
     }
+    RememberDialogFolder(store, file);
     return file;
 }
 
 std::optional<QString> QtDesktopPrompts::chooseProjectToSave(QWidget* parent, const QString& suggested)
 {
-    QFileDialog dialog(parent, QStringLiteral("名前を付けて保存"), {}, kProjectFilter);
+    QSettings store;
+    QFileDialog dialog(parent, QStringLiteral("名前を付けて保存"), LastDialogFolder(store), kProjectFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("plp"));
     dialog.selectFile(suggested);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return dialog.selectedFiles().constFirst();
+    const QString file = dialog.selectedFiles().constFirst();
+    RememberDialogFolder(store, file);
+    return file;
 }
 
 void QtDesktopPrompts::openWithDesktop(const QString& path)
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+Answer QtDesktopPrompts::askOpenInUse(QWidget* parent, const QString& question)
+{
+    return AskDefaultNo(parent, question);
+}
+
+Answer QtDesktopPrompts::askOverwriteChanged(QWidget* parent, const QString& question)
+{
+    return AskDefaultNo(parent, question);
+}
+
+Answer QtDesktopPrompts::askReloadDropsWork(QWidget* parent, const QString& question)
+{
+    return AskDefaultNo(parent, question);
 }
 
 void UnattendedGate::fail(const QString& message)
@@ -183,6 +231,32 @@ std::optional<QString> UnattendedGate::chooseProjectToSave(QWidget* parent, cons
 void UnattendedGate::openWithDesktop(const QString& path)
 {
     interactive_.openWithDesktop(path);
+}
+
+Answer UnattendedGate::askOpenInUse(QWidget* parent, const QString& question)
+{
+    if (!unattended_) {
+        return interactive_.askOpenInUse(parent, question);
+    }
+    WriteToStderr(QString(question).replace(QLatin1Char('\n'), QLatin1Char(' ')) + QStringLiteral(": opened anyway"));
+    return Answer::Yes;
+}
+
+Answer UnattendedGate::askOverwriteChanged(QWidget* parent, const QString& question)
+{
+    if (!unattended_) {
+        return interactive_.askOverwriteChanged(parent, question);
+    }
+    fail(QStringLiteral("%1: not overwritten").arg(question));
+    return Answer::No;
+}
+
+Answer UnattendedGate::askReloadDropsWork(QWidget* parent, const QString& question)
+{
+    if (!unattended_) {
+        return interactive_.askReloadDropsWork(parent, question);
+    }
+    return Answer::Yes;
 }
 
 }  // namespace postloom

@@ -32,6 +32,16 @@ public:
     // The desktop's "open" of a file (the program that the file type
     // belongs to shows it).
     virtual void openWithDesktop(const QString& path) = 0;
+
+    // Questions whose default answer, No, leaves everything as it is; Yes
+    // goes ahead. Unless overridden they are asked like any other question.
+    // Another copy of the program has the project open: open it anyway?
+    virtual Answer askOpenInUse(QWidget* parent, const QString& question);
+    // The project file changed on disk since it was read or saved:
+    // overwrite it?
+    virtual Answer askOverwriteChanged(QWidget* parent, const QString& question);
+    // Reading the mails again drops what was changed by hand: read them?
+    virtual Answer askReloadDropsWork(QWidget* parent, const QString& question);
 };
 
 class QtDesktopPrompts final : public DesktopPrompts {
@@ -46,6 +56,9 @@ public:
     std::optional<QString> chooseProjectToOpen(QWidget* parent) override;
     std::optional<QString> chooseProjectToSave(QWidget* parent, const QString& suggested) override;
     void openWithDesktop(const QString& path) override;
+    Answer askOpenInUse(QWidget* parent, const QString& question) override;
+    Answer askOverwriteChanged(QWidget* parent, const QString& question) override;
+    Answer askReloadDropsWork(QWidget* parent, const QString& question) override;
 
 private:
     QtUserPrompts settingsPrompts_;
@@ -55,7 +68,12 @@ private:
 // run is under way: then nothing is asked or shown, nothing waits; what
 // would have been asked or shown goes to stderr and counts as a failure of
 // the run (reported through onFailure), except a warning, which only goes to
-// stderr. The shell's "open" always passes.
+// stderr. The shell's "open" always passes. Three questions have answers of
+// their own there: a project open in another copy is opened all the same
+// (said on stderr; a nightly run must not stop because a window was left
+// open, and its save still refuses to overwrite a file changed meanwhile);
+// a project file changed on disk is not overwritten (a failure); the mails
+// are read again without asking.
 class UnattendedGate final : public DesktopPrompts {
 public:
     explicit UnattendedGate(DesktopPrompts& interactive) : interactive_(interactive) {}
@@ -78,6 +96,9 @@ public:
     std::optional<QString> chooseProjectToOpen(QWidget* parent) override;
     std::optional<QString> chooseProjectToSave(QWidget* parent, const QString& suggested) override;
     void openWithDesktop(const QString& path) override;
+    Answer askOpenInUse(QWidget* parent, const QString& question) override;
+    Answer askOverwriteChanged(QWidget* parent, const QString& question) override;
+    Answer askReloadDropsWork(QWidget* parent, const QString& question) override;
 
 private:
     DesktopPrompts& interactive_;

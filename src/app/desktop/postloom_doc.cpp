@@ -1,20 +1,82 @@
 #include "app/desktop/postloom_doc.h"
 
+#include "core/report/run_problems.h"
+
 #include "app/command_ids.h"
 #include "app/status_texts.h"
 #include "core/html/output_paths.h"
+#include "core/mail/mail_parser.h"
+#include "core/mail/mail_record_codec.h"
 #include "core/platform/file_system.h"
 #include "core/project/project_file.h"
+#include "core/text/cp932.h"
 #include "settings_ui/gui_text.h"
 #include "settings_ui/project_sheet_pages.h"
 
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 
+#include <algorithm>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace postloom {
+
+namespace {
+
+// Locked, or null: held by another copy (error LockFailedError) or not
+// possible there. A lock whose owner no longer runs on this machine is
+// taken over. Age alone never makes a lock stale: a project stays open for
+// hours.
+std::unique_ptr<QLockFile> TryLock(const QString& projectPath, QLockFile::LockError& error)
+{
+    auto lock = std::make_unique<QLockFile>(ProjectLockPath(projectPath));
+    lock->setStaleLockTime(0);
+    if (lock->tryLock()) {
+        error = QLockFile::NoError;
+        return lock;
+    }
+    error = lock->error();
+    return nullptr;
+}
+
+QString InUseQuestion(const QString& projectPath, const QString& shown)
+{
+    qint64 pid = 0;
+    QString host;
+    const QString question = QStringLiteral("%1 は他の Postloom で開かれています。").arg(shown);
+    if (!QLockFile(ProjectLockPath(projectPath)).getLockInfo(&pid, &host, nullptr)) {
+        return question + QStringLiteral("開きますか?");
+    }
+    return question + QStringLiteral("(ﾎｽﾄ %1、ﾌﾟﾛｾｽ %2)\n開きますか?").arg(host).arg(pid);
+}
+
+// A drop rewrites the reply headers kept in the record; the mail file keeps
+// the ones the mail came with. A file that cannot be read tells nothing.
+bool PlacedByHand(const MailRecord& mail, const OutputPaths& paths)
+{
+    if (!IsUsableFileName(mail.fileName)) {
+        return false;
+    }
+    MailRecord fromFile;
+    if (!ParseMailFile(fromFile, paths.MailSourcePath(mail), mail.fileName)) {
+        return false;
+    }
+    // The project file keeps texts up to a length and a limited number of
+    // references: compare what it can hold.
+    return text::TruncateToCharBoundary(fromFile.inReplyTo, kMaxStoredTextLength) != mail.inReplyTo ||
+           fromFile.noReplyHeaders != mail.noReplyHeaders || fromFile.references.empty() != mail.references.empty();
+}
+
+}  // namespace
+
+QString ProjectLockPath(const QString& projectPath)
+{
+    return projectPath + QStringLiteral(".lock");
+}
 
 CPostloomDoc::CPostloomDoc(AppContext& context, DesktopPrompts& prompts, QObject* parent)
     : QObject(parent), context_(context), prompts_(prompts), settings_(std::make_unique<ProjectSettings>())
@@ -54,6 +116,7 @@ CPostloomDoc::~CPostloomDoc()
     stopReading();
     readWorker_.reset();
     sortWorker_.reset();
+    lock_.reset();
 }
 
 void CPostloomDoc::setTreeBuilt(bool built)
@@ -128,7 +191,37 @@ void CPostloomDoc::newDocument()
     treeBuilt_ = false;
     modified_ = false;
     damagedOnLoad_ = false;
+    lock_.reset();
+    diskStamp_.reset();
     setPath({});
+}
+
+std::optional<CPostloomDoc::DiskStamp> CPostloomDoc::StampOf(const QString& path)
+{
+    struct stat st {};
+    if (::stat(platform::NativePath(ToCp932(path)).c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return DiskStamp{.device = static_cast<std::uint64_t>(st.st_dev),
+                     .inode = static_cast<std::uint64_t>(st.st_ino),
+                     .size = static_cast<std::int64_t>(st.st_size),
+                     .modifiedSeconds = static_cast<std::int64_t>(st.st_mtim.tv_sec),
+                     .modifiedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
+}
+
+std::optional<std::unique_ptr<QLockFile>> CPostloomDoc::lockFor(const QString& absolute)
+{
+    if (absolute == path_ && lock_) {
+        return std::move(lock_);
+    }
+    QLockFile::LockError error = QLockFile::NoError;
+    std::unique_ptr<QLockFile> lock = TryLock(absolute, error);
+    if (error == QLockFile::LockFailedError &&
+        prompts_.askOpenInUse(dialogParent_, InUseQuestion(absolute, QDir::toNativeSeparators(absolute))) !=
+            Answer::Yes) {
+        return std::nullopt;
+    }
+    return lock;
 }
 
 namespace {
@@ -164,8 +257,15 @@ bool CPostloomDoc::openDocument(const QString& path)
         prompts_.showError(dialogParent_, QStringLiteral("%1 を開けません。\n%2").arg(shown, RefusalText(loaded)));
         return false;
     }
+    std::optional<std::unique_ptr<QLockFile>> lock = lockFor(absolute);
+    if (!lock) {
+        return false;
+    }
     Q_EMIT resetTree();
     settings_ = std::move(fresh);
+    // The lock of the project that was open goes with it.
+    lock_ = std::move(*lock);
+    diskStamp_ = StampOf(absolute);
     // What a damaged file still held is kept, and the project counts as
     // modified so that the repaired one is saved (an unattended run saves
     // only a modified project); that save keeps the old file first.
@@ -181,16 +281,35 @@ bool CPostloomDoc::openDocument(const QString& path)
                              QStringLiteral("%1 のﾒｰﾙ一覧が壊れています。読み込めたﾒｰﾙを残しました。").arg(shown));
     }
     startReading();
+    ProblemLines problems;
+    AddLoadProblems(loaded, ToCp932(absolute), problems);
+    context_.problems().add(problems);
     return true;
 }
 
 bool CPostloomDoc::saveDocument(const QString& path)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
+    const bool ownFile = absolute == path_;
+    // Another copy (or any program) saved meanwhile: its work is in that
+    // file. A file deleted meanwhile holds nothing to lose.
+    if (ownFile) {
+        const std::optional<DiskStamp> onDisk = StampOf(absolute);
+        if (onDisk && onDisk != diskStamp_ &&
+            prompts_.askOverwriteChanged(
+                dialogParent_, QStringLiteral("ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙは他のﾌﾟﾛｸﾞﾗﾑで変更されています。上書きしますか?")) !=
+                Answer::Yes) {
+            return false;
+        }
+    }
     // Only the file that loaded damaged is kept; a save under another name
     // leaves it untouched anyway.
-    const SaveOptions options{.keepBackup = damagedOnLoad_ && absolute == path_};
+    const SaveOptions options{.keepBackup = damagedOnLoad_ && ownFile};
     const SaveResult saved = SaveProject(*settings_, ToCp932(absolute), options);
+    ProblemLines notices;
+    ProblemLines problems;
+    AddSaveLines(saved, ToCp932(absolute), notices, problems);
+    context_.problems().add(problems, notices);
     if (!saved.ok) {
         prompts_.showError(dialogParent_, QStringLiteral("%1 を保存できませんでした。\n%2")
                                               .arg(QDir::toNativeSeparators(absolute), FromCp932(saved.error)));
@@ -199,6 +318,13 @@ bool CPostloomDoc::saveDocument(const QString& path)
     damagedOnLoad_ = false;
     settings_->mailListChanged = 0;
     modified_ = false;
+    diskStamp_ = StampOf(absolute);
+    if (!ownFile) {
+        // Saved under another name: that file is the open project now. When
+        // another copy has it open, this one stays unlocked.
+        QLockFile::LockError ignored = QLockFile::NoError;
+        lock_ = TryLock(absolute, ignored);
+    }
     setPath(absolute);
     if (!saved.backupPath.empty()) {
         prompts_.showWarning(dialogParent_, QStringLiteral("元のﾌｧｲﾙを %1 に残しました。")
@@ -240,12 +366,35 @@ void CPostloomDoc::startReading(bool withStatusText)
     if (withStatusText) {
         statusText_ = kStatusReading.toString();
     }
+    context_.problems().beginRun();
     const OutputPaths paths(*settings_, projectFolder());
     readWorker_ = std::make_unique<CFileReadThread>(context_, *settings_, paths.Resolve(settings_->TargetPath));
     readWorker_->start();
     busy_ = true;
     treeBuilt_ = false;
     Q_EMIT stateChanged();
+}
+
+bool CPostloomDoc::holdsHandWork() const
+{
+    const MailList& mails = settings_->mailList;
+    // The move commands exchange orderKeys, which reading sets to the date.
+    const bool marked = std::any_of(mails.begin(), mails.end(), [](const auto& mail) {
+        return mail->outputHtml == 0 || mail->orderKey != mail->date;
+    });
+    if (marked) {
+        return true;
+    }
+    const OutputPaths paths(*settings_, projectFolder());
+    return std::any_of(mails.begin(), mails.end(), [&paths](const auto& mail) { return PlacedByHand(*mail, paths); });
+}
+
+bool CPostloomDoc::confirmReload()
+{
+    return !holdsHandWork() ||
+           prompts_.askReloadDropsWork(dialogParent_,
+                                       QStringLiteral("手動で変更した順序とﾍﾟｰｼﾞの設定は失われます。再読込しますか?")) ==
+               Answer::Yes;
 }
 
 void CPostloomDoc::stopReading()
@@ -274,6 +423,10 @@ void CPostloomDoc::readFinished()
         return;
     }
     statusText_.clear();
+    ProblemLines problems;
+    AddReadProblems(readWorker_->result(), OutputPaths(*settings_, projectFolder()).Resolve(settings_->TargetPath),
+                    problems);
+    context_.problems().add(problems);
     readWorker_.reset();
     // Reading never takes back a change made before it (settings from the
     // property sheet, page flags): it only adds its own.
@@ -296,6 +449,7 @@ void CPostloomDoc::sortFinished()
     if (context_.marks().autoRun != 0) {
         context_.commands().post(ID_THREAD_EXPAND);
     }
+    context_.problems().endRun(mailCountText());
     Q_EMIT stateChanged();
     Q_EMIT readingFinished();
 }

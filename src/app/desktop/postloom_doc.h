@@ -8,6 +8,11 @@
 // While any worker runs (its own, or the view's, which it learns through the
 // worker probe), every command that would start another worker or change
 // the project, its settings, its mails or the tree is disabled.
+//
+// While a project is open, a lock file beside it ("NAME.plp.lock") tells a
+// second copy of the program that it is open here; a lock left by a copy
+// that crashed is taken over. A save never silently overwrites a project
+// file that changed on disk since it was read or saved.
 
 #include "app/app_context.h"
 #include "app/command_dispatcher.h"
@@ -18,10 +23,13 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+class QLockFile;
 class QWidget;
 
 namespace postloom {
@@ -29,6 +37,9 @@ namespace postloom {
 class CProjectSheet;
 
 inline const QString kUntitledProject = QStringLiteral("無題.plp");
+
+// The lock file of the project file at projectPath.
+QString ProjectLockPath(const QString& projectPath);
 
 class CPostloomDoc final : public QObject {
     Q_OBJECT
@@ -39,7 +50,7 @@ public:
     using SheetRunner = std::function<int(CProjectSheet&)>;
 
     CPostloomDoc(AppContext& context, DesktopPrompts& prompts, QObject* parent = nullptr);
-    // Stops the reading, waits for the workers.
+    // Stops the reading, waits for the workers; releases the lock.
     ~CPostloomDoc() override;
 
     ProjectSettings& settings() { return *settings_; }
@@ -74,17 +85,22 @@ public:
     // The document's own workers have not ended yet.
     bool hasLiveWorkers() const;
 
-    // The new-document step: reset settings, title "無題.plp", no reading.
+    // The new-document step: reset settings, title "無題.plp", no reading;
+    // the lock of the project that was open is released.
     void newDocument();
     // Opens the project file and starts reading. A file that exists but
     // cannot be read, or is no project, is refused with a message saying why
     // and the open project stays. A missing file gives an empty project under
     // that name. A damaged file (cut short, or a broken mail list) opens with
-    // what it held, with a warning, modified. False when refused.
+    // what it held, with a warning, modified. A project that another copy
+    // holds open is opened only when the user says so (it stays unlocked
+    // here). False when refused or declined.
     bool openDocument(const QString& path);
     // Saves to path; on failure shows why and keeps the modified mark. The
     // first save over a file that loaded damaged keeps the old file as
-    // "NAME.bak" and says so.
+    // "NAME.bak" and says so. When the project's own file changed on disk
+    // since it was read or saved, the user is asked first; No keeps that
+    // file and returns false.
     bool saveDocument(const QString& path);
     // Save, or Save As for a project without a file.
     bool save();
@@ -95,6 +111,12 @@ public:
 
     // Empties the tree (readingStarts), then reads the mail folder.
     void startReading(bool withStatusText = true);
+    // Whether the mails hold changes made by hand that reading them again
+    // would drop: a page switched off, a mail moved, or one dropped onto
+    // another place (its reply headers differ from its file's).
+    bool holdsHandWork() const;
+    // Before ID_MAIL_RELOAD: asks when holdsHandWork(); true to go on.
+    bool confirmReload();
     // Asks a running reading worker to stop. Once it has ended,
     // finishStoppedReading() leaves the reading state with what was read.
     void stopReading();
@@ -115,10 +137,26 @@ Q_SIGNALS:
     void readingFinished();
 
 private:
+    // What tells one version of a file on disk from another.
+    struct DiskStamp {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = 0;
+        std::int64_t modifiedSeconds = 0;
+        std::int64_t modifiedNanoseconds = 0;
+        bool operator==(const DiskStamp&) const = default;
+    };
+    static std::optional<DiskStamp> StampOf(const QString& path);
+
     void readFinished();
     void sortFinished();
     void setPath(const QString& path);
     void resetSettings();
+    // The lock for the project file at absolute: the one held already when
+    // it is that file's; null, with the user's consent, when another copy
+    // holds it, and when none can be made there (a read-only folder).
+    // nullopt when the user declines to open the file.
+    std::optional<std::unique_ptr<QLockFile>> lockFor(const QString& absolute);
 
     AppContext& context_;
     DesktopPrompts& prompts_;
@@ -133,6 +171,10 @@ private:
     bool damagedOnLoad_ = false;
     QString statusText_;
     QString path_;
+    // Held while path_ is open here; null when another copy held it.
+    std::unique_ptr<QLockFile> lock_;
+    // path_ as it was last read or written here; nullopt while it does not exist.
+    std::optional<DiskStamp> diskStamp_;
     std::function<bool()> workerProbe_;
     SheetRunner sheetRunner_;
     QWidget* dialogParent_ = nullptr;
