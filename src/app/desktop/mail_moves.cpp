@@ -116,7 +116,7 @@ std::optional<TreeChange> DropMail(ThreadTreeModel& model, MailList& mails, Tree
         // ancestor at the next tree build. The mail file keeps its headers.
         mail->references.clear();
     }
-    TreeChange change{.select = kNoItem, .copies = Replace(model, dragged, moved)};
+    TreeChange change{.select = moved, .copies = Replace(model, dragged, moved)};
     RelinkMails(mails, tree);
     return change;
 }

@@ -17,7 +17,7 @@
 namespace postloom {
 
 struct TreeChange {
-    // The item to select afterwards; kNoItem after a drop.
+    // The item to select afterwards: the moved or dropped mail.
     TreeItem select = kNoItem;
     // Every item that was re-created, as (original, copy), the moved or
     // dropped item first, so that the view can keep what was expanded.

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -77,6 +79,28 @@ void ApplyTexts(QAction& action, int id)
 
 constexpr int kNumberPaneWidth = 50;
 constexpr int kProgressPaneWidth = 200;
+constexpr QSize kDefaultSize(640, 480);
+
+// The window's layout in the program's settings store; the version tells
+// a layout of an older arrangement of tool bars, which is then not used.
+const QString kGeometryKey = QStringLiteral("Window/Geometry");
+const QString kToolBarsKey = QStringLiteral("Window/ToolBars");
+constexpr int kLayoutVersion = 1;
+
+// The menu text of a recent entry: its name, and its folder where another
+// entry has the same name, since the name alone does not tell them apart.
+QString RecentLabel(const QStringList& files, qsizetype index)
+{
+    const QFileInfo file(files.at(index));
+    const QString name = file.fileName();
+    const bool shared = std::ranges::count_if(files, [&name](const QString& other) {
+                            return QFileInfo(other).fileName() == name;
+                        }) > 1;
+    QString label = shared ? QStringLiteral("%1 (%2)").arg(name, QDir::toNativeSeparators(file.path())) : name;
+    // A "&" of the name is text, not the entry's access key.
+    label.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return QStringLiteral("&%1 %2").arg(index + 1).arg(label);
+}
 
 }  // namespace
 
@@ -94,13 +118,23 @@ CMainFrame::CMainFrame(AppContext& context, CPostloomDoc& document, DesktopPromp
     createMenus();
     createToolBars();
     createStatusBar();
+    problemPanel_ = new ProblemPanel(context_.problems(), this);
+    addDockWidget(Qt::BottomDockWidgetArea, problemPanel_);
+    viewMenu_->addSeparator();
+    viewMenu_->addAction(problemPanel_->toggleViewAction());
+    connect(&context_.problems(), &ProblemLog::runEnded, messagePane_, &QLabel::setText);
 
     connect(&document_, &CPostloomDoc::stateChanged, this, &CMainFrame::scheduleUpdate);
     connect(view_, &CPostloomView::stateChanged, this, &CMainFrame::scheduleUpdate);
     connect(view_, &CPostloomView::postloomCheck, this, &CMainFrame::setPageButton);
     context_.setMainWindow(this);
     updateCommandUi();
-    resize(640, 480);
+    resize(kDefaultSize);
+}
+
+QString CMainFrame::runSummary() const
+{
+    return messagePane_->text();
 }
 
 CMainFrame::~CMainFrame()
@@ -132,7 +166,8 @@ void CMainFrame::createActions()
     makeAction(ID_FILE_OPEN, QStringLiteral("開く(&O)..."))->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
     makeAction(ID_FILE_SAVE, QStringLiteral("上書き保存(&S)"))->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
     makeAction(ID_FILE_SAVE_AS, QStringLiteral("名前を付けて保存(&A)..."));
-    makeAction(ID_APP_EXIT, QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"));
+    makeAction(ID_APP_EXIT, QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"))
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
     makeAction(ID_VIEW_PROJECTBAR, QStringLiteral("ﾌﾟﾛｼﾞｪｸﾄﾂｰﾙ ﾊﾞｰ(&T)"))->setCheckable(true);
     makeAction(ID_VIEW_MAILBAR, QStringLiteral("ﾒｰﾙﾂｰﾙ ﾊﾞｰ(&M)"))->setCheckable(true);
     makeAction(ID_VIEW_HTMLBAR, QStringLiteral("HTMLﾂｰﾙ ﾊﾞｰ(&H)"))->setCheckable(true);
@@ -140,15 +175,19 @@ void CMainFrame::createActions()
     makeAction(ID_PROJECT_PROPERTY, QStringLiteral("設定(&P)"))->setIcon(ToolBarIcon(ToolBarPicture::PageWithPen));
     makeAction(ID_THREAD_EXPAND, QStringLiteral("ｽﾚｯﾄﾞ展開(&T)"))
         ->setIcon(ToolBarIcon(ToolBarPicture::BoxTreeWithArrow));
+    action(ID_THREAD_EXPAND)->setShortcut(QKeySequence(Qt::Key_F5));
     makeAction(ID_MAIL_INFO, QStringLiteral("ﾒｰﾙの情報(&I)"))->setIcon(ToolBarIcon(ToolBarPicture::EnvelopeWithPen));
     makeAction(ID_MAIL_OPEN, QStringLiteral("ﾒｰﾙを開く(&E)"))->setIcon(ToolBarIcon(ToolBarPicture::EnvelopeWithPage));
     makeAction(ID_MAILPAGE_ON, QStringLiteral("ﾒｰﾙHTMLを出力する(&W)"));
     makeAction(ID_MAILPAGE_OFF, QStringLiteral("ﾒｰﾙHTMLを出力しない(&N)"));
     makeAction(ID_MAIL_UP, QStringLiteral("上へ移動(&U)"))->setIcon(ToolBarIcon(ToolBarPicture::BlueTriangleUp));
     makeAction(ID_MAIL_DOWN, QStringLiteral("下へ移動(&D)"))->setIcon(ToolBarIcon(ToolBarPicture::BlueTriangleDown));
+    action(ID_MAIL_UP)->setShortcut(QKeySequence(QStringLiteral("Ctrl+Up")));
+    action(ID_MAIL_DOWN)->setShortcut(QKeySequence(QStringLiteral("Ctrl+Down")));
     makeAction(ID_MAIL_RELOAD, QStringLiteral("ﾒｰﾙの再読込(&R)"));
     makeAction(ID_HTML_CREATE, QStringLiteral("作成(&A)"))
         ->setIcon(ToolBarIcon(ToolBarPicture::PageWithGlobeAndEnvelope));
+    action(ID_HTML_CREATE)->setShortcut(QKeySequence(QStringLiteral("Ctrl+B")));
     makeAction(ID_GRAPHIC_COPY, QStringLiteral("ｸﾞﾗﾌｨｯｸﾌｧｲﾙのｺﾋﾟｰ(&G)"))
         ->setIcon(ToolBarIcon(ToolBarPicture::GraphicPage));
     makeAction(ID_INDEX_CREATE, QStringLiteral("ｲﾝﾃﾞｯｸｽHTMLﾌｧｲﾙ(&I)"))
@@ -184,11 +223,11 @@ void CMainFrame::createMenus()
     fileMenu_->addSeparator();
     fileMenu_->addAction(action(ID_APP_EXIT));
 
-    QMenu* viewMenu = bar->addMenu(QStringLiteral("表示(&V)"));
-    viewMenu->addAction(action(ID_VIEW_PROJECTBAR));
-    viewMenu->addAction(action(ID_VIEW_MAILBAR));
-    viewMenu->addAction(action(ID_VIEW_HTMLBAR));
-    viewMenu->addAction(action(ID_VIEW_STATUS_BAR));
+    viewMenu_ = bar->addMenu(QStringLiteral("表示(&V)"));
+    viewMenu_->addAction(action(ID_VIEW_PROJECTBAR));
+    viewMenu_->addAction(action(ID_VIEW_MAILBAR));
+    viewMenu_->addAction(action(ID_VIEW_HTMLBAR));
+    viewMenu_->addAction(action(ID_VIEW_STATUS_BAR));
 
     QMenu* projectMenu = bar->addMenu(QStringLiteral("ﾌﾟﾛｼﾞｪｸﾄ(&P)"));
     projectMenu->addAction(action(ID_PROJECT_PROPERTY));
@@ -223,7 +262,7 @@ void CMainFrame::createMenus()
     helpMenu->addSeparator();
     helpMenu->addAction(action(ID_APP_ABOUT));
 
-    for (QMenu* menu : {fileMenu_, viewMenu, projectMenu, mailMenu, htmlMenu, single, helpMenu}) {
+    for (QMenu* menu : {fileMenu_, viewMenu_, projectMenu, mailMenu, htmlMenu, single, helpMenu}) {
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::updateCommandUi);
     }
 }
@@ -311,13 +350,30 @@ void CMainFrame::setRecentFiles(const QStringList& files)
     recentActions_.clear();
     recentAnchor_->setVisible(files.isEmpty());
     for (qsizetype i = 0; i < files.size(); ++i) {
-        auto* entry = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files.at(i)).fileName()), this);
+        auto* entry = new QAction(RecentLabel(files, i), this);
         entry->setStatusTip(files.at(i));
         const int index = static_cast<int>(i);
         connect(entry, &QAction::triggered, this, [this, index] { Q_EMIT recentChosen(index); });
         fileMenu_->insertAction(recentAnchor_, entry);
         recentActions_.append(entry);
     }
+    scheduleUpdate();
+}
+
+void CMainFrame::saveLayout(QSettings& store) const
+{
+    store.setValue(kGeometryKey, saveGeometry());
+    store.setValue(kToolBarsKey, saveState(kLayoutVersion));
+}
+
+void CMainFrame::restoreLayout(const QSettings& store)
+{
+    // Qt moves a geometry whose screen is gone, or that lies off its
+    // screen, onto the available part of a screen.
+    if (!restoreGeometry(store.value(kGeometryKey).toByteArray())) {
+        resize(kDefaultSize);
+    }
+    restoreState(store.value(kToolBarsKey).toByteArray(), kLayoutVersion);
     scheduleUpdate();
 }
 

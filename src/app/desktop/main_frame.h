@@ -8,6 +8,7 @@
 #include "app/app_context.h"
 #include "app/desktop/postloom_doc.h"
 #include "app/desktop/postloom_view.h"
+#include "app/desktop/problem_panel.h"
 #include "app/main_window.h"
 
 #include <QMainWindow>
@@ -19,6 +20,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QProgressBar;
+class QSettings;
 class QToolBar;
 
 namespace postloom {
@@ -34,6 +36,9 @@ public:
     ~CMainFrame() override;
 
     CPostloomView& view() { return *view_; }
+    ProblemPanel& problemPanel() { return *problemPanel_; }
+    // The status bar's line after the latest run.
+    QString runSummary() const;
 
     // MainWindow: ID_DISP_PROGRESS and ID_UPDATE_PROGRESS.
     void dispProgress(int lower, int upper) override;
@@ -52,9 +57,16 @@ public:
     // Whether the status bar shows the progress layout.
     bool progressLayout() const { return progressShown_; }
 
-    // Sets the recently used projects shown under "最新のﾌｧｲﾙ".
+    // Sets the recently used projects shown under "最新のﾌｧｲﾙ"; entries
+    // that share a file name show their folder too.
     void setRecentFiles(const QStringList& files);
     QList<QAction*> recentActions() const { return recentActions_; }
+
+    // Where the user left the window: its size, position and state, and
+    // the places of the tool bars. A place that no screen shows any more
+    // is moved onto a screen; without a stored layout the window is 640×480.
+    void saveLayout(QSettings& store) const;
+    void restoreLayout(const QSettings& store);
 
     // Refreshes every action's enabled and checked state and the pane
     // texts from the current state (the idle pass).
@@ -100,6 +112,8 @@ private:
     QToolBar* mailBar_ = nullptr;
     QToolBar* htmlBar_ = nullptr;
     QLabel* messagePane_ = nullptr;
+    ProblemPanel* problemPanel_ = nullptr;
+    QMenu* viewMenu_ = nullptr;
     QLabel* statusPane_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel* countPane_ = nullptr;

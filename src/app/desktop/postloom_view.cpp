@@ -10,15 +10,24 @@
 #include <QContextMenuEvent>
 #include <QDrag>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 #include <algorithm>
-#include <cstdio>
 #include <climits>
 
 namespace postloom {
+
+namespace {
+
+// While a drag rests at the top or bottom edge, the tree moves one row per
+// step: slow enough to aim at a mail, even in a tree of thousands.
+constexpr int kDragScrollInterval = 80;
+
+}  // namespace
 
 CPostloomView::CPostloomView(AppContext& context, CPostloomDoc& document, DesktopPrompts& prompts, QWidget* parent)
     : QTreeView(parent), context_(context), document_(document), prompts_(prompts)
@@ -39,6 +48,8 @@ CPostloomView::CPostloomView(AppContext& context, CPostloomDoc& document, Deskto
     setDragDropOverwriteMode(true);
     setDefaultDropAction(Qt::MoveAction);
     model_.SetDropHandler([this](TreeItem dragged, TreeItem target) { return dropMail(dragged, target); });
+    dragScrollTimer_.setInterval(kDragScrollInterval);
+    connect(&dragScrollTimer_, &QTimer::timeout, this, [this] { dragScroll(); });
 
     infoDialog_ = std::make_unique<CMailInfoDialog>();
     connect(infoDialog_.get(), &CMailInfoDialog::navigate, this, [this](int id) { navigate(id); });
@@ -178,6 +189,9 @@ void CPostloomView::treeDone()
 
 void CPostloomView::reload()
 {
+    if (!document_.confirmReload()) {
+        return;
+    }
     model_.DeleteAll();
     document_.settings().mailList.clear();
     document_.startReading();
@@ -298,10 +312,43 @@ std::unique_ptr<QMenu> CPostloomView::contextMenuAt(const QPoint& point)
 
 void CPostloomView::contextMenuEvent(QContextMenuEvent* event)
 {
-    if (const std::unique_ptr<QMenu> menu = contextMenuAt(event->pos())) {
+    // The menu key names no point: the menu belongs to the selected mail.
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        showKeyboardMenu();
+    } else if (const std::unique_ptr<QMenu> menu = contextMenuAt(event->pos())) {
         menu->exec(event->globalPos());
     }
     event->accept();
+}
+
+void CPostloomView::showKeyboardMenu()
+{
+    const QModelIndex index = model_.IndexOf(selectedItem());
+    if (!index.isValid()) {
+        return;
+    }
+    scrollTo(index);
+    const QRect cell = visualRect(index);
+    if (const std::unique_ptr<QMenu> menu = contextMenuAt(cell.center())) {
+        menu->exec(viewport()->mapToGlobal(cell.bottomLeft()));
+    }
+}
+
+void CPostloomView::keyPressEvent(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && modifiers == Qt::NoModifier && mailSelected()) {
+        context_.commands().send(ID_MAIL_INFO);
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier) {
+        showKeyboardMenu();
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 bool CPostloomView::onIcon(const QPoint& point) const
@@ -424,8 +471,23 @@ void CPostloomView::changed(const TreeChange& change, const std::vector<TreeItem
         }
     }
     selectItem(change.select);
+    reveal(change.select);
     document_.setModified(true);
     Q_EMIT stateChanged();
+}
+
+void CPostloomView::reveal(TreeItem item)
+{
+    const QModelIndex index = model_.IndexOf(item);
+    if (!index.isValid()) {
+        return;
+    }
+    // The tree view opens the parents itself only outside a drag, and a
+    // drop happens inside one.
+    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent()) {
+        expand(parent);
+    }
+    scrollTo(index);
 }
 
 void CPostloomView::moveUp()
@@ -461,7 +523,7 @@ bool CPostloomView::beginDrag(TreeItem item)
     if (!movable() || !CanDrag(model_.Tree(), item)) {
         return false;
     }
-    // Nothing is selected during the drag and after it.
+    // Nothing is selected during the drag; the drop selects the mail.
     selectItem(kNoItem);
     return true;
 }
@@ -501,10 +563,50 @@ void CPostloomView::startDrag(Qt::DropActions)
     drag->exec(Qt::MoveAction, Qt::MoveAction);
 }
 
-void CPostloomView::showNotice(const QString& message)
+void CPostloomView::dragMoveEvent(QDragMoveEvent* event)
 {
-    // Only unattended runs act on their own; they report on stderr.
-    std::fprintf(stderr, "postloom: %s\n", message.toLocal8Bit().constData());
+    QTreeView::dragMoveEvent(event);
+    // Qt's own edge scrolling speeds up to a page per step: too fast to
+    // aim at a mail. The same edge margin, at a steady pace instead.
+    stopAutoScroll();
+    const int y = event->position().toPoint().y();
+    const QRect area = viewport()->rect();
+    const int margin = autoScrollMargin();
+    dragScrollDirection_ = y - area.top() < margin ? -1 : (area.bottom() - y < margin ? 1 : 0);
+    if (dragScrollDirection_ == 0) {
+        dragScrollTimer_.stop();
+    } else if (!dragScrollTimer_.isActive()) {
+        dragScrollTimer_.start();
+    }
+}
+
+void CPostloomView::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    stopDragScroll();
+    QTreeView::dragLeaveEvent(event);
+}
+
+void CPostloomView::dropEvent(QDropEvent* event)
+{
+    stopDragScroll();
+    QTreeView::dropEvent(event);
+}
+
+void CPostloomView::dragScroll()
+{
+    QScrollBar* bar = verticalScrollBar();
+    const int before = bar->value();
+    bar->triggerAction(dragScrollDirection_ < 0 ? QAbstractSlider::SliderSingleStepSub
+                                                : QAbstractSlider::SliderSingleStepAdd);
+    if (bar->value() == before) {
+        stopDragScroll();
+    }
+}
+
+void CPostloomView::stopDragScroll()
+{
+    dragScrollTimer_.stop();
+    dragScrollDirection_ = 0;
 }
 
 }  // namespace postloom

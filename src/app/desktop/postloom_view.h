@@ -13,6 +13,7 @@
 #include "app/pipeline_workers.h"
 #include "app/view/thread_tree_model.h"
 
+#include <QTimer>
 #include <QTreeView>
 
 #include <memory>
@@ -45,6 +46,8 @@ public:
     // The right-click menu for a point of the viewport; null where there
     // is none (the project item, empty space).
     std::unique_ptr<QMenu> contextMenuAt(const QPoint& point);
+    // Shift+F10 and the menu key: the selected mail's menu, shown below it.
+    void showKeyboardMenu();
 
     CMailInfoDialog& infoDialog() { return *infoDialog_; }
     // ID_NEXT_INFO, ID_PREV_INFO, ID_PARENT_INFO, ID_CHILD_INFO: selects
@@ -52,7 +55,8 @@ public:
     void navigate(int id);
 
     // A drag of item begins: refused for the project item and while a
-    // worker runs; otherwise the selection is cleared. True when it may go on.
+    // worker runs; otherwise the selection is cleared until the drop
+    // selects the mail where it landed. True when it may go on.
     bool beginDrag(TreeItem item);
     // The drop of dragged onto target; true when the tree changed.
     bool dropMail(TreeItem dragged, TreeItem target);
@@ -69,7 +73,11 @@ protected:
     bool event(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // GenerationHost
@@ -78,7 +86,6 @@ private:
     const ThreadTree& threadTree() const override { return model_.Tree(); }
     void setStatusText(QStringView text) override { document_.setStatusText(text); }
     void showError(const QString& message) override { prompts_.showError(this, message); }
-    void showNotice(const QString& message) override;
 
     MailRecord* mailOf(TreeItem item) const;
     MailRecord* selectedMail() const;
@@ -98,8 +105,12 @@ private:
     bool movable() const;
     void moveUp();
     void moveDown();
-    // After a change by hand: keep what was expanded, select, mark modified.
+    // After a change by hand: keep what was expanded, select and show the
+    // moved mail, mark modified.
     void changed(const TreeChange& change, const std::vector<TreeItem>& expanded);
+    void reveal(TreeItem item);
+    void dragScroll();
+    void stopDragScroll();
     std::vector<TreeItem> expandedFrom(TreeItem item) const;
 
     AppContext& context_;
@@ -110,6 +121,9 @@ private:
     std::unique_ptr<GenerationChain> chain_;
     // Without a parent, so that it is not hidden with the main window.
     std::unique_ptr<CMailInfoDialog> infoDialog_;
+    // Scrolling while a drag rests at the top or bottom edge; -1 up, 1 down.
+    QTimer dragScrollTimer_;
+    int dragScrollDirection_ = 0;
     CommandDispatcher::Registration routes_;
 };
 

@@ -194,7 +194,7 @@ private Q_SLOTS:
 
         const auto change = DropMail(model, mails, s->treeItem, t->treeItem);
         QVERIFY(change);
-        QCOMPARE(change->select, kNoItem);
+        QCOMPARE(change->select, s->treeItem);
         QCOMPARE(Shape(model, mails), QStringLiteral("t(a b(b1 b2) s c)"));
         QCOMPARE(Order(mails), order);
         QCOMPARE(s->inReplyTo, std::string("t"));
