@@ -14,6 +14,7 @@
 
 #include "app/command_dispatcher.h"
 #include "app/main_window.h"
+#include "app/problem_log.h"
 #include "core/platform/job_control.h"
 
 #include <QObject>
@@ -42,6 +43,7 @@ public:
 
     CommandDispatcher& commands() { return commands_; }
     StartupMarks& marks() { return marks_; }
+    ProblemLog& problems() { return problems_; }
 
     // User-interface thread. The main window registers itself once it
     // exists and deregisters (nullptr) before it goes away.
@@ -72,6 +74,7 @@ private:
 
     CommandDispatcher commands_;
     StartupMarks marks_;
+    ProblemLog problems_;
     std::atomic<MainWindow*> window_{nullptr};
 
     mutable std::mutex mutex_;

@@ -4,13 +4,17 @@
 #include "app/command_ids.h"
 #include "app/status_texts.h"
 #include "core/html/output_folders.h"
-#include "core/text/codec.h"
+#include "core/report/run_problems.h"
 
 #include <QStringList>
 
 #include <climits>
 
 namespace postloom {
+
+namespace {
+const QString kNothingWritten = QStringLiteral("ﾌｧｲﾙは作成しませんでした");
+}  // namespace
 
 GenerationChain::GenerationChain(AppContext& context, GenerationHost& host) : context_(context), host_(host)
 {
@@ -49,45 +53,50 @@ void GenerationChain::postProgressEnd()
     context_.postToMainWindow([](MainWindow& window) { window.updateProgress(0, 0); });
 }
 
-namespace {
-
-QString Shown(const std::string& cp932)
-{
-    return QString::fromStdString(text::Cp932ToUtf8(cp932));
-}
-
-}  // namespace
-
-bool GenerationChain::readyToWrite()
+bool GenerationChain::readyToWrite(bool pages)
 {
     const ProjectSettings& settings = host_.settings();
+    ProblemLog& log = context_.problems();
     const std::vector<std::string_view> keys = PathSettingsWithNul(settings);
     if (!keys.empty()) {
+        ProblemLines problems;
+        AddPathSettingProblems(keys, problems);
+        log.add(problems);
         QStringList names;
         for (const std::string_view key : keys) {
             names << QString::fromLatin1(key.data(), static_cast<qsizetype>(key.size()));
         }
-        host_.showError(QStringLiteral("設定 %1 にNUL文字が含まれています。ﾌｧｲﾙは作成しません。").arg(names.join(QStringLiteral(", "))));
+        host_.showError(QStringLiteral("設定 %1 にNUL文字が含まれています。ﾌｧｲﾙは作成しません。")
+                            .arg(names.join(QStringLiteral(", "))));
+        log.endRun(kNothingWritten);
         return false;
     }
-    // An unattended run makes the folders it writes into; a user at the
-    // window makes them on the settings pages.
-    if (context_.marks().autoRun != 0) {
+    // The folders are made when missing, as postloom-batch makes them, once
+    // a run; one that cannot be made stops what would be written into it.
+    if (!chainRunning_ || !pages) {
         const OutputFoldersResult folders = CreateOutputFolders(settings, host_.projectFolder());
-        for (const std::string& folder : folders.created) {
-            host_.showNotice(QStringLiteral("created the missing folder %1").arg(Shown(folder)));
-        }
-        if (folders.failed) {
-            host_.showNotice(QStringLiteral("cannot create the folder %1: %2")
-                                 .arg(Shown(folders.failed->path), QString::fromStdString(folders.failed->reason)));
+        ProblemLines notices;
+        ProblemLines problems;
+        AddOutputFolderLines(folders, notices, problems);
+        log.add(problems, notices);
+        pagesBlocked_ = folders.failed.has_value();
+        if (folders.failed && (pages || !folders.onlyPagesBlocked)) {
+            log.endRun(kNothingWritten);
+            return false;
         }
     }
-    return true;
+    return !(pages && pagesBlocked_);
 }
 
 void GenerationChain::startGraphics(bool single)
 {
-    if (isRunning() || !readyToWrite()) {
+    if (isRunning()) {
+        return;
+    }
+    context_.problems().beginRun();
+    chainRunning_ = !single;
+    if (!readyToWrite(false)) {
+        chainRunning_ = false;
         return;
     }
     sendRange(5);
@@ -99,7 +108,11 @@ void GenerationChain::startGraphics(bool single)
 
 void GenerationChain::startIndexAlone()
 {
-    if (isRunning() || !readyToWrite()) {
+    if (isRunning()) {
+        return;
+    }
+    context_.problems().beginRun();
+    if (!readyToWrite(false)) {
         return;
     }
     host_.setStatusText(kStatusWritingIndex);
@@ -117,7 +130,20 @@ void GenerationChain::startIndex()
 
 void GenerationChain::startMailPages()
 {
-    if (isRunning() || !readyToWrite()) {
+    if (isRunning()) {
+        return;
+    }
+    // Create-all reaches this step with its run going on.
+    if (!chainRunning_) {
+        context_.problems().beginRun();
+    }
+    if (!readyToWrite(true)) {
+        // The run ends as after the pages, with no page written.
+        if (chainRunning_) {
+            mailPagesResult_ = {};
+            postProgressEnd();
+            endMailPages();
+        }
         return;
     }
     host_.setStatusText(kStatusWritingMailPages);
@@ -135,7 +161,11 @@ void GenerationChain::graphicsDone()
     graphicsResult_ = graphicWorker_->result();
     graphicWorker_.reset();
     host_.setStatusText({});
+    ProblemLines problems;
+    AddGraphicsProblems(graphicsResult_, problems);
+    context_.problems().add(problems);
     if (singleStep_) {
+        context_.problems().endRun(QStringLiteral("ｸﾞﾗﾌｨｯｸをｺﾋﾟｰしました"));
         return;
     }
     host_.setStatusText(kStatusWritingIndex);
@@ -152,7 +182,12 @@ void GenerationChain::indexDone()
     indexResult_ = indexWorker_->result();
     indexWorker_.reset();
     postProgressEnd();
-    if (!singleStep_) {
+    ProblemLines problems;
+    AddIndexProblems(indexResult_, host_.settings(), host_.projectFolder(), problems);
+    context_.problems().add(problems);
+    if (singleStep_) {
+        context_.problems().endRun(QStringLiteral("ｲﾝﾃﾞｯｸｽﾍﾟｰｼﾞを作成しました"));
+    } else {
         context_.commands().post(ID_MAILPAGE_CREATE);
     }
 }
@@ -166,6 +201,17 @@ void GenerationChain::mailPagesDone()
     mailPagesResult_ = pageWorker_->result();
     pageWorker_.reset();
     postProgressEnd();
+    ProblemLines problems;
+    AddPageProblems(mailPagesResult_, host_.settings(), host_.projectFolder(), problems);
+    context_.problems().add(problems);
+    endMailPages();
+}
+
+void GenerationChain::endMailPages()
+{
+    chainRunning_ = false;
+    context_.problems().endRun(QStringLiteral("%1通のﾍﾟｰｼﾞを作成しました")
+                                   .arg(mailPagesResult_.pagesWritten + mailPagesResult_.pagesUnchanged));
     StartupMarks& marks = context_.marks();
     if (marks.autoRun != 0 && marks.exitAfterRun != 0) {
         context_.commands().post(ID_FILE_SAVE);

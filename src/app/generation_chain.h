@@ -21,6 +21,10 @@
 //
 // At the end of the mail pages of an unattended run with "exit", the chain
 // posts Save and Exit; the first mail-page run clears both start-up marks.
+//
+// Every step puts what went wrong into the problem log, worded as
+// postloom-batch words it; a run (create-all, or one step alone) starts a
+// new list and ends with the status bar's summary.
 
 #include "app/command_dispatcher.h"
 #include "app/page_workers.h"
@@ -48,8 +52,6 @@ public:
     virtual void setStatusText(QStringView text) = 0;
     // A problem that stops the run before it writes anything.
     virtual void showError(const QString& message) = 0;
-    // What an unattended run did on its own (a folder it created).
-    virtual void showNotice(const QString& message) = 0;
 };
 
 class GenerationChain {
@@ -70,8 +72,12 @@ public:
     const MailPageResult& mailPagesResult() const { return mailPagesResult_; }
 
 private:
-    // False, after telling the user, when the settings forbid writing.
-    bool readyToWrite();
+    // Makes the missing output folders at the start of a run. False, after
+    // telling the user, when the settings forbid writing or the folder of
+    // what comes next (the pages, or the index page) cannot be made.
+    bool readyToWrite(bool pages);
+    // The end of the mail-page step, also when no page could be written.
+    void endMailPages();
     void startGraphics(bool single);
     void startIndexAlone();
     void startMailPages();
@@ -88,6 +94,10 @@ private:
     AppContext& context_;
     GenerationHost& host_;
     bool singleStep_ = false;
+    // Create-all runs: its three steps make one run of the problem log.
+    bool chainRunning_ = false;
+    // The mail page folder of this run could not be made.
+    bool pagesBlocked_ = false;
     std::unique_ptr<CGraphicThread> graphicWorker_;
     std::unique_ptr<CIndexThread> indexWorker_;
     std::unique_ptr<CHtmlThread> pageWorker_;

@@ -38,9 +38,9 @@ private:
     JobProgress& sink_;
 };
 
-// Copies the graphics, writes the index page and the mail pages.
+// Copies the graphics, writes the index page and, with withPages, the mail pages.
 void WriteSite(const ProjectSettings& settings, const std::string& projectFolder, const ThreadTree& tree,
-               StageProgress& progress, const StopFlag& stop, BatchReport& report)
+               bool withPages, StageProgress& progress, const StopFlag& stop, BatchReport& report)
 {
     {
         StageScope scope(progress, Stage::Graphics);
@@ -52,7 +52,7 @@ void WriteSite(const ProjectSettings& settings, const std::string& projectFolder
         report.index = WriteIndexPage(settings, projectFolder, tree, scope.sink());
         AddIndexProblems(report.index, settings, projectFolder, report.problems);
     }
-    {
+    if (withPages) {
         StageScope scope(progress, Stage::Pages);
         report.pages = WriteMailPages(settings, projectFolder, scope.sink(), stop);
         AddPageProblems(report.pages, settings, projectFolder, report.problems);
@@ -138,8 +138,8 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
     {
         const OutputFoldersResult folders = CreateOutputFolders(settings, projectFolder);
         AddOutputFolderLines(folders, report.notices, report.problems);
-        if (!folders.failed)
-            WriteSite(settings, projectFolder, tree, progress, stop, report);
+        if (!folders.failed || folders.onlyPagesBlocked)
+            WriteSite(settings, projectFolder, tree, !folders.failed, progress, stop, report);
     }
     if (stop)
         return report;

@@ -8,6 +8,7 @@
 #include "core/threading/tree_builder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -81,7 +82,6 @@ public:
         log_ << (text.isEmpty() ? kStatusCleared : "status " + text.toString());
     }
     void showError(const QString& message) override { log_ << "error " + message; }
-    void showNotice(const QString& message) override { log_ << "notice " + message; }
 
 private:
     QStringList& log_;
@@ -328,24 +328,48 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(host_->site("pages/start.html")));
     }
 
-    void unattendedRunMakesTheMissingFoldersAndSaysSo()
+    void missingFoldersAreMadeAndSaidOnce()
     {
         QDir(host_->site({})).removeRecursively();
-        context_->marks() = {.autoRun = 1, .exitAfterRun = 0};
         run(ID_HTML_CREATE);
-        QVERIFY(log_.contains("notice created the missing folder " + QDir::cleanPath(host_->site({}))));
-        QVERIFY(log_.contains("notice created the missing folder " + host_->site("pages")));
-        QCOMPARE(log_.filter(QStringLiteral("notice ")).size(), 2);
+        const ProblemLog& problems = context_->problems();
+        QCOMPARE(problems.notices(), (QStringList{"created the missing folder " + QDir::cleanPath(host_->site({})),
+                                                  "created the missing folder " + host_->site("pages")}));
+        QVERIFY(problems.problems().isEmpty());
         QVERIFY(QFileInfo::exists(host_->site("pages/start.html")));
+
+        run(ID_HTML_CREATE);
+        QVERIFY(problems.notices().isEmpty());
     }
 
-    void interactiveRunLeavesMissingFoldersToTheUser()
+    void folderThatCannotBeMadeStopsTheRunBeforeAnyFile()
     {
         QDir(host_->site({})).removeRecursively();
+        test::WriteBytes(host_->site({}).chopped(1).toStdString(), "a file where the site folder goes");
         run(ID_HTML_CREATE);
-        QVERIFY(log_.filter(QStringLiteral("notice ")).isEmpty());
-        QVERIFY(!QFileInfo::exists(host_->site({})));
-        QVERIFY(!chain_->indexResult().reason.empty());
+        QCOMPARE(context_->problems().problems(),
+                 QStringList{"cannot create the folder " + host_->site({}).chopped(1) +
+                             ": File exists; no page was written"});
+        QVERIFY(!log_.contains(kIndex));
+    }
+
+    void problemLogHoldsTheLinesOfTheLatestRunOnly()
+    {
+        QStringList ended;
+        connect(&context_->problems(), &ProblemLog::runEnded, this, [&](const QString& summary) { ended << summary; });
+        QFile::remove(QDir(host_->projectFolder().c_str()).filePath("mail/reply.alm"));
+        host_->mutableSettings().MailHeader = 1;
+        host_->mutableSettings().MailHeaderFile = "missing-head.txt";
+        run(ID_HTML_CREATE);
+        const QString header = QDir(host_->projectFolder().c_str()).filePath("missing-head.txt");
+        QCOMPARE(context_->problems().problems(),
+                 (QStringList{"cannot read the mail header file " + header, "mail file missing, no page: reply.alm"}));
+        QCOMPARE(ended, QStringList{"2通のﾍﾟｰｼﾞを作成しました (問題 2件)"});
+
+        run(ID_INDEX_CREATE);
+        QVERIFY(context_->problems().problems().isEmpty());
+        QCOMPARE(ended.last(), QStringLiteral("ｲﾝﾃﾞｯｸｽﾍﾟｰｼﾞを作成しました"));
+        QCOMPARE(context_->problems().problemsSeen(), 2);
     }
 
     void destroyingTheChainDuringTheMailPagesDoesNotDeadlock()

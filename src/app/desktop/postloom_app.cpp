@@ -3,6 +3,7 @@
 #include "app/command_ids.h"
 #include "app/view/pictures.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QEventLoop>
@@ -10,16 +11,58 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QTranslator>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdio>
+
+// The help page is compiled into this static library. Nothing refers to
+// its resource object, so without this reference the linker leaves it out
+// of the program and the help window stays empty. The resource's function
+// lives in the global namespace, hence the call from here.
+static void InitDesktopResources()
+{
+    Q_INIT_RESOURCE(desktop);
+}
 
 namespace postloom {
 
 namespace {
 
 const QString kRecentGroup = QStringLiteral("Recent File List");
+const QSize kHelpSize(560, 480);
+
+// Qt's Japanese texts from folder, installed for the whole program; none
+// when they cannot be loaded.
+std::unique_ptr<QTranslator> InstallQtTranslation(const QString& folder)
+{
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_ja"), folder) ||
+        !QCoreApplication::installTranslator(translator.get()))
+        return nullptr;
+    return translator;
+}
+
+// A window without a parent is placed by the window manager, which may put
+// part of it off the screen: centre it over anchor, wholly within the free
+// area of anchor's screen, leaving room for the window frame.
+void PlaceOnScreen(QWidget& window, const QWidget& anchor, QSize size)
+{
+    const int border = window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 4;
+    const int title = window.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const QRect room = anchor.screen()->availableGeometry().adjusted(border, title + border, -border, -border);
+    QRect place(QPoint(), size.boundedTo(room.size()));
+    place.moveCenter(anchor.frameGeometry().center());
+    place.moveLeft(std::clamp(place.left(), room.left(), room.right() - place.width() + 1));
+    place.moveTop(std::clamp(place.top(), room.top(), room.bottom() - place.height() + 1));
+    window.setGeometry(place);
+}
 
 }  // namespace
 
@@ -43,11 +86,13 @@ std::unique_ptr<QDialog> CreateVersionBox(QWidget* parent)
 CPostloomApp::CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironment environment)
     : commandLine_(std::move(commandLine)),
       headless_(environment.headless),
+      qtTexts_(InstallQtTranslation(environment.qtTranslations)),
       interactive_(std::move(environment.prompts)),
       gate_(*interactive_),
       store_(std::move(environment.store)),
       context_(std::make_unique<AppContext>())
 {
+    InitDesktopResources();
     context_->marks() = commandLine_.marks;
     gate_.setUnattended(headless_);
     gate_.onFailure = [this] {
@@ -60,6 +105,18 @@ CPostloomApp::CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironm
     };
     document_ = std::make_unique<CPostloomDoc>(*context_, gate_);
     frame_ = std::make_unique<CMainFrame>(*context_, *document_, gate_);
+    if (commandLine_.marks.autoRun != 0) {
+        // An unattended run prints what the problem list would show, as
+        // postloom-batch does, and ends with a non-zero status after any.
+        frame_->problemPanel().setOpensByItself(false);
+        connect(&context_->problems(), &ProblemLog::added, this,
+                [](const QStringList& problems, const QStringList& notices) {
+                    for (const QString& line : notices + problems) {
+                        std::fprintf(stderr, "postloom: %s\n", line.toLocal8Bit().constData());
+                    }
+                    std::fflush(stderr);
+                });
+    }
 
     store_->beginGroup(kRecentGroup);
     for (int i = 1; i <= kRecentFileCount; ++i) {
@@ -70,6 +127,9 @@ CPostloomApp::CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironm
     }
     store_->endGroup();
     frame_->setRecentFiles(recent_);
+    if (keepsLayout()) {
+        frame_->restoreLayout(*store_);
+    }
 
     routes_ = context_->commands().addRoutes(
         RouteLevel::Application,
@@ -177,14 +237,26 @@ bool CPostloomApp::queryClose()
     if (!document_->saveModified()) {
         return false;
     }
+    if (keepsLayout()) {
+        frame_->saveLayout(*store_);
+        store_->sync();
+    }
     requestQuit();
     return true;
+}
+
+bool CPostloomApp::keepsLayout() const
+{
+    // Runs without a display and screenshots keep the user's layout as it
+    // is, and screenshots keep their fixed size.
+    return !headless_ && commandLine_.screenshotFile.isEmpty();
 }
 
 void CPostloomApp::requestQuit()
 {
     quitting_ = true;
-    Q_EMIT quitRequested(gate_.failed() ? 1 : 0);
+    const bool problems = commandLine_.marks.autoRun != 0 && context_->problems().problemsSeen() > 0;
+    Q_EMIT quitRequested(gate_.failed() || problems ? 1 : 0);
 }
 
 void CPostloomApp::showHelp()
@@ -195,7 +267,7 @@ void CPostloomApp::showHelp()
         help_->setWindowIcon(ProgramIcon());
         help_->setOpenExternalLinks(true);
         help_->setSource(QUrl(QStringLiteral("qrc:/postloom/help/index.html")));
-        help_->resize(560, 480);
+        PlaceOnScreen(*help_, *frame_, kHelpSize);
     }
     help_->show();
     help_->raise();

@@ -19,6 +19,7 @@
 #include "app/desktop/main_frame.h"
 #include "app/desktop/postloom_doc.h"
 
+#include <QLibraryInfo>
 #include <QObject>
 #include <QStringList>
 
@@ -27,6 +28,7 @@
 class QDialog;
 class QSettings;
 class QTextBrowser;
+class QTranslator;
 
 namespace postloom {
 
@@ -41,6 +43,10 @@ struct DesktopEnvironment {
     std::unique_ptr<DesktopPrompts> prompts;
     // Where the recently used projects are kept.
     std::unique_ptr<QSettings> store;
+    // The folder of Qt's own translations: its Japanese texts turn the
+    // standard buttons and dialogs Japanese. Without them the program still
+    // starts, with Qt's English texts.
+    QString qtTranslations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
 };
 
 class CPostloomApp final : public QObject {
@@ -59,6 +65,8 @@ public:
     CMainFrame& frame() { return *frame_; }
     CPostloomView& view() { return frame_->view(); }
     UnattendedGate& gate() { return gate_; }
+    // The help window, once it was opened.
+    QTextBrowser* helpWindow() const { return help_.get(); }
 
     QStringList recentFiles() const { return recent_; }
     // Open, a recent entry, a drop: asks about changes first.
@@ -82,11 +90,16 @@ private:
     void progressEnded();
     void endUnattendedRun();
     void requestQuit();
+    // The window layout is restored at start and kept at the end.
+    bool keepsLayout() const;
     void takeScreenshot();
     void saveScreenshot();
 
     CPostloomCommandLineInfo commandLine_;
     bool headless_;
+    // Installed before any window exists, so that every one of them is
+    // built with the Japanese texts; none when the file is missing.
+    std::unique_ptr<QTranslator> qtTexts_;
     std::unique_ptr<DesktopPrompts> interactive_;
     UnattendedGate gate_;
     std::unique_ptr<QSettings> store_;

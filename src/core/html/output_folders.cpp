@@ -12,13 +12,15 @@ OutputFoldersResult CreateOutputFolders(const ProjectSettings& settings, const s
 {
     OutputFoldersResult result;
     const OutputPaths paths(settings, projectFolder);
-    for (const std::string& folder : {paths.IndexFolder(), paths.MailFolderFullPath()}) {
+    const std::string indexFolder = paths.IndexFolder();
+    for (const std::string& folder : {indexFolder, paths.MailFolderFullPath()}) {
         if (platform::IsDirectory(folder))
             continue;
         errno = 0;
         if (!CreateFolderPath(folder, projectFolder, paths.style())) {
             const int error = errno != 0 ? errno : ENOTDIR;
             result.failed = platform::FileProblem{folder, platform::ReasonText({error, false})};
+            result.onlyPagesBlocked = folder != indexFolder;
             return result;
         }
         result.created.push_back(folder);

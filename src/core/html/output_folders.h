@@ -19,6 +19,9 @@ struct OutputFoldersResult {
     std::vector<std::string> created;
     // The first folder that could not be made, with the reason.
     std::optional<platform::FileProblem> failed;
+    // Only the mail page folder is missing: the index page and the
+    // graphics can still be written, the mail pages cannot.
+    bool onlyPagesBlocked = false;
 };
 
 // Relative settings paths resolve against projectFolder.

@@ -68,7 +68,7 @@ void AddOutputFolderLines(const OutputFoldersResult& folders, ProblemLines& noti
         notices.push_back("created the missing folder " + folder);
     if (folders.failed)
         out.push_back("cannot create the folder " + folders.failed->path + ": " + folders.failed->reason +
-                      "; no page was written");
+                      (folders.onlyPagesBlocked ? "; no mail page was written" : "; no page was written"));
 }
 
 void AddGraphicsProblems(const GraphicsCopyResult& graphics, ProblemLines& out)

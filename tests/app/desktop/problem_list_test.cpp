@@ -1,0 +1,195 @@
+#include "app/command_ids.h"
+#include "desktop_test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace postloom {
+
+using test::kPatience;
+using test::SampleCopy;
+using test::TestProgram;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QStringList lines;  // stderr, without the program's prefix
+};
+
+// Runs a program without a display; of its stderr, the lines that start with
+// prefix, without it, and with the sample folder's path as "SAMPLE" so that
+// two copies compare.
+Run RunProgram(const QString& program, const QStringList& arguments, const SampleCopy& sample,
+               const QString& prefix)
+{
+    QTemporaryDir config;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    Run run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+    // Only the program's own lines: Qt may add warnings of its own.
+    for (QString line : errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (line.startsWith(prefix)) {
+            run.lines << line.remove(0, prefix.size()).replace(sample.folder(), QStringLiteral("SAMPLE"));
+        }
+    }
+    return run;
+}
+
+Run RunBatch(const SampleCopy& sample)
+{
+    Run run = RunProgram(QStringLiteral(BATCH_BINARY), {sample.project()}, sample, QStringLiteral("postloom-batch: "));
+    // The closing summary is the converter's own.
+    run.lines.removeIf([](const QString& line) { return line.contains(QStringLiteral(" mails read (")); });
+    return run;
+}
+
+Run RunUnattended(const SampleCopy& sample)
+{
+    return RunProgram(QStringLiteral(POSTLOOM_BINARY),
+                      {sample.project(), QStringLiteral("auto"), QStringLiteral("exit")}, sample,
+                      QStringLiteral("postloom: "));
+}
+
+bool Append(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::Append) && file.write(bytes) == bytes.size();
+}
+
+// The ways a project is broken for these tests, made the same in any copy.
+enum class Damage { None, MissingMailAndHeader, UnmakeablePageFolderAndIndexHeader };
+
+// Converts the sample once (so its mails are stored), then breaks it.
+bool Prepare(const SampleCopy& sample, Damage damage)
+{
+    if (RunBatch(sample).status != 0) {
+        return false;
+    }
+    QByteArray project;
+    {
+        QFile file(sample.project());
+        if (!file.open(QIODevice::ReadOnly)) {
+            return false;
+        }
+        project = file.readAll();
+    }
+    const auto set = [&](const QByteArray& key, const QByteArray& value) {
+        const qsizetype at = project.indexOf("\n" + key + "=") + 1;
+        const qsizetype end = project.indexOf('\n', at);
+        project.replace(at, end - at, key + "=" + value);
+    };
+    switch (damage) {
+    case Damage::None:
+        return true;
+    case Damage::MissingMailAndHeader:
+        set("MailHeader", "1");
+        set("MailHeaderFile", "no-such-header.txt");
+        if (!QFile::remove(sample.file(QStringLiteral("mail/00007.alm")))) {
+            return false;
+        }
+        break;
+    case Damage::UnmakeablePageFolderAndIndexHeader:
+        set("IndexHeader", "1");
+        set("IndexHeaderFile", "no-such-header.txt");
+        if (!QDir(sample.file(QStringLiteral("site/pages"))).removeRecursively() ||
+            !Append(sample.file(QStringLiteral("site/pages")), "a file where the page folder goes")) {
+            return false;
+        }
+        break;
+    }
+    QFile file(sample.project());
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(project) == project.size();
+}
+
+}  // namespace
+}  // namespace postloom
+
+Q_DECLARE_METATYPE(postloom::Damage)
+
+namespace postloom {
+
+class ProblemListTest final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void unattendedRunReportsWhatTheBatchConverterReports_data()
+    {
+        QTest::addColumn<Damage>("damage");
+        QTest::addColumn<int>("problems");
+        QTest::newRow("good project") << Damage::None << 0;
+        QTest::newRow("missing mail file and mail header") << Damage::MissingMailAndHeader << 2;
+        QTest::newRow("page folder that cannot be made, missing index header")
+            << Damage::UnmakeablePageFolderAndIndexHeader << 2;
+    }
+
+    void unattendedRunReportsWhatTheBatchConverterReports()
+    {
+        QFETCH(Damage, damage);
+        QFETCH(int, problems);
+        SampleCopy desktop;
+        SampleCopy batch;
+        QVERIFY(desktop.valid() && batch.valid());
+        QVERIFY(Prepare(desktop, damage));
+        QVERIFY(Prepare(batch, damage));
+
+        const Run converted = RunBatch(batch);
+        const Run unattended = RunUnattended(desktop);
+        QCOMPARE(converted.lines.size(), problems);
+        QCOMPARE(unattended.lines, converted.lines);
+        QCOMPARE(unattended.status, converted.status);
+        QCOMPARE(unattended.status, problems == 0 ? 0 : 1);
+    }
+
+    void problemListShowsTheBatchLinesAfterCreateAll()
+    {
+        SampleCopy desktop;
+        SampleCopy batch;
+        QVERIFY(Prepare(desktop, Damage::MissingMailAndHeader));
+        QVERIFY(Prepare(batch, Damage::MissingMailAndHeader));
+        const Run converted = RunBatch(batch);
+
+        TestProgram program;
+        program.app->start();
+        CPostloomApp& app = *program.app;
+        QVERIFY(app.openProject(desktop.project()));
+        QTRY_VERIFY_WITH_TIMEOUT(!app.document().busy(), kPatience);
+        QVERIFY(app.frame().problemPanel().isHidden());
+        app.context().commands().send(ID_THREAD_EXPAND);
+        QTRY_VERIFY_WITH_TIMEOUT(app.document().treeBuilt(), kPatience);
+        app.context().commands().send(ID_HTML_CREATE);
+        QTRY_VERIFY_WITH_TIMEOUT(!app.frame().problemPanel().isHidden(), kPatience);
+
+        QString shown = app.frame().problemPanel().text();
+        shown.replace(desktop.folder(), QStringLiteral("SAMPLE"));
+        QCOMPARE(shown.split(QLatin1Char('\n')), converted.lines);
+        QCOMPARE(app.frame().runSummary(), QStringLiteral("39通のﾍﾟｰｼﾞを作成しました (問題 2件)"));
+
+        // Closed, it comes back from the menu until the next run empties it.
+        app.frame().problemPanel().close();
+        app.frame().problemPanel().toggleViewAction()->trigger();
+        QVERIFY(!app.frame().problemPanel().isHidden());
+        QCOMPARE(app.frame().problemPanel().text().count(QLatin1Char('\n')), 1);
+    }
+};
+
+}  // namespace postloom
+
+QTEST_MAIN(postloom::ProblemListTest)
+#include "problem_list_test.moc"
