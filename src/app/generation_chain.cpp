@@ -88,11 +88,23 @@ bool GenerationChain::readyToWrite(bool pages)
     return !(pages && pagesBlocked_);
 }
 
+void GenerationChain::requestStop()
+{
+    if (!isRunning()) {
+        return;
+    }
+    stopRequested_ = true;
+    if (pageWorker_) {
+        pageWorker_->requestStop();
+    }
+}
+
 void GenerationChain::startGraphics(bool single)
 {
     if (isRunning()) {
         return;
     }
+    stopRequested_ = false;
     context_.problems().beginRun();
     chainRunning_ = !single;
     if (!readyToWrite(false)) {
@@ -111,6 +123,7 @@ void GenerationChain::startIndexAlone()
     if (isRunning()) {
         return;
     }
+    stopRequested_ = false;
     context_.problems().beginRun();
     if (!readyToWrite(false)) {
         return;
@@ -136,6 +149,7 @@ void GenerationChain::startMailPages()
     // Create-all reaches this step with its run going on.
     if (!chainRunning_) {
         context_.problems().beginRun();
+        stopRequested_ = false;
     }
     if (!readyToWrite(true)) {
         // The run ends as after the pages, with no page written.
@@ -168,6 +182,10 @@ void GenerationChain::graphicsDone()
         context_.problems().endRun(QStringLiteral("ｸﾞﾗﾌｨｯｸをｺﾋﾟｰしました"));
         return;
     }
+    if (stopRequested_) {
+        endStoppedChain();
+        return;
+    }
     host_.setStatusText(kStatusWritingIndex);
     postRange(mailCount());
     startIndex();
@@ -187,6 +205,8 @@ void GenerationChain::indexDone()
     context_.problems().add(problems);
     if (singleStep_) {
         context_.problems().endRun(QStringLiteral("ｲﾝﾃﾞｯｸｽﾍﾟｰｼﾞを作成しました"));
+    } else if (stopRequested_) {
+        endStoppedChain();
     } else {
         context_.commands().post(ID_MAILPAGE_CREATE);
     }
@@ -203,8 +223,20 @@ void GenerationChain::mailPagesDone()
     postProgressEnd();
     ProblemLines problems;
     AddPageProblems(mailPagesResult_, host_.settings(), host_.projectFolder(), problems);
+    if (mailPagesResult_.stopped) {
+        AddStoppedProblem(problems);
+    }
     context_.problems().add(problems);
     endMailPages();
+}
+
+void GenerationChain::endStoppedChain()
+{
+    chainRunning_ = false;
+    ProblemLines problems;
+    AddStoppedProblem(problems);
+    context_.problems().add(problems);
+    context_.problems().endRun(QStringLiteral("中止しました"));
 }
 
 void GenerationChain::endMailPages()

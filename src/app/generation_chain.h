@@ -62,6 +62,11 @@ public:
     // Stops the running worker, if any, and waits for its end.
     ~GenerationChain();
 
+    // Asks the running step to stop: the mail pages stop before the next
+    // mail; the graphics copy and the index page, which are short, run to
+    // their end, and a create-all then goes no further.
+    void requestStop();
+
     // Set when the running step was started alone (graphics or index only).
     bool singleStep() const { return singleStep_; }
     bool isRunning() const { return graphicWorker_ || indexWorker_ || pageWorker_; }
@@ -78,6 +83,8 @@ private:
     bool readyToWrite(bool pages);
     // The end of the mail-page step, also when no page could be written.
     void endMailPages();
+    // A create-all stopped between two steps.
+    void endStoppedChain();
     void startGraphics(bool single);
     void startIndexAlone();
     void startMailPages();
@@ -98,6 +105,8 @@ private:
     bool chainRunning_ = false;
     // The mail page folder of this run could not be made.
     bool pagesBlocked_ = false;
+    // The user stopped the run.
+    bool stopRequested_ = false;
     std::unique_ptr<CGraphicThread> graphicWorker_;
     std::unique_ptr<CIndexThread> indexWorker_;
     std::unique_ptr<CHtmlThread> pageWorker_;

@@ -372,6 +372,36 @@ private Q_SLOTS:
         QCOMPARE(context_->problems().problemsSeen(), 2);
     }
 
+    void stopEndsTheMailPagesBeforeTheNextMailAndSaysSo()
+    {
+        QStringList ended;
+        connect(&context_->problems(), &ProblemLog::runEnded, this, [&](const QString& summary) { ended << summary; });
+        window_->onReport = [this](int position) {
+            if (position == 1 && log_.contains(kPages)) {
+                chain_->requestStop();
+            }
+        };
+        run(ID_HTML_CREATE);
+        QVERIFY(chain_->mailPagesResult().stopped);
+        QVERIFY(chain_->mailPagesResult().pagesWritten < 3);
+        QCOMPARE(context_->problems().problems(), QStringList{"the run was stopped before its end"});
+        QCOMPARE(ended.size(), 1);
+    }
+
+    void stopDuringTheGraphicsEndsCreateAllThere()
+    {
+        window_->onReport = [this](int position) {
+            if (position == 0 && log_.contains(kGraphics)) {
+                chain_->requestStop();
+            }
+        };
+        run(ID_HTML_CREATE);
+        QVERIFY(!log_.contains(kIndex));
+        QVERIFY(!log_.contains(kPages));
+        QCOMPARE(context_->problems().problems(), QStringList{"the run was stopped before its end"});
+        QVERIFY(!chain_->isRunning());
+    }
+
     void destroyingTheChainDuringTheMailPagesDoesNotDeadlock()
     {
         window_->onReport = [this](int position) {

@@ -9,6 +9,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -18,6 +19,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -333,8 +335,16 @@ void CMainFrame::createStatusBar()
     countPane_ = new QLabel(bar);
     countPane_->setFixedWidth(kNumberPaneWidth);
     countPane_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    stopAction_ = new QAction(QStringLiteral("中止"), this);
+    stopAction_->setToolTip(QStringLiteral("実行中の処理を中止します (Esc)"));
+    stopAction_->setEnabled(false);
+    addAction(stopAction_);
+    connect(stopAction_, &QAction::triggered, this, &CMainFrame::stopRequested);
+    auto* stopButton = new QToolButton(bar);
+    stopButton->setDefaultAction(stopAction_);
     bar->addPermanentWidget(statusPane_);
     bar->addPermanentWidget(progress_);
+    bar->addPermanentWidget(stopButton);
     bar->addPermanentWidget(countPane_);
     statusPane_->hide();
     progress_->hide();
@@ -439,6 +449,7 @@ void CMainFrame::updateCommandUi()
     }
     countPane_->setText(document_.mailCountText());
     statusPane_->setText(document_.statusText());
+    stopAction_->setEnabled(document_.locked());
     updateTitle();
 }
 
@@ -446,6 +457,18 @@ void CMainFrame::updateTitle()
 {
     setWindowTitle(document_.title() + QStringLiteral("[*] - Post Loom"));
     setWindowModified(document_.isModified());
+}
+
+void CMainFrame::keyPressEvent(QKeyEvent* event)
+{
+    // Esc that no widget of the window took (the tree passes it on) stops
+    // the running worker. It is no shortcut, so the mail information window
+    // keeps Esc for closing itself.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && document_.locked()) {
+        stopAction_->trigger();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)

@@ -37,6 +37,8 @@ public:
 
     CPostloomView& view() { return *view_; }
     ProblemPanel& problemPanel() { return *problemPanel_; }
+    // The status bar's stop button, enabled while a worker runs.
+    QAction& stopAction() { return *stopAction_; }
     // The status bar's line after the latest run.
     QString runSummary() const;
 
@@ -82,9 +84,12 @@ Q_SIGNALS:
     void recentChosen(int index);
     // ID_UPDATE_PROGRESS with flag 0 arrived.
     void progressEnded();
+    // The stop button or Esc, while a worker runs.
+    void stopRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -113,6 +118,7 @@ private:
     QToolBar* htmlBar_ = nullptr;
     QLabel* messagePane_ = nullptr;
     ProblemPanel* problemPanel_ = nullptr;
+    QAction* stopAction_ = nullptr;
     QMenu* viewMenu_ = nullptr;
     QLabel* statusPane_ = nullptr;
     QProgressBar* progress_ = nullptr;

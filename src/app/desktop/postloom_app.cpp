@@ -146,6 +146,7 @@ CPostloomApp::CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironm
         }
     });
     connect(frame_.get(), &CMainFrame::progressEnded, this, &CPostloomApp::progressEnded);
+    connect(frame_.get(), &CMainFrame::stopRequested, this, &CPostloomApp::stopRun);
     connect(&context_->commands(), &CommandDispatcher::dropped, this, &CPostloomApp::commandDropped);
 }
 
@@ -211,6 +212,21 @@ void CPostloomApp::chooseAndOpen()
             addRecent(document_->pathName());
         }
     }
+}
+
+void CPostloomApp::stopRun()
+{
+    document_->stopReading();
+    view().stopRun();
+    // A stopped reading sends no notice: its end is looked for here.
+    auto* look = new QTimer(this);
+    connect(look, &QTimer::timeout, this, [this, look] {
+        document_->finishStoppedReading();
+        if (!document_->hasLiveWorkers()) {
+            look->deleteLater();
+        }
+    });
+    look->start(10);
 }
 
 bool CPostloomApp::queryClose()

@@ -75,6 +75,8 @@ public:
     // while their messages are still handled, then asks about changes.
     // False when the user cancelled.
     bool queryClose();
+    // The stop button: the running worker stops at its next test.
+    void stopRun();
 
 Q_SIGNALS:
     // The program is to end with status.

@@ -409,11 +409,17 @@ void CPostloomDoc::finishStoppedReading()
     if (!readWorker_ || !readWorker_->isFinished()) {
         return;
     }
+    ProblemLines problems;
+    AddReadProblems(readWorker_->result(), OutputPaths(*settings_, projectFolder()).Resolve(settings_->TargetPath),
+                    problems);
+    AddStoppedProblem(problems);
+    context_.problems().add(problems);
     readWorker_.reset();
     busy_ = false;
     statusText_.clear();
     modified_ = modified_ || settings_->mailListChanged != 0;
     context_.postToMainWindow([](MainWindow& window) { window.updateProgress(0, 0); });
+    context_.problems().endRun(mailCountText());
     Q_EMIT stateChanged();
 }
 

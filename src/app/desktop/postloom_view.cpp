@@ -112,6 +112,12 @@ void CPostloomView::stopWorkers()
     // document's rules are locked while any worker runs.
 }
 
+void CPostloomView::stopRun()
+{
+    stopWorkers();
+    chain_->requestStop();
+}
+
 TreeItem CPostloomView::selectedItem() const
 {
     return SelectedItem(*selectionModel());

@@ -40,6 +40,9 @@ public:
 
     // A worker of the view runs.
     bool hasWorkers() const { return treeWorker_ != nullptr || chain_->isRunning(); }
+    // The user's stop: the tree build and the page generation stop at
+    // their next test.
+    void stopRun();
     // Asks the tree and page workers to stop, without waiting.
     void stopWorkers();
 

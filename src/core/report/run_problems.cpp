@@ -109,6 +109,11 @@ void AddPageProblems(const MailPageResult& pages, const ProjectSettings& setting
     }
 }
 
+void AddStoppedProblem(ProblemLines& out)
+{
+    out.push_back("the run was stopped before its end");
+}
+
 void AddSaveLines(const SaveResult& saved, std::string_view projectFile, ProblemLines& notices, ProblemLines& out)
 {
     if (!saved.backupPath.empty())

@@ -34,6 +34,8 @@ void AddIndexProblems(const IndexPageResult& index, const ProjectSettings& setti
                       ProblemLines& out);
 void AddPageProblems(const MailPageResult& pages, const ProjectSettings& settings, const std::string& projectFolder,
                      ProblemLines& out);
+// The user stopped the run before its end.
+void AddStoppedProblem(ProblemLines& out);
 void AddSaveLines(const SaveResult& saved, std::string_view projectFile, ProblemLines& notices, ProblemLines& out);
 
 // Files passed over by a run: the count the summaries give.

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace postloom {
@@ -186,6 +187,42 @@ private Q_SLOTS:
         app.frame().problemPanel().toggleViewAction()->trigger();
         QVERIFY(!app.frame().problemPanel().isHidden());
         QCOMPARE(app.frame().problemPanel().text().count(QLatin1Char('\n')), 1);
+    }
+
+    void stopButtonStopsAReadingAndTheProblemListSaysSo()
+    {
+        // Enough mails that the reading is still going when the stop comes.
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("mail")));
+        constexpr int kMails = 6000;
+        for (int i = 0; i < kMails; ++i) {
+            QFile mail(dir.filePath(QStringLiteral("mail/%1.alm").arg(i, 5, 10, QLatin1Char('0'))));
+            QVERIFY(mail.open(QIODevice::WriteOnly));
+            mail.write(QStringLiteral("Subject: mail %1\r\nMessage-Id: <%1@x>\r\n\r\nbody\r\n").arg(i).toLatin1());
+        }
+        const QString project = dir.filePath(QStringLiteral("p.plp"));
+        {
+            QFile file(project);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("PostloomVer=100\nMailExt=*.alm\nTargetPath=mail\nIndexPath=site/index.html\nMailData\n\0\0", 83);
+        }
+
+        TestProgram program;
+        program.app->start();
+        CPostloomApp& app = *program.app;
+        QVERIFY(!app.frame().stopAction().isEnabled());
+        QVERIFY(app.openProject(project));
+        app.frame().updateCommandUi();
+        QVERIFY(app.frame().stopAction().isEnabled());
+        // Esc in the tree reaches the window, which stops the reading.
+        QTest::keyClick(&app.view(), Qt::Key_Escape);
+
+        QTRY_VERIFY_WITH_TIMEOUT(!app.document().busy() && !app.document().hasLiveWorkers(), kPatience);
+        QTRY_VERIFY_WITH_TIMEOUT(!app.frame().problemPanel().isHidden(), kPatience);
+        QVERIFY(app.frame().problemPanel().text().contains(QStringLiteral("the run was stopped before its end")));
+        QVERIFY(app.document().settings().mailList.size() < static_cast<std::size_t>(kMails));
+        app.frame().updateCommandUi();
+        QVERIFY(!app.frame().stopAction().isEnabled());
     }
 };
 
