@@ -16,9 +16,10 @@ CPostloomCommandLineInfo ParseCommandLine(const QStringList& arguments)
     CPostloomCommandLineInfo info;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
-        if (argument == QLatin1String("--screenshot")) {
+        if (argument == QLatin1String("--screenshot") || argument == QLatin1String("--info-screenshot")) {
             if (i + 1 < arguments.size()) {
-                info.screenshotFile = arguments.at(++i);
+                (argument == QLatin1String("--screenshot") ? info.screenshotFile : info.infoScreenshotFile) =
+                    arguments.at(++i);
             }
             continue;
         }

@@ -2,7 +2,7 @@
 
 // The command line of the desktop program:
 //
-//   postloom [PROJECT.plp] [auto] [exit] [--screenshot FILE]
+//   postloom [PROJECT.plp] [auto] [exit] [--screenshot FILE [--info-screenshot FILE]]
 //
 // "auto" and "exit" count with case, with or without a leading "/" or "-".
 // The first word that is not a flag names the project, so "auto" before the
@@ -23,6 +23,9 @@ struct CPostloomCommandLineInfo {
     // --screenshot FILE: open the project, build its threads, save a picture
     // of the main window as FILE and end.
     QString screenshotFile;
+    // --info-screenshot FILE, with --screenshot: also a picture of the mail
+    // information window of the first mail.
+    QString infoScreenshotFile;
 };
 
 // arguments without the program's name.

@@ -1,6 +1,7 @@
 #include "app/desktop/postloom_app.h"
 
 #include "app/command_ids.h"
+#include "app/desktop/mail_info_dialog.h"
 #include "app/view/pictures.h"
 
 #include <QCoreApplication>
@@ -373,6 +374,17 @@ void CPostloomApp::saveScreenshot()
     const bool saved = frame_->grab().save(commandLine_.screenshotFile);
     if (!saved) {
         gate_.fail(QStringLiteral("cannot write the screenshot %1").arg(commandLine_.screenshotFile));
+    }
+    if (saved && !commandLine_.infoScreenshotFile.isEmpty()) {
+        context_->commands().send(ID_MAIL_INFO);
+        // The window lays itself out once shown.
+        QTimer::singleShot(300, this, [this] {
+            if (!view().infoDialog().grab().save(commandLine_.infoScreenshotFile)) {
+                gate_.fail(QStringLiteral("cannot write the screenshot %1").arg(commandLine_.infoScreenshotFile));
+            }
+            requestQuit();
+        });
+        return;
     }
     requestQuit();
 }

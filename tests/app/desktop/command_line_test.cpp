@@ -50,6 +50,13 @@ private Q_SLOTS:
             ParseCommandLine({QStringLiteral("--screenshot"), QStringLiteral("shot.png"), QStringLiteral("p.plp")});
         QCOMPARE(info.screenshotFile, QStringLiteral("shot.png"));
         QCOMPARE(info.projectFile, QStringLiteral("p.plp"));
+
+        const CPostloomCommandLineInfo both =
+            ParseCommandLine({QStringLiteral("--info-screenshot"), QStringLiteral("info.png"), QStringLiteral("p.plp"),
+                              QStringLiteral("--screenshot"), QStringLiteral("shot.png")});
+        QCOMPARE(both.infoScreenshotFile, QStringLiteral("info.png"));
+        QCOMPARE(both.screenshotFile, QStringLiteral("shot.png"));
+        QCOMPARE(both.projectFile, QStringLiteral("p.plp"));
     }
 };
 
