@@ -75,7 +75,7 @@ bool Append(const QString& path, const QByteArray& bytes)
 }
 
 // The ways a project is broken for these tests, made the same in any copy.
-enum class Damage { None, MissingMailAndHeader, UnmakeablePageFolderAndIndexHeader };
+enum class Damage { None, MissingMailAndHeader, UnmakeablePageFolderAndIndexHeader, All };
 
 // Converts the sample once (so its mails are stored), then breaks it.
 bool Prepare(const SampleCopy& sample, Damage damage)
@@ -114,6 +114,17 @@ bool Prepare(const SampleCopy& sample, Damage damage)
             return false;
         }
         break;
+    case Damage::All:
+        // No mail page can be written, so the missing mail and the mail
+        // header are never looked at: one line.
+        set("MailHeader", "1");
+        set("MailHeaderFile", "no-such-header.txt");
+        if (!QFile::remove(sample.file(QStringLiteral("mail/00007.alm"))) ||
+            !QDir(sample.file(QStringLiteral("site/pages"))).removeRecursively() ||
+            !Append(sample.file(QStringLiteral("site/pages")), "a file where the page folder goes")) {
+            return false;
+        }
+        break;
     }
     QFile file(sample.project());
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(project) == project.size();
@@ -138,6 +149,7 @@ private Q_SLOTS:
         QTest::newRow("missing mail file and mail header") << Damage::MissingMailAndHeader << 2;
         QTest::newRow("page folder that cannot be made, missing index header")
             << Damage::UnmakeablePageFolderAndIndexHeader << 2;
+        QTest::newRow("missing mail file and mail header, page folder that cannot be made") << Damage::All << 1;
     }
 
     void unattendedRunReportsWhatTheBatchConverterReports()
