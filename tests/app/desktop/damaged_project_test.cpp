@@ -14,21 +14,11 @@ namespace postloom {
 using test::kPatience;
 using test::SampleCopy;
 using test::ScriptedDesktopPrompts;
+using test::ReadBytes;
 using test::TestProgram;
+using test::WriteBytes;
 
 namespace {
-
-QByteArray ReadBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 // The sample project cut inside its settings: no mail list, DispLink and
 // the settings after it lost.

@@ -118,4 +118,16 @@ TestProgram::TestProgram(const QStringList& arguments, bool headless)
     app = std::make_unique<CPostloomApp>(ParseCommandLine(arguments), std::move(environment));
 }
 
+QByteArray ReadBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
 }  // namespace postloom::test

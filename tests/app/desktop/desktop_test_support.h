@@ -5,6 +5,7 @@
 
 #include "app/desktop/postloom_app.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -41,6 +42,11 @@ public:
     std::optional<QString> chooseProjectToSave(QWidget* parent, const QString& suggested) override;
     void openWithDesktop(const QString& path) override;
 };
+
+// The bytes of a file; empty when it cannot be read.
+QByteArray ReadBytes(const QString& path);
+// Replaces the file's bytes; false when that fails.
+bool WriteBytes(const QString& path, const QByteArray& bytes);
 
 // A copy of examples/sample in a folder of its own.
 class SampleCopy {

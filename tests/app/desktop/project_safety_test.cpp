@@ -17,25 +17,15 @@ namespace postloom {
 
 using test::kPatience;
 using test::SampleCopy;
+using test::ReadBytes;
 using test::TestProgram;
+using test::WriteBytes;
 
 namespace {
 
 const QString kOverwriteQuestion =
     QStringLiteral("Postloom|ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙは他のﾌﾟﾛｸﾞﾗﾑで変更されています。上書きしますか?");
 const QString kReloadQuestion = QStringLiteral("Postloom|手動で変更した順序とﾍﾟｰｼﾞの設定は失われます。再読込しますか?");
-
-QByteArray ReadBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 bool ReadingDone(CPostloomApp& app)
 {
