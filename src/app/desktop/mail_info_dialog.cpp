@@ -108,8 +108,10 @@ int CMailInfoDialog::unitsAcross(int units) const
 
 void CMailInfoDialog::fitToFont()
 {
+    // Wide enough for a usual subject of full-width characters, which take
+    // about two average characters each; longer values scroll.
     for (QWidget* value : std::initializer_list<QWidget*>{subject_, from_, date_, messageId_, inReplyTo_, references_})
-        value->setMinimumWidth(unitsAcross(165));
+        value->setMinimumWidth(unitsAcross(200));
     for (QPushButton* button : {previous_, parent_, child_, next_})
         button->setMinimumWidth(unitsAcross(39));
     open_->setMinimumWidth(unitsAcross(53));
