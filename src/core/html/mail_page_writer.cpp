@@ -76,7 +76,8 @@ public:
     {
         const int fd = ::fileno(file_.get());
         MailBodyEscaper escaper;
-        std::string raw(64 * 1024, '\0');
+        // One read buffer per writer thread, not one per page.
+        thread_local std::string raw(64 * 1024, '\0');
         for (std::uint64_t offset = 0; !escaper.Ended();) {
             const ssize_t n = ::pread(fd, raw.data(), raw.size(), static_cast<off_t>(offset));
             if (n < 0 && errno == EINTR)

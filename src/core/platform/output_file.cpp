@@ -178,7 +178,8 @@ bool OutputFile::MatchesOld(std::string_view bytes)
 {
     if (matched_ + bytes.size() > oldSize_)
         return false;
-    std::string old(std::min(bytes.size(), kPiece), '\0');
+    // One compare buffer per thread, not one per file.
+    thread_local std::string old(kPiece, '\0');
     for (std::size_t done = 0; done < bytes.size(); done += old.size()) {
         const std::size_t size = std::min(old.size(), bytes.size() - done);
         if (!ReadExactly(oldFd_, matched_ + done, old.data(), size) ||
