@@ -572,12 +572,17 @@ void CPostloomView::startDrag(Qt::DropActions)
 void CPostloomView::dragMoveEvent(QDragMoveEvent* event)
 {
     QTreeView::dragMoveEvent(event);
+    holdDragAt(event->position().toPoint());
+}
+
+void CPostloomView::holdDragAt(QPoint position)
+{
     // Qt's own edge scrolling speeds up to a page per step: too fast to
     // aim at a mail. The same edge margin, at a steady pace instead.
     stopAutoScroll();
-    const int y = event->position().toPoint().y();
     const QRect area = viewport()->rect();
     const int margin = autoScrollMargin();
+    const int y = position.y();
     dragScrollDirection_ = y - area.top() < margin ? -1 : (area.bottom() - y < margin ? 1 : 0);
     if (dragScrollDirection_ == 0) {
         dragScrollTimer_.stop();

@@ -63,6 +63,11 @@ public:
     bool beginDrag(TreeItem item);
     // The drop of dragged onto target; true when the tree changed.
     bool dropMail(TreeItem dragged, TreeItem target);
+    // A drag is held at position in the viewport: near the top or bottom
+    // edge the view scrolls a row at a time until the drag moves away or
+    // ends (stopDragScroll).
+    void holdDragAt(QPoint position);
+    void stopDragScroll();
 
 Q_SIGNALS:
     // ID_POSTLOOM_CHECK: outputHtml of the selected mail (posted).
@@ -113,7 +118,6 @@ private:
     void changed(const TreeChange& change, const std::vector<TreeItem>& expanded);
     void reveal(TreeItem item);
     void dragScroll();
-    void stopDragScroll();
     std::vector<TreeItem> expandedFrom(TreeItem item) const;
 
     AppContext& context_;

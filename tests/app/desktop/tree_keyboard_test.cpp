@@ -5,8 +5,10 @@
 #include "desktop_test_support.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -155,6 +157,45 @@ private Q_SLOTS:
         QCOMPARE(view.selectedItem(), moved->treeItem);
         QVERIFY(view.isExpanded(model.IndexOf(start->treeItem)));
         QVERIFY(InSight(view, moved->treeItem));
+    }
+
+    void draggingAtTheEdgeScrollsAtAnAimablePace()
+    {
+        TestProgram program;
+        QVERIFY(ShowLongArchive(program));
+        CPostloomView& view = program.app->view();
+        QWidget* const area = view.viewport();
+        QScrollBar* const bar = view.verticalScrollBar();
+        view.scrollToTop();
+
+        // A drag held just inside the bottom edge, within the margin Qt
+        // uses by default. (The offscreen platform runs no real drag, so
+        // the view is told where the drag is as its drag events tell it.)
+        const QPoint edge(area->width() / 2, area->height() - 2);
+        QElapsedTimer held;
+        held.start();
+        view.holdDragAt(edge);
+        QTest::qWait(1000);
+
+        // A row at a time, a dozen rows a second: Qt's own edge scrolling
+        // speeds up to a page a step and runs past the target.
+        const int rows = (bar->value() - bar->minimum()) / bar->singleStep();
+        QVERIFY2(rows > 0, "no scrolling at the edge");
+        QVERIFY2(rows <= held.elapsed() / 80 + 2, qPrintable(QString::number(rows)));
+
+        // Back in the middle, the view stays where it is.
+        view.holdDragAt(area->rect().center());
+        const int stopped = bar->value();
+        QTest::qWait(300);
+        QCOMPARE(bar->value(), stopped);
+
+        // At the top edge it scrolls back; the end of the drag ends it.
+        view.holdDragAt(QPoint(area->width() / 2, 1));
+        QTRY_VERIFY(bar->value() < stopped);
+        view.stopDragScroll();
+        const int left = bar->value();
+        QTest::qWait(300);
+        QCOMPARE(bar->value(), left);
     }
 
     void enterAndTheMenuKeysWorkOnTheSelectedMail()
