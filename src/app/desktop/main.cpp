@@ -20,6 +20,8 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Postloom"));
     QApplication::setOrganizationName(QStringLiteral("Postloom"));
+    // Lets the desktop match the window to its menu entry and icon.
+    QApplication::setDesktopFileName(QStringLiteral("io.github.postloom.Postloom"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     const postloom::CPostloomCommandLineInfo commandLine = postloom::ParseCommandLine(QApplication::arguments().mid(1));

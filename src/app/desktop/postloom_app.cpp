@@ -73,7 +73,7 @@ std::unique_ptr<QDialog> CreateVersionBox(QWidget* parent)
     box->setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(Postloom)"));
     auto* icon = new QLabel(box.get());
     icon->setPixmap(ProgramPixmap(32));
-    auto* text = new QLabel(QStringLiteral("Postloom Version 1.4"), box.get());
+    auto* text = new QLabel(QStringLiteral("Postloom Version " POSTLOOM_VERSION), box.get());
     auto* ok = new QPushButton(QStringLiteral("OK"), box.get());
     ok->setDefault(true);
     QObject::connect(ok, &QPushButton::clicked, box.get(), &QDialog::accept);
