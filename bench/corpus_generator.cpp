@@ -3,6 +3,8 @@
 #include "core/project/project_settings.h"
 #include "core/text/codec.h"
 
+#include <glib.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -58,6 +60,27 @@ struct Texts {
             names.push_back(text::Utf8ToCp932(t));
     }
 };
+
+// Base64 of bytes, in lines of 76 characters as mail programs write it.
+std::string Base64Lines(std::string_view bytes)
+{
+    gchar* encoded = g_base64_encode(reinterpret_cast<const guchar*>(bytes.data()), bytes.size());
+    const std::string_view whole(encoded);
+    std::string out;
+    for (std::size_t i = 0; i < whole.size(); i += 76)
+        out.append(whole.substr(i, 76)).append("\r\n");
+    g_free(encoded);
+    return out;
+}
+
+std::string EncodedWord(std::string_view cp932)
+{
+    const std::string utf8 = text::Cp932ToUtf8(cp932);
+    gchar* encoded = g_base64_encode(reinterpret_cast<const guchar*>(utf8.data()), utf8.size());
+    std::string word = "=?UTF-8?B?" + std::string(encoded) + "?=";
+    g_free(encoded);
+    return word;
+}
 
 // Greenwich seconds as a Date header value in Japan time.
 std::string DateText(std::int64_t seconds)
@@ -167,6 +190,10 @@ private:
         char count[16];
         std::snprintf(count, sizeof count, "%05zu", k + 1);
         const std::string date = DateText(mail.date);
+        const bool mime = options_.mimeShare > 0 && Chance(options_.mimeShare);
+        const bool attachment = mime && Chance(0.1);
+        const std::string subject = std::string(reply ? "Re: " : "") + "[ml:" + std::to_string(thread.number) + "] " +
+                                    texts_.topics[thread.topic];
 
         std::string out;
         out += "Return-Path: <" + address + ">\r\n";
@@ -174,10 +201,10 @@ private:
                "\tby mx.ml.example.jp (8.9.3/3.7W) with ESMTP id QAA" +
                std::string(count) + ";\r\n\t" + DateText(arrival_) + "\r\n";
         out += "Date: " + date + "\r\n";
-        out += "From: " + texts_.names[sender] + " <" + address + ">\r\n";
+        const std::string& name = texts_.names[sender];
+        out += "From: " + (mime ? EncodedWord(name) : name) + " <" + address + ">\r\n";
         out += "To: ml@ml.example.jp\r\n";
-        out += "Subject: " + std::string(reply ? "Re: " : "") + "[ml:" + std::to_string(thread.number) + "] " +
-               texts_.topics[thread.topic] + "\r\n";
+        out += "Subject: " + (mime ? EncodedWord(subject) : subject) + "\r\n";
         if (!mail.messageId.empty())
             out += "Message-Id: <" + mail.messageId + ">\r\n";
         // Some mailers send only In-Reply-To, some only References.
@@ -192,14 +219,33 @@ private:
         }
         out += "X-ML-Name: example-ml\r\nX-Mail-Count: " + std::string(count) + "\r\n";
         out += "X-Mailer: Example Mailer 2.1\r\nMIME-Version: 1.0\r\n";
-        out += "Content-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n";
+        if (!mime)
+            out += "Content-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n";
 
         // Body lines are at most about 100 bytes: the file ends between 1 and 4 KB.
         const std::size_t size = 1024 + Below(2900);
+        std::string body;
         if (reply)
-            out += "> " + texts_.bodyLines[Below(texts_.bodyLines.size())] + "\r\n\r\n";
-        while (out.size() < size)
-            out += texts_.bodyLines[Below(texts_.bodyLines.size())] + "\r\n";
+            body += "> " + texts_.bodyLines[Below(texts_.bodyLines.size())] + "\r\n\r\n";
+        while (out.size() + body.size() < size)
+            body += texts_.bodyLines[Below(texts_.bodyLines.size())] + "\r\n";
+        if (!mime)
+            return out + body;
+
+        const std::string text = "Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+                                 Base64Lines(text::Cp932ToUtf8(body));
+        if (!attachment)
+            return out + text;
+        std::string data(2048 + Below(6144), '\0');
+        for (char& c : data)
+            c = static_cast<char>(Below(256));
+        out += "Content-Type: multipart/mixed; boundary=\"=_part_" + std::string(count) + "\"\r\n\r\n";
+        out += "--=_part_" + std::string(count) + "\r\n" + text;
+        out += "--=_part_" + std::string(count) + "\r\n";
+        out += "Content-Type: application/octet-stream; name=\"data-" + std::string(count) + ".bin\"\r\n"
+               "Content-Disposition: attachment; filename=\"data-" + std::string(count) + ".bin\"\r\n"
+               "Content-Transfer-Encoding: base64\r\n\r\n" + Base64Lines(data);
+        out += "--=_part_" + std::string(count) + "--\r\n";
         return out;
     }
 
@@ -231,7 +277,7 @@ bool WriteCorpus(const std::string& folder, const std::vector<CorpusMail>& mails
     return true;
 }
 
-SaveResult WriteCorpusProject(const std::string& projectFile)
+SaveResult WriteCorpusProject(const std::string& projectFile, bool mimeDecode)
 {
     ProjectSettings settings;
     settings.Reset();
@@ -246,6 +292,7 @@ SaveResult WriteCorpusProject(const std::string& projectFile)
     settings.DispIndexTitle = 1;
     settings.DispLink = 1;
     settings.DispSubject = 1;
+    settings.MimeDecode = mimeDecode ? 1 : 0;
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(projectFile).parent_path() / "site" / "pages", error);
     return SaveProject(settings, projectFile);

@@ -3,7 +3,9 @@
 // the floor on the same data: a `cp -r` of the mail folder. The archive is
 // copied once before timing, so the page cache holds it. Then the runs that
 // follow a first one on 20,000 mails: after 5% new mails arrived (only the
-// pages whose bytes change are rewritten) and with nothing new.
+// pages whose bytes change are rewritten) and with nothing new. Last, an
+// archive of 10,000 mails of which a fifth are today's MIME mail, converted
+// with MIME decoding off and on in paired runs.
 //
 //   postloom_pipeline_bench [work-folder] [repetitions]
 
@@ -122,11 +124,12 @@ bool Succeeded(const TimedRun& run, const char* what)
 }
 
 // A project with no stored mails and an empty site beside the mail folder.
-bool StartAfresh(const fs::path& folder)
+bool StartAfresh(const fs::path& folder, bool mimeDecode = false)
 {
     fs::remove_all(folder / "site");
     fs::remove(folder / "bench.plp");
-    const postloom::SaveResult saved = postloom::bench::WriteCorpusProject((folder / "bench.plp").string());
+    const postloom::SaveResult saved =
+        postloom::bench::WriteCorpusProject((folder / "bench.plp").string(), mimeDecode);
     if (!saved.ok)
         std::fprintf(stderr, "cannot write the project: %s\n", saved.error.c_str());
     return saved.ok;
@@ -174,6 +177,39 @@ bool TimeReruns(const fs::path& work, int repetitions, std::array<RerunRow, kRer
             rows[k].processor.push_back(run.timing.processor);
             rows[k].pagesWritten = run.report.pages.pagesWritten;
             rows[k].pagesUnchanged = run.report.pages.pagesUnchanged;
+        }
+    }
+    fs::remove_all(folder);
+    return true;
+}
+
+constexpr std::size_t kMimeMails = 10000;
+constexpr double kMimeShare = 0.2;
+
+// Whole conversions of an archive with a share of MIME mail, decoding off
+// and on in turn; wall and processor medians for each.
+bool TimeMimeDecoding(const fs::path& work, int repetitions, std::array<RerunRow, 2>& rows)
+{
+    const fs::path folder = work / "mime";
+    fs::remove_all(folder);
+    if (!postloom::bench::WriteCorpus((folder / "mail").string(),
+                                      postloom::bench::GenerateCorpus(
+                                          {.mailCount = kMimeMails, .seed = 7, .mimeShare = kMimeShare}))) {
+        std::fprintf(stderr, "cannot write the archive into %s\n", folder.c_str());
+        return false;
+    }
+    TimeCopy(folder / "mail", folder / "warm");
+    for (int r = 0; r < repetitions; ++r) {
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            if (!StartAfresh(folder, k == 1))
+                return false;
+            StageTimer timer;
+            const TimedRun run = RunPipeline(folder / "bench.plp", timer);
+            if (!Succeeded(run, k == 1 ? "MIME decoding on" : "MIME decoding off"))
+                return false;
+            rows[k].wall.push_back(run.timing.wall);
+            rows[k].processor.push_back(run.timing.processor);
+            rows[k].pagesWritten = run.report.pages.pagesWritten;
         }
     }
     fs::remove_all(folder);
@@ -233,6 +269,9 @@ int main(int argc, char** argv)
     std::array<RerunRow, kRerunNames.size()> reruns{};
     if (!TimeReruns(work, repetitions, reruns))
         return 1;
+    std::array<RerunRow, 2> mime{};
+    if (!TimeMimeDecoding(work, repetitions, mime))
+        return 1;
 
     std::printf("Median of %d runs, milliseconds (archive in the page cache)\n\n", repetitions);
     std::printf("%-28s %10s %10s %10s\n", "stage", "1,000", "10,000", "65,535");
@@ -269,5 +308,16 @@ int main(int argc, char** argv)
     std::printf("Re-run with nothing new / first run: %.2f wall, %.2f processor\n",
                 Median(reruns[2].wall) / Median(reruns[0].wall),
                 Median(reruns[2].processor) / Median(reruns[0].processor));
+
+    std::printf("\n%zu mails, %.0f%% of them MIME (encoded words, base64 UTF-8, some attachments), "
+                "median of %d paired runs, milliseconds\n\n",
+                kMimeMails, kMimeShare * 100, repetitions);
+    std::printf("%-28s %10s %10s %10s\n", "run", "wall", "processor", "written");
+    const std::array<const char*, 2> mimeNames = {"MIME decoding off", "MIME decoding on"};
+    for (std::size_t k = 0; k < mime.size(); ++k)
+        std::printf("%-28s %10.1f %10.1f %10d\n", mimeNames[k], Median(mime[k].wall), Median(mime[k].processor),
+                    mime[k].pagesWritten);
+    std::printf("\nDecoding on / off: %.2f wall, %.2f processor\n", Median(mime[1].wall) / Median(mime[0].wall),
+                Median(mime[1].processor) / Median(mime[0].processor));
     return 0;
 }

@@ -19,6 +19,9 @@ namespace {
 
 const QString kCreateCaption = QStringLiteral("ﾊﾟｽ作成確認");
 const QString kIndexFolderQuestion = QStringLiteral("ｲﾝﾃﾞｯｸｽHTMLﾌｧｲﾙを作成するﾊﾟｽは存在しません\n作成しますか");
+const QString kMimeDecodeNotice = QStringLiteral(
+    "MIMEのﾃﾞｺｰﾄﾞの設定は、これから読み込むﾒｰﾙに適用されます。\n"
+    "読み込み済みのﾒｰﾙにも適用するには、ﾒｰﾙの再読込を行ってください。");
 const QString kMailFolderQuestion = QStringLiteral("ﾒｰﾙHTMLﾌｧｲﾙを作成するﾊﾟｽは存在しません\n作成しますか");
 const QString kDifferentDrives =
     QStringLiteral("ｲﾝﾃﾞｯｸｽHTMLﾌｧｲﾙを作成するﾊﾟｽとﾒｰﾙHTMLﾌｧｲﾙを作成するﾊﾟｽが同じﾄﾞﾗｲﾌﾞではありません");
@@ -55,7 +58,9 @@ CProjectPage1::CProjectPage1(const ProjectPageContext& context, QWidget* parent)
       mailPath_(new QLineEdit(this)),
       mailPathBrowse_(new QPushButton(QStringLiteral("参照"), this)),
       cutMLTitle_(new QCheckBox(QStringLiteral("Subjectから最初の[***]を取り除く"), this)),
-      toLower_(new QCheckBox(QStringLiteral("ﾌｧｲﾙ/ﾃﾞｨﾚｸﾄﾘ名をすべて小文字で扱う"), this))
+      toLower_(new QCheckBox(QStringLiteral("ﾌｧｲﾙ/ﾃﾞｨﾚｸﾄﾘ名をすべて小文字で扱う"), this)),
+      mimeDecode_(new QCheckBox(QStringLiteral("MIMEをﾃﾞｺｰﾄﾞする(&M)"), this)),
+      metaCharset_(new QCheckBox(QStringLiteral("文字ｺｰﾄﾞを宣言する(&C)"), this))
 {
     for (const ClientType& type : kClientTypes)
         clientType_->addItem(QString::fromUtf8(type.label), QString::fromUtf8(type.pattern));
@@ -83,15 +88,20 @@ CProjectPage1::CProjectPage1(const ProjectPageContext& context, QWidget* parent)
     grid->addWidget(mailPathBrowse_, 5, 2);
     grid->addWidget(cutMLTitle_, 6, 0, 1, 3);
     grid->addWidget(toLower_, 7, 0, 1, 3);
-    grid->setRowStretch(8, 1);
+    grid->addWidget(mimeDecode_, 8, 0, 1, 3);
+    grid->addWidget(metaCharset_, 9, 0, 1, 3);
+    grid->setRowStretch(10, 1);
     grid->setColumnStretch(1, 1);
 
     // Every change of a field's text counts, also the fill at the first
     // display; of the check boxes only a click does.
     for (QLineEdit* const edit : {title_, mailExt_, targetPath_, indexPath_, mailPath_})
         connect(edit, &QLineEdit::textChanged, this, [this] { setModified(); });
-    for (QCheckBox* const box : {cutMLTitle_, toLower_})
+    for (QCheckBox* const box : {cutMLTitle_, toLower_, mimeDecode_, metaCharset_})
         connect(box, &QCheckBox::clicked, this, [this] { setModified(); });
+    // Subjects and senders are decoded as the mails are read: the records
+    // already read keep theirs until the mails are read again.
+    connect(mimeDecode_, &QCheckBox::clicked, this, [this] { prompts().inform(this, QString(), kMimeDecodeNotice); });
     connect(clientType_, &QComboBox::activated, this, &CProjectPage1::chooseClientType);
     connect(targetPathBrowse_, &QPushButton::clicked, this, [this] { browseFolder(*targetPath_); });
     connect(mailPathBrowse_, &QPushButton::clicked, this, [this] { browseFolder(*mailPath_); });
@@ -108,6 +118,8 @@ void CProjectPage1::load()
     mailPathText_.show(*mailPath_, s.MailPath);
     cutMLTitle_->setChecked(s.CutMLTitle != 0);
     toLower_->setChecked(s.ToLower != 0);
+    mimeDecode_->setChecked(s.MimeDecode != 0);
+    metaCharset_->setChecked(s.MetaCharset != 0);
 }
 
 void CProjectPage1::save()
@@ -115,6 +127,8 @@ void CProjectPage1::save()
     ProjectSettings& s = settings();
     s.CutMLTitle = Flag(*cutMLTitle_);
     s.ToLower = Flag(*toLower_);
+    s.MimeDecode = Flag(*mimeDecode_);
+    s.MetaCharset = Flag(*metaCharset_);
     s.MailExt = mailExtText_.take(*mailExt_);
     s.MailPath = mailPathText_.take(*mailPath_);
     s.TargetPath = targetPathText_.take(*targetPath_);

@@ -1,7 +1,8 @@
 #pragma once
 
 // The File page "ﾌｧｲﾙ": title, mail folder and file pattern, index file,
-// mail page folder and the two name flags.
+// mail page folder, the two name flags, MIME decoding and the declared
+// charset.
 
 #include "settings_ui/gui_text.h"
 #include "settings_ui/project_page.h"
@@ -37,6 +38,8 @@ public:
     QPushButton* mailPathBrowse() const { return mailPathBrowse_; }
     QCheckBox* cutMLTitleCheck() const { return cutMLTitle_; }
     QCheckBox* toLowerCheck() const { return toLower_; }
+    QCheckBox* mimeDecodeCheck() const { return mimeDecode_; }
+    QCheckBox* metaCharsetCheck() const { return metaCharset_; }
 
 protected:
     void load() override;
@@ -63,6 +66,8 @@ private:
     QPushButton* mailPathBrowse_;
     QCheckBox* cutMLTitle_;
     QCheckBox* toLower_;
+    QCheckBox* mimeDecode_;
+    QCheckBox* metaCharset_;
 
     ShownText titleText_;
     ShownText mailExtText_;

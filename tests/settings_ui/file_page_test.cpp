@@ -156,6 +156,32 @@ private slots:
         QCOMPARE(document.DateFont, 5);
     }
 
+    void mimeFlagsAreShownWrittenAndExplained()
+    {
+        ProjectSettings document;
+        document.MimeDecode = 0;
+        document.MetaCharset = 1;
+        FileSheet f(document, projectFolder());
+        QCOMPARE(f.page->mimeDecodeCheck()->text(), QStringLiteral("MIMEをﾃﾞｺｰﾄﾞする(&M)"));
+        QCOMPARE(f.page->metaCharsetCheck()->text(), QStringLiteral("文字ｺｰﾄﾞを宣言する(&C)"));
+        QVERIFY(!f.page->mimeDecodeCheck()->isChecked());
+        QVERIFY(f.page->metaCharsetCheck()->isChecked());
+
+        // Turning decoding on or off tells that only mails read from now on
+        // follow it; the charset declaration needs no word.
+        f.page->metaCharsetCheck()->click();
+        QVERIFY(f.prompts.notices.empty());
+        f.page->mimeDecodeCheck()->click();
+        QCOMPARE(f.prompts.notices.size(), std::size_t{1});
+        QVERIFY(f.prompts.notices.front().text.contains(QStringLiteral("ﾒｰﾙの再読込")));
+        QVERIFY(f.pressOk());
+
+        const ProjectSheetHandBack back = f.sheet->handBack(document);
+        QVERIFY(back.applied);
+        QCOMPARE(document.MimeDecode, 1);
+        QCOMPARE(document.MetaCharset, 0);
+    }
+
     void cancelLeavesTheDocumentAlone()
     {
         ProjectSettings document;

@@ -188,6 +188,9 @@ void CPostloomDoc::newDocument()
 {
     Q_EMIT resetTree();
     resetSettings();
+    // Loaded projects keep the output they always had; a new one starts
+    // with the features made after that.
+    ApplyNewProjectValues(*settings_);
     treeBuilt_ = false;
     modified_ = false;
     damagedOnLoad_ = false;

@@ -240,7 +240,8 @@ IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::strin
         page.append(templateParts->after);
     } else {
         page.append(GeneratorComment());
-        page.append("<HTML>\n<HEAD>\n<TITLE>").append(EscapeHtml(settings.Title)).append("</TITLE>\n</HEAD>\n");
+        page.append(PageHeadStart(settings));
+        page.append("<TITLE>").append(EscapeHtml(settings.Title)).append("</TITLE>\n</HEAD>\n");
         page.append(IndexBodyTag(settings, paths.IndexBackgroundUrl()));
         page.append(header);
         if (settings.IndexBaseFont != 0)

@@ -1,6 +1,7 @@
 #include "core/html/mail_page_writer.h"
 
 #include "core/html/mail_body.h"
+#include "core/html/mime_page_body.h"
 #include "core/html/output_paths.h"
 #include "core/html/template_files.h"
 #include "core/html/template_segments.h"
@@ -57,39 +58,69 @@ struct PlannedPage {
 
 // What writing one page came to, with the system's reason on failure.
 struct PageOutcome {
+    PageOutcome() = default;
+    PageOutcome(Outcome what, std::string why) : outcome(what), reason(std::move(why)) {}
+
     Outcome outcome = Outcome::NotHandled;
     std::string reason;
+    std::vector<platform::FileProblem> attachmentsNotSaved;
 };
 
 // The page text is handed to the file in pieces of about this size.
 constexpr std::size_t kPagePiece = 256 * 1024;
 
 // The archive file of a mail, open for reading; its body is streamed into
-// the page, once for every place that shows it.
+// the page, once for every place that shows it. With MIME decoding the
+// whole file is read and decoded once instead (see Decode).
 class Archive {
 public:
     explicit Archive(platform::FileHandle file) : file_(std::move(file)) {}
+
+    // Reads the whole file and decodes it when it declares MIME; a mail that
+    // does not keeps its bytes for AppendBody. False when the file could not
+    // be read to its end.
+    bool Decode(std::string_view pageName)
+    {
+        std::string bytes;
+        std::uint64_t offset = 0;
+        for (bool more = true; more;) {
+            bytes.resize(static_cast<std::size_t>(offset) + 64 * 1024);
+            if (!ReadAt(offset, bytes.data() + offset, bytes.size() - offset, more))
+                return false;
+        }
+        bytes.resize(static_cast<std::size_t>(offset));
+        mimeBody_ = MimePageBody::FromMailFile(bytes, pageName);
+        if (!mimeBody_)
+            wholeFile_ = std::move(bytes);
+        return true;
+    }
+
+    const std::optional<MimePageBody>& mimeBody() const { return mimeBody_; }
 
     // Appends the escaped body to page, handing full pieces to out. False
     // when the file could not be read to its end.
     bool AppendBody(std::string& page, platform::OutputFile& out)
     {
-        const int fd = ::fileno(file_.get());
+        if (mimeBody_) {
+            mimeBody_->AppendTo(page);
+            return true;
+        }
         MailBodyEscaper escaper;
+        if (wholeFile_) {
+            escaper.Feed(*wholeFile_, page);
+            escaper.Finish(page);
+            return true;
+        }
         // One read buffer per writer thread, not one per page.
         thread_local std::string raw(64 * 1024, '\0');
         for (std::uint64_t offset = 0; !escaper.Ended();) {
-            const ssize_t n = ::pread(fd, raw.data(), raw.size(), static_cast<off_t>(offset));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                error_ = errno;
+            bool more = true;
+            const std::uint64_t before = offset;
+            if (!ReadAt(offset, raw.data(), raw.size(), more))
                 return false;
-            }
-            if (n == 0)
+            if (!more)
                 break;
-            offset += static_cast<std::uint64_t>(n);
-            escaper.Feed(std::string_view(raw.data(), static_cast<std::size_t>(n)), page);
+            escaper.Feed(std::string_view(raw.data(), static_cast<std::size_t>(offset - before)), page);
             if (page.size() >= kPagePiece) {
                 out.Write(page);
                 page.clear();
@@ -102,8 +133,29 @@ public:
     int error() const { return error_; }
 
 private:
+    // One read of up to size bytes at offset into buffer; offset advances by
+    // what was read, more turns false at the end of the file.
+    bool ReadAt(std::uint64_t& offset, char* buffer, std::size_t size, bool& more)
+    {
+        const int fd = ::fileno(file_.get());
+        for (;;) {
+            const ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                error_ = errno;
+                return false;
+            }
+            offset += static_cast<std::uint64_t>(n);
+            more = n > 0;
+            return true;
+        }
+    }
+
     platform::FileHandle file_;
     int error_ = 0;
+    std::optional<MimePageBody> mimeBody_;
+    std::optional<std::string> wholeFile_;
 };
 
 // Everything a page needs that is the same for every mail of one run.
@@ -140,6 +192,8 @@ public:
                 result.footerMissing = true;
         }
     }
+
+    bool DecodesMime() const { return settings_.MimeDecode != 0; }
 
     // Writes the page of mail, whose archive file is archive, into out.
     // False when the archive could not be read to its end.
@@ -191,7 +245,8 @@ private:
     {
         const std::string caption = MailCaption(settings_, mail);
         page.append(GeneratorComment());
-        page.append("<HTML>\n<HEAD>\n<TITLE>").append(caption).append("</TITLE>\n</HEAD>\n");
+        page.append(PageHeadStart(settings_));
+        page.append("<TITLE>").append(caption).append("</TITLE>\n</HEAD>\n");
         page.append(bodyTag_);
         page.append(header_);
         if (settings_.MailBaseFont != 0)
@@ -360,20 +415,31 @@ PageOutcome WritePage(const MailRecord& mail, const PlannedPage& plan, const Pag
         return {Outcome::UnreadableArchive, platform::ReasonText(error)};
     }
     Archive archive(std::move(file));
+    if (builder.DecodesMime() && !archive.Decode(FileNamePart(plan.path)))
+        return {Outcome::UnreadableArchive, platform::ReasonText({archive.error(), false})};
     platform::OutputFile out(plan.path, platform::OutputFile::Mode::Text);
     if (!builder.Write(mail, archive, out)) {
         out.Discard();
         return {Outcome::UnreadableArchive, platform::ReasonText({archive.error(), false})};
     }
+    PageOutcome outcome;
+    // The attachments go first: a page in place never links to files that
+    // are not there yet.
+    if (archive.mimeBody())
+        archive.mimeBody()->SaveAttachments(plan.path, outcome.attachmentsNotSaved);
     switch (out.Commit()) {
     case platform::OutputFile::Outcome::Written:
-        return {Outcome::Written, {}};
+        outcome.outcome = Outcome::Written;
+        break;
     case platform::OutputFile::Outcome::Unchanged:
-        return {Outcome::Unchanged, {}};
+        outcome.outcome = Outcome::Unchanged;
+        break;
     case platform::OutputFile::Outcome::Failed:
+        outcome.outcome = Outcome::PageNotWritten;
+        outcome.reason = out.Error();
         break;
     }
-    return {Outcome::PageNotWritten, out.Error()};
+    return outcome;
 }
 
 // Writes the pages on several threads. Mails whose pages share a file name
@@ -496,6 +562,8 @@ void Collect(const MailList& mails, const std::vector<PlannedPage>& plans, const
     for (std::size_t i = 0; i < mails.size(); ++i) {
         const std::string& name = mails[i]->fileName;
         const PlannedPage& plan = plans[i];
+        result.attachmentsNotSaved.insert(result.attachmentsNotSaved.end(), outcomes[i].attachmentsNotSaved.begin(),
+                                          outcomes[i].attachmentsNotSaved.end());
         if (plan.laterMail && outcomes[i].outcome != Outcome::NotHandled)
             result.pageNameClashes.push_back({name, plan.path, mails[*plan.laterMail]->fileName});
         switch (outcomes[i].outcome) {

@@ -35,6 +35,9 @@ struct MailPageResult {
     int pagesWritten = 0;
     // Pages whose file already held exactly the page; not rewritten.
     int pagesUnchanged = 0;
+    // Attachments of MIME mails that could not be saved beside their page
+    // (the file or the folder, and the reason).
+    std::vector<platform::FileProblem> attachmentsNotSaved;
     // Mails passed over because their page is switched off.
     int pagesSwitchedOff = 0;
     // File names (as stored) of mails whose archive file does not exist.

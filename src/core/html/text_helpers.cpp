@@ -136,6 +136,14 @@ std::string GeneratorComment()
     return "<!-- Created Postloom Ver.1.00 by Quillwright-->\n";
 }
 
+std::string PageHeadStart(const ProjectSettings& settings)
+{
+    std::string head = "<HTML>\n<HEAD>\n";
+    if (settings.MetaCharset != 0)
+        head.append("<META http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\n");
+    return head;
+}
+
 std::string EscapeHtml(std::string_view text)
 {
     std::string out;

@@ -15,6 +15,10 @@ namespace postloom {
 // "<!-- Created Postloom Ver.1.00 by Quillwright-->\n"
 std::string GeneratorComment();
 
+// "<HTML>\n<HEAD>\n", then with MetaCharset on the declaration of the
+// pages' encoding, so that no browser has to guess it.
+std::string PageHeadStart(const ProjectSettings& settings);
+
 // Replaces '"', '&', '<' and '>' by their entities; nothing else.
 std::string EscapeHtml(std::string_view text);
 // The same, appended to out.

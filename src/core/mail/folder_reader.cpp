@@ -41,7 +41,8 @@ bool AppendMail(ProjectSettings& settings, const std::string& path, const std::s
 {
     auto record = std::make_unique<MailRecord>();
     platform::FileError error;
-    if (!ParseMailFile(*record, path, name, error)) {
+    const HeaderDecoding decoding = settings.MimeDecode != 0 ? HeaderDecoding::Mime : HeaderDecoding::Raw;
+    if (!ParseMailFile(*record, path, name, error, decoding)) {
         result.unreadable.push_back({name, platform::ReasonText(error)});
         return false;
     }

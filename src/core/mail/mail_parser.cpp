@@ -1,6 +1,7 @@
 #include "core/mail/mail_parser.h"
 
 #include "core/mail/mail_parser_text.h"
+#include "core/mime/mime_message.h"
 #include "core/platform/files.h"
 #include "core/text/cp932.h"
 
@@ -77,7 +78,7 @@ void AppendReferenceIds(std::string_view rest, std::vector<std::string>& ids)
 // References; the two reply headers are kept raw until the end.
 class HeaderParser {
 public:
-    explicit HeaderParser(MailRecord& record) : record_(record) {}
+    HeaderParser(MailRecord& record, HeaderDecoding decoding) : record_(record), decoding_(decoding) {}
 
     // False when the line ends the header section (the first empty line).
     bool TakeLine(std::string_view line)
@@ -85,7 +86,7 @@ public:
         if (line.empty())
             return false;
         if (line.front() == ' ' || line.front() == '\t')
-            TakeContinuation(text::TrimLeadingWhiteSpace(line));
+            TakeContinuation(line);
         else
             TakeHeaderLine(line);
         return true;
@@ -95,14 +96,32 @@ public:
     {
         record_.inReplyTo = std::string(AngleId(rawInReplyTo_));
         AppendReferenceIds(rawReferences_, record_.references);
+        if (decoding_ == HeaderDecoding::Mime) {
+            if (sawSubject_)
+                record_.subject = mime::DecodeHeaderText(record_.subject);
+            if (sawFrom_)
+                record_.from = mime::DecodeHeaderText(record_.from);
+        }
     }
 
 private:
-    void TakeContinuation(std::string_view more)
+    // Subject and From keep their folding for the MIME decoder, which
+    // unfolds them as RFC 5322 says; otherwise the blanks that start a
+    // continuation line go.
+    void AppendFolded(std::string& value, std::string_view line) const
     {
+        if (decoding_ == HeaderDecoding::Mime)
+            value.append("\n").append(line);
+        else
+            value.append(text::TrimLeadingWhiteSpace(line));
+    }
+
+    void TakeContinuation(std::string_view line)
+    {
+        const std::string_view more = text::TrimLeadingWhiteSpace(line);
         switch (current_) {
         case Header::Subject:
-            record_.subject += more;
+            AppendFolded(record_.subject, line);
             break;
         case Header::InReplyTo:
             rawInReplyTo_ += more;
@@ -111,7 +130,7 @@ private:
             rawReferences_ += more;
             break;
         case Header::From:
-            record_.from += more;
+            AppendFolded(record_.from, line);
             break;
         case Header::None:
         case Header::MessageId:
@@ -139,6 +158,7 @@ private:
             break;
         case Header::Subject:
             record_.subject = std::string(mail_text::HeaderValue(line));
+            sawSubject_ = true;
             break;
         case Header::Date:
             record_.date = ParseDateLine(line);
@@ -146,6 +166,7 @@ private:
             break;
         case Header::From:
             record_.from = std::string(mail_text::HeaderValue(line));
+            sawFrom_ = true;
             break;
         case Header::None:
             break;
@@ -153,6 +174,9 @@ private:
     }
 
     MailRecord& record_;
+    const HeaderDecoding decoding_;
+    bool sawSubject_ = false;
+    bool sawFrom_ = false;
     Header current_ = Header::None;
     std::string rawInReplyTo_;
     std::string rawReferences_;
@@ -160,13 +184,14 @@ private:
 
 }  // namespace
 
-bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName, platform::FileError& error)
+bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName, platform::FileError& error,
+                   HeaderDecoding decoding)
 {
     auto reader = platform::TextReader::Open(path, error);
     if (!reader)
         return false;
     record.fileName = std::string(fileName);
-    HeaderParser parser(record);
+    HeaderParser parser(record, decoding);
     std::string line;
     // A read error ends the header section like the end of the file: the
     // record keeps what was read.
@@ -176,15 +201,15 @@ bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view f
     return true;
 }
 
-bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName)
+bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName, HeaderDecoding decoding)
 {
     platform::FileError ignored;
-    return ParseMailFile(record, path, fileName, ignored);
+    return ParseMailFile(record, path, fileName, ignored, decoding);
 }
 
-void ParseMailHeader(MailRecord& record, std::string_view headerText)
+void ParseMailHeader(MailRecord& record, std::string_view headerText, HeaderDecoding decoding)
 {
-    HeaderParser parser(record);
+    HeaderParser parser(record, decoding);
     std::string_view rest = headerText;
     while (!rest.empty()) {
         const std::size_t lf = rest.find('\n');

@@ -12,17 +12,25 @@
 
 namespace postloom {
 
+// How Subject and From are taken. Raw: continuation lines are appended
+// without their leading blanks and the bytes stay as they stand. Mime:
+// unfolded and decoded as mail programs show them (encoded words, UTF-8),
+// in CP932.
+enum class HeaderDecoding { Raw, Mime };
+
 // Opens the file at path (CP932) in text mode and fills record from its
 // header section; record.fileName becomes fileName (the bare name). False,
 // with the record untouched, when the file cannot be opened (a directory or
 // a special file counts as unopenable), and error tells why.
-bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName, platform::FileError& error);
-bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName);
+bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName, platform::FileError& error,
+                   HeaderDecoding decoding = HeaderDecoding::Raw);
+bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName,
+                   HeaderDecoding decoding = HeaderDecoding::Raw);
 
 // The same on a header section already in memory (text-mode lines, LF
 // separated, as the file reader delivers them). Used by ParseMailFile and by
 // the fuzz target.
-void ParseMailHeader(MailRecord& record, std::string_view headerText);
+void ParseMailHeader(MailRecord& record, std::string_view headerText, HeaderDecoding decoding = HeaderDecoding::Raw);
 
 // Parses the value of a Date header line (the whole line, "Date:" included).
 std::int32_t ParseDateLine(std::string_view line);

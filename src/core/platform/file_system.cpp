@@ -105,6 +105,32 @@ bool MakeDirectory(std::string_view cp932Path)
     return errno == EEXIST && IsDirectory(cp932Path);
 }
 
+int MakeOwnFolder(std::string_view cp932Path)
+{
+    if (!detail::Passable(cp932Path))
+        return EINVAL;
+    const std::string native = NativePath(cp932Path);
+    if (::mkdir(native.c_str(), 0777) == 0)
+        return 0;
+    if (errno != EEXIST)
+        return errno;
+    struct stat st {};
+    if (::lstat(native.c_str(), &st) != 0)
+        return errno;
+    return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+}
+
+bool DropExecutePermission(std::string_view cp932Path)
+{
+    if (!detail::Passable(cp932Path))
+        return false;
+    const std::string native = NativePath(cp932Path);
+    struct stat st {};
+    if (::lstat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & 0111) == 0)
+        return true;
+    return ::chmod(native.c_str(), st.st_mode & 07666) == 0;
+}
+
 std::optional<FileIdentity> IdentityOf(std::string_view cp932Path)
 {
     struct stat st {};

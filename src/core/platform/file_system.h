@@ -41,6 +41,17 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(std::string_view cp932F
 // Creates one folder; true when it exists afterwards as a folder.
 bool MakeDirectory(std::string_view cp932Path);
 
+// Creates one folder for files the program writes into it, or takes the one
+// there. Unlike MakeDirectory a symbolic link is not followed: a link or a
+// file at the path fails (errno ENOTDIR), so that nothing written "into the
+// folder" can land elsewhere. 0 on success, else the errno.
+int MakeOwnFolder(std::string_view cp932Path);
+
+// Takes the execute permission from a regular file at the path (not through a
+// link), so that a file the program writes never runs when opened. True when
+// no such permission is left.
+bool DropExecutePermission(std::string_view cp932Path);
+
 // Device and inode, to tell whether two paths name the same file.
 struct FileIdentity {
     std::uint64_t device = 0;

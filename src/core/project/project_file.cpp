@@ -468,6 +468,10 @@ std::string SerializeProject(const ProjectSettings& settings)
     out.push_back('\n');
     for (const SettingDefinition& def : SettingTable())
         AppendSettingLine(out, settings, def);
+    for (const SettingDefinition& def : LaterSettingTable()) {
+        if (settings.*std::get<std::int32_t ProjectSettings::*>(def.member) != 0)
+            AppendSettingLine(out, settings, def);
+    }
     out.append(kMailDataMarker);
     out.push_back('\n');
     const std::size_t stored = std::min(settings.mailList.size(), kMaxStoredMails);

@@ -128,11 +128,27 @@ const std::array<SettingDefinition, kSettingCount> kSettings = {{
     Text("MailIndexInsertTag", &ProjectSettings::MailIndexInsertTag, "A HREF=Postloom Index"),
 }};
 
+const std::array<SettingDefinition, kLaterSettingCount> kLaterSettings = {{
+    Number("MimeDecode", SettingKind::Flag, &ProjectSettings::MimeDecode, 0, 0),
+    Number("MetaCharset", SettingKind::Flag, &ProjectSettings::MetaCharset, 0, 0),
+}};
+
+const std::array<const SettingDefinition*, kSettingCount + kLaterSettingCount> kAllSettings = [] {
+    std::array<const SettingDefinition*, kSettingCount + kLaterSettingCount> all{};
+    std::size_t i = 0;
+    for (const SettingDefinition& def : kSettings)
+        all[i++] = &def;
+    for (const SettingDefinition& def : kLaterSettings)
+        all[i++] = &def;
+    return all;
+}();
+
 enum class Values { Construction, Reset };
 
 void Apply(PS& settings, Values values)
 {
-    for (const SettingDefinition& def : kSettings) {
+    for (const SettingDefinition* entry : kAllSettings) {
+        const SettingDefinition& def = *entry;
         if (values == Values::Reset && def.keptOnReset)
             continue;
         std::visit(
@@ -154,11 +170,27 @@ const std::array<SettingDefinition, kSettingCount>& SettingTable()
     return kSettings;
 }
 
+const std::array<SettingDefinition, kLaterSettingCount>& LaterSettingTable()
+{
+    return kLaterSettings;
+}
+
+const std::array<const SettingDefinition*, kSettingCount + kLaterSettingCount>& AllSettings()
+{
+    return kAllSettings;
+}
+
+void ApplyNewProjectValues(ProjectSettings& settings)
+{
+    settings.MimeDecode = 1;
+    settings.MetaCharset = 1;
+}
+
 const SettingDefinition* FindSetting(std::string_view key)
 {
-    for (const SettingDefinition& def : kSettings) {
-        if (text::EqualsIgnoreCase(def.key, key))
-            return &def;
+    for (const SettingDefinition* def : kAllSettings) {
+        if (text::EqualsIgnoreCase(def->key, key))
+            return def;
     }
     return nullptr;
 }
@@ -179,14 +211,14 @@ void ProjectSettings::CopySettingsFrom(const ProjectSettings& other)
 {
     if (&other == this)
         return;
-    for (const SettingDefinition& def : kSettings)
-        std::visit([&](auto member) { this->*member = other.*member; }, def.member);
+    for (const SettingDefinition* def : kAllSettings)
+        std::visit([&](auto member) { this->*member = other.*member; }, def->member);
 }
 
 bool ProjectSettings::SettingsEqual(const ProjectSettings& other) const
 {
-    for (const SettingDefinition& def : kSettings) {
-        const bool equal = std::visit([&](auto member) { return this->*member == other.*member; }, def.member);
+    for (const SettingDefinition* def : kAllSettings) {
+        const bool equal = std::visit([&](auto member) { return this->*member == other.*member; }, def->member);
         if (!equal)
             return false;
     }

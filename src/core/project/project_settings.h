@@ -111,6 +111,12 @@ struct ProjectSettings {
     std::string MailPrevInsertTag;
     std::string MailIndexInsertTag;
 
+    // Settings added after the 90: stored after them, each only while it is
+    // on, so that projects which never turn them on keep their files and
+    // pages byte for byte; a file without them loads with them off.
+    std::int32_t MimeDecode{};   // decode MIME mail (headers, parts, attachments)
+    std::int32_t MetaCharset{};  // declare Shift_JIS in standard pages
+
     // Not settings, never copied between records.
     MailList mailList;
     std::int32_t mailListChanged = 0;
@@ -122,9 +128,9 @@ struct ProjectSettings {
 
     // Reset values (DateFont and FromFont keep theirs); the mails are deleted.
     void Reset();
-    // Copies the 90 settings; mailList and mailListChanged stay as they are.
+    // Copies every setting; mailList and mailListChanged stay as they are.
     void CopySettingsFrom(const ProjectSettings& other);
-    // True when all 90 settings are equal.
+    // True when every setting is equal.
     bool SettingsEqual(const ProjectSettings& other) const;
 };
 
@@ -146,6 +152,21 @@ inline constexpr std::size_t kSettingCount = 90;
 
 // The 90 settings in project-file order.
 const std::array<SettingDefinition, kSettingCount>& SettingTable();
+
+inline constexpr std::size_t kLaterSettingCount = 2;
+
+// The settings added after the 90, in project-file order after them. Their
+// construction and reset values are 0 (off), the values of every project
+// made before them; a project made new turns them on (NewProjectValues).
+const std::array<SettingDefinition, kLaterSettingCount>& LaterSettingTable();
+
+// Every setting, the 90 first: what construction, reset, copy, compare, load
+// and save walk.
+const std::array<const SettingDefinition*, kSettingCount + kLaterSettingCount>& AllSettings();
+
+// Turns on what a project made with the new-project command gets beyond a
+// reset project: MIME decoding and the declared charset.
+void ApplyNewProjectValues(ProjectSettings& settings);
 
 // The entry whose key equals key, ASCII case ignored; nullptr when none.
 const SettingDefinition* FindSetting(std::string_view key);

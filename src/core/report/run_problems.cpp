@@ -99,6 +99,7 @@ void AddPageProblems(const MailPageResult& pages, const ProjectSettings& setting
     AddEach(pages.unreadableArchives, "cannot read mail file, no page", out);
     AddEach(pages.unusableFileNames, "unusable mail file name in the project, no page", out);
     AddEach(pages.pagesNotWritten, "cannot write page", out);
+    AddEach(pages.attachmentsNotSaved, "cannot save attachment", out);
     AddEach(pages.pagesClashingWithArchives, "page would overwrite a mail file, not written", out);
     for (const PageNameClash& clash : pages.pageNameClashes) {
         if (clash.laterMailFile.empty())
@@ -128,8 +129,8 @@ std::size_t SkippedFiles(const FolderReadResult& read, const MailPageResult& pag
     for (const PageNameClash& clash : pages.pageNameClashes)
         clashes += clash.laterMailFile.empty() ? 1 : 0;
     return read.unreadable.size() + pages.missingArchives.size() + pages.unreadableArchives.size() +
-           pages.unusableFileNames.size() + pages.pagesNotWritten.size() + pages.pagesClashingWithArchives.size() +
-           clashes;
+           pages.unusableFileNames.size() + pages.pagesNotWritten.size() + pages.attachmentsNotSaved.size() +
+           pages.pagesClashingWithArchives.size() + clashes;
 }
 
 }  // namespace postloom

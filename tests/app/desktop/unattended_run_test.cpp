@@ -199,7 +199,7 @@ private Q_SLOTS:
         CPostloomApp& app = *program.app;
         app.start();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(sample.file(QStringLiteral("site/index.html"))) &&
-                                     app.view().chain().mailPagesResult().pagesWritten == 40 &&
+                                     app.view().chain().mailPagesResult().pagesWritten == 43 &&
                                      !app.view().hasWorkers(),
                                  kPatience);
         QCOMPARE(app.context().marks().autoRun, 0);

@@ -121,6 +121,22 @@ TEST_F(IndexPageTest, StandardPageNestsThreadsAsDefinitionLists)
                             "</BODY>\n</HTML>\n"));
 }
 
+TEST_F(IndexPageTest, DeclaredCharsetFollowsTheHeadOfAStandardPageOnly)
+{
+    AddExampleThread();
+    settings.MetaCharset = 1;
+    Run();
+    EXPECT_EQ(Index().find(Crlf(kHead + "<META http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\n"
+                                        "<TITLE>T</TITLE>\n")),
+              0u);
+
+    WriteFile(dir.File("t.html"), "<HTML><HEAD></HEAD><Postloom Tree></HTML>");
+    settings.IndexCreateType = 1;
+    settings.IndexTemplateFile = "t.html";
+    Run();
+    EXPECT_EQ(Index().find("<META"), std::string::npos);
+}
+
 TEST_F(IndexPageTest, SingleThreadWithGraphicsKeepsTheContinuationColumn)
 {
     AddExampleThread();

@@ -272,3 +272,44 @@ TEST(MailFileTest, FileAndMemoryReadingAgreeOnRandomHeaders)
 }
 
 }  // namespace
+
+namespace {
+
+MailRecord ParseMime(std::string_view header)
+{
+    MailRecord record;
+    ParseMailHeader(record, header, HeaderDecoding::Mime);
+    return record;
+}
+
+TEST(MailHeaderMimeTest, SubjectAndFromAreUnfoldedAndDecodedOnlyWhenAsked)
+{
+    const std::string header = "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\n"
+                               " =?UTF-8?B?44OG44K544OI?= and\n"
+                               "\tmore\n"
+                               "From: =?UTF-8?Q?=E5=A4=AA=E9=83=8E?= <taro@example.jp>\n"
+                               "Message-Id: <=?UTF-8?B?44OG?=@example.jp>\n";
+    const MailRecord decoded = ParseMime(header);
+    // The blank between two encoded words goes; a folding blank stays.
+    EXPECT_EQ(decoded.subject, test::Sjis("日本語テスト and\tmore"));
+    EXPECT_EQ(decoded.from, test::Sjis("太郎 <taro@example.jp>"));
+    // Ids are taken as they stand.
+    EXPECT_EQ(decoded.messageId, "=?UTF-8?B?44OG?=@example.jp");
+
+    const MailRecord raw = Parse(header);
+    EXPECT_EQ(raw.subject, "=?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?==?UTF-8?B?44OG44K544OI?= andmore");
+}
+
+TEST(MailHeaderMimeTest, RawShiftJisStaysByteForByteAndRawUtf8IsConverted)
+{
+    // 0xED 0x40 is one of the characters CP932 holds twice: a trip through
+    // Unicode would change its bytes.
+    const std::string sjis = test::Sjis("件名") + "\xED\x40";
+    EXPECT_EQ(ParseMime("Subject: " + sjis + "\n").subject, sjis);
+    EXPECT_EQ(ParseMime("Subject: \xE4\xBB\xB6\xE5\x90\x8D\n").subject, test::Sjis("件名"));
+    EXPECT_EQ(ParseMime("Subject: plain words\n  two blanks\n").subject, "plain words  two blanks");
+    // A character CP932 lacks becomes the geta mark.
+    EXPECT_EQ(ParseMime("Subject: =?UTF-8?B?8J+YgA==?=\n").subject, "\x81\xAC");
+}
+
+}  // namespace

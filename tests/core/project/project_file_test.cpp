@@ -173,6 +173,38 @@ TEST(ProjectFileRoundTripTest, EverySettingAndEveryMailComeBack)
     EXPECT_FALSE(back.result.mailBlockDamaged);
 }
 
+TEST(ProjectFileLaterSettingsTest, StoredAfterTheNinetyOnlyWhileOnAndOffWhenAbsent)
+{
+    ProjectSettings s;
+    s.Reset();
+    EXPECT_EQ(0, s.MimeDecode);
+    EXPECT_EQ(0, s.MetaCharset);
+    const std::string off = SerializeProject(s);
+    EXPECT_EQ(std::string::npos, off.find("MimeDecode"));
+    EXPECT_EQ(std::string::npos, off.find("MetaCharset"));
+
+    s.MimeDecode = 1;
+    const std::string one = SerializeProject(s);
+    EXPECT_NE(std::string::npos, one.find("\nMailIndexInsertTag=A HREF=Postloom Index\nMimeDecode=1\nMailData\n"));
+    ApplyNewProjectValues(s);
+    const std::string both = SerializeProject(s);
+    EXPECT_NE(std::string::npos, both.find("\nMimeDecode=1\nMetaCharset=1\nMailData\n"));
+    EXPECT_TRUE(Load(both).settings->SettingsEqual(s));
+
+    // A file written before the flags existed loads with both off, also into
+    // a record that had them on.
+    auto older = std::make_unique<ProjectSettings>();
+    ApplyNewProjectValues(*older);
+    older->Reset();
+    LoadProjectFromBytes(*older, off);
+    EXPECT_EQ(0, older->MimeDecode);
+    EXPECT_EQ(0, older->MetaCharset);
+    // Keys are matched as every other key: case ignored, value read leniently.
+    LoadProjectFromBytes(*older, "mimedecode=1\nMETACHARSET=7\n");
+    EXPECT_EQ(1, older->MimeDecode);
+    EXPECT_EQ(7, older->MetaCharset);
+}
+
 TEST(ProjectFileRoundTripTest, EmptyTextsStayEmptyInsertTagsIncluded)
 {
     ProjectSettings s;

@@ -14,7 +14,8 @@ namespace postloom::test {
 inline void FillEverySetting(ProjectSettings& settings, int seed)
 {
     int i = 0;
-    for (const SettingDefinition& def : SettingTable()) {
+    for (const SettingDefinition* entry : AllSettings()) {
+        const SettingDefinition& def = *entry;
         ++i;
         std::visit(
             [&](auto member) {

@@ -1,0 +1,223 @@
+// Pages of MIME mail with decoding on: the texts as mail programs show them,
+// attachments saved beside the page, and the declared charset; with both
+// settings off, the pages of before.
+
+#include "core/html/mail_page_writer.h"
+#include "core/html/mime_page_body.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <thread>
+
+namespace postloom {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::Sjis;
+using test::TempDir;
+using test::WriteFile;
+
+class SilentProgress final : public JobProgress {
+public:
+    void SetRange(int, int) override {}
+    void Report(int) override {}
+};
+
+std::string Crlf(std::string_view text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+const std::string kHead = "<!-- Created Postloom Ver.1.00 by Quillwright-->\n<HTML>\n<HEAD>\n";
+const std::string kMeta = "<META http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\n";
+
+// "こんにちは 😀" in UTF-8, base64.
+const std::string kBase64Mail =
+    "From: Hanako <hanako@example.jp>\n"
+    "Subject: greeting\n"
+    "MIME-Version: 1.0\n"
+    "Content-Type: text/plain; charset=UTF-8\n"
+    "Content-Transfer-Encoding: base64\n"
+    "\n"
+    "44GT44KT44Gr44Gh44GvIPCfmIAK\n";
+
+// A text, then an attachment whose name tries to climb out of its folder.
+const std::string kAttachmentMail =
+    "From: Taro <taro@example.jp>\n"
+    "Subject: report\n"
+    "MIME-Version: 1.0\n"
+    "Content-Type: multipart/mixed; boundary=\"sep\"\n"
+    "\n"
+    "--sep\n"
+    "Content-Type: text/plain; charset=us-ascii\n"
+    "\n"
+    "See the <file>.\n"
+    "--sep\n"
+    "Content-Type: application/octet-stream; name=\"../../x\"\n"
+    "Content-Disposition: attachment; filename=\"../../x\"\n"
+    "Content-Transfer-Encoding: base64\n"
+    "\n"
+    "AAECAwQ=\n"
+    "--sep--\n";
+
+class MimePagesTest : public ::testing::Test {
+protected:
+    MimePagesTest()
+    {
+        settings.Reset();
+        settings.TargetPath = "mails";
+        settings.IndexPath = "web/index.html";
+        fs::create_directories(dir.path() / "mails");
+        fs::create_directories(dir.path() / "web");
+    }
+
+    void AddMail(const std::string& fileName, const std::string& subject, std::string_view fileText)
+    {
+        auto mail = std::make_unique<MailRecord>();
+        mail->fileName = fileName;
+        mail->subject = subject;
+        WriteFile(dir.File("mails/" + fileName), Crlf(fileText));
+        settings.mailList.push_back(std::move(mail));
+    }
+
+    MailPageResult Run()
+    {
+        SilentProgress progress;
+        const StopFlag stop{false};
+        return WriteMailPages(settings, dir.path().string(), progress, stop, MailPageOptions{1});
+    }
+
+    std::string Page(std::string_view name) const { return ReadFile(dir.File("web/" + std::string(name))); }
+    std::string Web(std::string_view name) const { return dir.File("web/" + std::string(name)); }
+
+    TempDir dir;
+    ProjectSettings settings;
+};
+
+TEST_F(MimePagesTest, WithBothSettingsOffMimeMailIsWrittenAsItStands)
+{
+    AddMail("00001.alm", "greeting", kBase64Mail);
+    ASSERT_EQ(Run().pagesWritten, 1);
+    EXPECT_EQ(Page("00001.html"), Crlf(kHead + "<TITLE>greeting</TITLE>\n</HEAD>\n<BODY>\n"
+                                              "44GT44KT44Gr44Gh44GvIPCfmIAK<BR>\n</BODY>\n</HTML>\n"));
+    EXPECT_FALSE(fs::exists(Web("00001_files")));
+}
+
+TEST_F(MimePagesTest, MailWithoutMimeHeadersIsWrittenAsBeforeWithDecodingOn)
+{
+    const std::string plain = "From: Taro <taro@example.jp>\nSubject: old\n\n" + Sjis("本文です\n=?ISO-2022-JP?B?x?=\n");
+    AddMail("a.alm", "old", plain);
+    Run();
+    const std::string before = Page("a.html");
+    settings.MimeDecode = 1;
+    fs::remove(Web("a.html"));
+    Run();
+    EXPECT_EQ(Page("a.html"), before);
+}
+
+TEST_F(MimePagesTest, DecodedTextKeepsWhatCp932CannotHoldAsCharacterReferences)
+{
+    settings.MimeDecode = 1;
+    settings.MetaCharset = 1;
+    AddMail("00001.alm", "greeting", kBase64Mail);
+    ASSERT_EQ(Run().pagesWritten, 1);
+    EXPECT_EQ(Page("00001.html"), Crlf(kHead + kMeta + "<TITLE>greeting</TITLE>\n</HEAD>\n<BODY>\n" +
+                                       Sjis("こんにちは") + " &#x1F600;<BR>\n</BODY>\n</HTML>\n"));
+}
+
+TEST_F(MimePagesTest, AttachmentIsSavedBesideThePageAndNeverOutsideItsFolder)
+{
+    settings.MimeDecode = 1;
+    AddMail("00012.alm", "report", kAttachmentMail);
+    const MailPageResult result = Run();
+    ASSERT_EQ(result.pagesWritten, 1);
+    EXPECT_TRUE(result.attachmentsNotSaved.empty());
+
+    const std::string page = Page("00012.html");
+    EXPECT_NE(page.find("See the &lt;file&gt;.<BR>\r\n<HR>\r\n<A HREF=00012_files/"), std::string::npos) << page;
+    EXPECT_NE(page.find("(application/octet-stream, 5 bytes)<BR>\r\n</BODY>"), std::string::npos) << page;
+
+    // Exactly one file, in the page's folder, with the decoded bytes, not
+    // executable; nothing was written above it.
+    std::vector<fs::path> saved;
+    for (const auto& entry : fs::directory_iterator(Web("00012_files")))
+        saved.push_back(entry.path());
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(ReadFile(saved.front().string()), std::string("\0\1\2\3\4", 5));
+    EXPECT_EQ(fs::status(saved.front()).permissions() & fs::perms::owner_exec, fs::perms::none);
+    EXPECT_FALSE(fs::exists(dir.path() / "x"));
+    EXPECT_FALSE(fs::exists(dir.path() / "web" / "x"));
+    const std::string name = saved.front().filename().string();
+    EXPECT_NE(page.find("<A HREF=00012_files/" + EncodeUrlStep(name) + ">"), std::string::npos);
+}
+
+TEST_F(MimePagesTest, RerunLeavesUnchangedAttachmentsAloneAndTakesAnExecuteBitAway)
+{
+    settings.MimeDecode = 1;
+    AddMail("00012.alm", "report", kAttachmentMail);
+    Run();
+    const fs::path saved = fs::directory_iterator(Web("00012_files"))->path();
+    struct stat before {};
+    ASSERT_EQ(::stat(saved.c_str(), &before), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const MailPageResult again = Run();
+    EXPECT_EQ(again.pagesUnchanged, 1);
+    struct stat after {};
+    ASSERT_EQ(::stat(saved.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+
+    fs::permissions(saved, fs::perms::owner_exec | fs::perms::group_exec, fs::perm_options::add);
+    Run();
+    EXPECT_EQ(fs::status(saved).permissions() & (fs::perms::owner_exec | fs::perms::group_exec), fs::perms::none);
+}
+
+TEST_F(MimePagesTest, AttachmentFolderThatIsALinkIsReportedAndNotWrittenThrough)
+{
+    settings.MimeDecode = 1;
+    AddMail("00012.alm", "report", kAttachmentMail);
+    fs::create_directories(dir.path() / "elsewhere");
+    fs::create_directory_symlink(dir.path() / "elsewhere", Web("00012_files"));
+    const MailPageResult result = Run();
+    EXPECT_EQ(result.pagesWritten, 1);
+    ASSERT_EQ(result.attachmentsNotSaved.size(), 1u);
+    EXPECT_EQ(result.attachmentsNotSaved.front().path, Web("00012_files"));
+    EXPECT_TRUE(fs::is_empty(dir.path() / "elsewhere"));
+}
+
+TEST_F(MimePagesTest, TemplatePageShowsTheDecodedBodyWhereverItsTagStands)
+{
+    settings.MimeDecode = 1;
+    settings.MetaCharset = 1;
+    settings.MailCreateType = 1;
+    settings.MailTemplateFile = "t.html";
+    WriteFile(dir.File("t.html"), "<HTML><HEAD></HEAD><Postloom Body><HR><Postloom Body></HTML>");
+    AddMail("00001.alm", "greeting", kBase64Mail);
+    ASSERT_EQ(Run().pagesWritten, 1);
+    const std::string body = Sjis("こんにちは") + " &#x1F600;<BR>\r\n";
+    // A template page declares what its template declares, nothing more.
+    EXPECT_EQ(Page("00001.html"), "<HTML><HEAD></HEAD>" + body + "<HR>" + body + "</HTML>");
+}
+
+TEST(EncodeUrlStepTest, KeepsOnlyUnreservedBytes)
+{
+    EXPECT_EQ(EncodeUrlStep("a-b_c.d~9"), "a-b_c.d~9");
+    EXPECT_EQ(EncodeUrlStep("a b/c%\"<>&"), "a%20b%2Fc%25%22%3C%3E%26");
+    EXPECT_EQ(EncodeUrlStep("\xE6\x97\xA5"), "%E6%97%A5");
+    EXPECT_EQ(EncodeUrlStep(std::string_view("\0x", 2)), "%00x");
+}
+
+}  // namespace
+}  // namespace postloom
