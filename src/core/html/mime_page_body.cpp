@@ -80,7 +80,7 @@ std::string EncodeUrlStep(std::string_view name)
 
 std::optional<MimePageBody> MimePageBody::FromMailFile(std::string_view fileBytes, std::string_view pageName)
 {
-    if (!mime::DeclaresMime(HeaderSection(fileBytes)))
+    if (!mime::NeedsDecoding(HeaderSection(fileBytes)))
         return std::nullopt;
     mime::DecodedMail mail = mime::DecodeMail(fileBytes);
     if (!mail.decoded)

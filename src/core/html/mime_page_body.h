@@ -19,8 +19,9 @@ namespace postloom {
 class MimePageBody {
 public:
     // Decodes the bytes of a mail file for the page named pageName (a bare
-    // name). nullopt when the mail does not declare MIME or nothing of it
-    // decodes: its page shows the mail's lines as they stand.
+    // name). nullopt when the mail does not declare MIME, is a plain
+    // Shift-JIS text, or nothing of it decodes: its page shows the mail's
+    // lines as they stand.
     static std::optional<MimePageBody> FromMailFile(std::string_view fileBytes, std::string_view pageName);
 
     // Appends the texts, each line escaped and ended by "<BR>\n", a "<HR>\n"

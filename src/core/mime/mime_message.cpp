@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -445,7 +446,74 @@ bool IsMimeHeaderLine(std::string_view line)
     return false;
 }
 
+// The value of header name in a header section (continuation lines joined,
+// line ends dropped); nullopt when the section does not have it.
+std::optional<std::string> HeaderValue(std::string_view headerSection, std::string_view name)
+{
+    std::optional<std::string> value;
+    bool inside = false;
+    for (std::size_t start = 0; start < headerSection.size();) {
+        const std::size_t lf = headerSection.find('\n', start);
+        const std::size_t end = lf == std::string_view::npos ? headerSection.size() : lf;
+        std::string_view line = headerSection.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty())
+            break;
+        if (line.front() == ' ' || line.front() == '\t') {
+            if (inside)
+                value->append(line);
+            continue;
+        }
+        inside = false;
+        if (value || !text::StartsWithIgnoreCase(line, name))
+            continue;
+        const std::size_t colon = line.find_first_not_of(" \t", name.size());
+        if (colon == std::string_view::npos || line[colon] != ':')
+            continue;
+        value = std::string(line.substr(colon + 1));
+        inside = true;
+    }
+    return value;
+}
+
+bool IsIdentityEncoding(std::string_view value)
+{
+    const std::size_t first = value.find_first_not_of(" \t");
+    const std::size_t last = value.find_last_not_of(" \t");
+    const std::string_view name = first == std::string_view::npos ? "" : value.substr(first, last - first + 1);
+    return text::EqualsIgnoreCase(name, "7bit") || text::EqualsIgnoreCase(name, "8bit") ||
+           text::EqualsIgnoreCase(name, "binary");
+}
+
 }  // namespace
+
+bool NeedsDecoding(std::string_view headerSection)
+{
+    if (!DeclaresMime(headerSection))
+        return false;
+    // One text part in Shift-JIS, not transfer-encoded and not an
+    // attachment, decodes to the bytes that stand in the file: the mail is
+    // shown as it stands, without the cost of a parse.
+    const std::optional<std::string> type = HeaderValue(headerSection, "Content-Type");
+    if (!type)
+        return true;
+    if (const auto encoding = HeaderValue(headerSection, "Content-Transfer-Encoding");
+        encoding && !IsIdentityEncoding(*encoding))
+        return true;
+    const Library& library = TheLibrary();
+    if (const auto disposition = HeaderValue(headerSection, "Content-Disposition")) {
+        const ObjectPtr<GMimeContentDisposition> parsed(
+            g_mime_content_disposition_parse(library.parserOptions, disposition->c_str()));
+        if (parsed == nullptr || g_mime_content_disposition_is_attachment(parsed.get()))
+            return true;
+    }
+    const ObjectPtr<GMimeContentType> parsed(g_mime_content_type_parse(library.parserOptions, type->c_str()));
+    if (parsed == nullptr || !g_mime_content_type_is_type(parsed.get(), "text", "plain"))
+        return true;
+    return !IsShiftJisLabel(LabelKey(OrEmpty(g_mime_content_type_get_parameter(parsed.get(), "charset"))));
+}
 
 std::string DecodeHeaderText(std::string_view folded)
 {

@@ -25,6 +25,12 @@ std::string DecodeHeaderText(std::string_view folded);
 // Content-Transfer-Encoding header. A mail without one is written as it is.
 bool DeclaresMime(std::string_view headerSection);
 
+// True when the page of a mail with this header section must be decoded:
+// it declares MIME, and is not a single Shift-JIS text part without a
+// transfer encoding (whose decoded text is the body as it stands in the
+// file, so it is written as a mail without MIME is).
+bool NeedsDecoding(std::string_view headerSection);
+
 // One inline text of the body, in reading order.
 struct TextBlock {
     // UTF-8 when utf8 is set, else CP932 bytes kept exactly as the mail holds

@@ -127,6 +127,23 @@ TEST_F(MimePagesTest, MailWithoutMimeHeadersIsWrittenAsBeforeWithDecodingOn)
     EXPECT_EQ(Page("a.html"), before);
 }
 
+TEST_F(MimePagesTest, PlainShiftJisTextIsWrittenAsBeforeWithDecodingOn)
+{
+    // Old clients' text, with what only a reading of the file as it stands
+    // keeps: a lone CR, a blank last line and an end-of-text byte.
+    const std::string sjis = "From: Taro <taro@example.jp>\nSubject: x\nMIME-Version: 1.0\n"
+                             "Content-Type: text/plain; charset=Shift_JIS\nContent-Transfer-Encoding: 8bit\n\n" +
+                             Sjis("表示\ra\n\n") + "\x1a" + "after";
+    AddMail("a.alm", "x", sjis);
+    Run();
+    const std::string before = Page("a.html");
+    settings.MimeDecode = 1;
+    fs::remove(Web("a.html"));
+    Run();
+    EXPECT_EQ(Page("a.html"), before);
+    EXPECT_EQ(before.find("after"), std::string::npos);
+}
+
 TEST_F(MimePagesTest, DecodedTextKeepsWhatCp932CannotHoldAsCharacterReferences)
 {
     settings.MimeDecode = 1;

@@ -112,6 +112,29 @@ TEST(DeclaresMimeTest, FindsMimeHeadersOnlyInTheHeaderSection)
     EXPECT_FALSE(DeclaresMime(""));
 }
 
+TEST(NeedsDecodingTest, OnlyAPlainShiftJisTextIsShownAsItStands)
+{
+    const std::string mime = "Subject: a\r\nMIME-Version: 1.0\r\n";
+    EXPECT_FALSE(NeedsDecoding("Subject: a\nFrom: b\n\nContent-Type: text/html\n"));
+    EXPECT_FALSE(NeedsDecoding(mime + "Content-Type: text/plain; charset=Shift_JIS\r\n"
+                                      "Content-Transfer-Encoding: 8bit\r\n"));
+    EXPECT_FALSE(NeedsDecoding(mime + "Content-Type: Text/Plain;\r\n\tcharset=\"x-sjis\"\r\n"));
+    EXPECT_FALSE(NeedsDecoding(mime + "Content-Type: text/plain; charset=CP932\r\nContent-Disposition: inline\r\n"));
+
+    EXPECT_TRUE(NeedsDecoding(mime));  // no charset: it may be UTF-8
+    EXPECT_TRUE(NeedsDecoding(mime + "Content-Type: text/plain; charset=ISO-2022-JP\r\n"));
+    EXPECT_TRUE(NeedsDecoding(mime + "Content-Type: text/plain; charset=UTF-8\r\n"));
+    EXPECT_TRUE(NeedsDecoding(mime + "Content-Type: text/html; charset=Shift_JIS\r\n"));
+    EXPECT_TRUE(NeedsDecoding(mime + "Content-Type: multipart/mixed; boundary=x\r\n"));
+    EXPECT_TRUE(NeedsDecoding(mime + "Content-Type: text/plain; charset=Shift_JIS\r\n"
+                                     "Content-Transfer-Encoding: base64\r\n"));
+    EXPECT_TRUE(NeedsDecoding(mime + "Content-Type: text/plain; charset=Shift_JIS\r\n"
+                                     "Content-Disposition: attachment; filename=a.txt\r\n"));
+    // Only the header section counts.
+    EXPECT_FALSE(NeedsDecoding(mime + "Content-Type: text/plain; charset=Shift_JIS\r\n\r\n"
+                                      "Content-Transfer-Encoding: base64\r\n"));
+}
+
 TEST(DecodeMailTest, JapaneseTexts)
 {
     const DecodedMail jis = DecodeMail(Fixture("iso2022jp_7bit.eml"));
