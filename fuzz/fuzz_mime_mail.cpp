@@ -74,6 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
     mime::DeclaresMime(bytes);
+    mime::NeedsDecoding(bytes);
     DecodeHeader(bytes);
     DecodeHeaderValues(bytes);
 

@@ -54,4 +54,15 @@ std::string Sjis(std::string_view utf8)
     return text::Utf8ToCp932(utf8);
 }
 
+std::string Crlf(std::string_view text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
 }  // namespace postloom::test

@@ -34,6 +34,9 @@ std::string ReadFile(const std::string& path);
 // CP932 bytes of a UTF-8 literal, so tests can be written readably.
 std::string Sjis(std::string_view utf8);
 
+// Every LF preceded by a CR: text as the program writes it in text mode.
+std::string Crlf(std::string_view text);
+
 }  // namespace postloom::test
 
 namespace postloom::platform {

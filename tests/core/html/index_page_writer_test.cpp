@@ -18,20 +18,10 @@ namespace postloom {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Crlf;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
-
-std::string Crlf(std::string_view text)
-{
-    std::string out;
-    for (const char c : text) {
-        if (c == '\n')
-            out += '\r';
-        out += c;
-    }
-    return out;
-}
 
 class RecordingProgress final : public JobProgress {
 public:

@@ -23,21 +23,11 @@ namespace postloom {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Crlf;
 using test::ReadFile;
 using test::Sjis;
 using test::TempDir;
 using test::WriteFile;
-
-std::string Crlf(std::string_view text)
-{
-    std::string out;
-    for (const char c : text) {
-        if (c == '\n')
-            out += '\r';
-        out += c;
-    }
-    return out;
-}
 
 // Records every report and the thread it came from.
 class RecordingProgress final : public JobProgress {

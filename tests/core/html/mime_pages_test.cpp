@@ -18,6 +18,7 @@ namespace postloom {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Crlf;
 using test::ReadFile;
 using test::Sjis;
 using test::TempDir;
@@ -28,17 +29,6 @@ public:
     void SetRange(int, int) override {}
     void Report(int) override {}
 };
-
-std::string Crlf(std::string_view text)
-{
-    std::string out;
-    for (const char c : text) {
-        if (c == '\n')
-            out += '\r';
-        out += c;
-    }
-    return out;
-}
 
 const std::string kHead = "<!-- Created Postloom Ver.1.00 by Quillwright-->\n<HTML>\n<HEAD>\n";
 const std::string kMeta = "<META http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\n";
@@ -100,6 +90,18 @@ protected:
     }
 
     std::string Page(std::string_view name) const { return ReadFile(dir.File("web/" + std::string(name))); }
+
+    // The page of the only mail, written with decoding off and then on.
+    std::pair<std::string, std::string> PageOffAndOn(std::string_view pageName)
+    {
+        settings.MimeDecode = 0;
+        Run();
+        const std::string off = Page(pageName);
+        settings.MimeDecode = 1;
+        fs::remove(Web(pageName));
+        Run();
+        return {off, Page(pageName)};
+    }
     std::string Web(std::string_view name) const { return dir.File("web/" + std::string(name)); }
 
     TempDir dir;
@@ -119,12 +121,8 @@ TEST_F(MimePagesTest, MailWithoutMimeHeadersIsWrittenAsBeforeWithDecodingOn)
 {
     const std::string plain = "From: Taro <taro@example.jp>\nSubject: old\n\n" + Sjis("本文です\n=?ISO-2022-JP?B?x?=\n");
     AddMail("a.alm", "old", plain);
-    Run();
-    const std::string before = Page("a.html");
-    settings.MimeDecode = 1;
-    fs::remove(Web("a.html"));
-    Run();
-    EXPECT_EQ(Page("a.html"), before);
+    const auto [off, on] = PageOffAndOn("a.html");
+    EXPECT_EQ(on, off);
 }
 
 TEST_F(MimePagesTest, PlainShiftJisTextIsWrittenAsBeforeWithDecodingOn)
@@ -135,13 +133,9 @@ TEST_F(MimePagesTest, PlainShiftJisTextIsWrittenAsBeforeWithDecodingOn)
                              "Content-Type: text/plain; charset=Shift_JIS\nContent-Transfer-Encoding: 8bit\n\n" +
                              Sjis("表示\ra\n\n") + "\x1a" + "after";
     AddMail("a.alm", "x", sjis);
-    Run();
-    const std::string before = Page("a.html");
-    settings.MimeDecode = 1;
-    fs::remove(Web("a.html"));
-    Run();
-    EXPECT_EQ(Page("a.html"), before);
-    EXPECT_EQ(before.find("after"), std::string::npos);
+    const auto [off, on] = PageOffAndOn("a.html");
+    EXPECT_EQ(on, off);
+    EXPECT_EQ(off.find("after"), std::string::npos);
 }
 
 TEST_F(MimePagesTest, DecodedTextKeepsWhatCp932CannotHoldAsCharacterReferences)
