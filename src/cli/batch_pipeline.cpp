@@ -72,6 +72,7 @@ const char* StageName(Stage stage)
     case Stage::Index: return "writing index page";
     case Stage::Pages: return "writing mail pages";
     case Stage::Save: return "saving project";
+    case Stage::Import: return "importing mails";
     }
     return "";
 }

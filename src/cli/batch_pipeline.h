@@ -18,7 +18,7 @@
 
 namespace postloom::batch {
 
-enum class Stage { Load, Read, Sort, Thread, Graphics, Index, Pages, Save };
+enum class Stage { Load, Read, Sort, Thread, Graphics, Index, Pages, Save, Import };
 
 // Human name of a stage, for progress displays.
 const char* StageName(Stage stage);

@@ -2,6 +2,7 @@
 
 #include "cli/batch_pipeline.h"
 #include "cli/terminal_progress.h"
+#include "core/import/import_report.h"
 #include "core/report/run_problems.h"
 #include "core/text/codec.h"
 
@@ -10,7 +11,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -24,19 +27,60 @@ extern "C" void OnInterrupt(int)
 void PrintUsage(std::FILE* out)
 {
     std::fputs("Usage: postloom-batch [--quiet] PROJECT.plp\n"
+               "       postloom-batch [--quiet] [--mbox-format=FORMAT] --import SOURCE FOLDER\n"
                "\n"
                "Converts a Postloom project without a display: reads the new mails of its\n"
                "mail folder, threads them, copies the tree graphics, writes the index page\n"
                "and the mail pages, and saves the project when new mails were read.\n"
                "\n"
-               "Options:\n"
-               "  -q, --quiet    no progress bars\n"
-               "  -h, --help     show this help and exit\n"
-               "  -V, --version  show the version and exit\n"
+               "With --import, writes each mail of SOURCE (an mbox file, a Maildir or a\n"
+               "folder of .eml files) into the mail folder FOLDER as a file NNNNN.alm with\n"
+               "CR LF line ends, adding only the mails that are not there yet.\n"
                "\n"
-               "Exit status: 0 when everything was converted, 1 when something went wrong\n"
-               "(every problem is listed on stderr), 2 for a wrong command line.\n",
+               "Options:\n"
+               "  -i, --import              import the mails of SOURCE into FOLDER\n"
+               "  -m, --mbox-format=FORMAT  quoting of \"From \" lines: mboxrd (default) or mboxo\n"
+               "  -q, --quiet               no progress bars\n"
+               "  -h, --help                show this help and exit\n"
+               "  -V, --version             show the version and exit\n"
+               "\n"
+               "Exit status: 0 when everything was converted or imported, 1 when something\n"
+               "went wrong (every problem is listed on stderr), 2 for a wrong command line.\n",
                out);
+}
+
+// Prints the lines on stderr; they hold CP932 paths, the terminal wants UTF-8.
+void PrintLines(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines)
+        std::fprintf(stderr, "postloom-batch: %s\n", postloom::text::Cp932ToUtf8(line).c_str());
+}
+
+postloom::batch::StageProgress& ChooseProgress(bool quiet, postloom::batch::TerminalProgress& terminal,
+                                               postloom::batch::SilentProgress& silent)
+{
+    if (!quiet && ::isatty(STDERR_FILENO))
+        return terminal;
+    return silent;
+}
+
+int RunImport(const std::string& source, const std::string& folder, const postloom::ImportOptions& options,
+              postloom::batch::StageProgress& progress)
+{
+    // The command line is the terminal's UTF-8; the core holds CP932.
+    const std::string sourcePath = postloom::text::Utf8ToCp932(source);
+    const std::string folderPath = postloom::text::Utf8ToCp932(folder);
+    postloom::JobProgress& sink = progress.Begin(postloom::batch::Stage::Import);
+    const postloom::ImportResult result =
+        postloom::ImportMails(sourcePath, folderPath, options, sink, stopRequested);
+    progress.End(postloom::batch::Stage::Import);
+
+    postloom::ProblemLines problems;
+    postloom::AddImportProblems(result, problems);
+    PrintLines(problems);
+    if (!result.failure)
+        std::fprintf(stderr, "postloom-batch: %s\n", postloom::ImportSummary(result).c_str());
+    return result.ok() ? 0 : 1;
 }
 
 }  // namespace
@@ -44,7 +88,9 @@ void PrintUsage(std::FILE* out)
 int main(int argc, char** argv)
 {
     bool quiet = false;
-    std::string project;
+    bool import = false;
+    std::optional<postloom::MboxVariant> mboxVariant;
+    std::vector<std::string> operands;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -56,22 +102,54 @@ int main(int argc, char** argv)
             std::printf("postloom-batch %s\n", POSTLOOM_VERSION);
             return 0;
         }
-        if (!optionsEnded && (arg == "-q" || arg == "--quiet")) {
+        std::optional<std::string> formatName;
+        if (!optionsEnded && (arg == "-m" || arg == "--mbox-format")) {
+            if (i + 1 == argc) {
+                std::fprintf(stderr, "postloom-batch: %s needs a format: mboxrd or mboxo\n", arg.c_str());
+                return 2;
+            }
+            formatName = argv[++i];
+        } else if (!optionsEnded && arg.starts_with("--mbox-format=")) {
+            formatName = arg.substr(arg.find('=') + 1);
+        }
+        if (formatName) {
+            if (*formatName == "mboxrd") {
+                mboxVariant = postloom::MboxVariant::Mboxrd;
+            } else if (*formatName == "mboxo") {
+                mboxVariant = postloom::MboxVariant::Mboxo;
+            } else {
+                std::fprintf(stderr, "postloom-batch: unknown mbox format %s (mboxrd or mboxo)\n",
+                             formatName->c_str());
+                return 2;
+            }
+        } else if (!optionsEnded && (arg == "-q" || arg == "--quiet")) {
             quiet = true;
+        } else if (!optionsEnded && (arg == "-i" || arg == "--import")) {
+            import = true;
         } else if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
             std::fprintf(stderr, "postloom-batch: unknown option %s\n", arg.c_str());
             PrintUsage(stderr);
             return 2;
-        } else if (project.empty()) {
-            project = arg;
         } else {
-            std::fprintf(stderr, "postloom-batch: only one project file can be converted at a time\n");
-            return 2;
+            operands.push_back(arg);
         }
     }
-    if (project.empty()) {
+    if (mboxVariant && !import) {
+        std::fprintf(stderr, "postloom-batch: --mbox-format goes with --import\n");
+        return 2;
+    }
+    if (import && operands.size() != 2) {
+        std::fprintf(stderr, "postloom-batch: --import takes a source and a mail folder\n");
+        PrintUsage(stderr);
+        return 2;
+    }
+    if (!import && operands.size() > 1) {
+        std::fprintf(stderr, "postloom-batch: only one project file can be converted at a time\n");
+        return 2;
+    }
+    if (operands.empty()) {
         PrintUsage(stderr);
         return 2;
     }
@@ -81,17 +159,17 @@ int main(int argc, char** argv)
 
     postloom::batch::TerminalProgress terminal(stderr);
     postloom::batch::SilentProgress silent;
-    const bool showProgress = !quiet && ::isatty(STDERR_FILENO);
-    postloom::batch::StageProgress& progress = showProgress ? static_cast<postloom::batch::StageProgress&>(terminal)
-                                                            : static_cast<postloom::batch::StageProgress&>(silent);
+    postloom::batch::StageProgress& progress = ChooseProgress(quiet, terminal, silent);
 
-    const postloom::batch::BatchReport report = postloom::batch::RunBatch(project, progress, stopRequested);
+    if (import) {
+        const postloom::ImportOptions options{.mboxVariant = mboxVariant.value_or(postloom::MboxVariant::Mboxrd)};
+        return RunImport(operands[0], operands[1], options, progress);
+    }
 
-    // The lines hold CP932 paths; the terminal wants UTF-8.
-    for (const std::string& notice : report.notices)
-        std::fprintf(stderr, "postloom-batch: %s\n", postloom::text::Cp932ToUtf8(notice).c_str());
-    for (const std::string& problem : report.problems)
-        std::fprintf(stderr, "postloom-batch: %s\n", postloom::text::Cp932ToUtf8(problem).c_str());
+    const postloom::batch::BatchReport report = postloom::batch::RunBatch(operands[0], progress, stopRequested);
+
+    PrintLines(report.notices);
+    PrintLines(report.problems);
     if (stopRequested) {
         std::fprintf(stderr, "postloom-batch: interrupted; the project was not saved\n");
         return 1;

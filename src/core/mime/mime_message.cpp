@@ -1,5 +1,6 @@
 #include "core/mime/mime_message.h"
 
+#include "core/mime/gmime_setup.h"
 #include "core/mime/html_text.h"
 #include "core/text/codec.h"
 #include "core/text/cp932.h"
@@ -51,7 +52,7 @@ struct Library {
 const Library& TheLibrary()
 {
     static const Library library = [] {
-        g_mime_init();
+        InitGMime();
         Library made;
         made.parserOptions = g_mime_parser_options_new();
         // Mail of the old clients puts encoded words inside words and
@@ -488,6 +489,15 @@ bool IsIdentityEncoding(std::string_view value)
 }
 
 }  // namespace
+
+void InitGMime()
+{
+    static const bool initialised = [] {
+        g_mime_init();
+        return true;
+    }();
+    static_cast<void>(initialised);
+}
 
 bool NeedsDecoding(std::string_view headerSection)
 {

@@ -1,0 +1,35 @@
+#include "core/import/import_report.h"
+
+#include <cstdint>
+
+namespace postloom {
+
+namespace {
+
+std::string Count(std::uint64_t n, std::string_view one, std::string_view many)
+{
+    std::string digits = std::to_string(n);
+    for (std::size_t k = digits.size(); k > 3; k -= 3)
+        digits.insert(k - 3, ",");
+    return digits + " " + std::string(n == 1 ? one : many);
+}
+
+}  // namespace
+
+std::string ImportSummary(const ImportResult& result)
+{
+    return Count(result.imported, "mail imported", "mails imported") + ", " +
+           Count(result.alreadyThere, "already there", "already there");
+}
+
+void AddImportProblems(const ImportResult& result, ProblemLines& out)
+{
+    if (result.failure)
+        out.push_back("cannot import from " + result.failure->path + ": " + result.failure->reason);
+    for (const platform::FileProblem& problem : result.problems)
+        out.push_back(problem.path + ": " + problem.reason);
+    if (result.stopped)
+        out.push_back("the import was stopped before its end");
+}
+
+}  // namespace postloom
