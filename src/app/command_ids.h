@@ -57,6 +57,8 @@ enum CommandId : int {
     ID_MAILPAGE_ON = 32811,
     ID_MAILPAGE_OFF = 32813,
     ID_POSTLOOM_CHECK = 32815,
+    ID_FILE_IMPORT = 32816,
+    ID_FILE_IMPORT_FOLDER = 32817,
 };
 
 enum class CommandKind {

@@ -40,6 +40,8 @@ constexpr CommandTexts kCommandTexts[] = {
     {ID_FILE_OPEN, u"既存のﾌﾟﾛｼﾞｪｸﾄを開く", u"開く"},
     {ID_FILE_SAVE, u"ﾌﾟﾛｼﾞｪｸﾄを上書きして保存", u"上書き保存"},
     {ID_FILE_SAVE_AS, u"ﾌﾟﾛｼﾞｪｸﾄに名前を付けて保存", u"名前を付けて保存"},
+    {ID_FILE_IMPORT, u"mboxﾌｧｲﾙのﾒｰﾙを1通ずつﾌｧｲﾙにしてﾒｰﾙのﾌｫﾙﾀﾞに取り込む", nullptr},
+    {ID_FILE_IMPORT_FOLDER, u"Maildirまたは.emlﾌｧｲﾙのﾌｫﾙﾀﾞのﾒｰﾙをﾒｰﾙのﾌｫﾙﾀﾞに取り込む", nullptr},
     {ID_APP_EXIT, u"ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌﾟﾛｼﾞｪｸﾄの保存を指示", u"終了"},
     {ID_APP_ABOUT, u"ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝ、著作権を表示", u"ﾊﾞｰｼﾞｮﾝ情報"},
     {ID_HELP_FINDER, u"ﾍﾙﾌﾟ ﾄﾋﾟｯｸの一覧を表示", u"ﾍﾙﾌﾟ ﾄﾋﾟｯｸ"},
@@ -168,6 +170,8 @@ void CMainFrame::createActions()
     makeAction(ID_FILE_OPEN, QStringLiteral("開く(&O)..."))->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
     makeAction(ID_FILE_SAVE, QStringLiteral("上書き保存(&S)"))->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
     makeAction(ID_FILE_SAVE_AS, QStringLiteral("名前を付けて保存(&A)..."));
+    makeAction(ID_FILE_IMPORT, QStringLiteral("ｲﾝﾎﾟｰﾄ(&I)..."));
+    makeAction(ID_FILE_IMPORT_FOLDER, QStringLiteral("ﾌｫﾙﾀﾞからｲﾝﾎﾟｰﾄ(&D)..."));
     makeAction(ID_APP_EXIT, QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"))
         ->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
     makeAction(ID_VIEW_PROJECTBAR, QStringLiteral("ﾌﾟﾛｼﾞｪｸﾄﾂｰﾙ ﾊﾞｰ(&T)"))->setCheckable(true);
@@ -219,6 +223,9 @@ void CMainFrame::createMenus()
     fileMenu_->addAction(action(ID_FILE_OPEN));
     fileMenu_->addAction(action(ID_FILE_SAVE));
     fileMenu_->addAction(action(ID_FILE_SAVE_AS));
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(action(ID_FILE_IMPORT));
+    fileMenu_->addAction(action(ID_FILE_IMPORT_FOLDER));
     fileMenu_->addSeparator();
     recentAnchor_ = fileMenu_->addAction(QStringLiteral("最新のﾌｧｲﾙ"));
     recentAnchor_->setEnabled(false);

@@ -1,6 +1,7 @@
 #include "app/desktop/postloom_app.h"
 
 #include "app/command_ids.h"
+#include "app/desktop/import_command.h"
 #include "app/desktop/mail_info_dialog.h"
 #include "app/view/pictures.h"
 
@@ -138,6 +139,8 @@ CPostloomApp::CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironm
             {.id = ID_FILE_OPEN, .handler = [this] { chooseAndOpen(); }},
             {.id = ID_APP_ABOUT, .handler = [this] { CreateVersionBox(frame_.get())->exec(); }},
             {.id = ID_HELP_FINDER, .handler = [this] { showHelp(); }},
+            {.id = ID_FILE_IMPORT, .handler = [this] { RunImportCommand(*this, ImportFrom::MboxFile); }},
+            {.id = ID_FILE_IMPORT_FOLDER, .handler = [this] { RunImportCommand(*this, ImportFrom::Folder); }},
         });
     connect(frame_.get(), &CMainFrame::closeRequested, this, [this](bool* accepted) { *accepted = queryClose(); });
     connect(frame_.get(), &CMainFrame::projectDropped, this, [this](const QString& path) { openProject(path); });

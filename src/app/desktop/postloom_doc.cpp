@@ -89,6 +89,8 @@ CPostloomDoc::CPostloomDoc(AppContext& context, DesktopPrompts& prompts, QObject
         {
             {.id = ID_FILE_NEW, .enabled = unlocked},
             {.id = ID_FILE_OPEN, .enabled = unlocked},
+            {.id = ID_FILE_IMPORT, .enabled = unlocked},
+            {.id = ID_FILE_IMPORT_FOLDER, .enabled = unlocked},
             {.id = ID_FILE_SAVE, .enabled = [this] { return !locked() && modified_; }, .handler = [this] { save(); }},
             {.id = ID_FILE_SAVE_AS, .enabled = unlocked, .handler = [this] { saveAs(); }},
             {.id = ID_PROJECT_PROPERTY, .enabled = unlocked, .handler = [this] { editProperties(); }},

@@ -150,14 +150,17 @@ MailRecord* CPostloomView::selectedMail() const
     return mailSelected() ? mailOf(selectedItem()) : nullptr;
 }
 
-void CPostloomView::newProject()
+bool CPostloomView::newProject(bool openSheet)
 {
     if (!document_.saveModified()) {
-        return;
+        return false;
     }
     model_.DeleteAll();
     document_.newDocument();
-    context_.commands().post(ID_PROJECT_PROPERTY);
+    if (openSheet) {
+        context_.commands().post(ID_PROJECT_PROPERTY);
+    }
+    return true;
 }
 
 void CPostloomView::buildTree()

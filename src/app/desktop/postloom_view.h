@@ -63,6 +63,10 @@ public:
     bool beginDrag(TreeItem item);
     // The drop of dragged onto target; true when the tree changed.
     bool dropMail(TreeItem dragged, TreeItem target);
+    // ﾌｧｲﾙ → 新規作成: after asking about unsaved changes, an empty project,
+    // whose property sheet opens next (posted) when openSheet is set. False
+    // when the user kept the project that was open.
+    bool newProject(bool openSheet = true);
     // A drag is held at position in the viewport: near the top or bottom
     // edge the view scrolls a row at a time until the drag moves away or
     // ends (stopDragScroll).
@@ -99,7 +103,6 @@ private:
     MailRecord* selectedMail() const;
     bool onIcon(const QPoint& point) const;
 
-    void newProject();
     void buildTree();
     void treeDone();
     void reload();

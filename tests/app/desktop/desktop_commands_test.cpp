@@ -355,7 +355,9 @@ private Q_SLOTS:
         }
         QCOMPARE(file, (QStringList{QStringLiteral("新規作成(&N)"), QStringLiteral("開く(&O)..."),
                                     QStringLiteral("上書き保存(&S)"), QStringLiteral("名前を付けて保存(&A)..."),
-                                    QStringLiteral("-"), QStringLiteral("最新のﾌｧｲﾙ"), QStringLiteral("-"),
+                                    QStringLiteral("-"), QStringLiteral("ｲﾝﾎﾟｰﾄ(&I)..."),
+                                    QStringLiteral("ﾌｫﾙﾀﾞからｲﾝﾎﾟｰﾄ(&D)..."), QStringLiteral("-"),
+                                    QStringLiteral("最新のﾌｧｲﾙ"), QStringLiteral("-"),
                                     QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)")}));
         QCOMPARE(frame.action(ID_FILE_SAVE)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
         QCOMPARE(frame.action(ID_THREAD_EXPAND)->statusTip(), QStringLiteral("ﾒｰﾙをｽﾚｯﾄﾞに展開"));

@@ -23,16 +23,30 @@ void ScriptedDesktopPrompts::inform(QWidget*, const QString&, const QString& mes
     errors.append(message);
 }
 
+namespace {
+
+std::optional<QString> TakeFirst(std::deque<QString>& choices)
+{
+    if (choices.empty()) {
+        return std::nullopt;
+    }
+    QString choice = choices.front();
+    choices.pop_front();
+    return choice;
+}
+
+}  // namespace
+
 std::optional<QString> ScriptedDesktopPrompts::chooseFolder(QWidget*, const QString&)
 {
     asked.append(QStringLiteral("folder"));
-    return std::nullopt;
+    return TakeFirst(chosenFolders);
 }
 
 std::optional<QString> ScriptedDesktopPrompts::chooseFile(QWidget*, const FileRequest&)
 {
     asked.append(QStringLiteral("file"));
-    return std::nullopt;
+    return TakeFirst(chosenFiles);
 }
 
 SaveChoice ScriptedDesktopPrompts::askSaveChanges(QWidget*, const QString& documentTitle)

@@ -25,6 +25,9 @@ public:
     std::deque<SaveChoice> saveChoices;
     std::deque<QString> projectsToOpen;
     std::deque<QString> projectsToSave;
+    // What the file and folder dialogs return in turn; none left is Cancel.
+    std::deque<QString> chosenFiles;
+    std::deque<QString> chosenFolders;
 
     QStringList asked;   // every question, save question and dialog
     QStringList errors;  // every error and notice
