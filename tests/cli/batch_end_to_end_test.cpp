@@ -1,3 +1,4 @@
+#include "batch_runner.h"
 #include "site_checker.h"
 
 #include "core/project/project_file.h"
@@ -19,25 +20,6 @@ namespace postloom::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct RunOutput {
-    int status = -1;
-    std::string err;
-};
-
-// Runs postloom-batch in folder cwd, like a user in a shell would.
-RunOutput RunBatchTool(const fs::path& cwd, const std::string& args)
-{
-    const fs::path errFile = cwd / "stderr.txt";
-    const std::string command =
-        "cd '" + cwd.string() + "' && '" POSTLOOM_BATCH_EXE "' " + args + " 2> '" + errFile.string() + "' > /dev/null";
-    const int raw = std::system(command.c_str());
-    RunOutput out;
-    out.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    out.err = ReadFile(errFile.string());
-    fs::remove(errFile);
-    return out;
-}
 
 fs::path CopySample(const TempDir& dir)
 {

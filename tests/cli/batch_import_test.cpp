@@ -1,6 +1,7 @@
 // postloom-batch --import as a user runs it: an mbox into a project's mail
 // folder, then the conversion of that project.
 
+#include "batch_runner.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -18,24 +19,6 @@ namespace postloom::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct RunOutput {
-    int status = -1;
-    std::string err;
-};
-
-RunOutput RunBatchTool(const fs::path& cwd, const std::string& args)
-{
-    const fs::path errFile = cwd / "stderr.txt";
-    const std::string command =
-        "cd '" + cwd.string() + "' && '" POSTLOOM_BATCH_EXE "' " + args + " 2> '" + errFile.string() + "' > /dev/null";
-    const int raw = std::system(command.c_str());
-    RunOutput out;
-    out.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    out.err = ReadFile(errFile.string());
-    fs::remove(errFile);
-    return out;
-}
 
 std::vector<fs::path> MailFiles(const fs::path& folder)
 {

@@ -2,6 +2,7 @@
 
 #include "core/platform/file_system.h"
 #include "core/platform/files.h"
+#include "core/platform/fresh_file.h"
 #include "core/platform/output_file.h"
 
 #include <fcntl.h>
@@ -10,32 +11,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <random>
 #include <utility>
 
 namespace postloom::platform {
 
-namespace {
-
-// Anonymous files are linked into place through /proc, which a container
-// may lack; without it the content gets a temporary name instead.
-bool AnonymousFilesUsable()
-{
-    static const bool usable = ::access("/proc/self/fd", X_OK) == 0;
-    return usable;
-}
-
-std::string TemporaryName(const std::string& folder)
-{
-    thread_local std::mt19937_64 random{std::random_device{}()};
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string name = folder + "/" + std::string(kOutputTemporaryPrefix);
-    for (std::uint64_t bits = random(), k = 0; k < 12; ++k, bits >>= 4)
-        name.push_back(kHex[bits & 15]);
-    return name;
-}
-
-}  // namespace
 
 NewFile::NewFile(std::string_view cp932Folder)
 {
@@ -44,30 +23,14 @@ NewFile::NewFile(std::string_view cp932Folder)
         return;
     }
     folder_ = NativePath(cp932Folder);
-    if (AnonymousFilesUsable()) {
-        fd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd_ >= 0) {
-            anonymous_ = true;
-            return;
-        }
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-            Fail(errno);
-            return;
-        }
+    FreshFile fresh = OpenFreshFile(folder_);
+    if (fresh.fd < 0) {
+        Fail(fresh.error);
+        return;
     }
-    for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
-        temporary_ = TemporaryName(folder_);
-        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && errno != EEXIST) {
-            temporary_.clear();
-            Fail(errno);
-            return;
-        }
-    }
-    if (fd_ < 0) {
-        temporary_.clear();
-        Fail(EEXIST);
-    }
+    fd_ = fresh.fd;
+    anonymous_ = fresh.anonymous;
+    temporary_ = std::move(fresh.temporary);
 }
 
 NewFile::~NewFile()
@@ -94,8 +57,7 @@ NewFile::Outcome NewFile::Commit(std::string_view cp932Name)
     }
     const std::string target = folder_ + "/" + NativePath(cp932Name);
     if (anonymous_) {
-        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (LinkAnonymous(fd_, target)) {
             // The file has its name; a failing close can no longer cut it.
             CloseAll();
             return Outcome::Written;

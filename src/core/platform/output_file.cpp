@@ -2,6 +2,7 @@
 
 #include "core/platform/file_system.h"
 #include "core/platform/files.h"
+#include "core/platform/fresh_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +12,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <random>
 #include <utility>
 
 namespace postloom::platform {
@@ -57,24 +57,6 @@ bool ReadExactly(int fd, std::uint64_t offset, char* data, std::size_t size)
         offset += static_cast<std::uint64_t>(n);
     }
     return true;
-}
-
-// Anonymous files are linked into place through /proc, which a container
-// may lack; without it every new file gets a temporary name instead.
-bool AnonymousFilesUsable()
-{
-    static const bool usable = ::access("/proc/self/fd", X_OK) == 0;
-    return usable;
-}
-
-std::string TemporaryName(const std::string& folder)
-{
-    thread_local std::mt19937_64 random{std::random_device{}()};
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string name = folder + "/" + std::string(kOutputTemporaryPrefix);
-    for (std::uint64_t bits = random(), k = 0; k < 12; ++k, bits >>= 4)
-        name.push_back(kHex[bits & 15]);
-    return name;
 }
 
 std::string FolderOf(const std::string& path)
@@ -191,29 +173,14 @@ bool OutputFile::MatchesOld(std::string_view bytes)
 
 void OutputFile::StartNewFile()
 {
-    if (AnonymousFilesUsable()) {
-        newFd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        if (newFd_ >= 0) {
-            anonymous_ = true;
-        } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-            Fail(errno);
-            return;
-        }
-    }
-    for (int attempt = 0; newFd_ < 0 && attempt < 100; ++attempt) {
-        temporary_ = TemporaryName(folder_);
-        newFd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (newFd_ < 0 && errno != EEXIST) {
-            temporary_.clear();
-            Fail(errno);
-            return;
-        }
-    }
-    if (newFd_ < 0) {
-        temporary_.clear();
-        Fail(EEXIST);
+    FreshFile fresh = OpenFreshFile(folder_);
+    if (fresh.fd < 0) {
+        Fail(fresh.error);
         return;
     }
+    newFd_ = fresh.fd;
+    anonymous_ = fresh.anonymous;
+    temporary_ = std::move(fresh.temporary);
     // A replaced file keeps its permissions.
     if (oldMode_ != 0 && ::fchmod(newFd_, oldMode_) != 0)
         Fail(errno);
@@ -286,9 +253,8 @@ OutputFile::Outcome OutputFile::Commit()
 bool OutputFile::PutInPlace()
 {
     if (anonymous_) {
-        const std::string self = "/proc/self/fd/" + std::to_string(newFd_);
         if (!targetExists_) {
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            if (LinkAnonymous(newFd_, target_))
                 return true;
             if (errno != EEXIST) {
                 Fail(errno);
@@ -299,7 +265,7 @@ bool OutputFile::PutInPlace()
         // over the old one in one step.
         for (int attempt = 0; temporary_.empty() && attempt < 100; ++attempt) {
             std::string name = TemporaryName(folder_);
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            if (LinkAnonymous(newFd_, name))
                 temporary_ = std::move(name);
             else if (errno != EEXIST) {
                 Fail(errno);
