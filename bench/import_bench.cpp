@@ -16,6 +16,7 @@
 //
 //   postloom_import_bench [work-folder] [repetitions]
 
+#include "bench_timing.h"
 #include "corpus_generator.h"
 
 #include "core/import/mail_import.h"
@@ -36,33 +37,14 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using postloom::bench::Clock;
+using postloom::bench::Median;
+using postloom::bench::MillisecondsSince;
+using postloom::bench::ProcessorMilliseconds;
+using postloom::bench::TimeCopy;
+using postloom::bench::Timing;
 
 constexpr std::size_t kMails = 20000;
-
-double MillisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double ProcessorMilliseconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-struct Timing {
-    double wall = 0;
-    double processor = 0;
-};
 
 // The archive as a mail program exports it: a "From " line before each
 // mail, LF line ends, every ">...>From " body line quoted once more, and an
@@ -81,16 +63,6 @@ std::string ExportAsMbox(const std::vector<postloom::bench::CorpusMail>& mails)
         mbox += "From list@example.jp Mon Apr  5 09:00:00 2004\n" + std::regex_replace(text, quoted, "$1>$2") + "\n";
     }
     return mbox;
-}
-
-Timing TimeCopy(const fs::path& from, const fs::path& to)
-{
-    const std::string command = "cp -r '" + from.string() + "' '" + to.string() + "'";
-    const double cpuBefore = ProcessorMilliseconds(RUSAGE_CHILDREN);
-    const auto start = Clock::now();
-    if (std::system(command.c_str()) != 0)
-        std::fprintf(stderr, "cp failed\n");
-    return {MillisecondsSince(start), ProcessorMilliseconds(RUSAGE_CHILDREN) - cpuBefore};
 }
 
 // The mbox split into its mails and nothing written.

@@ -9,6 +9,7 @@
 //
 //   postloom_pipeline_bench [work-folder] [repetitions]
 
+#include "bench_timing.h"
 #include "corpus_generator.h"
 
 #include "cli/batch_pipeline.h"
@@ -28,27 +29,15 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using postloom::bench::Clock;
+using postloom::bench::Median;
+using postloom::bench::MillisecondsSince;
+using postloom::bench::ProcessorMilliseconds;
+using postloom::bench::Timing;
 using postloom::batch::Stage;
 
 constexpr std::array kStages = {Stage::Load, Stage::Read, Stage::Sort, Stage::Thread,
                                 Stage::Graphics, Stage::Index, Stage::Pages, Stage::Save};
-
-double MillisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// Processor time (user + system) of this process's threads, or of its
-// finished children, in milliseconds: steadier than wall-clock time on a
-// machine that is busy with other work.
-double ProcessorMilliseconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
 
 // Records the time each stage takes.
 class StageTimer final : public postloom::batch::StageProgress {
@@ -67,26 +56,11 @@ private:
     Clock::time_point start_;
 };
 
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-struct Timing {
-    double wall = 0;
-    double processor = 0;
-};
-
-Timing TimeCopy(const fs::path& from, const fs::path& to)
+// The copy floor into a fresh folder, removed again afterwards.
+Timing TimeFreshCopy(const fs::path& from, const fs::path& to)
 {
     fs::remove_all(to);
-    const std::string command = "cp -r '" + from.string() + "' '" + to.string() + "'";
-    const double cpuBefore = ProcessorMilliseconds(RUSAGE_CHILDREN);
-    const auto start = Clock::now();
-    if (std::system(command.c_str()) != 0)
-        std::fprintf(stderr, "cp failed\n");
-    const Timing timing{MillisecondsSince(start), ProcessorMilliseconds(RUSAGE_CHILDREN) - cpuBefore};
+    const Timing timing = postloom::bench::TimeCopy(from, to);
     fs::remove_all(to);
     return timing;
 }
@@ -161,7 +135,7 @@ bool TimeReruns(const fs::path& work, int repetitions, std::array<RerunRow, kRer
             std::fprintf(stderr, "cannot write the archive into %s\n", folder.c_str());
             return false;
         }
-        TimeCopy(folder / "mail", folder / "warm");
+        TimeFreshCopy(folder / "mail", folder / "warm");
         if (!StartAfresh(folder))
             return false;
         for (std::size_t k = 0; k < rows.size(); ++k) {
@@ -198,7 +172,7 @@ bool TimeMimeDecoding(const fs::path& work, int repetitions, std::array<RerunRow
         std::fprintf(stderr, "cannot write the archive into %s\n", folder.c_str());
         return false;
     }
-    TimeCopy(folder / "mail", folder / "warm");
+    TimeFreshCopy(folder / "mail", folder / "warm");
     for (int r = 0; r < repetitions; ++r) {
         for (std::size_t k = 0; k < rows.size(); ++k) {
             if (!StartAfresh(folder, k == 1))
@@ -233,7 +207,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "cannot write the archive into %s\n", folder.c_str());
             return 1;
         }
-        TimeCopy(folder / "mail", folder / "warm");  // fills the page cache
+        TimeFreshCopy(folder / "mail", folder / "warm");  // fills the page cache
 
         std::vector<std::vector<double>> stages(kStages.size());
         std::vector<double> totals, totalsCpu, copies, copiesCpu;
@@ -254,7 +228,7 @@ int main(int argc, char** argv)
             }
             for (std::size_t s = 0; s < kStages.size(); ++s)
                 stages[s].push_back(timer.times[s]);
-            const Timing copy = TimeCopy(folder / "mail", folder / "copy");
+            const Timing copy = TimeFreshCopy(folder / "mail", folder / "copy");
             copies.push_back(copy.wall);
             copiesCpu.push_back(copy.processor);
         }

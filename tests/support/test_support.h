@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace postloom::test {
 
@@ -33,6 +34,9 @@ std::string ReadFile(const std::string& path);
 
 // CP932 bytes of a UTF-8 literal, so tests can be written readably.
 std::string Sjis(std::string_view utf8);
+
+// The names in a folder, sorted.
+std::vector<std::string> Names(const std::filesystem::path& folder);
 
 // Every LF preceded by a CR: text as the program writes it in text mode.
 std::string Crlf(std::string_view text);

@@ -19,18 +19,10 @@ namespace postloom::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Names;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
-
-std::vector<std::string> Names(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 OutputFile::Outcome WriteWhole(const std::string& path, std::string_view bytes,
                                OutputFile::Mode mode = OutputFile::Mode::Binary)
