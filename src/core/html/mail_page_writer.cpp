@@ -16,6 +16,8 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <limits>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <cerrno>
@@ -23,6 +25,7 @@
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
+#include <variant>
 
 namespace postloom {
 
@@ -47,11 +50,12 @@ enum class Outcome {
     Unchanged,
 };
 
-// What is known of a mail before the run writes anything.
+// What is known of a mail before the run writes anything. Every page goes
+// into one folder; only the name is kept, to keep a large run small.
 struct PlannedPage {
     // Set when the mail gets no page whatever its archive holds.
     std::optional<Outcome> decided;
-    std::string path;
+    std::string name;
     // A later mail of the list has the same page, which it then replaces.
     std::optional<std::size_t> laterMail;
 };
@@ -66,15 +70,27 @@ struct PageOutcome {
     std::vector<platform::FileProblem> attachmentsNotSaved;
 };
 
-// The page text is handed to the file in pieces of about this size.
+// The page text is handed on in pieces of about this size.
 constexpr std::size_t kPagePiece = 256 * 1024;
+
+// Where a page's text goes in pieces: its output file, or memory for a page
+// built ahead of its writing.
+using PageOut = std::function<void(std::string_view)>;
+
+// Pages of archives up to this size are built in memory ahead of their
+// writing; a larger one is built while it is written, so memory stays small
+// whatever the archive holds.
+constexpr std::uint64_t kHeldArchiveLimit = 1024 * 1024;
 
 // The archive file of a mail, open for reading; its body is streamed into
 // the page, once for every place that shows it. With MIME decoding the
 // whole file is read and decoded once instead (see Decode).
 class Archive {
 public:
-    explicit Archive(platform::FileHandle file) : file_(std::move(file)) {}
+    explicit Archive(platform::ReadableFile file) : file_(std::move(file)) {}
+
+    // The file's size when it was opened.
+    std::uint64_t size() const { return file_.size; }
 
     // Reads the whole file and decodes it when it declares MIME; a mail that
     // does not keeps its bytes for AppendBody. False when the file could not
@@ -84,8 +100,9 @@ public:
         std::string bytes;
         std::uint64_t offset = 0;
         for (bool more = true; more;) {
-            bytes.resize(static_cast<std::size_t>(offset) + 64 * 1024);
-            if (!ReadAt(offset, bytes.data() + offset, bytes.size() - offset, more))
+            const std::size_t piece = offset == 0 ? static_cast<std::size_t>(file_.size) + 1 : 64 * 1024;
+            bytes.resize(static_cast<std::size_t>(offset) + piece);
+            if (!ReadAt(offset, bytes.data() + offset, piece, more))
                 return false;
         }
         bytes.resize(static_cast<std::size_t>(offset));
@@ -96,10 +113,11 @@ public:
     }
 
     const std::optional<MimePageBody>& mimeBody() const { return mimeBody_; }
+    std::optional<MimePageBody> TakeMimeBody() { return std::move(mimeBody_); }
 
     // Appends the escaped body to page, handing full pieces to out. False
     // when the file could not be read to its end.
-    bool AppendBody(std::string& page, platform::OutputFile& out)
+    bool AppendBody(std::string& page, const PageOut& out)
     {
         if (mimeBody_) {
             mimeBody_->AppendTo(page);
@@ -118,13 +136,13 @@ public:
             const std::uint64_t before = offset;
             if (!ReadAt(offset, raw.data(), raw.size(), more))
                 return false;
-            if (!more)
-                break;
             escaper.Feed(std::string_view(raw.data(), static_cast<std::size_t>(offset - before)), page);
             if (page.size() >= kPagePiece) {
-                out.Write(page);
+                out(page);
                 page.clear();
             }
+            if (!more)
+                break;
         }
         escaper.Finish(page);
         return true;
@@ -134,10 +152,12 @@ public:
 
 private:
     // One read of up to size bytes at offset into buffer; offset advances by
-    // what was read, more turns false at the end of the file.
+    // what was read, more turns false at the end of the file: a read that
+    // returns nothing, or a short one that reaches the size the file had
+    // when it was opened (no second call just to see the end).
     bool ReadAt(std::uint64_t& offset, char* buffer, std::size_t size, bool& more)
     {
-        const int fd = ::fileno(file_.get());
+        const int fd = file_.fd.get();
         for (;;) {
             const ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
             if (n < 0 && errno == EINTR)
@@ -147,12 +167,12 @@ private:
                 return false;
             }
             offset += static_cast<std::uint64_t>(n);
-            more = n > 0;
+            more = n > 0 && (static_cast<std::size_t>(n) == size || offset < file_.size);
             return true;
         }
     }
 
-    platform::FileHandle file_;
+    platform::ReadableFile file_;
     int error_ = 0;
     std::optional<MimePageBody> mimeBody_;
     std::optional<std::string> wholeFile_;
@@ -197,12 +217,12 @@ public:
 
     // Writes the page of mail, whose archive file is archive, into out.
     // False when the archive could not be read to its end.
-    bool Write(const MailRecord& mail, Archive& archive, platform::OutputFile& out) const
+    bool Write(const MailRecord& mail, Archive& archive, const PageOut& out) const
     {
         std::string page;
         const bool read = settings_.MailCreateType == 0 ? BuildStandard(mail, archive, page, out)
                                                         : BuildFromTemplate(mail, archive, page, out);
-        out.Write(page);
+        out(page);
         return read;
     }
 
@@ -241,7 +261,7 @@ private:
         page.append("<HR>\n</CENTER>\n");
     }
 
-    bool BuildStandard(const MailRecord& mail, Archive& archive, std::string& page, platform::OutputFile& out) const
+    bool BuildStandard(const MailRecord& mail, Archive& archive, std::string& page, const PageOut& out) const
     {
         const std::string caption = MailCaption(settings_, mail);
         page.append(GeneratorComment());
@@ -267,8 +287,7 @@ private:
             page.append("<A HREF=").append(*link).append(">");
     }
 
-    bool BuildFromTemplate(const MailRecord& mail, Archive& archive, std::string& page,
-                           platform::OutputFile& out) const
+    bool BuildFromTemplate(const MailRecord& mail, Archive& archive, std::string& page, const PageOut& out) const
     {
         bool read = true;
         for (const InsertSegment& segment : segments_) {
@@ -372,7 +391,8 @@ std::vector<PlannedPage> PlanPages(const ProjectSettings& settings, const Output
             archiveNames.insert(mail->fileName);
     }
     const std::vector<OtherOutput> otherOutputs = OtherOutputs(settings, paths);
-    std::unordered_map<std::string, std::size_t> pageOwners;
+    // Keys point into plans, which never grows.
+    std::unordered_map<std::string_view, std::size_t> pageOwners;
 
     for (std::size_t i = 0; i < mails.size(); ++i) {
         const MailRecord& mail = *mails[i];
@@ -385,13 +405,12 @@ std::vector<PlannedPage> PlanPages(const ProjectSettings& settings, const Output
             plan.decided = Outcome::UnusableName;
             continue;
         }
-        const std::string pageName = paths.PageFileName(mail);
-        plan.path = JoinPath(mailFolder, pageName);
-        if (sharedFolder && archiveNames.contains(pageName)) {
+        plan.name = paths.PageFileName(mail);
+        if (sharedFolder && archiveNames.contains(plan.name)) {
             plan.decided = Outcome::ClashesWithArchive;
-        } else if (IsOtherOutput(otherOutputs, plan.path, pageFolderId, pageName)) {
+        } else if (IsOtherOutput(otherOutputs, JoinPath(mailFolder, plan.name), pageFolderId, plan.name)) {
             plan.decided = Outcome::ClashesWithOutput;
-        } else if (const auto [owner, added] = pageOwners.try_emplace(plan.path, i); !added) {
+        } else if (const auto [owner, added] = pageOwners.try_emplace(plan.name, i); !added) {
             plans[owner->second].laterMail = i;
             owner->second = i;
         }
@@ -399,34 +418,32 @@ std::vector<PlannedPage> PlanPages(const ProjectSettings& settings, const Output
     return plans;
 }
 
-// Handles one mail whose page is planned. A mail whose archive cannot be
-// read to its end leaves any existing page as it was.
-PageOutcome WritePage(const MailRecord& mail, const PlannedPage& plan, const PageBuilder& builder,
-                      const OutputPaths& paths)
+// Opens the archive of mail; the outcome for the mail instead when there is
+// none to read.
+std::variant<Archive, PageOutcome> OpenArchive(const MailRecord& mail, const OutputPaths& paths)
 {
-    if (plan.decided)
-        return {*plan.decided, {}};
-    const std::string source = paths.MailSourcePath(mail);
     platform::FileError error;
-    platform::FileHandle file = platform::OpenForReading(source, error);
+    std::optional<platform::ReadableFile> file = platform::OpenReadable(paths.MailSourcePath(mail), error);
     if (!file) {
         if (error.code == ENOENT)
-            return {Outcome::MissingArchive, {}};
-        return {Outcome::UnreadableArchive, platform::ReasonText(error)};
+            return PageOutcome{Outcome::MissingArchive, {}};
+        return PageOutcome{Outcome::UnreadableArchive, platform::ReasonText(error)};
     }
-    Archive archive(std::move(file));
-    if (builder.DecodesMime() && !archive.Decode(FileNamePart(plan.path)))
-        return {Outcome::UnreadableArchive, platform::ReasonText({archive.error(), false})};
-    platform::OutputFile out(plan.path, platform::OutputFile::Mode::Text);
-    if (!builder.Write(mail, archive, out)) {
-        out.Discard();
-        return {Outcome::UnreadableArchive, platform::ReasonText({archive.error(), false})};
-    }
+    return Archive(std::move(*file));
+}
+
+PageOutcome Unreadable(const Archive& archive)
+{
+    return {Outcome::UnreadableArchive, platform::ReasonText({archive.error(), false})};
+}
+
+// Saves the attachments, then puts the page in place: a page in place never
+// links to files that are not there yet.
+PageOutcome Finish(platform::OutputFile& out, const std::optional<MimePageBody>& mimeBody, std::string_view pagePath)
+{
     PageOutcome outcome;
-    // The attachments go first: a page in place never links to files that
-    // are not there yet.
-    if (archive.mimeBody())
-        archive.mimeBody()->SaveAttachments(plan.path, outcome.attachmentsNotSaved);
+    if (mimeBody)
+        mimeBody->SaveAttachments(pagePath, outcome.attachmentsNotSaved);
     switch (out.Commit()) {
     case platform::OutputFile::Outcome::Written:
         outcome.outcome = Outcome::Written;
@@ -442,131 +459,211 @@ PageOutcome WritePage(const MailRecord& mail, const PlannedPage& plan, const Pag
     return outcome;
 }
 
-// Writes the pages on several threads. Mails whose pages share a file name
-// always go to the same thread, which handles its mails in list order, so
-// the later mail's page wins as in a run on one thread. The calling thread
-// reports the positions in order and releases each mail to the writers only
-// after its report and after testing the stop flag; it stays a bounded
-// number of mails ahead of the slowest writer, so the reports follow the
-// writing.
-class ParallelRun {
+// Builds the page of a large archive while writing it. A mail whose archive
+// cannot be read to its end leaves any existing page as it was.
+PageOutcome StreamPage(const MailRecord& mail, Archive& archive, const PlannedPage& plan, const std::string& pagePath,
+                       const PageBuilder& builder)
+{
+    if (builder.DecodesMime() && !archive.Decode(plan.name))
+        return Unreadable(archive);
+    platform::OutputFile out(pagePath, platform::OutputFile::Mode::Text);
+    if (!builder.Write(mail, archive, [&out](std::string_view bytes) { out.Write(bytes); })) {
+        out.Discard();
+        return Unreadable(archive);
+    }
+    return Finish(out, archive.mimeBody(), pagePath);
+}
+
+// A page built ahead of its writing, or what settled the mail without one.
+struct BuiltPage {
+    std::optional<PageOutcome> outcome;
+    std::string text;
+    std::optional<MimePageBody> mimeBody;
+    // An archive too large to hold its page in memory, left open for the
+    // writer, which builds the page as it writes it.
+    std::optional<Archive> largeArchive;
+};
+
+// Reads the archive of a planned mail and builds its page in memory.
+// Touches no output file, so it may run ahead of the writing.
+BuiltPage BuildPage(const MailRecord& mail, const PlannedPage& plan, const PageBuilder& builder,
+                    const OutputPaths& paths)
+{
+    BuiltPage page;
+    if (plan.decided) {
+        page.outcome = PageOutcome{*plan.decided, {}};
+        return page;
+    }
+    std::variant<Archive, PageOutcome> opened = OpenArchive(mail, paths);
+    if (PageOutcome* const failed = std::get_if<PageOutcome>(&opened)) {
+        page.outcome = std::move(*failed);
+        return page;
+    }
+    Archive& archive = std::get<Archive>(opened);
+    if (archive.size() > kHeldArchiveLimit) {
+        page.largeArchive.emplace(std::move(archive));
+        return page;
+    }
+    if (builder.DecodesMime() && !archive.Decode(plan.name)) {
+        page.outcome = Unreadable(archive);
+        return page;
+    }
+    if (!builder.Write(mail, archive, [&page](std::string_view bytes) { page.text.append(bytes); })) {
+        page.outcome = Unreadable(archive);
+        return page;
+    }
+    page.mimeBody = archive.TakeMimeBody();
+    return page;
+}
+
+// Writes a built page into its place, pagePath.
+PageOutcome WritePage(BuiltPage& page, const MailRecord& mail, const PlannedPage& plan, const std::string& pagePath,
+                      const PageBuilder& builder)
+{
+    if (page.outcome)
+        return std::move(*page.outcome);
+    if (page.largeArchive)
+        return StreamPage(mail, *page.largeArchive, plan, pagePath, builder);
+    platform::OutputFile out(pagePath, platform::OutputFile::Mode::Text);
+    out.Write(page.text);
+    return Finish(out, page.mimeBody, pagePath);
+}
+
+// Builds pages on threads of their own, a bounded number ahead of the
+// calling thread, which takes them in list order and alone creates the
+// files: threads creating files in one folder only wait for each other's
+// lock on it. Builder k builds the mails k, k + n, k + 2n, ...
+class PageQueue {
 public:
-    ParallelRun(const MailList& mails, const std::vector<PlannedPage>& plans, const PageBuilder& builder,
-                const OutputPaths& paths, unsigned threads, std::vector<PageOutcome>& outcomes)
-        : mails_(mails), plans_(plans), builder_(builder), paths_(paths), outcomes_(outcomes), owners_(mails.size()),
-          cursors_(threads, 0)
+    PageQueue(const MailList& mails, const std::vector<PlannedPage>& plans, const PageBuilder& builder,
+              const OutputPaths& paths, unsigned builders)
+        : mails_(mails), plans_(plans), builder_(builder), paths_(paths), slots_(kPagesAhead * builders),
+          ready_(slots_.size(), false)
     {
-        const std::hash<std::string> hash;
-        for (std::size_t i = 0; i < mails.size(); ++i)
-            owners_[i] = static_cast<unsigned>(hash(plans[i].path) % threads);
+        threads_.reserve(builders);
+        for (unsigned k = 0; k < builders; ++k)
+            threads_.emplace_back([this, k, builders] { Build(k, builders); });
     }
 
-    // True when the stop flag ended the run early.
-    bool Run(JobProgress& progress, const StopFlag& stop)
+    ~PageQueue()
     {
-        std::vector<std::jthread> writers;
-        writers.reserve(cursors_.size());
-        for (unsigned w = 0; w < cursors_.size(); ++w)
-            writers.emplace_back([this, w] { Write(w); });
-        // Lets the writers end before they are joined, also when a report throws.
-        const ReleaseAllOnExit releaseAll{*this};
-
-        bool stopped = false;
-        const std::size_t window = 16 * cursors_.size();
-        for (std::size_t i = 0; i < mails_.size(); ++i) {
-            {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return i < SlowestCursor() + window; });
-            }
-            if (stop.load()) {
-                stopped = true;
-                break;
-            }
-            progress.Report(static_cast<int>(i + 1));
-            {
-                const std::lock_guard lock(mutex_);
-                released_ = i + 1;
-            }
-            changed_.notify_all();
+        {
+            const std::lock_guard lock(mutex_);
+            closing_ = true;
         }
-        return stopped;
+        taken_changed_.notify_all();
+    }
+
+    PageQueue(const PageQueue&) = delete;
+    PageQueue& operator=(const PageQueue&) = delete;
+
+    // The page of mail i, once built; i counts up from 0 without gaps.
+    BuiltPage Take(std::size_t i)
+    {
+        std::unique_lock lock(mutex_);
+        built_.wait(lock, [&] { return ready_[i % slots_.size()]; });
+        BuiltPage page = std::move(slots_[i % slots_.size()]);
+        ready_[i % slots_.size()] = false;
+        taken_ = i + 1;
+        const bool wake = waitingBuilders_ > 0 && taken_ >= wakeBuildersAt_;
+        lock.unlock();
+        if (wake)
+            taken_changed_.notify_all();
+        return page;
     }
 
 private:
-    struct ReleaseAllOnExit {
-        ParallelRun& run;
-        ~ReleaseAllOnExit()
-        {
-            {
-                const std::lock_guard lock(run.mutex_);
-                run.allReleased_ = true;
-            }
-            run.changed_.notify_all();
-        }
-    };
+    static constexpr std::size_t kPagesAhead = 32;
 
-    std::size_t SlowestCursor() const { return *std::min_element(cursors_.begin(), cursors_.end()); }
-
-    void Write(unsigned self)
+    void Build(unsigned first, unsigned step)
     {
-        std::size_t next = 0;
-        for (;;) {
-            std::size_t limit = 0;
+        for (std::size_t i = first; i < mails_.size(); i += step) {
             {
                 std::unique_lock lock(mutex_);
-                cursors_[self] = next;
-                changed_.notify_all();
-                changed_.wait(lock, [&] { return next < released_ || allReleased_; });
-                if (next >= released_)
-                    return;
-                limit = released_;
-            }
-            for (; next < limit; ++next) {
-                if (owners_[next] != self)
-                    continue;
-                outcomes_[next] = WritePage(*mails_[next], plans_[next], builder_, paths_);
-                {
-                    const std::lock_guard lock(mutex_);
-                    cursors_[self] = next + 1;
+                if (!closing_ && i >= taken_ + slots_.size()) {
+                    // Waits until half the window is free, not for every
+                    // page taken: one wake-up per many pages.
+                    ++waitingBuilders_;
+                    wakeBuildersAt_ = std::min(wakeBuildersAt_, i + 1 - slots_.size() / 2);
+                    taken_changed_.wait(lock, [&] { return closing_ || i + slots_.size() / 2 < taken_ + slots_.size(); });
+                    --waitingBuilders_;
+                    wakeBuildersAt_ = waitingBuilders_ > 0 ? wakeBuildersAt_ : kNobody;
                 }
-                changed_.notify_all();
+                if (closing_)
+                    return;
             }
+            BuiltPage page = BuildPage(*mails_[i], plans_[i], builder_, paths_);
+            bool wake = false;
+            {
+                const std::lock_guard lock(mutex_);
+                slots_[i % slots_.size()] = std::move(page);
+                ready_[i % slots_.size()] = true;
+                wake = i < taken_ + 1;  // the writer waits for this very page
+            }
+            if (wake)
+                built_.notify_one();
         }
     }
+
+    static constexpr std::size_t kNobody = std::numeric_limits<std::size_t>::max();
 
     const MailList& mails_;
     const std::vector<PlannedPage>& plans_;
     const PageBuilder& builder_;
     const OutputPaths& paths_;
-    std::vector<PageOutcome>& outcomes_;  // each element written by its owner only
-    std::vector<unsigned> owners_;
 
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::size_t> cursors_;  // per writer: every mail before it is done
-    std::size_t released_ = 0;
-    bool allReleased_ = false;
+    std::condition_variable built_;
+    std::condition_variable taken_changed_;
+    std::vector<BuiltPage> slots_;  // mail i's page waits in slot i % size
+    std::vector<bool> ready_;
+    std::size_t taken_ = 0;  // pages before this one were taken
+    bool closing_ = false;
+    int waitingBuilders_ = 0;
+    std::size_t wakeBuildersAt_ = kNobody;  // the value of taken_ that frees a waiting builder
+    // Last, so the builders end (and are joined) before anything they use goes.
+    std::vector<std::jthread> threads_;
 };
 
-unsigned WriterThreads(const MailPageOptions& options, std::size_t mailCount)
+unsigned PageThreads(const MailPageOptions& options, std::size_t mailCount)
 {
-    unsigned threads = options.writerThreads;
+    unsigned threads = options.threads;
     if (threads == 0)
         threads = std::max(1u, std::thread::hardware_concurrency());
     return static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(mailCount, 1)));
 }
 
-void Collect(const MailList& mails, const std::vector<PlannedPage>& plans, const std::vector<PageOutcome>& outcomes,
-             MailPageResult& result)
+// What the run came to, mail by mail: the outcome of each, and the
+// details of the few that have any.
+struct RunOutcomes {
+    explicit RunOutcomes(std::size_t mails) : outcome(mails, Outcome::NotHandled) {}
+
+    void Set(std::size_t i, PageOutcome page)
+    {
+        outcome[i] = page.outcome;
+        if (!page.reason.empty() || !page.attachmentsNotSaved.empty())
+            details.emplace(i, std::move(page));
+    }
+
+    std::vector<Outcome> outcome;
+    std::map<std::size_t, PageOutcome> details;
+};
+
+void Collect(const MailList& mails, const std::vector<PlannedPage>& plans, const std::string& pageFolder,
+             const RunOutcomes& outcomes, MailPageResult& result)
 {
+    static const PageOutcome kNoDetails;
     for (std::size_t i = 0; i < mails.size(); ++i) {
         const std::string& name = mails[i]->fileName;
         const PlannedPage& plan = plans[i];
-        result.attachmentsNotSaved.insert(result.attachmentsNotSaved.end(), outcomes[i].attachmentsNotSaved.begin(),
-                                          outcomes[i].attachmentsNotSaved.end());
-        if (plan.laterMail && outcomes[i].outcome != Outcome::NotHandled)
-            result.pageNameClashes.push_back({name, plan.path, mails[*plan.laterMail]->fileName});
-        switch (outcomes[i].outcome) {
+        const auto found = outcomes.details.find(i);
+        const PageOutcome& details = found == outcomes.details.end() ? kNoDetails : found->second;
+        const auto path = [&] { return JoinPath(pageFolder, plan.name); };
+        result.attachmentsNotSaved.insert(result.attachmentsNotSaved.end(), details.attachmentsNotSaved.begin(),
+                                          details.attachmentsNotSaved.end());
+        if (plan.laterMail && outcomes.outcome[i] != Outcome::NotHandled)
+            result.pageNameClashes.push_back({name, path(), mails[*plan.laterMail]->fileName});
+        switch (outcomes.outcome[i]) {
         case Outcome::NotHandled:
             break;
         case Outcome::SwitchedOff:
@@ -576,19 +673,19 @@ void Collect(const MailList& mails, const std::vector<PlannedPage>& plans, const
             result.unusableFileNames.push_back(name);
             break;
         case Outcome::ClashesWithArchive:
-            result.pagesClashingWithArchives.push_back(plan.path);
+            result.pagesClashingWithArchives.push_back(path());
             break;
         case Outcome::ClashesWithOutput:
-            result.pageNameClashes.push_back({name, plan.path, {}});
+            result.pageNameClashes.push_back({name, path(), {}});
             break;
         case Outcome::MissingArchive:
             result.missingArchives.push_back(name);
             break;
         case Outcome::UnreadableArchive:
-            result.unreadableArchives.push_back({name, outcomes[i].reason});
+            result.unreadableArchives.push_back({name, details.reason});
             break;
         case Outcome::PageNotWritten:
-            result.pagesNotWritten.push_back({plan.path, outcomes[i].reason});
+            result.pagesNotWritten.push_back({path(), details.reason});
             break;
         case Outcome::Written:
             ++result.pagesWritten;
@@ -621,25 +718,26 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     }
 
     const MailList& mails = settings.mailList;
-    const std::vector<PlannedPage> plans = PlanPages(settings, paths, paths.MailFolderFullPath());
-    std::vector<PageOutcome> outcomes(mails.size());
+    const std::string pageFolder = paths.MailFolderFullPath();
+    const std::vector<PlannedPage> plans = PlanPages(settings, paths, pageFolder);
+    RunOutcomes outcomes(mails.size());
 
-    const unsigned threads = WriterThreads(options, mails.size());
-    if (threads <= 1) {
-        for (std::size_t i = 0; i < mails.size(); ++i) {
-            if (stop.load()) {
-                result.stopped = true;
-                break;
-            }
-            progress.Report(static_cast<int>(i + 1));
-            outcomes[i] = WritePage(*mails[i], plans[i], builder, paths);
+    const unsigned threads = PageThreads(options, mails.size());
+    std::optional<PageQueue> queue;
+    if (threads > 1)
+        queue.emplace(mails, plans, builder, paths, threads - 1);
+    for (std::size_t i = 0; i < mails.size(); ++i) {
+        if (stop.load()) {
+            result.stopped = true;
+            break;
         }
-    } else {
-        ParallelRun run(mails, plans, builder, paths, threads, outcomes);
-        result.stopped = run.Run(progress, stop);
+        progress.Report(static_cast<int>(i + 1));
+        BuiltPage page = queue ? queue->Take(i) : BuildPage(*mails[i], plans[i], builder, paths);
+        outcomes.Set(i, WritePage(page, *mails[i], plans[i], JoinPath(pageFolder, plans[i].name), builder));
     }
+    queue.reset();
 
-    Collect(mails, plans, outcomes, result);
+    Collect(mails, plans, pageFolder, outcomes, result);
     return result;
 }
 

@@ -14,10 +14,11 @@
 namespace postloom {
 
 struct MailPageOptions {
-    // Threads that write pages; 0 means one per processor core. Progress
-    // reports still come in list order from the calling thread, and the
-    // pages come out the same as with one thread.
-    unsigned writerThreads = 0;
+    // Threads of the run, the calling one included; 0 means one per
+    // processor core. The others read the archives and build pages ahead;
+    // the calling thread reports the progress in list order and writes
+    // every file, so the pages come out the same as with one thread.
+    unsigned threads = 0;
 };
 
 // A mail that gets no page because its page name is taken by another file.

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -27,7 +28,23 @@ std::string ReasonText(const FileError& error)
     return text::Utf8ToCp932(std::generic_category().message(error.code));
 }
 
-FileHandle OpenForReading(std::string_view cp932Path, FileError& error)
+FileDescriptor::~FileDescriptor()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
+{
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+std::optional<ReadableFile> OpenReadable(std::string_view cp932Path, FileError& error)
 {
     error = {};
     // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below,
@@ -39,25 +56,33 @@ FileHandle OpenForReading(std::string_view cp932Path, FileError& error)
     };
     if (!detail::OnExistingPath(cp932Path, openFile)) {
         error.code = errno;
-        return nullptr;
+        return std::nullopt;
     }
+    ReadableFile file{FileDescriptor(fd)};
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         error.code = errno;
-        ::close(fd);
-        return nullptr;
+        return std::nullopt;
     }
     if (!S_ISREG(st.st_mode)) {
         error.notAFile = true;
-        ::close(fd);
-        return nullptr;
+        return std::nullopt;
     }
-    std::FILE* f = ::fdopen(fd, "rb");
+    file.size = static_cast<std::uint64_t>(st.st_size);
+    return file;
+}
+
+FileHandle OpenForReading(std::string_view cp932Path, FileError& error)
+{
+    std::optional<ReadableFile> file = OpenReadable(cp932Path, error);
+    if (!file)
+        return nullptr;
+    std::FILE* f = ::fdopen(file->fd.get(), "rb");
     if (!f) {
         error.code = errno;
-        ::close(fd);
         return nullptr;
     }
+    file->fd.release();
     return FileHandle(f);
 }
 
@@ -91,17 +116,14 @@ bool WriteAll(int fd, std::string_view bytes)
 
 std::optional<std::string> ReadWholeFile(std::string_view cp932Path, FileError& error)
 {
-    FileHandle f = OpenForReading(cp932Path, error);
-    if (!f)
+    const std::optional<ReadableFile> file = OpenReadable(cp932Path, error);
+    if (!file)
         return std::nullopt;
     // Straight from the descriptor in pieces of the file's size: one read
     // for the data and one to see the end, where stdio would add its own
     // buffer and calls.
-    const int fd = ::fileno(f.get());
-    struct stat st {};
-    const std::size_t piece = ::fstat(fd, &st) == 0 && st.st_size > 0
-                                  ? static_cast<std::size_t>(st.st_size) + 1
-                                  : kBufferSize;
+    const int fd = file->fd.get();
+    const std::size_t piece = file->size > 0 ? static_cast<std::size_t>(file->size) + 1 : kBufferSize;
     std::string data;
     for (;;) {
         const std::size_t used = data.size();
@@ -116,7 +138,8 @@ std::optional<std::string> ReadWholeFile(std::string_view cp932Path, FileError& 
             return std::nullopt;
         }
         data.resize(used + static_cast<std::size_t>(n));
-        if (n == 0)
+        // A short read that brings the file to its size is its end.
+        if (n == 0 || (static_cast<std::size_t>(n) < piece && data.size() == file->size))
             return data;
     }
 }
@@ -127,14 +150,20 @@ std::optional<std::string> ReadWholeFile(std::string_view cp932Path)
     return ReadWholeFile(cp932Path, ignored);
 }
 
-TextReader::TextReader(FileHandle file) : file_(std::move(file)), buffer_(kBufferSize) {}
+// A buffer of the file's size (plus the byte that shows its end) is read
+// in one call and costs no more memory than the file.
+TextReader::TextReader(ReadableFile file)
+    : fd_(std::move(file.fd)),
+      buffer_(static_cast<std::size_t>(std::min<std::uint64_t>(file.size + 1, kBufferSize)))
+{
+}
 
 std::optional<TextReader> TextReader::Open(std::string_view cp932Path, FileError& error)
 {
-    FileHandle f = OpenForReading(cp932Path, error);
-    if (!f)
+    std::optional<ReadableFile> file = OpenReadable(cp932Path, error);
+    if (!file)
         return std::nullopt;
-    return TextReader(std::move(f));
+    return TextReader(std::move(*file));
 }
 
 std::optional<TextReader> TextReader::Open(std::string_view cp932Path)
@@ -151,7 +180,7 @@ bool TextReader::Fill()
     // would add a buffer of its own (and a stat call to size it) per file.
     ssize_t n = 0;
     do {
-        n = ::read(::fileno(file_.get()), buffer_.data(), buffer_.size());
+        n = ::read(fd_.get(), buffer_.data(), buffer_.size());
     } while (n < 0 && errno == EINTR);
     pos_ = 0;
     size_ = n > 0 ? static_cast<std::size_t>(n) : 0;

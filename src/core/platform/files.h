@@ -5,12 +5,16 @@
 // file. Writing in text mode turns every LF into CR LF. A path that holds a
 // NUL byte opens and creates nothing (errno EINVAL).
 
+#include <unistd.h>
+
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace postloom::platform {
@@ -31,10 +35,39 @@ struct FileError {
 // or "is a folder or a special file".
 std::string ReasonText(const FileError& error);
 
+// Owns an open file descriptor.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    ~FileDescriptor();
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    bool valid() const { return fd_ >= 0; }
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+    // Closes now, for the error that a close can report (a delayed write).
+    int close() { return ::close(release()); }
+
+private:
+    int fd_;
+};
+
+// An existing regular file open for reading, and its size at the opening.
+struct ReadableFile {
+    FileDescriptor fd;
+    std::uint64_t size = 0;
+};
+
 // Opens an existing file for reading; never a directory or a special file
-// that could block (a FIFO). nullptr when it cannot be opened, and error
+// that could block (a FIFO). nullopt when it cannot be opened, and error
 // tells why. A name whose converted path does not exist is tried by its own
 // bytes as well (see file_system.h).
+std::optional<ReadableFile> OpenReadable(std::string_view cp932Path, FileError& error);
+
+// The same as a stdio stream.
 FileHandle OpenForReading(std::string_view cp932Path, FileError& error);
 FileHandle OpenForReading(std::string_view cp932Path);
 
@@ -52,7 +85,7 @@ std::optional<std::string> ReadWholeFile(std::string_view cp932Path);
 // Reads a file in text mode, line by line or byte by byte.
 class TextReader {
 public:
-    explicit TextReader(FileHandle file);
+    explicit TextReader(ReadableFile file);
     static std::optional<TextReader> Open(std::string_view cp932Path, FileError& error);
     static std::optional<TextReader> Open(std::string_view cp932Path);
 
@@ -71,7 +104,7 @@ private:
     int NextRawByte();
     bool Fill();
 
-    FileHandle file_;
+    FileDescriptor fd_;
     std::vector<char> buffer_;
     std::size_t pos_ = 0;
     std::size_t size_ = 0;

@@ -17,6 +17,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <random>
@@ -140,31 +141,6 @@ std::string ErrorText(std::string_view what, int error)
     return std::string(what) + ": " + std::error_code(error, std::generic_category()).message();
 }
 
-// Owns an open file descriptor.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    bool valid() const { return fd_ >= 0; }
-    int get() const { return fd_; }
-    // Closes now, for the error that a close can report (a delayed write).
-    int close()
-    {
-        const int closed = ::close(fd_);
-        fd_ = -1;
-        return closed;
-    }
-
-private:
-    int fd_;
-};
 
 LoadResult NotOpened(LoadFailure failure)
 {
@@ -296,12 +272,21 @@ struct WriteFailure {
     int error = 0;
 };
 
-// Replaces target with bytes: a new file named prefix and digits, written,
-// synced and renamed over it; mode, when given, is the new file's
+// Writes a file's bytes into fd; false with errno set when a write failed.
+using ContentWriter = std::function<bool(int fd)>;
+
+// The writer of bytes held in memory.
+ContentWriter WriterOf(std::string_view bytes)
+{
+    return [bytes](int fd) { return platform::WriteAll(fd, bytes); };
+}
+
+// Replaces target with what writeContent writes: a new file named prefix
+// and digits, written, synced and renamed over it; mode, when given, is the new file's
 // permissions. On any failure the new file is removed and target is left
 // untouched.
 std::optional<WriteFailure> WriteReplacing(const std::string& target, const std::string& prefix,
-                                           std::string_view bytes, std::optional<mode_t> mode)
+                                           const ContentWriter& writeContent, std::optional<mode_t> mode)
 {
     int fd = -1;
     const Created temporary = CreateUniquelyNamed(prefix, [&](const std::string& path) {
@@ -310,7 +295,7 @@ std::optional<WriteFailure> WriteReplacing(const std::string& target, const std:
     });
     if (temporary.path.empty())
         return WriteFailure{"cannot create a temporary file beside the project file", temporary.error};
-    Descriptor file(fd);
+    platform::FileDescriptor file(fd);
 
     const auto fail = [&](std::string_view step) {
         const int error = errno;
@@ -321,7 +306,7 @@ std::optional<WriteFailure> WriteReplacing(const std::string& target, const std:
     };
     if (mode && ::fchmod(file.get(), *mode) != 0)
         return fail("cannot give the new project file the permissions of the old one");
-    if (!platform::WriteAll(file.get(), bytes))
+    if (!writeContent(file.get()))
         return fail("cannot write the project file");
     if (::fsync(file.get()) != 0)
         return fail("cannot write the project file to disk");
@@ -354,14 +339,14 @@ std::optional<std::string> KeepBackup(const std::string& target, const std::stri
     const std::optional<std::string> old = platform::ReadWholeFile(text::Utf8ToCp932(target), error);
     if (!old)
         return ErrorText(what, error.code);
-    if (const std::optional<WriteFailure> failed = WriteReplacing(backup, prefix, *old, mode))
+    if (const std::optional<WriteFailure> failed = WriteReplacing(backup, prefix, WriterOf(*old), mode))
         return ErrorText(what, failed->error);
     return std::nullopt;
 }
 
-// Saves bytes over target, first keeping the old file when asked to (its
+// Saves what writeContent writes over target, first keeping the old file when asked to (its
 // path goes to backupWritten). Returns the error, or nothing on success.
-std::optional<std::string> ReplaceFile(const std::string& target, std::string_view bytes, SaveOptions options,
+std::optional<std::string> ReplaceFile(const std::string& target, const ContentWriter& writeContent, SaveOptions options,
                                        std::string& backupWritten)
 {
     // A folder or a device named as the project is refused before anything
@@ -384,7 +369,7 @@ std::optional<std::string> ReplaceFile(const std::string& target, std::string_vi
             return error;
         backupWritten = backup;
     }
-    if (const std::optional<WriteFailure> failed = WriteReplacing(target, prefix, bytes, mode))
+    if (const std::optional<WriteFailure> failed = WriteReplacing(target, prefix, writeContent, mode))
         return ErrorText(failed->step, failed->error);
     RemoveStaleTemporaries(folder, namePrefix);
     return std::nullopt;
@@ -459,9 +444,13 @@ LoadResult LoadProjectFromBytes(ProjectSettings& settings, std::string_view byte
     return result;
 }
 
-std::string SerializeProject(const ProjectSettings& settings)
+void SerializeProject(const ProjectSettings& settings, const std::function<void(std::string_view)>& sink)
 {
+    // The mail list of a large archive runs to megabytes: it goes out in
+    // pieces, so a save never holds a second copy of the whole list.
+    constexpr std::size_t kPiece = 64 * 1024;
     std::string out;
+    out.reserve(kPiece + 4096);
     out.append(kVersionKey);
     out.push_back('=');
     AppendNumber(out, kProjectFileVersion, 10);
@@ -476,9 +465,21 @@ std::string SerializeProject(const ProjectSettings& settings)
     out.push_back('\n');
     const std::size_t stored = std::min(settings.mailList.size(), kMaxStoredMails);
     AppendU16(out, static_cast<std::uint16_t>(stored));
-    for (std::size_t i = 0; i < stored; ++i)
+    for (std::size_t i = 0; i < stored; ++i) {
         WriteMailRecord(*settings.mailList[i], out);
-    return out;
+        if (out.size() >= kPiece) {
+            sink(out);
+            out.clear();
+        }
+    }
+    sink(out);
+}
+
+std::string SerializeProject(const ProjectSettings& settings)
+{
+    std::string bytes;
+    SerializeProject(settings, [&](std::string_view piece) { bytes.append(piece); });
+    return bytes;
 }
 
 SaveResult SaveProject(const ProjectSettings& settings, std::string_view cp932Path, SaveOptions options)
@@ -494,7 +495,16 @@ SaveResult SaveProject(const ProjectSettings& settings, std::string_view cp932Pa
     }
     const std::string target = ResolveTarget(platform::NativePath(cp932Path));
     std::string backup;
-    if (std::optional<std::string> error = ReplaceFile(target, SerializeProject(settings), options, backup)) {
+    const ContentWriter writeProject = [&settings](int fd) {
+        int error = 0;
+        SerializeProject(settings, [&](std::string_view piece) {
+            if (error == 0 && !platform::WriteAll(fd, piece))
+                error = errno;
+        });
+        errno = error;
+        return error == 0;
+    };
+    if (std::optional<std::string> error = ReplaceFile(target, writeProject, options, backup)) {
         result.error = std::move(*error);
         return result;
     }

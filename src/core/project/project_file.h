@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -87,7 +88,9 @@ struct SaveOptions {
     bool keepBackup = false;
 };
 
-// The bytes Save writes.
+// The bytes Save writes, handed to sink in order, piece by piece.
+void SerializeProject(const ProjectSettings& settings, const std::function<void(std::string_view)>& sink);
+// The same bytes as one string.
 std::string SerializeProject(const ProjectSettings& settings);
 
 // Writes the project to a temporary file beside path and renames it over

@@ -46,6 +46,10 @@ public:
     bool IsExpanded(TreeItem item) const;
     void SetExpanded(TreeItem item, bool expanded);
 
+    // Makes room for this many more items at once: a large tree then grows
+    // without copying itself.
+    void Reserve(std::size_t items) { nodes_.reserve(nodes_.size() + items); }
+
     // Removes the item and everything below it.
     void Delete(TreeItem item);
     void DeleteAll();

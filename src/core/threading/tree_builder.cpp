@@ -101,6 +101,7 @@ public:
             return true;
         while (const TreeItem child = tree_.FirstChild(project_))
             tree_.Delete(child);
+        tree_.Reserve(mails_.size());
         return PlaceStartsAndOrphans() && PlaceReplies() && PlaceTheRest() && LinkThreads();
     }
 
