@@ -388,6 +388,42 @@ TEST_F(MailPageTest, StopEndsTheRunBeforeTheNextMail)
     }
 }
 
+// A page is built in memory ahead of its writing only for an archive of
+// up to a megabyte; a larger one is built while it is written. Both give
+// the whole page, the same in every run shape, and a second run finds it
+// unchanged.
+TEST_F(MailPageTest, PagesOfLargeArchivesAreWholeAndTheSameInEveryRunShape)
+{
+    const std::string line = "a<b & \"c\"\n";
+    constexpr int kLines = 150000;  // about 1.6 MB of archive
+    std::string body;
+    for (int i = 0; i < kLines; ++i)
+        body += line;
+    AddMail("big.alm", "big", body);
+    AddMail("small.alm", "small");
+    std::string first;
+    for (const unsigned threads : {1u, 2u}) {
+        fs::remove_all(dir.path() / "web");
+        fs::create_directories(dir.path() / "web");
+        const MailPageResult result = Run(threads);
+        EXPECT_EQ(result.pagesWritten, 2);
+        const std::string page = ReadFile(Page("big.html"));
+        std::size_t lines = 0;
+        for (std::size_t at = page.find("a&lt;b &amp; &quot;c&quot;<BR>\r\n"); at != std::string::npos;
+             at = page.find("a&lt;b &amp; &quot;c&quot;<BR>\r\n", at + 1))
+            ++lines;
+        EXPECT_EQ(lines, static_cast<std::size_t>(kLines));
+        EXPECT_TRUE(page.ends_with("</BODY>\r\n</HTML>\r\n"));
+        if (threads == 1)
+            first = page;
+        else
+            EXPECT_EQ(page, first);
+    }
+    const MailPageResult again = Run(2);
+    EXPECT_EQ(again.pagesUnchanged, 2);
+    EXPECT_EQ(again.pagesWritten, 0);
+}
+
 // Every file of a folder with its bytes.
 std::map<std::string, std::string> Snapshot(const fs::path& folder)
 {

@@ -625,6 +625,35 @@ TEST(ProjectFileSaveTest, WriteErrorFailsTheSaveAndKeepsTheOldFile)
     EXPECT_EQ(std::vector<std::string>{"p.plp"}, FilesIn(dir.path()));
 }
 
+// The mail list goes to disk in pieces: the file holds exactly the bytes
+// of the whole, and a write that fails in a later piece still fails the
+// save and keeps the old file.
+TEST(ProjectFileSaveTest, AListOfManyPiecesIsSavedByteForByteAndAFailureInALaterPieceKeepsTheOldFile)
+{
+    TempDir dir;
+    const std::string path = dir.File("p.plp");
+    ProjectSettings s;
+    for (int n = 0; n < 5000; ++n)
+        s.mailList.push_back(Mail(n));
+    const std::string whole = SerializeProject(s);
+    ASSERT_GT(whole.size(), 4u * 64 * 1024);
+
+    const SaveResult saved = SaveProject(s, path);
+    ASSERT_TRUE(saved.ok) << saved.error;
+    EXPECT_EQ(whole, ReadFile(path));
+
+    s.mailList.push_back(Mail(5000));
+    SaveResult failed;
+    {
+        const FileSizeLimit limit(2 * 64 * 1024 + 100);
+        failed = SaveProject(s, path);
+    }
+    EXPECT_FALSE(failed.ok);
+    EXPECT_NE(std::string::npos, failed.error.find("write")) << failed.error;
+    EXPECT_EQ(whole, ReadFile(path));
+    EXPECT_EQ(std::vector<std::string>{"p.plp"}, FilesIn(dir.path()));
+}
+
 // ---------------------------------------------------------------------------
 // Why a file is not taken
 
