@@ -2,13 +2,37 @@
 
 #include "core/html/text_helpers.h"
 
+#include <array>
+
 namespace postloom {
 
 namespace {
 
 constexpr char kEndOfFileMark = 0x1A;
-// The bytes that text mode or the escaping changes.
-constexpr std::string_view kSpecial{"\r\n\x1a\"&<>", 7};
+
+using ByteSet = std::array<bool, 256>;
+
+constexpr ByteSet MakeSet(std::string_view bytes)
+{
+    ByteSet set{};
+    for (const char c : bytes)
+        set[static_cast<unsigned char>(c)] = true;
+    return set;
+}
+
+// The bytes that text mode or the escaping changes in the body, and the
+// bytes that can end a header line or the text.
+constexpr ByteSet kBodySpecial = MakeSet({"\r\n\x1a\"&<>", 7});
+constexpr ByteSet kHeaderSpecial = MakeSet({"\r\n\x1a", 3});
+
+// The first byte at or after from that set holds; raw.size() when none.
+// A table lookup per byte: find_first_of searches the set for every byte.
+std::size_t FindIn(std::string_view raw, std::size_t from, const ByteSet& set)
+{
+    while (from < raw.size() && !set[static_cast<unsigned char>(raw[from])])
+        ++from;
+    return from;
+}
 
 }  // namespace
 
@@ -44,11 +68,20 @@ void MailBodyEscaper::Feed(std::string_view raw, std::string& out)
     for (std::size_t i = 0; i < raw.size() && !ended_; ++i) {
         // The bulk of a body: runs of bytes that pass unchanged.
         if (place_ == Place::Body && !pendingCr_) {
-            const std::size_t run = raw.find_first_of(kSpecial, i);
-            const std::size_t end = run == std::string_view::npos ? raw.size() : run;
+            const std::size_t end = FindIn(raw, i, kBodySpecial);
             if (end > i) {
                 out.append(raw.substr(i, end - i));
                 lineOpen_ = true;
+                i = end;
+                if (i == raw.size())
+                    return;
+            }
+        } else if (place_ != Place::Body && !pendingCr_) {
+            // Header text is skipped: any run of bytes that ends no line
+            // leaves the reader inside a header line.
+            const std::size_t end = FindIn(raw, i, kHeaderSpecial);
+            if (end > i) {
+                place_ = Place::Header;
                 i = end;
                 if (i == raw.size())
                     return;
