@@ -3,6 +3,7 @@
 #include "cli/batch_pipeline.h"
 #include "cli/terminal_progress.h"
 #include "core/import/import_report.h"
+#include "core/platform/local_time.h"
 #include "core/report/run_problems.h"
 #include "core/text/codec.h"
 
@@ -87,6 +88,7 @@ int RunImport(const std::string& source, const std::string& folder, const postlo
 
 int main(int argc, char** argv)
 {
+    postloom::platform::PinLocalTimeZone();
     bool quiet = false;
     bool import = false;
     std::optional<postloom::MboxVariant> mboxVariant;

@@ -2,6 +2,7 @@
 
 #include "app/desktop/command_line.h"
 #include "app/desktop/postloom_app.h"
+#include "core/platform/local_time.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -11,6 +12,7 @@
 
 int main(int argc, char** argv)
 {
+    postloom::platform::PinLocalTimeZone();
     // Without a display the unattended run still works: Qt's offscreen
     // platform needs none. It must be chosen before QApplication exists.
     const bool headless = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");

@@ -1,5 +1,6 @@
 #include "core/platform/local_time.h"
 
+#include <cstdlib>
 #include <limits>
 
 namespace postloom::platform {
@@ -32,6 +33,13 @@ std::optional<std::tm> BreakDownLocal(std::int64_t seconds)
     if (localtime_r(&t, &tm) == nullptr)
         return std::nullopt;
     return tm;
+}
+
+void PinLocalTimeZone()
+{
+    // The library's own default when TZ is unset; a leading colon names a file.
+    if (std::getenv("TZ") == nullptr)
+        ::setenv("TZ", ":/etc/localtime", 0);
 }
 
 }  // namespace postloom::platform

@@ -16,4 +16,9 @@ std::int32_t MakeLocalTime(std::int64_t year, int month, int day, int hour, int 
 // localtime of a seconds value; nullopt when it cannot be broken down.
 std::optional<std::tm> BreakDownLocal(std::int64_t seconds);
 
+// Without TZ the C library looks at the system's zone file again at every
+// mktime, one stat call per mail read. Called once at start-up, before any
+// thread exists, this names that same file in TZ so that it is read once.
+void PinLocalTimeZone();
+
 }  // namespace postloom::platform
