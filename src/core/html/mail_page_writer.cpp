@@ -58,6 +58,8 @@ struct PlannedPage {
     std::string name;
     // A later mail of the list has the same page, which it then replaces.
     std::optional<std::size_t> laterMail;
+    // Another mail of the list has the same page, before or after this one.
+    bool shared = false;
 };
 
 // What writing one page came to, with the system's reason on failure.
@@ -412,6 +414,7 @@ std::vector<PlannedPage> PlanPages(const ProjectSettings& settings, const Output
             plan.decided = Outcome::ClashesWithOutput;
         } else if (const auto [owner, added] = pageOwners.try_emplace(plan.name, i); !added) {
             plans[owner->second].laterMail = i;
+            plans[owner->second].shared = plan.shared = true;
             owner->second = i;
         }
     }
@@ -477,7 +480,7 @@ PageOutcome StreamPage(const MailRecord& mail, Archive& archive, const PlannedPa
 // A page built ahead of its writing, or what settled the mail without one.
 struct BuiltPage {
     std::optional<PageOutcome> outcome;
-    std::string text;
+    std::string text;  // with CR LF line ends
     std::optional<MimePageBody> mimeBody;
     // An archive too large to hold its page in memory, left open for the
     // writer, which builds the page as it writes it.
@@ -485,9 +488,12 @@ struct BuiltPage {
 };
 
 // Reads the archive of a planned mail and builds its page in memory.
-// Touches no output file, so it may run ahead of the writing.
-BuiltPage BuildPage(const MailRecord& mail, const PlannedPage& plan, const PageBuilder& builder,
-                    const OutputPaths& paths)
+// Writes nothing, so it may run ahead of the writing. A page that already
+// holds these bytes is settled as unchanged here, unless another mail
+// shares it (the writer may still be about to replace it) or attachments
+// belong to it (they are saved whether or not the page changed).
+BuiltPage BuildPage(const MailRecord& mail, const PlannedPage& plan, const std::string& pageFolder,
+                    const PageBuilder& builder, const OutputPaths& paths)
 {
     BuiltPage page;
     if (plan.decided) {
@@ -508,11 +514,15 @@ BuiltPage BuildPage(const MailRecord& mail, const PlannedPage& plan, const PageB
         page.outcome = Unreadable(archive);
         return page;
     }
-    if (!builder.Write(mail, archive, [&page](std::string_view bytes) { page.text.append(bytes); })) {
+    page.text.reserve(static_cast<std::size_t>(archive.size()) + 2048);
+    if (!builder.Write(mail, archive, [&page](std::string_view bytes) { platform::AppendCrlf(bytes, page.text); })) {
         page.outcome = Unreadable(archive);
         return page;
     }
     page.mimeBody = archive.TakeMimeBody();
+    if (!plan.shared && !(page.mimeBody && page.mimeBody->HasAttachments()) &&
+        platform::HoldsExactly(JoinPath(pageFolder, plan.name), page.text))
+        page.outcome = PageOutcome{Outcome::Unchanged, {}};
     return page;
 }
 
@@ -524,7 +534,7 @@ PageOutcome WritePage(BuiltPage& page, const MailRecord& mail, const PlannedPage
         return std::move(*page.outcome);
     if (page.largeArchive)
         return StreamPage(mail, *page.largeArchive, plan, pagePath, builder);
-    platform::OutputFile out(pagePath, platform::OutputFile::Mode::Text);
+    platform::OutputFile out(pagePath, platform::OutputFile::Mode::Binary);
     out.Write(page.text);
     return Finish(out, page.mimeBody, pagePath);
 }
@@ -535,9 +545,10 @@ PageOutcome WritePage(BuiltPage& page, const MailRecord& mail, const PlannedPage
 // lock on it. Builder k builds the mails k, k + n, k + 2n, ...
 class PageQueue {
 public:
-    PageQueue(const MailList& mails, const std::vector<PlannedPage>& plans, const PageBuilder& builder,
-              const OutputPaths& paths, unsigned builders)
-        : mails_(mails), plans_(plans), builder_(builder), paths_(paths), slots_(kPagesAhead * builders),
+    PageQueue(const MailList& mails, const std::vector<PlannedPage>& plans, const std::string& pageFolder,
+              const PageBuilder& builder, const OutputPaths& paths, unsigned builders)
+        : mails_(mails), plans_(plans), pageFolder_(pageFolder), builder_(builder), paths_(paths),
+          slots_(kPagesAhead * builders),
           ready_(slots_.size(), false)
     {
         threads_.reserve(builders);
@@ -592,7 +603,7 @@ private:
                 if (closing_)
                     return;
             }
-            BuiltPage page = BuildPage(*mails_[i], plans_[i], builder_, paths_);
+            BuiltPage page = BuildPage(*mails_[i], plans_[i], pageFolder_, builder_, paths_);
             bool wake = false;
             {
                 const std::lock_guard lock(mutex_);
@@ -609,6 +620,7 @@ private:
 
     const MailList& mails_;
     const std::vector<PlannedPage>& plans_;
+    const std::string& pageFolder_;
     const PageBuilder& builder_;
     const OutputPaths& paths_;
 
@@ -725,14 +737,14 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     const unsigned threads = PageThreads(options, mails.size());
     std::optional<PageQueue> queue;
     if (threads > 1)
-        queue.emplace(mails, plans, builder, paths, threads - 1);
+        queue.emplace(mails, plans, pageFolder, builder, paths, threads - 1);
     for (std::size_t i = 0; i < mails.size(); ++i) {
         if (stop.load()) {
             result.stopped = true;
             break;
         }
         progress.Report(static_cast<int>(i + 1));
-        BuiltPage page = queue ? queue->Take(i) : BuildPage(*mails[i], plans[i], builder, paths);
+        BuiltPage page = queue ? queue->Take(i) : BuildPage(*mails[i], plans[i], pageFolder, builder, paths);
         outcomes.Set(i, WritePage(page, *mails[i], plans[i], JoinPath(pageFolder, plans[i].name), builder));
     }
     queue.reset();

@@ -69,6 +69,38 @@ std::string FolderOf(const std::string& path)
 
 }  // namespace
 
+void AppendCrlf(std::string_view text, std::string& out)
+{
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t lf = text.find('\n', start);
+        if (lf == std::string_view::npos) {
+            out.append(text.substr(start));
+            break;
+        }
+        out.append(text.substr(start, lf - start)).append("\r\n");
+        start = lf + 1;
+    }
+}
+
+bool HoldsExactly(std::string_view cp932Path, std::string_view bytes)
+{
+    if (cp932Path.empty() || cp932Path.find('\0') != std::string_view::npos)
+        return false;
+    const FileDescriptor fd(::open(NativePath(cp932Path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uint64_t>(st.st_size) != bytes.size())
+        return false;
+    thread_local std::string old;
+    old.resize(std::min(bytes.size(), kPiece));
+    for (std::size_t done = 0; done < bytes.size(); done += old.size()) {
+        const std::size_t size = std::min(old.size(), bytes.size() - done);
+        if (!ReadExactly(fd.get(), done, old.data(), size) || std::memcmp(old.data(), bytes.data() + done, size) != 0)
+            return false;
+    }
+    return true;
+}
+
 void SetWriteFaultForTesting(std::uint64_t bytes, int error)
 {
     faultError = error;
@@ -121,19 +153,10 @@ void OutputFile::Write(std::string_view bytes)
 {
     if (state_ == State::Done)
         return;
-    if (mode_ == Mode::Binary) {
+    if (mode_ == Mode::Binary)
         pending_.append(bytes);
-    } else {
-        for (std::size_t start = 0; start < bytes.size();) {
-            const std::size_t lf = bytes.find('\n', start);
-            if (lf == std::string_view::npos) {
-                pending_.append(bytes.substr(start));
-                break;
-            }
-            pending_.append(bytes.substr(start, lf - start)).append("\r\n");
-            start = lf + 1;
-        }
-    }
+    else
+        AppendCrlf(bytes, pending_);
     if (pending_.size() >= kPiece)
         Flush();
 }

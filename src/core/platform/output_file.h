@@ -81,6 +81,14 @@ private:
     std::string pending_;
 };
 
+// Appends text with every LF turned into CR LF, as a Text file is written.
+void AppendCrlf(std::string_view text, std::string& out);
+
+// True when the file at cp932Path is a regular file, not a symbolic link,
+// that holds exactly bytes. Only reads; a page built ahead of its writing
+// can so be found unchanged without the writer.
+bool HoldsExactly(std::string_view cp932Path, std::string_view bytes);
+
 // The hidden temporary name prefix of output files; the project uses its
 // own. Files with this prefix in an output folder are the program's.
 inline constexpr std::string_view kOutputTemporaryPrefix = ".postloom-out-";

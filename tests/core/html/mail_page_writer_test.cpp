@@ -358,6 +358,25 @@ TEST_F(MailPageTest, LaterMailWinsASharedPageNameUnlessItsArchiveIsMissing)
     }
 }
 
+// A page that already holds the later mail's bytes is still written over
+// by the earlier mail and then again by the later one: a page built ahead
+// must not be taken as unchanged while an earlier mail is yet to write it.
+TEST_F(MailPageTest, ASharedPageThatAlreadyHoldsTheLaterMailsBytesEndsWithThem)
+{
+    for (int i = 0; i < 40; ++i) {
+        AddMail("p" + std::to_string(i) + ".x", "first" + std::to_string(i));
+        AddMail("p" + std::to_string(i) + ".y", "second" + std::to_string(i));
+    }
+    Run(1);
+    for (const unsigned threads : {2u, 3u}) {
+        Run(threads);
+        for (int i = 0; i < 40; ++i) {
+            const std::string page = ReadFile(Page("p" + std::to_string(i) + ".html"));
+            EXPECT_NE(page.find("<TITLE>second" + std::to_string(i) + "<"), std::string::npos) << i;
+        }
+    }
+}
+
 TEST_F(MailPageTest, ParallelRunReportsInOrderFromTheCallingThread)
 {
     for (int i = 0; i < 300; ++i)

@@ -129,6 +129,27 @@ TEST(OutputFileTest, AnyDifferenceReplacesTheFileWithExactlyTheNewBytes)
     }
 }
 
+// The check a page builder makes ahead of the writer: only a regular file
+// with exactly these bytes counts, never what a symbolic link points to.
+TEST(OutputFileTest, HoldsExactlyOnlyARegularFileWithTheSameBytes)
+{
+    TempDir dir;
+    const std::string bytes(300000, 'x');  // more than one compare piece
+    WriteFile(dir.File("same"), bytes);
+    EXPECT_TRUE(HoldsExactly(dir.File("same"), bytes));
+
+    std::string lastDiffers = bytes;
+    lastDiffers.back() = 'y';
+    EXPECT_FALSE(HoldsExactly(dir.File("same"), lastDiffers));
+    EXPECT_FALSE(HoldsExactly(dir.File("same"), bytes.substr(1)));
+    EXPECT_FALSE(HoldsExactly(dir.File("same"), bytes + "x"));
+
+    fs::create_symlink(dir.File("same"), dir.File("link"));
+    EXPECT_FALSE(HoldsExactly(dir.File("link"), bytes));
+    EXPECT_FALSE(HoldsExactly(dir.File("missing"), ""));
+    EXPECT_FALSE(HoldsExactly(dir.path().string(), ""));
+}
+
 TEST(OutputFileTest, ReplacedFileKeepsItsPermissions)
 {
     const TempDir dir;
