@@ -572,7 +572,11 @@ public:
     BuiltPage Take(std::size_t i)
     {
         std::unique_lock lock(mutex_);
-        built_.wait(lock, [&] { return ready_[i % slots_.size()]; });
+        if (!ready_[i % slots_.size()]) {
+            writerWaitsFor_ = i;
+            built_.wait(lock, [&] { return ready_[i % slots_.size()]; });
+            writerWaitsFor_ = kNobody;
+        }
         BuiltPage page = std::move(slots_[i % slots_.size()]);
         ready_[i % slots_.size()] = false;
         taken_ = i + 1;
@@ -609,7 +613,12 @@ private:
                 const std::lock_guard lock(mutex_);
                 slots_[i % slots_.size()] = std::move(page);
                 ready_[i % slots_.size()] = true;
-                wake = i < taken_ + 1;  // the writer waits for this very page
+                // A waiting writer is woken once a batch of pages is ready,
+                // not for every page; and before this builder stops, by
+                // running out of mails or of room.
+                wake = writerWaitsFor_ != kNobody &&
+                       (i >= writerWaitsFor_ + slots_.size() / 4 || i + step >= mails_.size() ||
+                        i + step >= taken_ + slots_.size());
             }
             if (wake)
                 built_.notify_one();
@@ -632,6 +641,7 @@ private:
     std::size_t taken_ = 0;  // pages before this one were taken
     bool closing_ = false;
     int waitingBuilders_ = 0;
+    std::size_t writerWaitsFor_ = kNobody;
     std::size_t wakeBuildersAt_ = kNobody;  // the value of taken_ that frees a waiting builder
     // Last, so the builders end (and are joined) before anything they use goes.
     std::vector<std::jthread> threads_;
@@ -640,8 +650,10 @@ private:
 unsigned PageThreads(const MailPageOptions& options, std::size_t mailCount)
 {
     unsigned threads = options.threads;
+    // The writing thread mostly waits for the file system, so every core
+    // gets a builder besides it.
     if (threads == 0)
-        threads = std::max(1u, std::thread::hardware_concurrency());
+        threads = std::max(1u, std::thread::hardware_concurrency()) + 1;
     return static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(mailCount, 1)));
 }
 

@@ -15,9 +15,10 @@ namespace postloom {
 
 struct MailPageOptions {
     // Threads of the run, the calling one included; 0 means one per
-    // processor core. The others read the archives and build pages ahead;
-    // the calling thread reports the progress in list order and writes
-    // every file, so the pages come out the same as with one thread.
+    // processor core and the calling one. The others read the archives,
+    // build pages ahead and find the unchanged ones; the calling thread
+    // reports the progress in list order and writes every file, so the
+    // pages come out the same as with one thread.
     unsigned threads = 0;
 };
 
