@@ -548,8 +548,7 @@ public:
     PageQueue(const MailList& mails, const std::vector<PlannedPage>& plans, const std::string& pageFolder,
               const PageBuilder& builder, const OutputPaths& paths, unsigned builders)
         : mails_(mails), plans_(plans), pageFolder_(pageFolder), builder_(builder), paths_(paths),
-          slots_(kPagesAhead * builders),
-          ready_(slots_.size(), false)
+          slots_(kPagesAhead * builders), ready_(slots_.size(), false), builderWaits_(builders)
     {
         threads_.reserve(builders);
         for (unsigned k = 0; k < builders; ++k)
@@ -562,7 +561,8 @@ public:
             const std::lock_guard lock(mutex_);
             closing_ = true;
         }
-        taken_changed_.notify_all();
+        for (BuilderWait& wait : builderWaits_)
+            wait.room.notify_one();
     }
 
     PageQueue(const PageQueue&) = delete;
@@ -580,29 +580,36 @@ public:
         BuiltPage page = std::move(slots_[i % slots_.size()]);
         ready_[i % slots_.size()] = false;
         taken_ = i + 1;
-        const bool wake = waitingBuilders_ > 0 && taken_ >= wakeBuildersAt_;
-        lock.unlock();
-        if (wake)
-            taken_changed_.notify_all();
+        for (BuilderWait& wait : builderWaits_) {
+            if (taken_ >= wait.until) {
+                wait.until = kNobody;
+                wait.room.notify_one();
+            }
+        }
         return page;
     }
 
 private:
     static constexpr std::size_t kPagesAhead = 32;
+    static constexpr std::size_t kNobody = std::numeric_limits<std::size_t>::max();
 
-    void Build(unsigned first, unsigned step)
+    // A builder without room waits until half the window is free, so it is
+    // woken once per many pages taken, not for every one.
+    struct BuilderWait {
+        std::condition_variable room;
+        std::size_t until = kNobody;  // the value of taken_ that wakes it
+    };
+
+    void Build(unsigned self, unsigned step)
     {
-        for (std::size_t i = first; i < mails_.size(); i += step) {
+        BuilderWait& wait = builderWaits_[self];
+        for (std::size_t i = self; i < mails_.size(); i += step) {
             {
                 std::unique_lock lock(mutex_);
                 if (!closing_ && i >= taken_ + slots_.size()) {
-                    // Waits until half the window is free, not for every
-                    // page taken: one wake-up per many pages.
-                    ++waitingBuilders_;
-                    wakeBuildersAt_ = std::min(wakeBuildersAt_, i + 1 - slots_.size() / 2);
-                    taken_changed_.wait(lock, [&] { return closing_ || i + slots_.size() / 2 < taken_ + slots_.size(); });
-                    --waitingBuilders_;
-                    wakeBuildersAt_ = waitingBuilders_ > 0 ? wakeBuildersAt_ : kNobody;
+                    wait.until = i + 1 - slots_.size() / 2;
+                    wait.room.wait(lock, [&] { return closing_ || taken_ >= i + 1 - slots_.size() / 2; });
+                    wait.until = kNobody;
                 }
                 if (closing_)
                     return;
@@ -625,8 +632,6 @@ private:
         }
     }
 
-    static constexpr std::size_t kNobody = std::numeric_limits<std::size_t>::max();
-
     const MailList& mails_;
     const std::vector<PlannedPage>& plans_;
     const std::string& pageFolder_;
@@ -635,14 +640,12 @@ private:
 
     std::mutex mutex_;
     std::condition_variable built_;
-    std::condition_variable taken_changed_;
     std::vector<BuiltPage> slots_;  // mail i's page waits in slot i % size
     std::vector<bool> ready_;
     std::size_t taken_ = 0;  // pages before this one were taken
     bool closing_ = false;
-    int waitingBuilders_ = 0;
     std::size_t writerWaitsFor_ = kNobody;
-    std::size_t wakeBuildersAt_ = kNobody;  // the value of taken_ that frees a waiting builder
+    std::vector<BuilderWait> builderWaits_;
     // Last, so the builders end (and are joined) before anything they use goes.
     std::vector<std::jthread> threads_;
 };
