@@ -9,16 +9,14 @@
 #include "core/platform/file_system.h"
 #include "core/platform/files.h"
 #include "core/platform/output_file.h"
+#include "core/platform/work_ahead.h"
 
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstddef>
 #include <functional>
-#include <limits>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <cerrno>
 #include <string_view>
@@ -539,117 +537,6 @@ PageOutcome WritePage(BuiltPage& page, const MailRecord& mail, const PlannedPage
     return Finish(out, page.mimeBody, pagePath);
 }
 
-// Builds pages on threads of their own, a bounded number ahead of the
-// calling thread, which takes them in list order and alone creates the
-// files: threads creating files in one folder only wait for each other's
-// lock on it. Builder k builds the mails k, k + n, k + 2n, ...
-class PageQueue {
-public:
-    PageQueue(const MailList& mails, const std::vector<PlannedPage>& plans, const std::string& pageFolder,
-              const PageBuilder& builder, const OutputPaths& paths, unsigned builders)
-        : mails_(mails), plans_(plans), pageFolder_(pageFolder), builder_(builder), paths_(paths),
-          slots_(kPagesAhead * builders), ready_(slots_.size(), false), builderWaits_(builders)
-    {
-        threads_.reserve(builders);
-        for (unsigned k = 0; k < builders; ++k)
-            threads_.emplace_back([this, k, builders] { Build(k, builders); });
-    }
-
-    ~PageQueue()
-    {
-        {
-            const std::lock_guard lock(mutex_);
-            closing_ = true;
-        }
-        for (BuilderWait& wait : builderWaits_)
-            wait.room.notify_one();
-    }
-
-    PageQueue(const PageQueue&) = delete;
-    PageQueue& operator=(const PageQueue&) = delete;
-
-    // The page of mail i, once built; i counts up from 0 without gaps.
-    BuiltPage Take(std::size_t i)
-    {
-        std::unique_lock lock(mutex_);
-        if (!ready_[i % slots_.size()]) {
-            writerWaitsFor_ = i;
-            built_.wait(lock, [&] { return ready_[i % slots_.size()]; });
-            writerWaitsFor_ = kNobody;
-        }
-        BuiltPage page = std::move(slots_[i % slots_.size()]);
-        ready_[i % slots_.size()] = false;
-        taken_ = i + 1;
-        for (BuilderWait& wait : builderWaits_) {
-            if (taken_ >= wait.until) {
-                wait.until = kNobody;
-                wait.room.notify_one();
-            }
-        }
-        return page;
-    }
-
-private:
-    static constexpr std::size_t kPagesAhead = 32;
-    static constexpr std::size_t kNobody = std::numeric_limits<std::size_t>::max();
-
-    // A builder without room waits until half the window is free, so it is
-    // woken once per many pages taken, not for every one.
-    struct BuilderWait {
-        std::condition_variable room;
-        std::size_t until = kNobody;  // the value of taken_ that wakes it
-    };
-
-    void Build(unsigned self, unsigned step)
-    {
-        BuilderWait& wait = builderWaits_[self];
-        for (std::size_t i = self; i < mails_.size(); i += step) {
-            {
-                std::unique_lock lock(mutex_);
-                if (!closing_ && i >= taken_ + slots_.size()) {
-                    wait.until = i + 1 - slots_.size() / 2;
-                    wait.room.wait(lock, [&] { return closing_ || taken_ >= i + 1 - slots_.size() / 2; });
-                    wait.until = kNobody;
-                }
-                if (closing_)
-                    return;
-            }
-            BuiltPage page = BuildPage(*mails_[i], plans_[i], pageFolder_, builder_, paths_);
-            bool wake = false;
-            {
-                const std::lock_guard lock(mutex_);
-                slots_[i % slots_.size()] = std::move(page);
-                ready_[i % slots_.size()] = true;
-                // A waiting writer is woken once a batch of pages is ready,
-                // not for every page; and before this builder stops, by
-                // running out of mails or of room.
-                wake = writerWaitsFor_ != kNobody &&
-                       (i >= writerWaitsFor_ + slots_.size() / 4 || i + step >= mails_.size() ||
-                        i + step >= taken_ + slots_.size());
-            }
-            if (wake)
-                built_.notify_one();
-        }
-    }
-
-    const MailList& mails_;
-    const std::vector<PlannedPage>& plans_;
-    const std::string& pageFolder_;
-    const PageBuilder& builder_;
-    const OutputPaths& paths_;
-
-    std::mutex mutex_;
-    std::condition_variable built_;
-    std::vector<BuiltPage> slots_;  // mail i's page waits in slot i % size
-    std::vector<bool> ready_;
-    std::size_t taken_ = 0;  // pages before this one were taken
-    bool closing_ = false;
-    std::size_t writerWaitsFor_ = kNobody;
-    std::vector<BuilderWait> builderWaits_;
-    // Last, so the builders end (and are joined) before anything they use goes.
-    std::vector<std::jthread> threads_;
-};
-
 unsigned PageThreads(const MailPageOptions& options, std::size_t mailCount)
 {
     unsigned threads = options.threads;
@@ -750,16 +637,20 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     RunOutcomes outcomes(mails.size());
 
     const unsigned threads = PageThreads(options, mails.size());
-    std::optional<PageQueue> queue;
+    // With more threads, the others build pages ahead and the calling
+    // thread alone creates the files: threads creating files in one folder
+    // only wait for each other's lock on it.
+    const auto build = [&](std::size_t i) { return BuildPage(*mails[i], plans[i], pageFolder, builder, paths); };
+    std::optional<platform::WorkAhead<BuiltPage>> queue;
     if (threads > 1)
-        queue.emplace(mails, plans, pageFolder, builder, paths, threads - 1);
+        queue.emplace(mails.size(), threads - 1, build);
     for (std::size_t i = 0; i < mails.size(); ++i) {
         if (stop.load()) {
             result.stopped = true;
             break;
         }
         progress.Report(static_cast<int>(i + 1));
-        BuiltPage page = queue ? queue->Take(i) : BuildPage(*mails[i], plans[i], pageFolder, builder, paths);
+        BuiltPage page = queue ? queue->Take(i) : build(i);
         outcomes.Set(i, WritePage(page, *mails[i], plans[i], JoinPath(pageFolder, plans[i].name), builder));
     }
     queue.reset();

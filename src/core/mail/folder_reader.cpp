@@ -3,6 +3,7 @@
 #include "core/mail/mail_parser.h"
 #include "core/platform/file_system.h"
 #include "core/platform/files.h"
+#include "core/platform/work_ahead.h"
 #include "core/project/project_file.h"
 #include "core/text/cp932.h"
 
@@ -10,6 +11,7 @@
 #include <climits>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <unordered_set>
 
 namespace postloom {
@@ -35,23 +37,39 @@ bool SameCharacter(std::string_view patternChar, std::string_view nameChar)
     return patternChar == nameChar;
 }
 
-// Parses one new mail file into a record at the end of the list. A file that
-// cannot be opened is not appended, so it is tried again at the next reading.
-bool AppendMail(ProjectSettings& settings, const std::string& path, const std::string& name, FolderReadResult& result)
-{
-    auto record = std::make_unique<MailRecord>();
+// A new mail file, parsed ahead of its turn.
+struct ParsedMail {
+    std::unique_ptr<MailRecord> record;  // none when the file could not be read
     platform::FileError error;
-    const HeaderDecoding decoding = settings.MimeDecode != 0 ? HeaderDecoding::Mime : HeaderDecoding::Raw;
-    if (!ParseMailFile(*record, path, name, error, decoding)) {
-        result.unreadable.push_back({name, platform::ReasonText(error)});
+};
+
+ParsedMail ParseNewMail(const std::string& path, const std::string& name, HeaderDecoding decoding)
+{
+    ParsedMail parsed{std::make_unique<MailRecord>(), {}};
+    if (!ParseMailFile(*parsed.record, path, name, parsed.error, decoding))
+        parsed.record.reset();
+    else
+        parsed.record->orderKey = parsed.record->date;
+    return parsed;
+}
+
+// Appends a parsed mail to the list. A file that could not be opened is
+// not appended, so it is tried again at the next reading.
+bool AppendMail(ProjectSettings& settings, ParsedMail parsed, const std::string& name, FolderReadResult& result)
+{
+    if (!parsed.record) {
+        result.unreadable.push_back({name, platform::ReasonText(parsed.error)});
         return false;
     }
-    record->orderKey = record->date;
-    settings.mailList.push_back(std::move(record));
+    settings.mailList.push_back(std::move(parsed.record));
     settings.mailListChanged = 1;
     ++result.appended;
     return true;
 }
+
+// Below this many new files, parsing them on other threads costs more
+// than it saves.
+constexpr std::size_t kParseAheadFrom = 64;
 
 int ProgressValue(std::size_t n)
 {
@@ -127,19 +145,48 @@ FolderReadResult ReadMailFolder(ProjectSettings& settings, std::string_view mail
     std::string folder(mailFolder);
     if (folder.back() != '/')
         folder += '/';
+    const auto passedOver = [](const platform::DirectoryEntry& entry) {
+        return entry.type == platform::EntryType::Directory || entry.type == platform::EntryType::Other;
+    };
+    // The new files are parsed ahead on other threads, in the listing's
+    // order; the list takes them in that order on this one.
+    std::vector<std::size_t> newEntries;
     for (std::size_t k = 0; k < matching.size(); ++k) {
+        if (!passedOver(*matching[k]) && !known.contains(matching[k]->name))
+            newEntries.push_back(k);
+    }
+    const HeaderDecoding decoding = settings.MimeDecode != 0 ? HeaderDecoding::Mime : HeaderDecoding::Raw;
+    const auto parse = [&](std::size_t n) {
+        const std::string& name = matching[newEntries[n]]->name;
+        return ParseNewMail(folder + name, name, decoding);
+    };
+    // Files past the room left in the list are only counted, never parsed
+    // ahead: a folder larger than the list would otherwise parse them all
+    // again at every reading.
+    const std::size_t room = kMaxStoredMails - std::min(settings.mailList.size(), kMaxStoredMails);
+    const std::size_t aheadCount = std::min(newEntries.size(), room);
+    std::optional<platform::WorkAhead<ParsedMail>> ahead;
+    if (aheadCount >= kParseAheadFrom)
+        ahead.emplace(aheadCount, std::max(1u, std::thread::hardware_concurrency()), parse);
+
+    for (std::size_t k = 0, n = 0; k < matching.size(); ++k) {
         // The first entry is handled even when a stop is already requested.
         if (k > 0 && stop) {
             result.stopped = true;
             break;
         }
         const platform::DirectoryEntry& entry = *matching[k];
-        const bool passedOver =
-            entry.type == platform::EntryType::Directory || entry.type == platform::EntryType::Other;
-        if (!passedOver && !known.contains(entry.name)) {
-            if (settings.mailList.size() >= kMaxStoredMails) {
+        if (n < newEntries.size() && newEntries[n] == k) {
+            const std::size_t mine = n++;
+            // Taken whether needed or not, so that the next one is in turn.
+            std::optional<ParsedMail> parsed;
+            if (ahead && mine < aheadCount)
+                parsed = ahead->Take(mine);
+            if (known.contains(entry.name)) {
+                // Another listed name already stood for this stored name.
+            } else if (settings.mailList.size() >= kMaxStoredMails) {
                 ++result.leftOut;
-            } else if (AppendMail(settings, folder + entry.name, entry.name, result)) {
+            } else if (AppendMail(settings, parsed ? std::move(*parsed) : parse(mine), entry.name, result)) {
                 // Two listed names can stand for one stored name (a UTF-8
                 // name and a CP932 one of the same text): one mail.
                 known.insert(entry.name);

@@ -1,4 +1,5 @@
 #include "core/mail/folder_reader.h"
+#include "core/mail/mail_parser.h"
 
 #include "core/project/project_file.h"
 
@@ -204,6 +205,76 @@ TEST(FolderLookupTest, SameMailsAppendedAsLinearSearchOnRandomFolders)
         }
         Read(settings, folder.path().string());
         ASSERT_EQ(FileNames(settings), expected) << "round " << round;
+    }
+}
+
+// A large folder is parsed ahead on other threads; what the list gets must
+// be what reading the files one by one in name order gives: stored mails
+// skipped, folders passed over, dangling links reported, the order kept,
+// and a stop ending it after the entry being handled.
+TEST(FolderReadAheadTest, LargeFoldersGiveWhatReadingOneByOneGives)
+{
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 4; ++round) {
+        TempDir folder;
+        ProjectSettings settings;
+        settings.MailExt = "*.alm";
+        std::vector<std::string> names;
+        for (int i = 0; i < 400; ++i) {
+            const std::string name = std::to_string(random() % 100000) + "-" + std::to_string(i) + ".alm";
+            switch (random() % 20) {
+            case 0:
+                fs::create_directory(folder.path() / name);
+                break;
+            case 1:
+                fs::create_symlink(folder.path() / "nowhere", folder.path() / name);
+                break;
+            case 2:
+                settings.mailList.push_back(StoredMail(name));
+                [[fallthrough]];
+            default:
+                WriteFile(folder.File(name), MailText("s" + std::to_string(i), "Mon, 0" +
+                                                      std::to_string(1 + random() % 9) + " Jan 98 10:00:00 +0900"));
+            }
+        }
+        const std::size_t stored = settings.mailList.size();
+        const std::size_t stopAt = round % 2 == 0 ? 0 : 1 + random() % 300;
+
+        // One by one, in byte order of the names.
+        std::vector<std::pair<std::string, std::string>> expected;  // file name, subject
+        std::vector<std::string> expectedUnreadable;
+        std::set<std::string> storedNames;
+        for (const auto& mail : settings.mailList)
+            storedNames.insert(mail->fileName);
+        std::set<std::string> listed;
+        for (const auto& entry : fs::directory_iterator(folder.path()))
+            listed.insert(entry.path().filename().string());
+        std::size_t position = 0;
+        for (const std::string& name : listed) {
+            if (stopAt != 0 && position++ == stopAt)
+                break;
+            if (fs::is_directory(folder.path() / name) || storedNames.contains(name))
+                continue;
+            MailRecord record;
+            if (ParseMailFile(record, folder.File(name), name))
+                expected.emplace_back(name, record.subject);
+            else
+                expectedUnreadable.push_back(name);
+        }
+
+        StopFlag stop{false};
+        ProgressRecorder progress(stop, stopAt);
+        const FolderReadResult result = ReadMailFolder(settings, folder.path().string(), progress, stop);
+        EXPECT_EQ(result.stopped, stopAt != 0) << "round " << round;
+        std::vector<std::pair<std::string, std::string>> read;
+        for (std::size_t i = stored; i < settings.mailList.size(); ++i)
+            read.emplace_back(settings.mailList[i]->fileName, settings.mailList[i]->subject);
+        EXPECT_EQ(read, expected) << "round " << round;
+        std::vector<std::string> unreadable;
+        for (const auto& problem : result.unreadable)
+            unreadable.push_back(problem.path);
+        EXPECT_EQ(unreadable, expectedUnreadable) << "round " << round;
+        EXPECT_EQ(progress.positions, Positions(stopAt != 0 ? stopAt : listed.size())) << "round " << round;
     }
 }
 
