@@ -91,8 +91,11 @@ private:
             {
                 std::unique_lock lock(mutex_);
                 if (!closing_ && i >= taken_ + slots_.size()) {
-                    wait.until = i + 1 - slots_.size() / 2;
-                    wait.room.wait(lock, [&] { return closing_ || taken_ >= i + 1 - slots_.size() / 2; });
+                    // Room for item i is taken_ > i - size; half the window
+                    // free is half a window (rounded up) more.
+                    const std::size_t until = i + 1 - (slots_.size() + 1) / 2;
+                    wait.until = until;
+                    wait.room.wait(lock, [&] { return closing_ || taken_ >= until; });
                     wait.until = kNobody;
                 }
                 if (closing_)
