@@ -15,8 +15,8 @@ namespace postloom {
 
 // Reads the new mail files of the folder into mailList. Sends the range (0,
 // matching entries) and one report per entry, positions 0, 1, 2, ... counting
-// the reports actually sent; left out while there is no main window. Posts
-// ID_MAIL_READ_FIN once a main window exists; none after a stop.
+// the reports made while there is a main window; left out while there is
+// none. Posts ID_MAIL_READ_FIN once a main window exists; none after a stop.
 class CFileReadThread final : public WorkerThread {
 public:
     // mailFolder: TargetPath resolved against the project folder.

@@ -11,6 +11,15 @@
 // user-interface thread has handled each one); the completion notice is
 // posted. A stop request is a flag the job polls between units of work.
 //
+// A job may report tens of thousands of times, and each report sent costs
+// two thread switches and a pass of the user-interface thread's event loop:
+// more than the unit of work it reports. So reports are sent in a burst of
+// kReportBurst, then at most kReportsPerSecond a second; the reports in
+// between are held back, numbered as if they had been sent. The last one
+// held back is sent when the job ends, before the completion notice, so the
+// display reaches the end. Every position shown is one the job reported, in
+// the job's order; a job with few reports has every one of them sent.
+//
 // Shutting down: destroying a worker asks it to stop and waits for its
 // thread to end. That wait never deadlocks: once stop is requested, the
 // worker's reports are left out, a report it is already waiting on is given
@@ -23,7 +32,9 @@
 #include <QThread>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <optional>
 
 namespace postloom {
 
@@ -31,6 +42,9 @@ class AppContext;
 
 class WorkerThread {
 public:
+    static constexpr int kReportBurst = 30;
+    static constexpr int kReportsPerSecond = 30;
+
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
     virtual ~WorkerThread();
@@ -56,8 +70,9 @@ protected:
         FromJob,
         // 0, 1, 2, ...: one more after every report.
         Counted,
-        // 0, 1, 2, ...: one more after every report that was actually sent
-        // (reports are left out while there is no main window).
+        // 0, 1, 2, ...: one more after every report made while there is a
+        // main window, sent or held back (reports are left out while there
+        // is none).
         CountedWhenSent,
     };
     struct Protocol {
@@ -84,15 +99,30 @@ protected:
     void shutDown();
 
 private:
+    // Used on the worker's thread only.
     class Progress final : public JobProgress {
     public:
         explicit Progress(WorkerThread& worker) : worker_(worker) {}
         void SetRange(int lower, int upper) override;
         void Report(int position) override;
+        // Sends the report held back last, if any.
+        void flush();
 
     private:
+        using Clock = std::chrono::steady_clock;
+
+        // Whether the rate allows one more report now; takes its share if so.
+        bool takeShare();
+        bool send(int position);
+
         WorkerThread& worker_;
         int count_ = 0;
+        // Reports that may be sent at once: up to kReportBurst, growing by
+        // kReportsPerSecond a second.
+        double shares_ = kReportBurst;
+        std::optional<Clock::time_point> lastShare_;
+        // The position of the last report held back and not sent yet.
+        std::optional<int> held_;
     };
 
     void run();

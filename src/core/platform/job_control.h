@@ -12,7 +12,8 @@ public:
     virtual ~JobProgress() = default;
     // The progress range of the step (the reading job sets its own).
     virtual void SetRange(int lower, int upper) = 0;
-    // One report; the job waits until the receiver has handled it.
+    // One report. The receiver may wait until it is shown, or hold back
+    // some of a long run's reports and show only the latest.
     virtual void Report(int position) = 0;
 };
 
