@@ -1,13 +1,23 @@
-// Times the whole unattended conversion (postloom-batch's pipeline) per stage
-// on synthetic archives of 1,000, 10,000 and 65,535 mails of 1-4 KB, next to
-// the floor on the same data: a `cp -r` of the mail folder. The archive is
-// copied once before timing, so the page cache holds it. Then the runs that
-// follow a first one on 20,000 mails: after 5% new mails arrived (only the
-// pages whose bytes change are rewritten) and with nothing new. Last, an
-// archive of 10,000 mails of which a fifth are today's MIME mail, converted
-// with MIME decoding off and on in paired runs.
+// Times the whole unattended conversion on synthetic archives of 1,000,
+// 20,000 and 65,535 mails of 1-4 KB. Each repetition runs, one after the
+// other on the same archive: the pipeline in this process, timed per stage;
+// the postloom-batch program as users run it, with its processor time and
+// peak memory; a `cp -r` of the mail folder, the floor on the same data; and,
+// at 20,000 mails, MHonArc when it is installed, an existing mail-to-HTML
+// archiver, on an MH folder of the same mails. The archive is copied once
+// before timing, so the page cache holds it, and every run starts afresh: a
+// project without stored mails and an empty site. Nothing is removed until
+// the end (see PutAside).
+// Then the runs that follow a first one on 20,000 mails: after 5% new mails
+// arrived (only the pages whose bytes change are rewritten) and with nothing
+// new. Then an archive of 10,000 mails of which a fifth are today's MIME
+// mail, converted with MIME decoding off and on in paired runs. Last, each
+// speed and memory target with its figure and whether it holds.
 //
-//   postloom_pipeline_bench [work-folder] [repetitions]
+//   postloom_pipeline_bench [work-folder] [repetitions] [mhonarc-repetitions]
+//
+// MHonArc takes about half a minute per run, so it runs only in the first
+// mhonarc-repetitions repetitions (3 unless given).
 
 #include "bench_timing.h"
 #include "corpus_generator.h"
@@ -15,29 +25,96 @@
 #include "cli/batch_pipeline.h"
 #include "core/project/project_file.h"
 
-#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+using postloom::bench::ChildRun;
 using postloom::bench::Clock;
+using postloom::bench::CorpusMail;
 using postloom::bench::Median;
 using postloom::bench::MillisecondsSince;
 using postloom::bench::ProcessorMilliseconds;
+using postloom::bench::RunChild;
 using postloom::bench::Timing;
 using postloom::batch::Stage;
 
 constexpr std::array kStages = {Stage::Load, Stage::Read, Stage::Sort, Stage::Thread,
                                 Stage::Graphics, Stage::Index, Stage::Pages, Stage::Save};
+constexpr std::array<std::size_t, 3> kSizes = {1000, 20000, 65535};
+constexpr std::size_t kMhonarcMails = 20000;
+
+struct Options {
+    fs::path work;
+    int repetitions = 3;
+    int mhonarcRepetitions = 3;
+    std::optional<fs::path> mhonarc;  // the program, when it is installed
+};
+
+// 65535 -> "65,535"
+std::string Grouped(std::size_t n)
+{
+    const std::string digits = std::to_string(n);
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            text += ',';
+        text += digits[i];
+    }
+    return text;
+}
+
+std::optional<fs::path> FindOnPath(const std::string& program)
+{
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path ? path : "");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        const fs::path candidate = fs::path(folder.empty() ? "." : folder) / program;
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+// Output and archives of finished runs are moved aside and removed only
+// when the benchmark ends. ext4 without a journal passes over inodes freed
+// in the last half minute when it makes new ones, so files made right after
+// a mass removal cost several times as much as others, and whichever run
+// followed a removal would be timed unfairly.
+fs::path asideFolder;
+std::size_t asideCount = 0;
+
+void PutAside(const fs::path& path)
+{
+    std::error_code error;
+    if (!fs::exists(path, error))
+        return;
+    fs::create_directories(asideFolder, error);
+    fs::rename(path, asideFolder / std::to_string(++asideCount), error);
+    if (error)
+        fs::remove_all(path, error);
+}
+
+// Removes what was set aside, when the benchmark ends however it ends.
+struct RemoveAsideAtEnd {
+    ~RemoveAsideAtEnd()
+    {
+        std::error_code error;
+        fs::remove_all(asideFolder, error);
+    }
+};
 
 // Records the time each stage takes.
 class StageTimer final : public postloom::batch::StageProgress {
@@ -56,20 +133,14 @@ private:
     Clock::time_point start_;
 };
 
-// The copy floor into a fresh folder, removed again afterwards.
+// The copy floor into a fresh folder, set aside afterwards.
 Timing TimeFreshCopy(const fs::path& from, const fs::path& to)
 {
-    fs::remove_all(to);
+    PutAside(to);
     const Timing timing = postloom::bench::TimeCopy(from, to);
-    fs::remove_all(to);
+    PutAside(to);
     return timing;
 }
-
-struct Row {
-    std::array<double, kStages.size()> stages{};
-    Timing total;
-    Timing copy;
-};
 
 struct TimedRun {
     Timing timing;
@@ -100,13 +171,253 @@ bool Succeeded(const TimedRun& run, const char* what)
 // A project with no stored mails and an empty site beside the mail folder.
 bool StartAfresh(const fs::path& folder, bool mimeDecode = false)
 {
-    fs::remove_all(folder / "site");
+    PutAside(folder / "site");
     fs::remove(folder / "bench.plp");
     const postloom::SaveResult saved =
         postloom::bench::WriteCorpusProject((folder / "bench.plp").string(), mimeDecode);
     if (!saved.ok)
         std::fprintf(stderr, "cannot write the project: %s\n", saved.error.c_str());
     return saved.ok;
+}
+
+bool WriteArchive(const fs::path& mailFolder, const std::vector<CorpusMail>& mails)
+{
+    if (postloom::bench::WriteCorpus(mailFolder.string(), mails))
+        return true;
+    std::fprintf(stderr, "cannot write the archive into %s\n", mailFolder.c_str());
+    return false;
+}
+
+// MHonArc reads an MH folder: the mails as files 1, 2, 3, ... in arrival
+// order. Hard links to the archive's files, so both read the same bytes
+// from the same page cache.
+bool MakeMhFolder(const fs::path& mailFolder, const fs::path& mhFolder, const std::vector<CorpusMail>& mails)
+{
+    std::error_code error;
+    fs::create_directories(mhFolder, error);
+    for (std::size_t i = 0; i < mails.size() && !error; ++i)
+        fs::create_hard_link(mailFolder / mails[i].fileName, mhFolder / std::to_string(i + 1), error);
+    if (error)
+        std::fprintf(stderr, "cannot make the MH folder %s: %s\n", mhFolder.c_str(), error.message().c_str());
+    return !error;
+}
+
+// One repetition's runs on one archive.
+struct Sample {
+    std::array<double, kStages.size()> stages{};
+    Timing inProcess;
+    ChildRun batch;
+    Timing copy;
+    std::optional<ChildRun> mhonarc;
+    std::size_t mhonarcPages = 0;
+};
+
+bool RunInProcess(const fs::path& folder, std::size_t mails, Sample& sample)
+{
+    if (!StartAfresh(folder))
+        return false;
+    StageTimer timer;
+    const TimedRun run = RunPipeline(folder / "bench.plp", timer);
+    if (!Succeeded(run, "in-process run"))
+        return false;
+    if (run.report.pages.pagesWritten != static_cast<int>(mails)) {
+        std::fprintf(stderr, "%zu mails: %d pages written\n", mails, run.report.pages.pagesWritten);
+        return false;
+    }
+    sample.stages = timer.times;
+    sample.inProcess = run.timing;
+    return true;
+}
+
+// The pages a run wrote into folder: its files named PREFIX*.html.
+std::size_t CountPages(const fs::path& folder, const std::string& prefix)
+{
+    return static_cast<std::size_t>(std::count_if(fs::directory_iterator(folder), fs::directory_iterator(),
+                                                  [&prefix](const fs::directory_entry& entry) {
+                                                      const std::string name = entry.path().filename().string();
+                                                      return name.starts_with(prefix) && name.ends_with(".html");
+                                                  }));
+}
+
+bool RunBatchProgram(const fs::path& folder, std::size_t mails, Sample& sample)
+{
+    if (!StartAfresh(folder))
+        return false;
+    const fs::path project = folder / "bench.plp";
+    sample.batch = RunChild({POSTLOOM_BATCH_PROGRAM, project.string()});
+    if (!sample.batch.ok()) {
+        std::fprintf(stderr, "%s %s: %s (run it by hand to see its messages)\n", POSTLOOM_BATCH_PROGRAM,
+                     project.c_str(), sample.batch.failure.c_str());
+        return false;
+    }
+    const std::size_t pages = CountPages(folder / "site" / "pages", "");
+    if (pages != mails)
+        std::fprintf(stderr, "postloom-batch wrote %zu pages for %zu mails\n", pages, mails);
+    return pages == mails;
+}
+
+// A failed MHonArc run is reported and leaves the sample without MHonArc
+// figures: the yardstick failing is no reason to drop the other runs.
+void RunMhonarc(const fs::path& program, const fs::path& folder, std::size_t mails, Sample& sample)
+{
+    const fs::path out = folder / "mhonarc";
+    PutAside(out);
+    fs::create_directories(out);
+    const ChildRun run = RunChild({program.string(), "-quiet", "-outdir", out.string(), (folder / "mh").string()});
+    if (run.ok()) {
+        sample.mhonarc = run;
+        sample.mhonarcPages = CountPages(out, "msg");
+        if (sample.mhonarcPages != mails)
+            std::fprintf(stderr, "MHonArc wrote %zu message pages for %zu mails\n", sample.mhonarcPages, mails);
+    } else {
+        std::fprintf(stderr, "%s: %s (run it by hand to see its messages)\n", program.c_str(), run.failure.c_str());
+    }
+    PutAside(out);
+}
+
+struct SizeResult {
+    std::size_t mails = 0;
+    std::vector<Sample> samples;
+};
+
+// The paired runs on one archive; false after a failure, which is reported
+// on stderr.
+bool MeasureSize(const Options& options, std::size_t mails, SizeResult& result)
+{
+    const fs::path folder = options.work / std::to_string(mails);
+    PutAside(folder);
+    const std::vector<CorpusMail> corpus = postloom::bench::GenerateCorpus({.mailCount = mails, .seed = 7});
+    if (!WriteArchive(folder / "mail", corpus))
+        return false;
+    const bool withMhonarc = options.mhonarc && mails == kMhonarcMails;
+    if (withMhonarc && !MakeMhFolder(folder / "mail", folder / "mh", corpus))
+        return false;
+    TimeFreshCopy(folder / "mail", folder / "warm");  // fills the page cache
+
+    result.mails = mails;
+    for (int r = 0; r < options.repetitions; ++r) {
+        Sample sample;
+        if (!RunInProcess(folder, mails, sample) || !RunBatchProgram(folder, mails, sample))
+            return false;
+        sample.copy = TimeFreshCopy(folder / "mail", folder / "copy");
+        if (withMhonarc && r < options.mhonarcRepetitions)
+            RunMhonarc(*options.mhonarc, folder, mails, sample);
+        result.samples.push_back(sample);
+    }
+    PutAside(folder);
+    return true;
+}
+
+// The median of a figure over the samples that have it.
+template <typename Figure>
+std::optional<double> MedianOf(const std::vector<Sample>& samples, Figure figure)
+{
+    std::vector<double> values;
+    for (const Sample& sample : samples)
+        if (const std::optional<double> value = figure(sample))
+            values.push_back(*value);
+    if (values.empty())
+        return std::nullopt;
+    return Median(values);
+}
+
+// A figure of the samples in which MHonArc ran.
+template <typename Figure>
+auto WithMhonarc(Figure figure)
+{
+    return [figure](const Sample& sample) -> std::optional<double> {
+        if (!sample.mhonarc)
+            return std::nullopt;
+        return figure(sample, *sample.mhonarc);
+    };
+}
+
+double Megabytes(double kilobytes)
+{
+    return kilobytes / 1024;
+}
+
+// Ratios are taken within each repetition, then their median: the runs of
+// one repetition met the same load from the machine's other work.
+double BatchPerCopy(const Sample& s)
+{
+    return s.batch.timing.wall / s.copy.wall;
+}
+double BatchProcessorPerWall(const Sample& s)
+{
+    return s.batch.timing.processor / s.batch.timing.wall;
+}
+double BatchPeakMb(const Sample& s)
+{
+    return Megabytes(s.batch.peakKb);
+}
+const auto kMhonarcPerBatch = WithMhonarc([](const Sample& s, const ChildRun& m) {
+    return m.timing.wall / s.batch.timing.wall;
+});
+const auto kBatchPeakPerMhonarc = WithMhonarc([](const Sample& s, const ChildRun& m) {
+    return s.batch.peakKb / m.peakKb;
+});
+
+constexpr int kNameWidth = 36;
+
+template <typename Figure>
+void PrintRow(const char* name, const std::vector<SizeResult>& results, int decimals, Figure figure)
+{
+    std::printf("%-*s", kNameWidth, name);
+    for (const SizeResult& result : results) {
+        if (const std::optional<double> value = MedianOf(result.samples, figure))
+            std::printf(" %10.*f", decimals, *value);
+        else
+            std::printf(" %10s", "-");
+    }
+    std::printf("\n");
+}
+
+void PrintSizeTable(const Options& options, const std::vector<SizeResult>& results)
+{
+    std::printf("Median of %d paired runs, milliseconds (archive in the page cache)\n", options.repetitions);
+    if (options.mhonarc)
+        std::printf("MHonArc (%s): the first %d of them, on %s mails\n", options.mhonarc->c_str(),
+                    std::min(options.repetitions, options.mhonarcRepetitions), Grouped(kMhonarcMails).c_str());
+    else
+        std::printf("MHonArc: not installed (apt-get install mhonarc)\n");
+    std::printf("\n%-*s", kNameWidth, "mails");
+    for (const SizeResult& result : results)
+        std::printf(" %10s", Grouped(result.mails).c_str());
+    std::printf("\n");
+
+    for (std::size_t k = 0; k < kStages.size(); ++k)
+        PrintRow(postloom::batch::StageName(kStages[k]), results, 1, [k](const Sample& s) { return s.stages[k]; });
+    PrintRow("in-process, whole", results, 1, [](const Sample& s) { return s.inProcess.wall; });
+    PrintRow("postloom-batch, wall", results, 1, [](const Sample& s) { return s.batch.timing.wall; });
+    PrintRow("postloom-batch, processor", results, 1, [](const Sample& s) { return s.batch.timing.processor; });
+    PrintRow("postloom-batch, processor / wall", results, 2, BatchProcessorPerWall);
+    PrintRow("postloom-batch, peak memory (MB)", results, 1, BatchPeakMb);
+    PrintRow("cp -r of the mails, wall", results, 1, [](const Sample& s) { return s.copy.wall; });
+    PrintRow("postloom-batch / cp -r", results, 2, BatchPerCopy);
+    PrintRow("MHonArc, wall", results, 1, WithMhonarc([](const Sample&, const ChildRun& m) { return m.timing.wall; }));
+    PrintRow("MHonArc, processor", results, 1,
+             WithMhonarc([](const Sample&, const ChildRun& m) { return m.timing.processor; }));
+    PrintRow("MHonArc, peak memory (MB)", results, 1,
+             WithMhonarc([](const Sample&, const ChildRun& m) { return Megabytes(m.peakKb); }));
+    PrintRow("MHonArc, message pages written", results, 0,
+             WithMhonarc([](const Sample& s, const ChildRun&) { return static_cast<double>(s.mhonarcPages); }));
+    PrintRow("MHonArc / postloom-batch, wall", results, 1, kMhonarcPerBatch);
+    PrintRow("postloom-batch peak / MHonArc peak", results, 3, kBatchPeakPerMhonarc);
+    std::printf("(ratios: median of the ratios within each repetition)\n");
+
+    const SizeResult& small = results[results.size() - 2];
+    const SizeResult& large = results.back();
+    const auto growth = [&](auto figure) {
+        return *MedianOf(large.samples, figure) / *MedianOf(small.samples, figure);
+    };
+    const double n = static_cast<double>(large.mails) / static_cast<double>(small.mails);
+    const double nLogN = n * std::log(static_cast<double>(large.mails)) / std::log(static_cast<double>(small.mails));
+    std::printf("\npostloom-batch from %s to %s mails grows %.2f times in wall, %.2f in processor time "
+                "(N grows %.2f times; N log N %.2f times)\n",
+                Grouped(small.mails).c_str(), Grouped(large.mails).c_str(),
+                growth([](const Sample& s) { return s.batch.timing.wall; }),
+                growth([](const Sample& s) { return s.batch.timing.processor; }), n, nLogN);
 }
 
 // The runs of a growing archive: a first run on the old mails, a run after
@@ -121,28 +432,25 @@ constexpr std::size_t kRerunMails = 20000;
 constexpr std::size_t kRerunNewMails = kRerunMails / 20;
 constexpr std::array<const char*, 3> kRerunNames = {"first run, 20,000 mails", "re-run, 1,000 new (5%)",
                                                     "re-run, nothing new"};
+using RerunRows = std::array<RerunRow, kRerunNames.size()>;
 
-bool TimeReruns(const fs::path& work, int repetitions, std::array<RerunRow, kRerunNames.size()>& rows)
+bool TimeReruns(const fs::path& work, int repetitions, RerunRows& rows)
 {
     const fs::path folder = work / "rerun";
-    fs::remove_all(folder);
+    PutAside(folder);
     const auto mails = postloom::bench::GenerateCorpus({.mailCount = kRerunMails + kRerunNewMails, .seed = 7});
-    const std::vector<postloom::bench::CorpusMail> oldMails(mails.begin(), mails.begin() + kRerunMails);
-    const std::vector<postloom::bench::CorpusMail> newMails(mails.begin() + kRerunMails, mails.end());
+    const std::vector<CorpusMail> oldMails(mails.begin(), mails.begin() + kRerunMails);
+    const std::vector<CorpusMail> newMails(mails.begin() + kRerunMails, mails.end());
     for (int r = 0; r < repetitions; ++r) {
-        fs::remove_all(folder / "mail");
-        if (!postloom::bench::WriteCorpus((folder / "mail").string(), oldMails)) {
-            std::fprintf(stderr, "cannot write the archive into %s\n", folder.c_str());
+        PutAside(folder / "mail");
+        if (!WriteArchive(folder / "mail", oldMails))
             return false;
-        }
         TimeFreshCopy(folder / "mail", folder / "warm");
         if (!StartAfresh(folder))
             return false;
         for (std::size_t k = 0; k < rows.size(); ++k) {
-            if (k == 1 && !postloom::bench::WriteCorpus((folder / "mail").string(), newMails)) {
-                std::fprintf(stderr, "cannot add the new mails\n");
+            if (k == 1 && !WriteArchive(folder / "mail", newMails))
                 return false;
-            }
             StageTimer timer;
             const TimedRun run = RunPipeline(folder / "bench.plp", timer);
             if (!Succeeded(run, kRerunNames[k]))
@@ -153,25 +461,41 @@ bool TimeReruns(const fs::path& work, int repetitions, std::array<RerunRow, kRer
             rows[k].pagesUnchanged = run.report.pages.pagesUnchanged;
         }
     }
-    fs::remove_all(folder);
+    PutAside(folder);
     return true;
+}
+
+double RerunShare(const RerunRows& rows)
+{
+    return Median(rows[1].wall) / Median(rows[0].wall);
+}
+
+void PrintReruns(int repetitions, const RerunRows& rows)
+{
+    std::printf("\nRuns that follow a first run, in process, median of %d, milliseconds\n\n", repetitions);
+    std::printf("%-28s %10s %10s %10s %10s\n", "run", "wall", "processor", "written", "unchanged");
+    for (std::size_t k = 0; k < rows.size(); ++k)
+        std::printf("%-28s %10.1f %10.1f %10d %10d\n", kRerunNames[k], Median(rows[k].wall),
+                    Median(rows[k].processor), rows[k].pagesWritten, rows[k].pagesUnchanged);
+    std::printf("\nRe-run with 5%% new mails, share of the first run: %.2f wall, %.2f processor\n",
+                RerunShare(rows), Median(rows[1].processor) / Median(rows[0].processor));
+    std::printf("Re-run with nothing new, share of the first run: %.2f wall, %.2f processor\n",
+                Median(rows[2].wall) / Median(rows[0].wall), Median(rows[2].processor) / Median(rows[0].processor));
 }
 
 constexpr std::size_t kMimeMails = 10000;
 constexpr double kMimeShare = 0.2;
+using MimeRows = std::array<RerunRow, 2>;
 
 // Whole conversions of an archive with a share of MIME mail, decoding off
 // and on in turn; wall and processor medians for each.
-bool TimeMimeDecoding(const fs::path& work, int repetitions, std::array<RerunRow, 2>& rows)
+bool TimeMimeDecoding(const fs::path& work, int repetitions, MimeRows& rows)
 {
     const fs::path folder = work / "mime";
-    fs::remove_all(folder);
-    if (!postloom::bench::WriteCorpus((folder / "mail").string(),
-                                      postloom::bench::GenerateCorpus(
-                                          {.mailCount = kMimeMails, .seed = 7, .mimeShare = kMimeShare}))) {
-        std::fprintf(stderr, "cannot write the archive into %s\n", folder.c_str());
+    PutAside(folder);
+    if (!WriteArchive(folder / "mail", postloom::bench::GenerateCorpus(
+                                           {.mailCount = kMimeMails, .seed = 7, .mimeShare = kMimeShare})))
         return false;
-    }
     TimeFreshCopy(folder / "mail", folder / "warm");
     for (int r = 0; r < repetitions; ++r) {
         for (std::size_t k = 0; k < rows.size(); ++k) {
@@ -186,112 +510,97 @@ bool TimeMimeDecoding(const fs::path& work, int repetitions, std::array<RerunRow
             rows[k].pagesWritten = run.report.pages.pagesWritten;
         }
     }
-    fs::remove_all(folder);
+    PutAside(folder);
     return true;
+}
+
+void PrintMime(int repetitions, const MimeRows& rows)
+{
+    std::printf("\n%s mails, %.0f%% of them MIME (encoded words, base64 UTF-8, some attachments), "
+                "in process, median of %d paired runs, milliseconds\n\n",
+                Grouped(kMimeMails).c_str(), kMimeShare * 100, repetitions);
+    std::printf("%-28s %10s %10s %10s\n", "run", "wall", "processor", "written");
+    const std::array<const char*, 2> names = {"MIME decoding off", "MIME decoding on"};
+    for (std::size_t k = 0; k < rows.size(); ++k)
+        std::printf("%-28s %10.1f %10.1f %10d\n", names[k], Median(rows[k].wall), Median(rows[k].processor),
+                    rows[k].pagesWritten);
+    std::printf("\nDecoding on / off: %.2f wall, %.2f processor\n", Median(rows[1].wall) / Median(rows[0].wall),
+                Median(rows[1].processor) / Median(rows[0].processor));
+}
+
+struct Target {
+    std::string what;
+    std::optional<double> figure;  // none when it was not measured
+    double limit = 0;
+    bool atLeast = false;
+};
+
+void PrintTarget(const Target& target)
+{
+    std::printf("  %-48s", target.what.c_str());
+    if (!target.figure) {
+        std::printf(" %8s   %-8s %-5g  not measured\n", "-", target.atLeast ? "at least" : "at most", target.limit);
+        return;
+    }
+    const bool holds = target.atLeast ? *target.figure >= target.limit : *target.figure <= target.limit;
+    std::printf(" %8.2f   %-8s %-5g  %s\n", *target.figure, target.atLeast ? "at least" : "at most", target.limit,
+                holds ? "holds" : "does not hold");
+}
+
+void PrintTargets(const std::vector<SizeResult>& results, const RerunRows& reruns)
+{
+    const auto at = [&](std::size_t mails) -> const std::vector<Sample>& {
+        return std::find_if(results.begin(), results.end(), [mails](const SizeResult& r) { return r.mails == mails; })
+            ->samples;
+    };
+    const std::string large = Grouped(kSizes.back()) + " mails";
+    const std::string middle = Grouped(kMhonarcMails) + " mails";
+    std::printf("\nTargets (medians as above)\n");
+    for (const std::size_t mails : {kMhonarcMails, kSizes.back()})
+        PrintTarget({"postloom-batch / cp -r, " + Grouped(mails) + " mails", MedianOf(at(mails), BatchPerCopy), 1.5});
+    PrintTarget({"MHonArc / postloom-batch, " + middle, MedianOf(at(kMhonarcMails), kMhonarcPerBatch), 15, true});
+    for (const std::size_t mails : {kMhonarcMails, kSizes.back()})
+        PrintTarget({"processor / wall, " + Grouped(mails) + " mails", MedianOf(at(mails), BatchProcessorPerWall),
+                     1.5});
+    PrintTarget({"re-run with 5% new / first run, " + Grouped(kRerunMails) + " mails", RerunShare(reruns), 0.2});
+    PrintTarget({"postloom-batch peak memory (MB), " + large, MedianOf(at(kSizes.back()), BatchPeakMb), 64});
+    PrintTarget({"postloom-batch peak / MHonArc peak, " + middle, MedianOf(at(kMhonarcMails), kBatchPeakPerMhonarc),
+                 0.25});
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const fs::path work = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "postloom-pipeline-bench";
-    const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
-    const std::vector<std::size_t> sizes = {1000, 10000, 65535};
+    Options options;
+    options.work = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "postloom-pipeline-bench";
+    options.repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    options.mhonarcRepetitions = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
+    options.mhonarc = FindOnPath("mhonarc");
+    asideFolder = options.work / "set-aside";
+    if (fs::exists(asideFolder)) {
+        // Left by an interrupted run: removed now, then the file system gets
+        // the half minute it takes to forget the removal.
+        fs::remove_all(asideFolder);
+        std::fprintf(stderr, "removed the output of an earlier run; waiting 35 s before timing\n");
+        ::sleep(35);
+    }
+    const RemoveAsideAtEnd removeAside;
 
-    std::vector<Row> rows;
-    for (const std::size_t n : sizes) {
-        const fs::path folder = work / std::to_string(n);
-        fs::remove_all(folder);
-        if (!postloom::bench::WriteCorpus((folder / "mail").string(),
-                                          postloom::bench::GenerateCorpus({.mailCount = n, .seed = 7}))) {
-            std::fprintf(stderr, "cannot write the archive into %s\n", folder.c_str());
+    std::vector<SizeResult> results(kSizes.size());
+    for (std::size_t k = 0; k < kSizes.size(); ++k)
+        if (!MeasureSize(options, kSizes[k], results[k]))
             return 1;
-        }
-        TimeFreshCopy(folder / "mail", folder / "warm");  // fills the page cache
-
-        std::vector<std::vector<double>> stages(kStages.size());
-        std::vector<double> totals, totalsCpu, copies, copiesCpu;
-        for (int r = 0; r < repetitions; ++r) {
-            // Each run converts the archive from scratch: a project without
-            // stored mails and an empty site.
-            if (!StartAfresh(folder))
-                return 1;
-            StageTimer timer;
-            const TimedRun run = RunPipeline(folder / "bench.plp", timer);
-            totals.push_back(run.timing.wall);
-            totalsCpu.push_back(run.timing.processor);
-            if (!Succeeded(run, "first run"))
-                return 1;
-            if (run.report.pages.pagesWritten != static_cast<int>(n)) {
-                std::fprintf(stderr, "%zu mails: %d pages written\n", n, run.report.pages.pagesWritten);
-                return 1;
-            }
-            for (std::size_t s = 0; s < kStages.size(); ++s)
-                stages[s].push_back(timer.times[s]);
-            const Timing copy = TimeFreshCopy(folder / "mail", folder / "copy");
-            copies.push_back(copy.wall);
-            copiesCpu.push_back(copy.processor);
-        }
-        Row row;
-        for (std::size_t s = 0; s < kStages.size(); ++s)
-            row.stages[s] = Median(stages[s]);
-        row.total = {Median(totals), Median(totalsCpu)};
-        row.copy = {Median(copies), Median(copiesCpu)};
-        rows.push_back(row);
-        fs::remove_all(folder);
-    }
-    std::array<RerunRow, kRerunNames.size()> reruns{};
-    if (!TimeReruns(work, repetitions, reruns))
+    RerunRows reruns{};
+    if (!TimeReruns(options.work, options.repetitions, reruns))
         return 1;
-    std::array<RerunRow, 2> mime{};
-    if (!TimeMimeDecoding(work, repetitions, mime))
+    MimeRows mime{};
+    if (!TimeMimeDecoding(options.work, options.repetitions, mime))
         return 1;
 
-    std::printf("Median of %d runs, milliseconds (archive in the page cache)\n\n", repetitions);
-    std::printf("%-28s %10s %10s %10s\n", "stage", "1,000", "10,000", "65,535");
-    for (std::size_t s = 0; s < kStages.size(); ++s) {
-        std::printf("%-28s", postloom::batch::StageName(kStages[s]));
-        for (const Row& row : rows)
-            std::printf(" %10.1f", row.stages[s]);
-        std::printf("\n");
-    }
-    const auto line = [&](const char* name, auto value) {
-        std::printf("%-28s", name);
-        for (const Row& row : rows)
-            std::printf(" %10.2f", value(row));
-        std::printf("\n");
-    };
-    line("whole pipeline", [](const Row& r) { return r.total.wall; });
-    line("cp -r of the mails", [](const Row& r) { return r.copy.wall; });
-    line("pipeline / cp -r", [](const Row& r) { return r.total.wall / r.copy.wall; });
-    line("pipeline, processor time", [](const Row& r) { return r.total.processor; });
-    line("cp -r, processor time", [](const Row& r) { return r.copy.processor; });
-    line("ratio of processor times", [](const Row& r) { return r.total.processor / r.copy.processor; });
-    std::printf("\nGrowth from 10,000 to 65,535 mails: %.2f wall, %.2f processor "
-                "(N grows 6.55 times; N log N 7.76 times)\n",
-                rows[2].total.wall / rows[1].total.wall, rows[2].total.processor / rows[1].total.processor);
-
-    std::printf("\nRuns that follow a first run, median of %d, milliseconds\n\n", repetitions);
-    std::printf("%-28s %10s %10s %10s %10s\n", "run", "wall", "processor", "written", "unchanged");
-    for (std::size_t k = 0; k < reruns.size(); ++k)
-        std::printf("%-28s %10.1f %10.1f %10d %10d\n", kRerunNames[k], Median(reruns[k].wall),
-                    Median(reruns[k].processor), reruns[k].pagesWritten, reruns[k].pagesUnchanged);
-    std::printf("\nRe-run with 5%% new mails / first run: %.2f wall, %.2f processor\n",
-                Median(reruns[1].wall) / Median(reruns[0].wall),
-                Median(reruns[1].processor) / Median(reruns[0].processor));
-    std::printf("Re-run with nothing new / first run: %.2f wall, %.2f processor\n",
-                Median(reruns[2].wall) / Median(reruns[0].wall),
-                Median(reruns[2].processor) / Median(reruns[0].processor));
-
-    std::printf("\n%zu mails, %.0f%% of them MIME (encoded words, base64 UTF-8, some attachments), "
-                "median of %d paired runs, milliseconds\n\n",
-                kMimeMails, kMimeShare * 100, repetitions);
-    std::printf("%-28s %10s %10s %10s\n", "run", "wall", "processor", "written");
-    const std::array<const char*, 2> mimeNames = {"MIME decoding off", "MIME decoding on"};
-    for (std::size_t k = 0; k < mime.size(); ++k)
-        std::printf("%-28s %10.1f %10.1f %10d\n", mimeNames[k], Median(mime[k].wall), Median(mime[k].processor),
-                    mime[k].pagesWritten);
-    std::printf("\nDecoding on / off: %.2f wall, %.2f processor\n", Median(mime[1].wall) / Median(mime[0].wall),
-                Median(mime[1].processor) / Median(mime[0].processor));
+    PrintSizeTable(options, results);
+    PrintReruns(options.repetitions, reruns);
+    PrintMime(options.repetitions, mime);
+    PrintTargets(results, reruns);
     return 0;
 }
