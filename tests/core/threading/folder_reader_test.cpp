@@ -219,7 +219,6 @@ TEST(FolderReadAheadTest, LargeFoldersGiveWhatReadingOneByOneGives)
         TempDir folder;
         ProjectSettings settings;
         settings.MailExt = "*.alm";
-        std::vector<std::string> names;
         for (int i = 0; i < 400; ++i) {
             const std::string name = std::to_string(random() % 100000) + "-" + std::to_string(i) + ".alm";
             switch (random() % 20) {
