@@ -58,6 +58,9 @@ struct PlannedPage {
     std::optional<std::size_t> laterMail;
     // Another mail of the list has the same page, before or after this one.
     bool shared = false;
+    // No file had the page's name when the run began: it is neither
+    // compared nor looked up before it is made.
+    bool absent = false;
 };
 
 // What writing one page came to, with the system's reason on failure.
@@ -393,6 +396,8 @@ std::vector<PlannedPage> PlanPages(const ProjectSettings& settings, const Output
     const std::vector<OtherOutput> otherOutputs = OtherOutputs(settings, paths);
     // Keys point into plans, which never grows.
     std::unordered_map<std::string_view, std::size_t> pageOwners;
+    // One listing of the page folder instead of a lookup per page.
+    const std::optional<std::unordered_set<std::string>> existing = platform::NativeNamesIn(mailFolder);
 
     for (std::size_t i = 0; i < mails.size(); ++i) {
         const MailRecord& mail = *mails[i];
@@ -406,6 +411,7 @@ std::vector<PlannedPage> PlanPages(const ProjectSettings& settings, const Output
             continue;
         }
         plan.name = paths.PageFileName(mail);
+        plan.absent = existing && !existing->contains(platform::NativePath(plan.name));
         if (sharedFolder && archiveNames.contains(plan.name)) {
             plan.decided = Outcome::ClashesWithArchive;
         } else if (IsOtherOutput(otherOutputs, JoinPath(mailFolder, plan.name), pageFolderId, plan.name)) {
@@ -416,6 +422,9 @@ std::vector<PlannedPage> PlanPages(const ProjectSettings& settings, const Output
             owner->second = i;
         }
     }
+    // The first of mails sharing a page makes it; the others find it there.
+    for (PlannedPage& plan : plans)
+        plan.absent = plan.absent && !plan.shared;
     return plans;
 }
 
@@ -518,7 +527,7 @@ BuiltPage BuildPage(const MailRecord& mail, const PlannedPage& plan, const std::
         return page;
     }
     page.mimeBody = archive.TakeMimeBody();
-    if (!plan.shared && !(page.mimeBody && page.mimeBody->HasAttachments()) &&
+    if (!plan.absent && !plan.shared && !(page.mimeBody && page.mimeBody->HasAttachments()) &&
         platform::HoldsExactly(JoinPath(pageFolder, plan.name), page.text))
         page.outcome = PageOutcome{Outcome::Unchanged, {}};
     return page;
@@ -532,7 +541,8 @@ PageOutcome WritePage(BuiltPage& page, const MailRecord& mail, const PlannedPage
         return std::move(*page.outcome);
     if (page.largeArchive)
         return StreamPage(mail, *page.largeArchive, plan, pagePath, builder);
-    platform::OutputFile out(pagePath, platform::OutputFile::Mode::Binary);
+    platform::OutputFile out(pagePath, platform::OutputFile::Mode::Binary,
+                             plan.absent ? platform::OutputFile::Target::Absent : platform::OutputFile::Target::Unknown);
     out.Write(page.text);
     return Finish(out, page.mimeBody, pagePath);
 }

@@ -95,6 +95,20 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(std::string_view cp932F
     return entries;
 }
 
+std::optional<std::unordered_set<std::string>> NativeNamesIn(std::string_view cp932Folder)
+{
+    if (!detail::Passable(cp932Folder))
+        return std::nullopt;
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(
+        ::opendir(cp932Folder.empty() ? "." : NativePath(cp932Folder).c_str()), &::closedir);
+    if (!dir)
+        return std::nullopt;
+    std::unordered_set<std::string> names;
+    while (const dirent* entry = ::readdir(dir.get()))
+        names.emplace(entry->d_name);
+    return names;
+}
+
 bool MakeDirectory(std::string_view cp932Path)
 {
     if (!detail::Passable(cp932Path))

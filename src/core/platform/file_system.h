@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace postloom::platform {
@@ -37,6 +38,11 @@ struct DirectoryEntry {
 // The entries of a folder (without "." and "..") in the byte order of their
 // names as the file system gives them; nullopt when the folder cannot be read.
 std::optional<std::vector<DirectoryEntry>> ListDirectory(std::string_view cp932Folder);
+
+// The names in the folder at exactly NativePath(cp932Folder), as the system
+// spells them (no other spelling of the path is tried); nullopt when it
+// cannot be listed.
+std::optional<std::unordered_set<std::string>> NativeNamesIn(std::string_view cp932Folder);
 
 // Creates one folder; true when it exists afterwards as a folder.
 bool MakeDirectory(std::string_view cp932Path);

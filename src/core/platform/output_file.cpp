@@ -112,7 +112,7 @@ void ClearWriteFaultForTesting()
     faultBudget = -1;
 }
 
-OutputFile::OutputFile(std::string_view cp932Path, Mode mode) : mode_(mode)
+OutputFile::OutputFile(std::string_view cp932Path, Mode mode, Target target) : mode_(mode)
 {
     if (cp932Path.empty() || cp932Path.find('\0') != std::string_view::npos) {
         Fail(EINVAL);
@@ -120,6 +120,10 @@ OutputFile::OutputFile(std::string_view cp932Path, Mode mode) : mode_(mode)
     }
     target_ = NativePath(cp932Path);
     folder_ = FolderOf(target_);
+    if (target == Target::Absent) {
+        StartNewFile();
+        return;
+    }
     struct stat st {};
     if (::lstat(target_.c_str(), &st) != 0) {
         // A new file: made at once, so that a missing folder shows before

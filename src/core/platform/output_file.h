@@ -24,11 +24,15 @@ class OutputFile {
 public:
     enum class Mode { Binary, Text };  // Text turns every LF into CR LF
     enum class Outcome { Written, Unchanged, Failed };
+    // Absent: the caller saw no file at the target a moment ago (in a
+    // listing of its folder), so it is not looked up again. Should one have
+    // appeared since, it is replaced whole, never compared or written into.
+    enum class Target { Unknown, Absent };
 
     // Prepares the replacement of the file at cp932Path. A folder or a
     // special file at the target, or a path that cannot be used, makes the
     // file fail at once (see Ok and Error); nothing is touched then.
-    OutputFile(std::string_view cp932Path, Mode mode);
+    OutputFile(std::string_view cp932Path, Mode mode, Target target = Target::Unknown);
     ~OutputFile();  // discards whatever was not committed
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;

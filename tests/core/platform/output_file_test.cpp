@@ -150,6 +150,29 @@ TEST(OutputFileTest, HoldsExactlyOnlyARegularFileWithTheSameBytes)
     EXPECT_FALSE(HoldsExactly(dir.path().string(), ""));
 }
 
+// A caller that listed the folder a moment ago may skip the lookup; a file
+// that appeared since is still replaced whole, and a folder there refuses.
+TEST(OutputFileTest, ATargetBelievedAbsentIsReplacedWholeShouldItHaveAppeared)
+{
+    TempDir dir;
+    const auto write = [&](const std::string& path, std::string_view bytes) {
+        OutputFile file(path, OutputFile::Mode::Binary, OutputFile::Target::Absent);
+        file.Write(bytes);
+        return file.Commit();
+    };
+    EXPECT_EQ(write(dir.File("new"), "fresh"), OutputFile::Outcome::Written);
+    EXPECT_EQ(ReadFile(dir.File("new")), "fresh");
+
+    WriteFile(dir.File("appeared"), "a much longer old content");
+    EXPECT_EQ(write(dir.File("appeared"), "new"), OutputFile::Outcome::Written);
+    EXPECT_EQ(ReadFile(dir.File("appeared")), "new");
+
+    fs::create_directory(dir.path() / "folder");
+    EXPECT_EQ(write(dir.File("folder"), "x"), OutputFile::Outcome::Failed);
+    EXPECT_TRUE(fs::is_directory(dir.path() / "folder"));
+    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"appeared", "folder", "new"}));
+}
+
 TEST(OutputFileTest, ReplacedFileKeepsItsPermissions)
 {
     const TempDir dir;
