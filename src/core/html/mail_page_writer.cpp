@@ -81,9 +81,10 @@ constexpr std::size_t kPagePiece = 256 * 1024;
 using PageOut = std::function<void(std::string_view)>;
 
 // Pages of archives up to this size are built in memory ahead of their
-// writing; a larger one is built while it is written, so memory stays small
-// whatever the archive holds.
-constexpr std::uint64_t kHeldArchiveLimit = 1024 * 1024;
+// writing; a larger one is built while it is written. A window of pages
+// built ahead then stays within some tens of megabytes whatever the
+// archives hold.
+constexpr std::uint64_t kHeldArchiveLimit = 256 * 1024;
 
 // The archive file of a mail, open for reading; its body is streamed into
 // the page, once for every place that shows it. With MIME decoding the

@@ -408,7 +408,7 @@ TEST_F(MailPageTest, StopEndsTheRunBeforeTheNextMail)
 }
 
 // A page is built in memory ahead of its writing only for an archive of
-// up to a megabyte; a larger one is built while it is written. Both give
+// up to 256 KB; a larger one is built while it is written. Both give
 // the whole page, the same in every run shape, and a second run finds it
 // unchanged.
 TEST_F(MailPageTest, PagesOfLargeArchivesAreWholeAndTheSameInEveryRunShape)
