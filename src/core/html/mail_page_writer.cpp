@@ -101,18 +101,15 @@ public:
     // be read to its end.
     bool Decode(std::string_view pageName)
     {
-        std::string bytes;
-        std::uint64_t offset = 0;
-        for (bool more = true; more;) {
-            const std::size_t piece = offset == 0 ? static_cast<std::size_t>(file_.size) + 1 : 64 * 1024;
-            bytes.resize(static_cast<std::size_t>(offset) + piece);
-            if (!ReadAt(offset, bytes.data() + offset, piece, more))
-                return false;
+        platform::FileError error;
+        std::optional<std::string> bytes = platform::ReadRest(file_, error);
+        if (!bytes) {
+            error_ = error.code;
+            return false;
         }
-        bytes.resize(static_cast<std::size_t>(offset));
-        mimeBody_ = MimePageBody::FromMailFile(bytes, pageName);
+        mimeBody_ = MimePageBody::FromMailFile(*bytes, pageName);
         if (!mimeBody_)
-            wholeFile_ = std::move(bytes);
+            wholeFile_ = std::move(*bytes);
         return true;
     }
 

@@ -119,11 +119,15 @@ std::optional<std::string> ReadWholeFile(std::string_view cp932Path, FileError& 
     const std::optional<ReadableFile> file = OpenReadable(cp932Path, error);
     if (!file)
         return std::nullopt;
-    // Straight from the descriptor in pieces of the file's size: one read
-    // for the data and one to see the end, where stdio would add its own
-    // buffer and calls.
-    const int fd = file->fd.get();
-    const std::size_t piece = file->size > 0 ? static_cast<std::size_t>(file->size) + 1 : kBufferSize;
+    return ReadRest(*file, error);
+}
+
+std::optional<std::string> ReadRest(const ReadableFile& file, FileError& error)
+{
+    // Straight from the descriptor in pieces of the file's size, where
+    // stdio would add its own buffer and calls.
+    const int fd = file.fd.get();
+    const std::size_t piece = file.size > 0 ? static_cast<std::size_t>(file.size) + 1 : kBufferSize;
     std::string data;
     for (;;) {
         const std::size_t used = data.size();
@@ -139,7 +143,7 @@ std::optional<std::string> ReadWholeFile(std::string_view cp932Path, FileError& 
         }
         data.resize(used + static_cast<std::size_t>(n));
         // A short read that brings the file to its size is its end.
-        if (n == 0 || (static_cast<std::size_t>(n) < piece && data.size() == file->size))
+        if (n == 0 || (static_cast<std::size_t>(n) < piece && data.size() == file.size))
             return data;
     }
 }

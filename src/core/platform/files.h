@@ -81,6 +81,8 @@ bool WriteAll(int fd, std::string_view bytes);
 // error tells why.
 std::optional<std::string> ReadWholeFile(std::string_view cp932Path, FileError& error);
 std::optional<std::string> ReadWholeFile(std::string_view cp932Path);
+// What is left to read of an open file, usually in one read.
+std::optional<std::string> ReadRest(const ReadableFile& file, FileError& error);
 
 // Reads a file in text mode, line by line or byte by byte.
 class TextReader {

@@ -59,6 +59,19 @@ bool ReadExactly(int fd, std::uint64_t offset, char* data, std::size_t size)
     return true;
 }
 
+// Whether the file at fd holds bytes from offset on, read in pieces into
+// one buffer per thread, not one per file.
+bool HoldsAt(int fd, std::uint64_t offset, std::string_view bytes)
+{
+    thread_local std::string old(kPiece, '\0');
+    for (std::size_t done = 0; done < bytes.size(); done += old.size()) {
+        const std::size_t size = std::min(old.size(), bytes.size() - done);
+        if (!ReadExactly(fd, offset + done, old.data(), size) || std::memcmp(old.data(), bytes.data() + done, size) != 0)
+            return false;
+    }
+    return true;
+}
+
 std::string FolderOf(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
@@ -88,17 +101,8 @@ bool HoldsExactly(std::string_view cp932Path, std::string_view bytes)
         return false;
     const FileDescriptor fd(::open(NativePath(cp932Path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::uint64_t>(st.st_size) != bytes.size())
-        return false;
-    thread_local std::string old;
-    old.resize(std::min(bytes.size(), kPiece));
-    for (std::size_t done = 0; done < bytes.size(); done += old.size()) {
-        const std::size_t size = std::min(old.size(), bytes.size() - done);
-        if (!ReadExactly(fd.get(), done, old.data(), size) || std::memcmp(old.data(), bytes.data() + done, size) != 0)
-            return false;
-    }
-    return true;
+    return fd.valid() && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+           static_cast<std::uint64_t>(st.st_size) == bytes.size() && HoldsAt(fd.get(), 0, bytes);
 }
 
 void SetWriteFaultForTesting(std::uint64_t bytes, int error)
@@ -185,17 +189,7 @@ void OutputFile::Flush()
 
 bool OutputFile::MatchesOld(std::string_view bytes)
 {
-    if (matched_ + bytes.size() > oldSize_)
-        return false;
-    // One compare buffer per thread, not one per file.
-    thread_local std::string old(kPiece, '\0');
-    for (std::size_t done = 0; done < bytes.size(); done += old.size()) {
-        const std::size_t size = std::min(old.size(), bytes.size() - done);
-        if (!ReadExactly(oldFd_, matched_ + done, old.data(), size) ||
-            std::memcmp(old.data(), bytes.data() + done, size) != 0)
-            return false;
-    }
-    return true;
+    return matched_ + bytes.size() <= oldSize_ && HoldsAt(oldFd_, matched_, bytes);
 }
 
 void OutputFile::StartNewFile()
