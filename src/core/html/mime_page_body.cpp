@@ -96,6 +96,7 @@ MimePageBody::MimePageBody(mime::DecodedMail mail, std::string_view pageName)
     for (const mime::Attachment& attachment : mail_.attachments)
         parts.push_back({attachment.name, attachment.contentType});
     fileNames_ = mime::AttachmentFileNames(parts);
+    shownNames_ = mime::AttachmentShownNames(parts);
 }
 
 void MimePageBody::AppendTo(std::string& page) const
@@ -115,7 +116,7 @@ void MimePageBody::AppendTo(std::string& page) const
     for (std::size_t i = 0; i < mail_.attachments.size(); ++i) {
         const mime::Attachment& attachment = mail_.attachments[i];
         shownName.clear();
-        AppendEscapedHtml(fileNames_[i], shownName);
+        AppendEscapedHtml(shownNames_[i], shownName);
         page.append("<A HREF=")
             .append(folderLink)
             .append("/")

@@ -43,6 +43,7 @@ private:
     mime::DecodedMail mail_;
     std::string folderName_;              // "<page name without extension>_files", CP932
     std::vector<std::string> fileNames_;  // per attachment: UTF-8 holding only characters CP932 has
+    std::vector<std::string> shownNames_;  // per attachment: the text of its link, UTF-8 as above
 };
 
 // "%XX" for every byte but letters, digits and "-._~": a file name, in any

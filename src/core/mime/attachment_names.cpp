@@ -2,6 +2,8 @@
 
 #include "core/text/codec.h"
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <set>
 
@@ -15,6 +17,31 @@ constexpr std::size_t kMaxNameBytes = 255;
 // is cut ("report.2024 final version" keeps no ".2024 final version").
 constexpr std::size_t kMaxExtensionBytes = 16;
 
+// Served by the usual servers as a type that a browser shows or hands out
+// but never runs. Left out on purpose: everything a browser renders as a
+// document (html, htm, xhtml, shtml, mht, svg, svgz, xml, xsl), scripts and
+// server pages (js, mjs, php*, phtml, cgi, pl, py, asp, aspx, jsp), plugins
+// (swf), Windows hosts (hta, vbs, wsf), and Markdown, which site generators
+// turn into HTML with the sender's markup in it.
+constexpr std::string_view kPassiveExtensions[] = {
+    // text and patches
+    "txt", "text", "log", "csv", "tsv", "diff", "patch", "json",
+    // documents
+    "pdf", "rtf", "doc", "docx", "xls", "xlsx", "ppt", "pptx", "odt", "ods", "odp",
+    // images
+    "png", "jpg", "jpeg", "gif", "webp", "bmp", "tif", "tiff", "ico", "avif", "heic",
+    // audio
+    "mp3", "wav", "ogg", "oga", "flac", "m4a", "aac", "opus", "mid", "midi", "wma",
+    // video
+    "mp4", "m4v", "webm", "ogv", "mov", "avi", "mkv", "mpg", "mpeg", "wmv", "3gp",
+    // archives
+    "zip", "gz", "tgz", "bz2", "xz", "zst", "7z", "rar", "tar", "lzh", "lha", "cab",
+    // mail, calendars, cards, signatures and bytes of no known type
+    "eml", "ics", "vcf", "asc", "sig", "p7s", "bin",
+};
+
+// The extension of a part without a name. Only passive extensions: an HTML
+// or XML text is saved as text, SVG and XML of other types as bytes.
 std::string_view ExtensionFor(std::string_view contentType)
 {
     struct Entry {
@@ -24,9 +51,9 @@ std::string_view ExtensionFor(std::string_view contentType)
     static constexpr Entry kExtensions[] = {
         {"message/rfc822", ".eml"},
         {"text/plain", ".txt"},
-        {"text/html", ".html"},
+        {"text/html", ".txt"},
         {"text/csv", ".csv"},
-        {"text/xml", ".xml"},
+        {"text/xml", ".txt"},
         {"text/calendar", ".ics"},
         {"text/vcard", ".vcf"},
         {"text/x-vcard", ".vcf"},
@@ -37,7 +64,6 @@ std::string_view ExtensionFor(std::string_view contentType)
         {"image/bmp", ".bmp"},
         {"image/tiff", ".tif"},
         {"image/webp", ".webp"},
-        {"image/svg+xml", ".svg"},
         {"audio/mpeg", ".mp3"},
         {"audio/wav", ".wav"},
         {"video/mp4", ".mp4"},
@@ -46,7 +72,6 @@ std::string_view ExtensionFor(std::string_view contentType)
         {"application/x-zip-compressed", ".zip"},
         {"application/gzip", ".gz"},
         {"application/x-lzh-compressed", ".lzh"},
-        {"application/xml", ".xml"},
         {"application/json", ".json"},
         {"application/rtf", ".rtf"},
         {"application/msword", ".doc"},
@@ -146,42 +171,102 @@ std::string FoldCase(std::string_view name)
     return folded;
 }
 
+// The part's name, safe in a folder and within CP932, leading dots gone;
+// "part-N" and the extension of its type when that leaves nothing.
+std::string SafeName(const NamedPart& part, std::size_t index)
+{
+    std::string name = WithinCp932(ReplaceUnsafeCharacters(part.name));
+    name.erase(0, name.find_first_not_of('.'));
+    if (name.empty())
+        name = "part-" + std::to_string(index + 1) + std::string(ExtensionFor(part.contentType));
+    return name;
+}
+
+struct SplitName {
+    std::string stem;
+    std::string extension;  // with its dot, or empty
+};
+
+// The name as the sender wrote it, split at its last dot when what follows
+// is short enough to be an extension.
+SplitName SplitAsGiven(const std::string& name)
+{
+    if (const std::size_t dot = name.rfind('.');
+        dot != std::string::npos && dot > 0 && name.size() - dot <= kMaxExtensionBytes)
+        return {name.substr(0, dot), name.substr(dot)};
+    return {name, {}};
+}
+
+bool IsPassive(std::string_view extension)
+{
+    const std::string folded = FoldCase(extension);
+    return std::ranges::find(kPassiveExtensions, std::string_view(folded)) != std::end(kPassiveExtensions);
+}
+
+// The name as it is saved: only a passive last extension stays an
+// extension, every other dot becomes '_'.
+SplitName SplitForSaving(const std::string& name, std::string_view contentType)
+{
+    SplitName split;
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && IsPassive(name.substr(dot + 1)))
+        split = {name.substr(0, dot), name.substr(dot)};
+    else
+        split = {name, contentType.starts_with("text/") ? ".txt" : ".bin"};
+    std::ranges::replace(split.stem, '.', '_');
+    return split;
+}
+
+// Makes each name unique in one folder: a name already given gets "-2",
+// "-3", ... before its extension, cut to kMaxNameBytes.
+class UniqueNames {
+public:
+    std::string Add(const SplitName& name)
+    {
+        int& number = nextNumber_.try_emplace(FoldCase(name.stem + name.extension), 1).first->second;
+        std::string candidate;
+        for (;; ++number) {
+            const std::string suffix = number == 1 ? std::string() : "-" + std::to_string(number);
+            candidate = std::string(CutUtf8(name.stem, kMaxNameBytes - name.extension.size() - suffix.size()));
+            candidate += suffix;
+            candidate += name.extension;
+            if (taken_.insert(FoldCase(candidate)).second)
+                break;
+        }
+        ++number;
+        return candidate;
+    }
+
+private:
+    std::set<std::string> taken_;
+    // The next number to try for each name, so that many parts of one name
+    // do not try every number before theirs again.
+    std::map<std::string, int> nextNumber_;
+};
+
 }  // namespace
+
+std::span<const std::string_view> PassiveExtensions()
+{
+    return kPassiveExtensions;
+}
 
 std::vector<std::string> AttachmentFileNames(const std::vector<NamedPart>& parts)
 {
     std::vector<std::string> names;
     names.reserve(parts.size());
-    std::set<std::string> taken;
-    // The next number to try for each name, so that many parts of one name
-    // do not try every number before theirs again.
-    std::map<std::string, int> nextNumber;
-    for (std::size_t index = 0; index < parts.size(); ++index) {
-        std::string name = WithinCp932(ReplaceUnsafeCharacters(parts[index].name));
-        name.erase(0, name.find_first_not_of('.'));
-        if (name.empty())
-            name = "part-" + std::to_string(index + 1) + std::string(ExtensionFor(parts[index].contentType));
+    UniqueNames unique;
+    for (std::size_t index = 0; index < parts.size(); ++index)
+        names.push_back(unique.Add(SplitForSaving(SafeName(parts[index], index), parts[index].contentType)));
+    return names;
+}
 
-        std::string_view stem = name;
-        std::string_view extension;
-        if (const std::size_t dot = name.rfind('.');
-            dot != std::string::npos && dot > 0 && name.size() - dot <= kMaxExtensionBytes) {
-            stem = std::string_view(name).substr(0, dot);
-            extension = std::string_view(name).substr(dot);
-        }
-        int& number = nextNumber.try_emplace(FoldCase(name), 1).first->second;
-        std::string candidate;
-        for (;; ++number) {
-            const std::string suffix = number == 1 ? std::string() : "-" + std::to_string(number);
-            candidate = std::string(CutUtf8(stem, kMaxNameBytes - extension.size() - suffix.size()));
-            candidate += suffix;
-            candidate += extension;
-            if (taken.insert(FoldCase(candidate)).second)
-                break;
-        }
-        ++number;
-        names.push_back(std::move(candidate));
-    }
+std::vector<std::string> AttachmentShownNames(const std::vector<NamedPart>& parts)
+{
+    std::vector<std::string> names;
+    names.reserve(parts.size());
+    UniqueNames unique;
+    for (std::size_t index = 0; index < parts.size(); ++index)
+        names.push_back(unique.Add(SplitAsGiven(SafeName(parts[index], index))));
     return names;
 }
 

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <set>
 #include <thread>
 
 namespace postloom {
@@ -172,6 +173,92 @@ TEST_F(MimePagesTest, AttachmentIsSavedBesideThePageAndNeverOutsideItsFolder)
     EXPECT_FALSE(fs::exists(dir.path() / "web" / "x"));
     const std::string name = saved.front().filename().string();
     EXPECT_NE(page.find("<A HREF=00012_files/" + EncodeUrlStep(name) + ">"), std::string::npos);
+}
+
+// Parts that a browser or a server would run if saved under their own
+// names: an HTML part without a name, names from RFC 2231 and RFC 2047, an
+// upper-case extension, a script whose name needs escaping, and a PDF that
+// keeps its name.
+const std::string kActiveAttachmentsMail =
+    "From: Taro <taro@example.jp>\n"
+    "Subject: parts\n"
+    "MIME-Version: 1.0\n"
+    "Content-Type: multipart/mixed; boundary=\"sep\"\n"
+    "\n"
+    "--sep\n"
+    "Content-Type: text/plain; charset=us-ascii\n"
+    "\n"
+    "Hello.\n"
+    "--sep\n"
+    "Content-Type: text/html; charset=us-ascii\n"
+    "\n"
+    "<script>alert(1)</script>\n"
+    "--sep\n"
+    "Content-Type: text/html; charset=UTF-8\n"
+    "Content-Disposition: attachment; filename*=UTF-8''%E8%A9%A6%E9%A8%93.html\n"
+    "\n"
+    "<p>x</p>\n"
+    "--sep\n"
+    "Content-Type: image/svg+xml; name=\"=?UTF-8?B?5pS75pKDLnN2Zw==?=\"\n"
+    "\n"
+    "<svg/>\n"
+    "--sep\n"
+    "Content-Type: text/html; name=\"X.HTML\"\n"
+    "\n"
+    "<p>y</p>\n"
+    "--sep\n"
+    "Content-Type: application/javascript\n"
+    "Content-Disposition: attachment; filename=\"a<b>.php.js\"\n"
+    "\n"
+    "alert(2)\n"
+    "--sep\n"
+    "Content-Type: application/pdf; name=\"report.pdf\"\n"
+    "\n"
+    "%PDF\n"
+    "--sep--\n";
+
+TEST_F(MimePagesTest, AttachmentsThatWouldRunAreSavedUnderPassiveNamesAndShowTheSendersName)
+{
+    settings.MimeDecode = 1;
+    AddMail("00012.alm", "parts", kActiveAttachmentsMail);
+    const MailPageResult result = Run();
+    ASSERT_EQ(result.pagesWritten, 1);
+    EXPECT_TRUE(result.attachmentsNotSaved.empty());
+
+    struct Expected {
+        std::string file;   // UTF-8, as on disk
+        std::string shown;  // the link text, CP932 and escaped
+    };
+    const Expected expected[] = {
+        {"part-1.txt", "part-1.txt"},
+        {"試験_html.txt", Sjis("試験.html")},
+        {"攻撃_svg.bin", Sjis("攻撃.svg")},
+        {"X_HTML.txt", "X.HTML"},
+        {"a<b>_php_js.bin", "a&lt;b&gt;.php.js"},
+        {"report.pdf", "report.pdf"},
+    };
+    std::set<std::string> onDisk;
+    for (const auto& entry : fs::directory_iterator(Web("00012_files"))) {
+        onDisk.insert(entry.path().filename().string());
+        EXPECT_EQ(entry.status().permissions() & (fs::perms::owner_exec | fs::perms::group_exec |
+                                                  fs::perms::others_exec),
+                  fs::perms::none);
+    }
+    std::set<std::string> expectedFiles;
+    for (const Expected& e : expected)
+        expectedFiles.insert(e.file);
+    EXPECT_EQ(onDisk, expectedFiles);
+    EXPECT_EQ(ReadFile(Web("00012_files/part-1.txt")), "<script>alert(1)</script>");
+
+    const std::string page = Page("00012.html");
+    for (const Expected& e : expected) {
+        EXPECT_NE(page.find("<A HREF=00012_files/" + EncodeUrlStep(e.file) + ">" + e.shown + "</A>"),
+                  std::string::npos)
+            << e.file << "\n"
+            << page;
+    }
+    EXPECT_EQ(page.find(".html>"), std::string::npos);
+    EXPECT_EQ(page.find(".svg>"), std::string::npos);
 }
 
 TEST_F(MimePagesTest, RerunLeavesUnchangedAttachmentsAloneAndTakesAnExecuteBitAway)
