@@ -3,6 +3,7 @@
 #include "app/app_context.h"
 #include "app/command_ids.h"
 #include "app/status_texts.h"
+#include "core/html/left_over_temporaries.h"
 #include "core/html/output_folders.h"
 #include "core/report/run_problems.h"
 
@@ -106,6 +107,7 @@ void GenerationChain::startGraphics(bool single)
     }
     stopRequested_ = false;
     context_.problems().beginRun();
+    runStart_ = std::chrono::system_clock::now();
     chainRunning_ = !single;
     if (!readyToWrite(false)) {
         chainRunning_ = false;
@@ -149,6 +151,7 @@ void GenerationChain::startMailPages()
     // Create-all reaches this step with its run going on.
     if (!chainRunning_) {
         context_.problems().beginRun();
+        runStart_ = std::chrono::system_clock::now();
         stopRequested_ = false;
     }
     if (!readyToWrite(true)) {
@@ -223,10 +226,14 @@ void GenerationChain::mailPagesDone()
     postProgressEnd();
     ProblemLines problems;
     AddPageProblems(mailPagesResult_, host_.settings(), host_.projectFolder(), problems);
+    ProblemLines notices;
     if (mailPagesResult_.stopped) {
         AddStoppedProblem(problems);
+    } else {
+        AddLeftOverTemporaryLines(RemoveLeftOverTemporaries(host_.settings(), host_.projectFolder(), runStart_),
+                                  notices);
     }
-    context_.problems().add(problems);
+    context_.problems().add(problems, notices);
     endMailPages();
 }
 

@@ -32,6 +32,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -107,6 +108,8 @@ private:
     bool pagesBlocked_ = false;
     // The user stopped the run.
     bool stopRequested_ = false;
+    // When the run began: temporary files older than that are left-overs.
+    std::chrono::system_clock::time_point runStart_;
     std::unique_ptr<CGraphicThread> graphicWorker_;
     std::unique_ptr<CIndexThread> indexWorker_;
     std::unique_ptr<CHtmlThread> pageWorker_;

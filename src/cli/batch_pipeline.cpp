@@ -1,5 +1,6 @@
 #include "cli/batch_pipeline.h"
 
+#include "core/html/left_over_temporaries.h"
 #include "core/html/output_folders.h"
 #include "core/report/run_problems.h"
 #include "core/html/output_paths.h"
@@ -80,6 +81,7 @@ const char* StageName(Stage stage)
 BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, const StopFlag& stop)
 {
     BatchReport report;
+    const auto runStart = std::chrono::system_clock::now();
     const std::string projectFile = FullPath(projectPath, platform::CurrentDirectory(), PathStyle::Posix);
     const std::string projectFolder = FolderOf(projectFile);
 
@@ -144,6 +146,7 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
     }
     if (stop)
         return report;
+    AddLeftOverTemporaryLines(RemoveLeftOverTemporaries(settings, projectFolder, runStart), report.notices);
     if (report.saveNeeded) {
         StageScope scope(progress, Stage::Save);
         const SaveResult saved = SaveProject(settings, projectFile, {.keepBackup = loaded.damaged()});

@@ -7,6 +7,7 @@
 #include "core/threading/mail_sort.h"
 #include "core/threading/tree_builder.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -386,6 +387,43 @@ private Q_SLOTS:
         QVERIFY(chain_->mailPagesResult().pagesWritten < 3);
         QCOMPARE(context_->problems().problems(), QStringList{"the run was stopped before its end"});
         QCOMPARE(ended.size(), 1);
+    }
+
+    // What a killed run left (where files are not anonymous) goes at the end
+    // of a run that wrote its pages to the end, not after a stopped one.
+    void completedRunRemovesTheTemporaryFilesOfInterruptedRuns()
+    {
+        const QStringList stale = {host_->site(".postloom-out-0123456789ab"),
+                                   host_->site("pages/.postloom-out-0123456789ab"),
+                                   host_->site("pages/start_files/.postloom-out-abcdefabcdef")};
+        QDir(host_->site({})).mkpath("pages/start_files");
+        const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+        for (const QString& path : stale) {
+            test::WriteBytes(path.toStdString(), "cut");
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+        }
+        window_->onReport = [this](int position) {
+            if (position == 1 && log_.contains(kPages)) {
+                chain_->requestStop();
+            }
+        };
+        run(ID_HTML_CREATE);
+        QVERIFY(chain_->mailPagesResult().stopped);
+        for (const QString& path : stale) {
+            QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+        }
+
+        window_->onReport = nullptr;
+        run(ID_HTML_CREATE);
+        QVERIFY(!chain_->mailPagesResult().stopped);
+        for (const QString& path : stale) {
+            QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+        }
+        QCOMPARE(context_->problems().notices(),
+                 QStringList{"removed 3 temporary files left by interrupted runs"});
+        QVERIFY(context_->problems().problems().isEmpty());
     }
 
     void stopDuringTheGraphicsEndsCreateAllThere()

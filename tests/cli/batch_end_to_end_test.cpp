@@ -9,10 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <map>
 #include <set>
 
@@ -259,6 +261,60 @@ TEST(BatchEndToEndTest, RerunRewritesNothingAndMissingFoldersAreMadeOnce)
     EXPECT_NE(again.err.find("43 mails read (0 new), 0 pages written, 43 unchanged"), std::string::npos) << again.err;
     EXPECT_EQ(again.err.find("created"), std::string::npos) << again.err;
     EXPECT_EQ(FilesUnder(sample / "site"), site);
+}
+
+// Files left by a run killed where files cannot be anonymous: the next run
+// removes its own old temporary files, and nothing else.
+TEST(BatchEndToEndTest, RunRemovesTheTemporaryFilesOfAKilledRun)
+{
+    TempDir dir;
+    const fs::path sample = CopySample(dir);
+    ASSERT_EQ(RunBatchTool(sample, "--quiet sample.plp").status, 0);
+    const fs::path site = sample / "site";
+    ASSERT_TRUE(fs::is_directory(site / "pages" / "00043_files"));
+
+    const auto setTime = [](const fs::path& path, std::time_t when) {
+        const timespec time{.tv_sec = when, .tv_nsec = 0};
+        const timespec times[2] = {time, time};
+        ASSERT_EQ(0, ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW)) << path;
+    };
+    const std::time_t hourAgo = std::time(nullptr) - 3600;
+    const std::vector<fs::path> stale = {site / ".postloom-out-0123456789ab",
+                                         site / "pages" / ".postloom-out-0123456789ab",
+                                         site / "pages" / "00043_files" / ".postloom-out-00000000abcd"};
+    const fs::path outside = dir.path() / "outside.txt";
+    const std::vector<fs::path> kept = {
+        site / "pages" / ".postloom-out-mine",            // the user's, not of the program's shape
+        site / "pages" / "postloom-out-0123456789ab",     // not hidden
+        site / "pages" / "00043_files" / ".postloom-out-0123456789abcdef",
+        site / "pages" / ".postloom-out-ffffffffffff",    // written after the run began
+        site / "pages" / ".postloom-out-aaaaaaaaaaaa",    // a link to a file outside
+        outside,
+    };
+    for (const fs::path& path : stale) {
+        WriteFile(path.string(), "cut page");
+        setTime(path, hourAgo);
+    }
+    for (std::size_t i = 0; i < 4; ++i)
+        WriteFile(kept[i].string(), "x");
+    WriteFile(outside.string(), "not the site's");
+    fs::create_symlink(outside, kept[4]);
+    for (const fs::path& path : {kept[0], kept[1], kept[2], kept[4], outside})
+        setTime(path, hourAgo);
+    setTime(kept[3], std::time(nullptr) + 3600);
+
+    const RunOutput run = RunBatchTool(sample, "sample.plp");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("removed 3 temporary files left by interrupted runs\n"), std::string::npos) << run.err;
+    for (const fs::path& path : stale)
+        EXPECT_FALSE(fs::exists(fs::symlink_status(path))) << path;
+    for (const fs::path& path : kept)
+        EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path;
+    EXPECT_EQ(ReadFile(outside.string()), "not the site's");
+
+    const RunOutput again = RunBatchTool(sample, "sample.plp");
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.err.find("temporary files"), std::string::npos) << again.err;
 }
 
 TEST(BatchEndToEndTest, ProjectCutInItsSettingsIsRepairedOnceWithABackup)

@@ -89,7 +89,7 @@ std::optional<MimePageBody> MimePageBody::FromMailFile(std::string_view fileByte
 }
 
 MimePageBody::MimePageBody(mime::DecodedMail mail, std::string_view pageName)
-    : mail_(std::move(mail)), folderName_(WithoutExtension(pageName) + "_files")
+    : mail_(std::move(mail)), folderName_(WithoutExtension(pageName) + std::string(kAttachmentFolderSuffix))
 {
     std::vector<mime::NamedPart> parts;
     parts.reserve(mail_.attachments.size());

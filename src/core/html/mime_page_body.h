@@ -46,6 +46,9 @@ private:
     std::vector<std::string> shownNames_;  // per attachment: the text of its link, UTF-8 as above
 };
 
+// Ends the name of the folder beside a page that holds its attachments.
+inline constexpr std::string_view kAttachmentFolderSuffix = "_files";
+
 // "%XX" for every byte but letters, digits and "-._~": a file name, in any
 // encoding, as one step of a link.
 std::string EncodeUrlStep(std::string_view name);

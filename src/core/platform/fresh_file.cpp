@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <random>
@@ -28,9 +29,17 @@ std::string TemporaryName(const std::string& nativeFolder)
     thread_local std::mt19937_64 random{std::random_device{}()};
     static constexpr char kHex[] = "0123456789abcdef";
     std::string name = nativeFolder + "/" + std::string(kOutputTemporaryPrefix);
-    for (std::uint64_t bits = random(), k = 0; k < 12; ++k, bits >>= 4)
+    for (std::uint64_t bits = random(), k = 0; k < kTemporaryNameDigits; ++k, bits >>= 4)
         name.push_back(kHex[bits & 15]);
     return name;
+}
+
+bool IsTemporaryName(std::string_view name)
+{
+    if (name.size() != kOutputTemporaryPrefix.size() + kTemporaryNameDigits || !name.starts_with(kOutputTemporaryPrefix))
+        return false;
+    name.remove_prefix(kOutputTemporaryPrefix.size());
+    return std::ranges::all_of(name, [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
 FreshFile OpenFreshFile(const std::string& nativeFolder)

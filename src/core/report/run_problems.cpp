@@ -71,6 +71,14 @@ void AddOutputFolderLines(const OutputFoldersResult& folders, ProblemLines& noti
                       (folders.onlyPagesBlocked ? "; no mail page was written" : "; no page was written"));
 }
 
+void AddLeftOverTemporaryLines(std::size_t removed, ProblemLines& notices)
+{
+    if (removed == 1)
+        notices.push_back("removed 1 temporary file left by an interrupted run");
+    else if (removed > 1)
+        notices.push_back("removed " + std::to_string(removed) + " temporary files left by interrupted runs");
+}
+
 void AddGraphicsProblems(const GraphicsCopyResult& graphics, ProblemLines& out)
 {
     AddEach(graphics.copiesFailed, "cannot copy graphic", out);

@@ -28,6 +28,8 @@ void AddReadProblems(const FolderReadResult& read, std::string_view mailFolder, 
 void AddNoMailsProblem(ProblemLines& out);
 // The folders made go to notices; a folder that cannot be made is a problem.
 void AddOutputFolderLines(const OutputFoldersResult& folders, ProblemLines& notices, ProblemLines& out);
+// Temporary files that interrupted runs had left and this run removed.
+void AddLeftOverTemporaryLines(std::size_t removed, ProblemLines& notices);
 void AddGraphicsProblems(const GraphicsCopyResult& graphics, ProblemLines& out);
 // Relative settings paths resolve against projectFolder.
 void AddIndexProblems(const IndexPageResult& index, const ProjectSettings& settings, const std::string& projectFolder,
