@@ -25,6 +25,22 @@ void Check(bool promise)
         std::abort();
 }
 
+// A saved name has one dot, before an extension a server only hands out.
+bool HasOnePassiveExtension(std::string_view name)
+{
+    const std::size_t dot = name.find('.');
+    if (dot == std::string_view::npos || dot != name.rfind('.'))
+        return false;
+    std::string extension(name.substr(dot + 1));
+    for (char& c : extension)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    for (const std::string_view passive : mime::PassiveExtensions()) {
+        if (passive == extension)
+            return true;
+    }
+    return false;
+}
+
 bool HasLineBreak(std::string_view s)
 {
     return s.find_first_of("\r\n") != std::string_view::npos;
@@ -98,6 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& name : names) {
         Check(!name.empty() && name.find('/') == std::string::npos && name.find('\0') == std::string::npos);
         Check(distinct.insert(name).second);
+        Check(HasOnePassiveExtension(name));
     }
+    Check(mime::AttachmentShownNames(parts).size() == parts.size());
     return 0;
 }

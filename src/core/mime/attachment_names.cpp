@@ -13,8 +13,9 @@ namespace {
 
 // Longest file name the usual Linux file systems take, in bytes of UTF-8.
 constexpr std::size_t kMaxNameBytes = 255;
-// An ending longer than this is not an extension worth keeping when a name
-// is cut ("report.2024 final version" keeps no ".2024 final version").
+// In a shown name, an ending longer than this is not an extension worth
+// keeping when the name is cut ("report.2024 final version" keeps no
+// ".2024 final version").
 constexpr std::size_t kMaxExtensionBytes = 16;
 
 // Served by the usual servers as a type that a browser shows or hands out
