@@ -128,8 +128,11 @@ public:
     // when the file could not be read to its end.
     bool AppendBody(std::string& page, const PageOut& out)
     {
-        if (mimeBody_)
-            return mimeBody_->AppendTo(page, out);
+        if (mimeBody_) {
+            if (!mimeBody_->AppendTo(page, out))
+                error_ = EIO;
+            return error_ == 0;
+        }
         MailBodyEscaper escaper;
         if (wholeFile_) {
             escaper.Feed(*wholeFile_, page);
