@@ -67,8 +67,10 @@ struct DecodedMail {
 // A mail's MIME structure, parsed from the bytes of its file or from the
 // file itself. The contents of its parts stay where they are and are
 // decoded each time they are written, in pieces, so that with a file a mail
-// of any size takes a fixed amount of memory (but for an HTML-only text,
-// which is laid out whole). What a part becomes, and the texts and
+// of any size takes a fixed amount of memory. Held whole are only an HTML
+// text that is laid out, the body of a multipart whose boundary never comes
+// (the library keeps it as the prologue) and the header lines of inner
+// parts. What a part becomes, and the texts and
 // attachments it gives, are what DecodeMail returns. A header line longer
 // than 64 KB or a header section over 1 MB is not held: the parser is given
 // only the section's Content- and MIME-Version fields, each line cut there
@@ -87,7 +89,7 @@ public:
     static std::unique_ptr<MimeMail> FromBytes(std::string_view fileBytes, bool onlyWhenNeeded);
     // The same for a file open for reading at fd, which is not taken over
     // (the mail keeps a descriptor of its own). The file is read once
-    // through to learn the structure; memory does not grow with its size.
+    // through to learn the structure.
     static std::unique_ptr<MimeMail> FromFile(int fd, bool onlyWhenNeeded);
 
     ~MimeMail();
