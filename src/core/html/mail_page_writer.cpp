@@ -87,8 +87,8 @@ using PageOut = std::function<void(std::string_view)>;
 constexpr std::uint64_t kHeldArchiveLimit = 256 * 1024;
 
 // The archive file of a mail, open for reading; its body is streamed into
-// the page, once for every place that shows it. With MIME decoding the
-// whole file is read and decoded once instead (see Decode).
+// the page, once for every place that shows it. With MIME decoding a
+// mail that declares MIME is decoded instead (see Decode).
 class Archive {
 public:
     explicit Archive(platform::ReadableFile file) : file_(std::move(file)) {}
@@ -96,11 +96,19 @@ public:
     // The file's size when it was opened.
     std::uint64_t size() const { return file_.size; }
 
-    // Reads the whole file and decodes it when it declares MIME; a mail that
-    // does not keeps its bytes for AppendBody. False when the file could not
-    // be read to its end.
+    // Decodes the mail when it declares MIME. A small file is read whole and
+    // a mail that does not declare MIME keeps its bytes for AppendBody; a
+    // large one is decoded from the file piece by piece. False when the file
+    // could not be read to its end.
     bool Decode(std::string_view pageName)
     {
+        if (file_.size > kHeldArchiveLimit) {
+            bool readFailed = false;
+            mimeBody_ = MimePageBody::FromOpenFile(file_.fd.get(), pageName, readFailed);
+            if (readFailed)
+                error_ = EIO;
+            return !readFailed;
+        }
         platform::FileError error;
         std::optional<std::string> bytes = platform::ReadRest(file_, error);
         if (!bytes) {
@@ -121,8 +129,9 @@ public:
     bool AppendBody(std::string& page, const PageOut& out)
     {
         if (mimeBody_) {
-            mimeBody_->AppendTo(page);
-            return true;
+            if (!mimeBody_->AppendTo(page, out))
+                error_ = EIO;
+            return error_ == 0;
         }
         MailBodyEscaper escaper;
         if (wholeFile_) {

@@ -15,39 +15,49 @@ namespace postloom {
 
 namespace {
 
-// The header section of a mail file: the bytes before its first empty line.
-std::string_view HeaderSection(std::string_view bytes)
-{
-    for (std::size_t start = 0; start < bytes.size();) {
-        const std::size_t lf = bytes.find('\n', start);
-        const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
-        const std::string_view line = bytes.substr(start, end - start);
-        if (line.empty() || line == "\r")
-            return bytes.substr(0, start);
-        start = end + 1;
-    }
-    return bytes;
-}
+// The page is handed on whenever it has grown to this size.
+constexpr std::size_t kPagePiece = 256 * 1024;
 
-// Every line of text escaped and ended by "<BR>\n"; a last line without its
-// LF counts as a line, as in a page of a mail read as it stands.
-void AppendLines(const mime::TextBlock& block, std::string& page)
-{
-    std::string escaped;
-    std::string_view rest = block.text;
-    while (!rest.empty()) {
-        const std::size_t lf = rest.find('\n');
-        const std::string_view line = rest.substr(0, lf);
-        escaped.clear();
-        AppendEscapedHtml(line, escaped);
-        if (block.utf8)
-            page.append(text::Utf8ToCp932(escaped, text::Unmappable::CharacterReference));
-        else
-            page.append(escaped);
-        page.append("<BR>\n");
-        rest = lf == std::string_view::npos ? std::string_view{} : rest.substr(lf + 1);
+// Lines of text given in pieces (each ending between two characters):
+// each line escaped and ended by "<BR>\n"; a last line without its LF
+// counts as a line, as in a page of a mail read as it stands.
+class LineWriter {
+public:
+    explicit LineWriter(bool utf8) : utf8_(utf8) {}
+
+    void Feed(std::string_view text, std::string& page)
+    {
+        while (!text.empty()) {
+            const std::size_t lf = text.find('\n');
+            const std::string_view part = text.substr(0, lf);
+            escaped_.clear();
+            AppendEscapedHtml(part, escaped_);
+            if (utf8_)
+                page.append(text::Utf8ToCp932(escaped_, text::Unmappable::CharacterReference));
+            else
+                page.append(escaped_);
+            if (lf == std::string_view::npos) {
+                lineOpen_ = lineOpen_ || !part.empty();
+                return;
+            }
+            page.append("<BR>\n");
+            lineOpen_ = false;
+            text.remove_prefix(lf + 1);
+        }
     }
-}
+
+    void Finish(std::string& page)
+    {
+        if (lineOpen_)
+            page.append("<BR>\n");
+        lineOpen_ = false;
+    }
+
+private:
+    bool utf8_;
+    bool lineOpen_ = false;
+    std::string escaped_;
+};
 
 std::string WithoutExtension(std::string_view name)
 {
@@ -80,41 +90,69 @@ std::string EncodeUrlStep(std::string_view name)
 
 std::optional<MimePageBody> MimePageBody::FromMailFile(std::string_view fileBytes, std::string_view pageName)
 {
-    if (!mime::NeedsDecoding(HeaderSection(fileBytes)))
-        return std::nullopt;
-    mime::DecodedMail mail = mime::DecodeMail(fileBytes);
-    if (!mail.decoded)
-        return std::nullopt;
-    return MimePageBody(std::move(mail), pageName);
+    bool readFailed = false;
+    return Made(mime::MimeMail::FromBytes(fileBytes, true), pageName, readFailed);
 }
 
-MimePageBody::MimePageBody(mime::DecodedMail mail, std::string_view pageName)
-    : mail_(std::move(mail)), folderName_(WithoutExtension(pageName) + std::string(kAttachmentFolderSuffix))
+std::optional<MimePageBody> MimePageBody::FromOpenFile(int fd, std::string_view pageName, bool& readFailed)
 {
+    return Made(mime::MimeMail::FromFile(fd, true), pageName, readFailed);
+}
+
+std::optional<MimePageBody> MimePageBody::Made(std::unique_ptr<mime::MimeMail> mail, std::string_view pageName,
+                                               bool& readFailed)
+{
+    if (mail == nullptr)
+        return std::nullopt;
+    MimePageBody body;
     std::vector<mime::NamedPart> parts;
-    parts.reserve(mail_.attachments.size());
-    for (const mime::Attachment& attachment : mail_.attachments)
+    for (std::size_t i = 0; i < mail->attachments().size(); ++i) {
+        const mime::MimeMail::AttachmentInfo& attachment = mail->attachments()[i];
         parts.push_back({attachment.name, attachment.contentType});
-    fileNames_ = mime::AttachmentFileNames(parts);
-    shownNames_ = mime::AttachmentShownNames(parts);
+        // The list on the page gives each size before any is saved.
+        std::uint64_t size = 0;
+        if (!mail->WriteAttachment(i, [&size](std::string_view piece) { size += piece.size(); })) {
+            readFailed = true;
+            return std::nullopt;
+        }
+        body.sizes_.push_back(size);
+    }
+    body.fileNames_ = mime::AttachmentFileNames(parts);
+    body.shownNames_ = mime::AttachmentShownNames(parts);
+    body.folderName_ = WithoutExtension(pageName) + std::string(kAttachmentFolderSuffix);
+    body.mail_ = std::move(mail);
+    return body;
 }
 
-void MimePageBody::AppendTo(std::string& page) const
+bool MimePageBody::AppendTo(std::string& page, const std::function<void(std::string_view)>& out) const
 {
-    for (std::size_t i = 0; i < mail_.texts.size(); ++i) {
+    const auto handOn = [&] {
+        if (page.size() >= kPagePiece) {
+            out(page);
+            page.clear();
+        }
+    };
+    for (std::size_t i = 0; i < mail_->textCount(); ++i) {
         if (i > 0)
             page.append("<HR>\n");
-        AppendLines(mail_.texts[i], page);
+        LineWriter lines(mail_->textIsUtf8(i));
+        const bool read = mail_->WriteText(i, [&](std::string_view piece) {
+            lines.Feed(piece, page);
+            handOn();
+        });
+        if (!read)
+            return false;
+        lines.Finish(page);
     }
-    if (mail_.attachments.empty())
-        return;
+    const std::vector<mime::MimeMail::AttachmentInfo>& attachments = mail_->attachments();
+    if (attachments.empty())
+        return true;
     page.append("<HR>\n");
     // The folder name is the page's own name (CP932) as the file system
     // holds it, the file names are UTF-8 already.
     const std::string folderLink = EncodeUrlStep(text::Cp932ToUtf8(folderName_));
     std::string shownName;
-    for (std::size_t i = 0; i < mail_.attachments.size(); ++i) {
-        const mime::Attachment& attachment = mail_.attachments[i];
+    for (std::size_t i = 0; i < attachments.size(); ++i) {
         shownName.clear();
         AppendEscapedHtml(shownNames_[i], shownName);
         page.append("<A HREF=")
@@ -124,14 +162,15 @@ void MimePageBody::AppendTo(std::string& page) const
             .append(">")
             .append(text::Utf8ToCp932(shownName, text::Unmappable::CharacterReference))
             .append("</A> (");
-        AppendEscapedHtml(attachment.contentType, page);
-        page.append(", ").append(std::to_string(attachment.data.size())).append(" bytes)<BR>\n");
+        AppendEscapedHtml(attachments[i].contentType, page);
+        page.append(", ").append(std::to_string(sizes_[i])).append(" bytes)<BR>\n");
     }
+    return true;
 }
 
 void MimePageBody::SaveAttachments(std::string_view pagePath, std::vector<platform::FileProblem>& problems) const
 {
-    if (mail_.attachments.empty())
+    if (sizes_.empty())
         return;
     const std::string_view pageFolder = pagePath.substr(0, pagePath.size() - FileNamePart(pagePath).size());
     const std::string folder = JoinPath(pageFolder, folderName_);
@@ -139,14 +178,18 @@ void MimePageBody::SaveAttachments(std::string_view pagePath, std::vector<platfo
         problems.push_back({folder, text::Utf8ToCp932(std::generic_category().message(error))});
         return;
     }
-    for (std::size_t i = 0; i < mail_.attachments.size(); ++i) {
+    for (std::size_t i = 0; i < sizes_.size(); ++i) {
         const std::string path = JoinPath(folder, text::Utf8ToCp932(fileNames_[i]));
         if (!platform::DropExecutePermission(path)) {
             problems.push_back({path, text::Utf8ToCp932(std::generic_category().message(errno))});
             continue;
         }
         platform::OutputFile out(path, platform::OutputFile::Mode::Binary);
-        out.Write(mail_.attachments[i].data);
+        if (!mail_->WriteAttachment(i, [&out](std::string_view piece) { out.Write(piece); })) {
+            out.Discard();
+            problems.push_back({path, text::Utf8ToCp932(std::generic_category().message(EIO))});
+            continue;
+        }
         if (out.Commit() == platform::OutputFile::Outcome::Failed)
             problems.push_back({path, out.Error()});
     }

@@ -3,12 +3,18 @@
 // The body of a page for a mail that declares MIME, with MIME decoding on:
 // its inline texts, then a list of its attachments, which are saved in a
 // folder beside the page ("00012.html" gets "00012_files/"). The mail is
-// decoded once; the texts may be placed several times (a template can show
-// the body more than once), the attachments are saved once.
+// parsed once; the texts may be placed several times (a template can show
+// the body more than once), each time decoded anew, and the attachments are
+// saved once. A mail read from its file passes through a fixed amount of
+// memory whatever its size, and gives the same page and files as its bytes
+// held in memory.
 
 #include "core/mime/mime_message.h"
 #include "core/platform/file_problem.h"
 
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,11 +29,17 @@ public:
     // Shift-JIS text, or nothing of it decodes: its page shows the mail's
     // lines as they stand.
     static std::optional<MimePageBody> FromMailFile(std::string_view fileBytes, std::string_view pageName);
+    // The same for the mail file open for reading at fd, read piece by
+    // piece; the body keeps a descriptor of its own. readFailed is set when
+    // the file could not be read through.
+    static std::optional<MimePageBody> FromOpenFile(int fd, std::string_view pageName, bool& readFailed);
 
     // Appends the texts, each line escaped and ended by "<BR>\n", a "<HR>\n"
     // between two texts, and the list of attachments with their links. A
     // character CP932 cannot hold is written as a character reference.
-    void AppendTo(std::string& page) const;
+    // Whenever page has grown to a few hundred kilobytes it is handed to out
+    // and emptied. False when the mail file could not be read.
+    bool AppendTo(std::string& page, const std::function<void(std::string_view)>& out) const;
 
     // Saves the attachments into their folder beside the page at pagePath
     // (CP932), each file whole or not at all and never executable; a file
@@ -35,15 +47,18 @@ public:
     // added to problems (the path and the reason).
     void SaveAttachments(std::string_view pagePath, std::vector<platform::FileProblem>& problems) const;
 
-    bool HasAttachments() const { return !mail_.attachments.empty(); }
+    bool HasAttachments() const { return !sizes_.empty(); }
 
 private:
-    MimePageBody(mime::DecodedMail mail, std::string_view pageName);
+    MimePageBody() = default;
+    static std::optional<MimePageBody> Made(std::unique_ptr<mime::MimeMail> mail, std::string_view pageName,
+                                            bool& readFailed);
 
-    mime::DecodedMail mail_;
+    std::unique_ptr<mime::MimeMail> mail_;
     std::string folderName_;              // "<page name without extension>_files", CP932
     std::vector<std::string> fileNames_;  // per attachment: UTF-8 holding only characters CP932 has
     std::vector<std::string> shownNames_;  // per attachment: the text of its link, UTF-8 as above
+    std::vector<std::uint64_t> sizes_;     // per attachment: its decoded size
 };
 
 // Ends the name of the folder beside a page that holds its attachments.

@@ -7,8 +7,11 @@
 
 #include <gmime/gmime.h>
 
+#include <fcntl.h>
+
 #include <array>
 #include <cstddef>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -77,122 +80,6 @@ bool Has8Bit(std::string_view s)
     return false;
 }
 
-// ESC "$" or ESC "(": the designations that ISO-2022-JP text is made of.
-bool HasIso2022Escape(std::string_view s)
-{
-    for (std::size_t esc = s.find('\x1b'); esc != std::string_view::npos; esc = s.find('\x1b', esc + 1)) {
-        if (esc + 1 < s.size() && (s[esc + 1] == '$' || s[esc + 1] == '('))
-            return true;
-    }
-    return false;
-}
-
-void DropCarriageReturnsBeforeLineFeeds(std::string& s)
-{
-    std::size_t out = 0;
-    for (std::size_t in = 0; in < s.size(); ++in) {
-        if (s[in] == '\r' && in + 1 < s.size() && s[in + 1] == '\n')
-            continue;
-        s[out++] = s[in];
-    }
-    s.resize(out);
-}
-
-// A charset label lower-cased without "-" and "_", so that the spellings
-// mail programs use ("Shift_JIS", "shift-jis", "ISO-2022-JP") compare alike.
-std::string LabelKey(std::string_view label)
-{
-    std::string key;
-    key.reserve(label.size());
-    for (const char c : label) {
-        if (c != '-' && c != '_')
-            key.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
-    }
-    return key;
-}
-
-bool IsShiftJisLabel(std::string_view key)
-{
-    static constexpr std::array<std::string_view, 10> kLabels{
-        "shiftjis", "sjis", "xsjis", "cp932", "ms932", "windows31j", "cswindows31j", "csshiftjis", "mskanji", "xmscp932",
-    };
-    for (const std::string_view label : kLabels) {
-        if (key == label)
-            return true;
-    }
-    return false;
-}
-
-bool IsIso2022JpLabel(std::string_view key)
-{
-    return key.starts_with("iso2022jp") || key.starts_with("csiso2022jp");
-}
-
-TextBlock Cp932Block(std::string bytes)
-{
-    return TextBlock{std::move(bytes), false};
-}
-
-TextBlock Utf8Block(std::string utf8)
-{
-    return TextBlock{std::move(utf8), true};
-}
-
-// Text whose charset is not known for sure: UTF-8 when it is valid UTF-8,
-// else the Shift-JIS of the old clients, kept as it is.
-TextBlock UndeclaredText(std::string bytes)
-{
-    if (text::IsValidUtf8(bytes))
-        return Utf8Block(std::move(bytes));
-    return Cp932Block(std::move(bytes));
-}
-
-TextBlock ConvertedText(std::string bytes, std::string_view charset)
-{
-    std::string utf8;
-    if (text::ConvertToUtf8(bytes, charset, utf8))
-        return Utf8Block(std::move(utf8));
-    return UndeclaredText(std::move(bytes));
-}
-
-// The bytes of a text part after transfer decoding, read as the charset it
-// declares (charset empty when it declares none).
-TextBlock TextOf(std::string bytes, std::string_view charset)
-{
-    const std::string key = LabelKey(charset);
-    const bool eightBit = Has8Bit(bytes);
-    TextBlock block;
-    if (IsShiftJisLabel(key)) {
-        block = Cp932Block(std::move(bytes));
-    } else if (IsIso2022JpLabel(key)) {
-        // The old clients saved the body already converted to Shift-JIS and
-        // kept the header that says ISO-2022-JP: 8-bit bytes without any
-        // ISO-2022 designation can only be that Shift-JIS.
-        // Every spelling but JIS X 0213's is read by the one reader that
-        // also knows what Windows programs add to ISO-2022-JP.
-        if (eightBit && !HasIso2022Escape(bytes))
-            block = Cp932Block(std::move(bytes));
-        else
-            block = ConvertedText(std::move(bytes), key == "iso2022jp3" ? charset : "ISO-2022-JP");
-    } else if (key.empty() || key == "usascii" || key == "ascii") {
-        // Undeclared 7-bit text with designations is the usual Japanese mail
-        // of a client that forgot the label; 8-bit bytes under "US-ASCII"
-        // are as good as undeclared.
-        if (eightBit)
-            block = UndeclaredText(std::move(bytes));
-        else if (HasIso2022Escape(bytes))
-            block = ConvertedText(std::move(bytes), "ISO-2022-JP");
-        else
-            block = Utf8Block(std::move(bytes));
-    } else if (key == "utf8" && text::IsValidUtf8(bytes)) {
-        block = Utf8Block(std::move(bytes));
-    } else {
-        block = ConvertedText(std::move(bytes), charset);
-    }
-    DropCarriageReturnsBeforeLineFeeds(block.text);
-    return block;
-}
-
 std::string_view OrEmpty(const char* s)
 {
     return s == nullptr ? std::string_view() : std::string_view(s);
@@ -223,33 +110,76 @@ bool IsInlineTextPart(GMimeObject* object, const char* subtype)
     return GMIME_IS_PART(object) && IsType(object, "text", subtype) && !IsMarkedAttachment(object);
 }
 
-std::string StreamBytes(GMimeStream* stream)
+// Pieces of part contents are read in this size.
+constexpr std::size_t kReadPiece = 64 * 1024;
+
+// Hands what is left of stream to out in pieces; false on a read error.
+bool Drain(GMimeStream* stream, const TextSink& out)
 {
-    const GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
-    return std::string(reinterpret_cast<const char*>(bytes->data), bytes->len);
+    std::string buffer(kReadPiece, '\0');
+    while (!g_mime_stream_eos(stream)) {
+        const ssize_t n = g_mime_stream_read(stream, buffer.data(), buffer.size());
+        if (n < 0)
+            return false;
+        if (n > 0)
+            out(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+    }
+    return true;
 }
 
-std::string TransferDecoded(GMimePart* part)
+// The content of a part after transfer decoding, the way the library's
+// data wrapper writes it, but read piece by piece.
+bool TransferDecoded(GMimePart* part, const TextSink& out)
 {
     GMimeDataWrapper* content = g_mime_part_get_content(part);
-    if (content == nullptr)
-        return {};
-    const ObjectPtr<GMimeStream> sink(g_mime_stream_mem_new());
-    g_mime_data_wrapper_write_to_stream(content, sink.get());
-    return StreamBytes(sink.get());
+    GMimeStream* raw = content == nullptr ? nullptr : g_mime_data_wrapper_get_stream(content);
+    if (raw == nullptr)
+        return true;
+    if (g_mime_stream_reset(raw) != 0)
+        return false;
+    const ObjectPtr<GMimeStream> filtered(g_mime_stream_filter_new(raw));
+    const GMimeContentEncoding encoding = g_mime_data_wrapper_get_encoding(content);
+    if (encoding == GMIME_CONTENT_ENCODING_BASE64 || encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||
+        encoding == GMIME_CONTENT_ENCODING_UUENCODE) {
+        const ObjectPtr<GMimeFilter> decoder(g_mime_filter_basic_new(encoding, FALSE));
+        g_mime_stream_filter_add(GMIME_STREAM_FILTER(filtered.get()), decoder.get());
+    }
+    return Drain(filtered.get(), out);
 }
 
 // An entity with its own header, as a mail program reads it from a file.
-std::string Serialized(GMimeObject* object)
+// Written to a temporary file when the mail is one, else to memory.
+bool Serialized(GMimeObject* object, bool large, const TextSink& out)
 {
-    const ObjectPtr<GMimeStream> sink(g_mime_stream_mem_new());
-    g_mime_object_write_to_stream(object, TheLibrary().formatOptions, sink.get());
-    return StreamBytes(sink.get());
+    std::FILE* temporary = large ? std::tmpfile() : nullptr;
+    const ObjectPtr<GMimeStream> sink(temporary != nullptr ? g_mime_stream_file_new(temporary)
+                                                           : g_mime_stream_mem_new());
+    if (g_mime_object_write_to_stream(object, TheLibrary().formatOptions, sink.get()) < 0 ||
+        g_mime_stream_flush(sink.get()) != 0 || g_mime_stream_reset(sink.get()) != 0)
+        return false;
+    return Drain(sink.get(), out);
 }
 
-TextBlock TextPartOf(GMimeObject* part)
+std::string_view CharsetOf(GMimeObject* part)
 {
-    return TextOf(TransferDecoded(GMIME_PART(part)), OrEmpty(g_mime_object_get_content_type_parameter(part, "charset")));
+    return OrEmpty(g_mime_object_get_content_type_parameter(part, "charset"));
+}
+
+// The traits of a text part's transfer-decoded bytes; nullopt on a read
+// error.
+std::optional<TextTraits> TraitsOf(GMimePart* part)
+{
+    TextTraitsScan scan;
+    if (!TransferDecoded(part, [&scan](std::string_view piece) { scan.Feed(piece); }))
+        return std::nullopt;
+    return scan.Finish();
+}
+
+TextTraits TraitsOf(std::string_view bytes)
+{
+    TextTraitsScan scan;
+    scan.Feed(bytes);
+    return scan.Finish();
 }
 
 // CP932 bytes in UTF-8, a byte that is not CP932 as U+FFFD, so that what
@@ -262,12 +192,6 @@ std::string Cp932AsUtf8(std::string_view bytes)
     return utf8;
 }
 
-TextBlock HtmlTextOf(GMimeObject* part)
-{
-    const TextBlock html = TextPartOf(part);
-    return Utf8Block(HtmlToText(html.utf8 ? html.text : Cp932AsUtf8(html.text)));
-}
-
 std::string AttachmentName(GMimeObject* object)
 {
     std::string name(OrEmpty(g_mime_object_get_content_disposition_parameter(object, "filename")));
@@ -278,19 +202,16 @@ std::string AttachmentName(GMimeObject* object)
     return name;
 }
 
-Attachment AttachmentOf(GMimeObject* object)
-{
-    Attachment attachment{AttachmentName(object), MimeTypeOf(object), {}};
-    if (GMIME_IS_PART(object)) {
-        attachment.data = TransferDecoded(GMIME_PART(object));
-    } else if (GMIME_IS_MESSAGE_PART(object)) {
-        if (GMimeMessage* message = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object)))
-            attachment.data = Serialized(GMIME_OBJECT(message));
-    } else {
-        attachment.data = Serialized(object);
-    }
-    return attachment;
-}
+enum class TextKind { Plain, Html, Prologue };
+
+// One text of the body: the part (or multipart, for a prologue) it comes
+// from, and how it is read.
+struct TextPart {
+    TextKind kind;
+    GMimeObject* object;
+    TextTraits traits;  // not used for HTML
+    bool utf8 = true;
+};
 
 // Walks the MIME tree in reading order and notes what each part becomes.
 // Whether a text/html part is shown or attached is known only at the end,
@@ -310,37 +231,36 @@ public:
         }
     }
 
-    DecodedMail Finish() const
+    // The texts and the attachments, in reading order. Whether a text/html
+    // part is shown or attached is known only now, when it is clear whether
+    // the mail has other text.
+    void Finish(std::vector<TextPart>& texts, std::vector<GMimeObject*>& attachments) const
     {
         bool hasOtherText = false;
         for (const Item& item : items_)
             hasOtherText = hasOtherText || (item.kind != Kind::Html && item.kind != Kind::Attachment);
-        DecodedMail mail;
         for (const Item& item : items_) {
             switch (item.kind) {
             case Kind::Plain:
-                mail.texts.push_back(TextPartOf(item.object));
+                texts.push_back({TextKind::Plain, item.object, {}});
                 break;
             case Kind::AlternativeHtml:
-                mail.texts.push_back(HtmlTextOf(item.object));
+                texts.push_back({TextKind::Html, item.object, {}});
                 break;
             case Kind::Html:
                 if (hasOtherText)
-                    mail.attachments.push_back(AttachmentOf(item.object));
+                    attachments.push_back(item.object);
                 else
-                    mail.texts.push_back(HtmlTextOf(item.object));
+                    texts.push_back({TextKind::Html, item.object, {}});
                 break;
             case Kind::Prologue:
-                mail.texts.push_back(
-                    TextOf(std::string(OrEmpty(g_mime_multipart_get_prologue(GMIME_MULTIPART(item.object)))), {}));
+                texts.push_back({TextKind::Prologue, item.object, {}});
                 break;
             case Kind::Attachment:
-                mail.attachments.push_back(AttachmentOf(item.object));
+                attachments.push_back(item.object);
                 break;
             }
         }
-        mail.decoded = !mail.texts.empty() || !mail.attachments.empty();
-        return mail;
     }
 
 private:
@@ -488,6 +408,105 @@ bool IsIdentityEncoding(std::string_view value)
            text::EqualsIgnoreCase(name, "binary");
 }
 
+// A header line longer than this, or a header section longer than this,
+// is not handed to the parser as it stands.
+constexpr std::size_t kMaxHeaderLine = 64 * 1024;
+constexpr std::size_t kMaxHeaderSection = 1024 * 1024;
+
+bool IsDecodingField(std::string_view line)
+{
+    return text::StartsWithIgnoreCase(line, "Content-") || text::StartsWithIgnoreCase(line, "MIME-Version");
+}
+
+// Reads the header section of a mail (up to its first empty line) through
+// a bounded buffer. Within the bounds it is kept as it stands; beyond them
+// only the fields that decoding reads are kept, each line cut at the bound,
+// and the rest is skipped without being held.
+class HeaderScanner {
+public:
+    // Takes the next bytes of the mail; true once the section has ended.
+    bool Feed(std::string_view piece)
+    {
+        while (!piece.empty() && !ended_) {
+            const std::size_t lf = piece.find('\n');
+            const std::string_view part = piece.substr(0, lf);
+            const std::size_t room = kMaxHeaderLine - line_.size();
+            line_.append(part.substr(0, room));
+            lineCut_ = lineCut_ || part.size() > room;
+            const std::size_t used = lf == std::string_view::npos ? piece.size() : lf + 1;
+            offset_ += used;
+            piece.remove_prefix(used);
+            if (lf != std::string_view::npos)
+                EndLine(true);
+        }
+        return ended_;
+    }
+
+    // The end of the mail came first.
+    void Finish()
+    {
+        if (!ended_ && (!line_.empty() || lineCut_))
+            EndLine(false);
+        ended_ = true;
+    }
+
+    // Whether the section is held as it stands.
+    bool Whole() const { return whole_; }
+    // The section as the parser is to see it: as it stands, else its kept
+    // fields and an empty line.
+    std::string Section() const { return whole_ ? exact_ : kept_ + "\n"; }
+    // Where the body starts in the mail.
+    std::uint64_t BodyStart() const { return offset_; }
+
+private:
+    void EndLine(bool withLineFeed)
+    {
+        const std::string_view end = withLineFeed ? "\n" : "";
+        if (whole_ && (lineCut_ || exact_.size() + line_.size() + end.size() > kMaxHeaderSection)) {
+            whole_ = false;
+            exact_ = std::string();
+        }
+        if (whole_)
+            exact_.append(line_).append(end);
+        if (!lineCut_ && (line_.empty() || line_ == "\r")) {
+            ended_ = true;
+            return;
+        }
+        if (line_.front() != ' ' && line_.front() != '\t')
+            keepField_ = IsDecodingField(line_);
+        if (keepField_ && kept_.size() + line_.size() + 1 <= kMaxHeaderSection)
+            kept_.append(line_).append("\n");
+        line_.clear();
+        lineCut_ = false;
+    }
+
+    std::string line_;
+    bool lineCut_ = false;
+    std::string exact_;
+    bool whole_ = true;
+    std::string kept_;
+    bool keepField_ = false;
+    std::uint64_t offset_ = 0;
+    bool ended_ = false;
+};
+
+// Runs scanner over the start of source; false on a read error.
+bool ScanHeader(GMimeStream* source, HeaderScanner& scanner)
+{
+    if (g_mime_stream_reset(source) != 0)
+        return false;
+    std::string buffer(kReadPiece, '\0');
+    while (!g_mime_stream_eos(source)) {
+        const ssize_t n = g_mime_stream_read(source, buffer.data(), buffer.size());
+        if (n < 0)
+            return false;
+        if (scanner.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(n))))
+            return g_mime_stream_reset(source) == 0;
+    }
+    scanner.Finish();
+    return g_mime_stream_reset(source) == 0;
+}
+
 }  // namespace
 
 void InitGMime()
@@ -522,7 +541,7 @@ bool NeedsDecoding(std::string_view headerSection)
     const ObjectPtr<GMimeContentType> parsed(g_mime_content_type_parse(library.parserOptions, type->c_str()));
     if (parsed == nullptr || !g_mime_content_type_is_type(parsed.get(), "text", "plain"))
         return true;
-    return !IsShiftJisLabel(LabelKey(OrEmpty(g_mime_content_type_get_parameter(parsed.get(), "charset"))));
+    return !IsShiftJisCharset(OrEmpty(g_mime_content_type_get_parameter(parsed.get(), "charset")));
 }
 
 std::string DecodeHeaderText(std::string_view folded)
@@ -554,21 +573,187 @@ bool DeclaresMime(std::string_view headerSection)
     return false;
 }
 
-DecodedMail DecodeMail(std::string_view fileBytes)
+struct MimeMail::Parsed {
+    ObjectPtr<GMimeStream> source;
+    ObjectPtr<GMimeMessage> message;
+    bool large = false;
+    std::vector<TextPart> texts;
+    std::vector<GMimeObject*> attachmentParts;
+    std::vector<AttachmentInfo> attachments;
+};
+
+namespace {
+
+// Parses the mail in source; nullptr when nothing of it decodes, or, with
+// onlyWhenNeeded, when its page needs no decoding.
+std::unique_ptr<MimeMail::Parsed> Parse(ObjectPtr<GMimeStream> source, bool large, bool onlyWhenNeeded)
 {
     const Library& library = TheLibrary();
-    const ObjectPtr<GMimeStream> stream(
-        g_mime_stream_mem_new_with_buffer(fileBytes.data(), fileBytes.size()));
-    const ObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
-    const ObjectPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), library.parserOptions));
-    if (message == nullptr)
-        return {};
-    GMimeObject* body = g_mime_message_get_mime_part(message.get());
+    HeaderScanner header;
+    if (!ScanHeader(source.get(), header))
+        return nullptr;
+    if (onlyWhenNeeded && !NeedsDecoding(header.Section()))
+        return nullptr;
+    ObjectPtr<GMimeStream> parsed;
+    if (header.Whole()) {
+        parsed.reset(GMIME_STREAM(g_object_ref(source.get())));
+    } else {
+        // The kept fields, then the body as it stands in the source.
+        const std::string section = header.Section();
+        parsed.reset(g_mime_stream_cat_new());
+        const ObjectPtr<GMimeStream> head(g_mime_stream_mem_new_with_buffer(section.data(), section.size()));
+        const ObjectPtr<GMimeStream> body(
+            g_mime_stream_substream(source.get(), static_cast<gint64>(header.BodyStart()), -1));
+        g_mime_stream_cat_add_source(GMIME_STREAM_CAT(parsed.get()), head.get());
+        g_mime_stream_cat_add_source(GMIME_STREAM_CAT(parsed.get()), body.get());
+    }
+    const ObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(parsed.get()));
+    // The contents of parts stay in the source and are read when written.
+    g_mime_parser_set_persist_stream(parser.get(), TRUE);
+    auto mail = std::make_unique<MimeMail::Parsed>();
+    mail->message.reset(g_mime_parser_construct_message(parser.get(), library.parserOptions));
+    if (mail->message == nullptr)
+        return nullptr;
+    GMimeObject* body = g_mime_message_get_mime_part(mail->message.get());
     if (body == nullptr)
-        return {};
+        return nullptr;
     PartCollector collector;
     collector.Walk(body, 0);
-    return collector.Finish();
+    collector.Finish(mail->texts, mail->attachmentParts);
+    if (mail->texts.empty() && mail->attachmentParts.empty())
+        return nullptr;
+    mail->source = std::move(source);
+    mail->large = large;
+    for (TextPart& text : mail->texts) {
+        if (text.kind == TextKind::Html)
+            continue;
+        if (text.kind == TextKind::Prologue) {
+            text.traits = TraitsOf(OrEmpty(g_mime_multipart_get_prologue(GMIME_MULTIPART(text.object))));
+            text.utf8 = TextDecoder({}, text.traits).utf8();
+            continue;
+        }
+        const std::optional<TextTraits> traits = TraitsOf(GMIME_PART(text.object));
+        if (!traits)
+            return nullptr;
+        text.traits = *traits;
+        text.utf8 = TextDecoder(CharsetOf(text.object), text.traits).utf8();
+    }
+    for (GMimeObject* part : mail->attachmentParts)
+        mail->attachments.push_back({AttachmentName(part), MimeTypeOf(part)});
+    return mail;
+}
+
+// Reads a text part through decoder into out; false on a read error.
+bool DecodeTextPart(GMimePart* part, TextDecoder& decoder, const TextSink& out)
+{
+    if (!TransferDecoded(part, [&](std::string_view piece) { decoder.Feed(piece, out); }))
+        return false;
+    decoder.Finish(out);
+    return true;
+}
+
+}  // namespace
+
+MimeMail::MimeMail(std::unique_ptr<Parsed> parsed) : parsed_(std::move(parsed)) {}
+
+MimeMail::~MimeMail() = default;
+
+std::unique_ptr<MimeMail> MimeMail::FromBytes(std::string_view fileBytes, bool onlyWhenNeeded)
+{
+    TheLibrary();
+    ObjectPtr<GMimeStream> source(g_mime_stream_mem_new_with_buffer(fileBytes.data(), fileBytes.size()));
+    std::unique_ptr<Parsed> parsed = Parse(std::move(source), false, onlyWhenNeeded);
+    return parsed ? std::unique_ptr<MimeMail>(new MimeMail(std::move(parsed))) : nullptr;
+}
+
+std::unique_ptr<MimeMail> MimeMail::FromFile(int fd, bool onlyWhenNeeded)
+{
+    TheLibrary();
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0)
+        return nullptr;
+    // The stream owns the descriptor from here on.
+    ObjectPtr<GMimeStream> source(g_mime_stream_fs_new_with_bounds(own, 0, -1));
+    std::unique_ptr<Parsed> parsed = Parse(std::move(source), true, onlyWhenNeeded);
+    return parsed ? std::unique_ptr<MimeMail>(new MimeMail(std::move(parsed))) : nullptr;
+}
+
+std::size_t MimeMail::textCount() const
+{
+    return parsed_->texts.size();
+}
+
+bool MimeMail::textIsUtf8(std::size_t i) const
+{
+    return parsed_->texts[i].utf8;
+}
+
+bool MimeMail::WriteText(std::size_t i, const TextSink& out) const
+{
+    const TextPart& text = parsed_->texts[i];
+    switch (text.kind) {
+    case TextKind::Plain: {
+        TextDecoder decoder(CharsetOf(text.object), text.traits);
+        return DecodeTextPart(GMIME_PART(text.object), decoder, out);
+    }
+    case TextKind::Prologue: {
+        TextDecoder decoder({}, text.traits);
+        decoder.Feed(OrEmpty(g_mime_multipart_get_prologue(GMIME_MULTIPART(text.object))), out);
+        decoder.Finish(out);
+        return true;
+    }
+    case TextKind::Html:
+        break;
+    }
+    // The layout of an HTML document needs all of it.
+    const std::optional<TextTraits> traits = TraitsOf(GMIME_PART(text.object));
+    if (!traits)
+        return false;
+    TextDecoder decoder(CharsetOf(text.object), *traits);
+    std::string html;
+    if (!DecodeTextPart(GMIME_PART(text.object), decoder, [&html](std::string_view piece) { html.append(piece); }))
+        return false;
+    const std::string laidOut = HtmlToText(decoder.utf8() ? html : Cp932AsUtf8(html));
+    if (!laidOut.empty())
+        out(laidOut);
+    return true;
+}
+
+const std::vector<MimeMail::AttachmentInfo>& MimeMail::attachments() const
+{
+    return parsed_->attachments;
+}
+
+bool MimeMail::WriteAttachment(std::size_t i, const TextSink& out) const
+{
+    GMimeObject* object = parsed_->attachmentParts[i];
+    if (GMIME_IS_PART(object))
+        return TransferDecoded(GMIME_PART(object), out);
+    if (GMIME_IS_MESSAGE_PART(object)) {
+        GMimeMessage* message = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+        return message == nullptr || Serialized(GMIME_OBJECT(message), parsed_->large, out);
+    }
+    return Serialized(object, parsed_->large, out);
+}
+
+DecodedMail DecodeMail(std::string_view fileBytes)
+{
+    const std::unique_ptr<MimeMail> mail = MimeMail::FromBytes(fileBytes, false);
+    DecodedMail decoded;
+    if (mail == nullptr)
+        return decoded;
+    const auto into = [](std::string& bytes) { return [&bytes](std::string_view piece) { bytes.append(piece); }; };
+    for (std::size_t i = 0; i < mail->textCount(); ++i) {
+        TextBlock& block = decoded.texts.emplace_back(TextBlock{{}, mail->textIsUtf8(i)});
+        static_cast<void>(mail->WriteText(i, into(block.text)));
+    }
+    for (std::size_t i = 0; i < mail->attachments().size(); ++i) {
+        const MimeMail::AttachmentInfo& info = mail->attachments()[i];
+        Attachment& attachment = decoded.attachments.emplace_back(Attachment{info.name, info.contentType, {}});
+        static_cast<void>(mail->WriteAttachment(i, into(attachment.data)));
+    }
+    decoded.decoded = true;
+    return decoded;
 }
 
 }  // namespace postloom::mime

@@ -4,6 +4,10 @@
 // encodings, charsets, alternatives, HTML-only text and attachments. The one
 // place that knows the MIME library; everything it returns is plain bytes.
 
+#include "core/mime/text_decoder.h"
+
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +62,59 @@ struct DecodedMail {
     bool decoded = false;
     std::vector<TextBlock> texts;
     std::vector<Attachment> attachments;
+};
+
+// A mail's MIME structure, parsed from the bytes of its file or from the
+// file itself. The contents of its parts stay where they are and are
+// decoded each time they are written, in pieces, so that with a file a mail
+// of any size takes a fixed amount of memory. Held whole are only an HTML
+// text that is laid out, the body of a multipart whose boundary never comes
+// (the library keeps it as the prologue) and the header lines of inner
+// parts. What a part becomes, and the texts and
+// attachments it gives, are what DecodeMail returns. A header line longer
+// than 64 KB or a header section over 1 MB is not held: the parser is given
+// only the section's Content- and MIME-Version fields, each line cut there
+// (the page shows the header values of the mail's record, never these).
+// Used by one thread at a time.
+class MimeMail {
+public:
+    struct AttachmentInfo {
+        std::string name;         // as Attachment::name
+        std::string contentType;  // as Attachment::contentType
+    };
+
+    // The mail in bytes, header section included; nullptr when nothing of
+    // it can be decoded, and, with onlyWhenNeeded, when its page needs no
+    // decoding (see NeedsDecoding).
+    static std::unique_ptr<MimeMail> FromBytes(std::string_view fileBytes, bool onlyWhenNeeded);
+    // The same for a file open for reading at fd, which is not taken over
+    // (the mail keeps a descriptor of its own). The file is read once
+    // through to learn the structure.
+    static std::unique_ptr<MimeMail> FromFile(int fd, bool onlyWhenNeeded);
+
+    ~MimeMail();
+    MimeMail(const MimeMail&) = delete;
+    MimeMail& operator=(const MimeMail&) = delete;
+
+    std::size_t textCount() const;
+    // True: text i is UTF-8; false: CP932 bytes as the mail holds them.
+    bool textIsUtf8(std::size_t i) const;
+    // Hands text i to out in pieces that end between two characters, with
+    // LF line ends. False when the file could not be read.
+    bool WriteText(std::size_t i, const TextSink& out) const;
+
+    const std::vector<AttachmentInfo>& attachments() const;
+    // Hands the bytes of attachment i to out in pieces. False when the
+    // file could not be read.
+    bool WriteAttachment(std::size_t i, const TextSink& out) const;
+
+    // The parse, known to the source file only.
+    struct Parsed;
+
+private:
+    explicit MimeMail(std::unique_ptr<Parsed> parsed);
+
+    std::unique_ptr<Parsed> parsed_;
 };
 
 // Decodes a whole mail file (its bytes as read, header section included).

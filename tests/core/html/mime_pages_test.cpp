@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -307,6 +309,118 @@ TEST_F(MimePagesTest, TemplatePageShowsTheDecodedBodyWhereverItsTagStands)
     const std::string body = Sjis("こんにちは") + " &#x1F600;<BR>\r\n";
     // A template page declares what its template declares, nothing more.
     EXPECT_EQ(Page("00001.html"), "<HTML><HEAD></HEAD>" + body + "<HR>" + body + "</HTML>");
+}
+
+// A mail of a few megabytes: long texts with markup characters in two
+// charsets (one with characters CP932 cannot hold) and a base64 attachment
+// of "abc" repeated.
+std::string LargeMimeMail()
+{
+    std::string jis;
+    while (jis.size() < 300000)
+        jis += "\x1b$B$\"$$\x1b(B <b>text</b> & \"more\"\n";
+    std::string utf8;
+    while (utf8.size() < 300000)
+        utf8 += "\xe3\x81\x93\xf0\x9f\x98\x80<";
+    std::string attachment;
+    for (int line = 0; line < 5000; ++line)
+        attachment += "YWJjYWJjYWJjYWJjYWJjYWJjYWJjYWJjYWJjYWJjYWJjYWJjYWJjYWJjYWJjYWJjYWJjYWJjYWJj\n";
+    return "From: Taro <taro@example.jp>\nSubject: large\nMIME-Version: 1.0\n"
+           "Content-Type: multipart/mixed; boundary=\"sep\"\n\n"
+           "--sep\nContent-Type: text/plain; charset=ISO-2022-JP\n\n" + jis +
+           "--sep\nContent-Type: text/plain; charset=UTF-8\n\n" + utf8 +
+           "\n--sep\nContent-Type: application/octet-stream; name=\"abc.bin\"\n"
+           "Content-Transfer-Encoding: base64\n\n" + attachment + "--sep--\n";
+}
+
+// The body as the page of the mail's bytes held in memory shows it, with
+// the page's CR LF line ends.
+std::string BodyHeldInMemory(const std::string& fileBytes, std::string_view pageName)
+{
+    const std::optional<MimePageBody> body = MimePageBody::FromMailFile(fileBytes, pageName);
+    EXPECT_TRUE(body);
+    std::string page;
+    std::string text;
+    EXPECT_TRUE(body->AppendTo(page, [&](std::string_view piece) { text.append(piece); }));
+    return Crlf(text + page);
+}
+
+// A mail too large to be held is decoded from its file piece by piece;
+// its page and attachment are those of its bytes held in memory, and a
+// second run finds both unchanged.
+TEST_F(MimePagesTest, LargeMailGivesThePageAndFilesOfItsBytesHeldInMemory)
+{
+    settings.MimeDecode = 1;
+    const std::string mail = LargeMimeMail();
+    AddMail("00001.alm", "large", mail);
+    const MailPageResult result = Run();
+    ASSERT_EQ(result.pagesWritten, 1);
+    EXPECT_TRUE(result.attachmentsNotSaved.empty());
+
+    const std::string body = BodyHeldInMemory(Crlf(mail), "00001.html");
+    EXPECT_NE(body.find("\r\n<HR>\r\n<A HREF=00001_files/abc.bin>abc.bin</A> (application/octet-stream, 285000 bytes)"),
+              std::string::npos);
+    EXPECT_NE(body.find(Sjis("こ") + "&#x1F600;&lt;" + Sjis("こ")), std::string::npos);
+    const std::string page = Page("00001.html");
+    EXPECT_TRUE(page == Crlf(kHead + "<TITLE>large</TITLE>\n</HEAD>\n<BODY>\n") + body + Crlf("</BODY>\n</HTML>\n"));
+    std::string abc;
+    while (abc.size() < 285000)
+        abc += "abc";
+    EXPECT_TRUE(ReadFile(Web("00001_files/abc.bin")) == abc);
+
+    struct stat before {};
+    ASSERT_EQ(::stat(Web("00001_files/abc.bin").c_str(), &before), 0);
+    const MailPageResult again = Run();
+    EXPECT_EQ(again.pagesUnchanged, 1);
+    struct stat after {};
+    ASSERT_EQ(::stat(Web("00001_files/abc.bin").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+}
+
+// The same bytes read from the file: the same page text and files.
+TEST_F(MimePagesTest, MailFromItsFileAndFromItsBytesGivesTheSamePageAndFiles)
+{
+    for (const std::string& mail : {LargeMimeMail(), kAttachmentMail, kBase64Mail}) {
+        const std::string path = dir.File("mail.eml");
+        WriteFile(path, mail);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        bool readFailed = false;
+        const std::optional<MimePageBody> fromFile = MimePageBody::FromOpenFile(fd, "f.html", readFailed);
+        ::close(fd);
+        ASSERT_TRUE(fromFile);
+        EXPECT_FALSE(readFailed);
+        std::string page;
+        std::string text;
+        EXPECT_TRUE(fromFile->AppendTo(page, [&](std::string_view piece) { text.append(piece); }));
+        EXPECT_TRUE(Crlf(text + page) == BodyHeldInMemory(mail, "f.html"));
+
+        std::vector<platform::FileProblem> problems;
+        fs::create_directories(dir.path() / "file" / "bytes");
+        fromFile->SaveAttachments(dir.File("file/f.html"), problems);
+        MimePageBody::FromMailFile(mail, "f.html")->SaveAttachments(dir.File("file/bytes/f.html"), problems);
+        EXPECT_TRUE(problems.empty());
+        if (fs::exists(dir.path() / "file" / "f_files")) {
+            const std::vector<std::string> names = test::Names(dir.path() / "file" / "f_files");
+            EXPECT_EQ(names, test::Names(dir.path() / "file" / "bytes" / "f_files"));
+            for (const std::string& name : names)
+                EXPECT_TRUE(ReadFile(dir.File("file/f_files/" + name)) == ReadFile(dir.File("file/bytes/f_files/" + name)));
+        }
+        fs::remove_all(dir.path() / "file");
+    }
+}
+
+TEST_F(MimePagesTest, TemplateShowsTheBodyOfALargeMailWhereverItsTagStands)
+{
+    settings.MimeDecode = 1;
+    settings.MailCreateType = 1;
+    settings.MailTemplateFile = "t.html";
+    WriteFile(dir.File("t.html"), "<HTML><Postloom Body><HR><Postloom Body></HTML>");
+    const std::string mail = LargeMimeMail();
+    AddMail("00001.alm", "large", mail);
+    ASSERT_EQ(Run().pagesWritten, 1);
+    const std::string body = BodyHeldInMemory(Crlf(mail), "00001.html");
+    EXPECT_TRUE(Page("00001.html") == "<HTML>" + body + "<HR>" + body + "</HTML>");
 }
 
 TEST(EncodeUrlStepTest, KeepsOnlyUnreservedBytes)

@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <memory>
+
 #include <string>
 #include <string_view>
 #include <thread>
@@ -302,6 +308,124 @@ TEST(DecodeMailTest, DeepNestingEndsInOneAttachment)
     EXPECT_NE(mail.attachments[0].data.find("deepest\n"), std::string::npos);
 
     EXPECT_TRUE(DecodeMail(NestedMail(3000)).decoded);
+}
+
+// The mail decoded from its file, the way MimeMail reads it piece by piece.
+DecodedMail DecodeFile(const std::string& bytes)
+{
+    const test::TempDir dir;
+    const std::string path = dir.File("mail.eml");
+    test::WriteFile(path, bytes);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_GE(fd, 0);
+    const std::unique_ptr<MimeMail> mail = MimeMail::FromFile(fd, false);
+    ::close(fd);  // the mail keeps a descriptor of its own
+    DecodedMail decoded;
+    if (mail == nullptr)
+        return decoded;
+    decoded.decoded = true;
+    for (std::size_t i = 0; i < mail->textCount(); ++i) {
+        TextBlock& block = decoded.texts.emplace_back(TextBlock{{}, mail->textIsUtf8(i)});
+        EXPECT_TRUE(mail->WriteText(i, [&](std::string_view piece) { block.text.append(piece); }));
+    }
+    for (std::size_t i = 0; i < mail->attachments().size(); ++i) {
+        Attachment& attachment = decoded.attachments.emplace_back(
+            Attachment{mail->attachments()[i].name, mail->attachments()[i].contentType, {}});
+        EXPECT_TRUE(mail->WriteAttachment(i, [&](std::string_view piece) { attachment.data.append(piece); }));
+    }
+    return decoded;
+}
+
+std::string Base64(std::string_view bytes)
+{
+    static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        std::uint32_t group = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
+        if (i + 1 < bytes.size())
+            group |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+        if (i + 2 < bytes.size())
+            group |= static_cast<unsigned char>(bytes[i + 2]);
+        out.push_back(kDigits[(group >> 18) & 63]);
+        out.push_back(kDigits[(group >> 12) & 63]);
+        out.push_back(i + 1 < bytes.size() ? kDigits[(group >> 6) & 63] : '=');
+        out.push_back(i + 2 < bytes.size() ? kDigits[group & 63] : '=');
+        if (i % 57 == 54)
+            out.push_back('\n');
+    }
+    return out + "\n";
+}
+
+// A mail of a few megabytes: texts longer than a piece in several
+// charsets, a binary attachment, an attached mail and an HTML part.
+std::string LargeMail()
+{
+    std::string binary;
+    for (std::uint32_t i = 0; i < 1500000; ++i)
+        binary.push_back(static_cast<char>((i * 7919u) >> 3));
+    std::string jis;
+    while (jis.size() < 600000)
+        jis += "\x1b$B$\"$$\r\n$$\x1b(B <tag> & text\r\n";
+    std::string sjis;
+    while (sjis.size() < 600000)
+        sjis += Sjis("長い行の表示") + "\r";
+    return "Subject: large\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"sep\"\n\n"
+           "--sep\nContent-Type: text/plain; charset=ISO-2022-JP\n\n" + jis +
+           "\n--sep\nContent-Type: text/plain; charset=Shift_JIS\nContent-Transfer-Encoding: base64\n\n" +
+           Base64(sjis) +
+           "--sep\nContent-Type: application/octet-stream; name=\"data.bin\"\nContent-Transfer-Encoding: base64\n\n" +
+           Base64(binary) +
+           "--sep\nContent-Type: message/rfc822\n\nSubject: inner\nContent-Type: text/plain\n\ninner text\n"
+           "--sep\nContent-Type: text/html; charset=UTF-8\n\n<p>shown as an attachment</p>\n--sep--\n";
+}
+
+TEST(MimeMailTest, FileAndBytesGiveTheSameMail)
+{
+    std::vector<std::string> mails = {LargeMail(), NestedMail(40)};
+    for (const char* name : {"alternative.eml", "attachments.eml", "bad_base64.eml", "boundary_missing.eml",
+                             "broken_boundary.eml", "html_only.eml", "iso2022jp_7bit.eml", "latin1_qp.eml",
+                             "nested.eml", "sjis_under_iso2022jp.eml", "unknown_charset.eml", "utf8_base64.eml"})
+        mails.push_back(Fixture(name));
+    for (const std::string& mail : mails) {
+        const DecodedMail fromBytes = DecodeMail(mail);
+        const DecodedMail fromFile = DecodeFile(mail);
+        EXPECT_TRUE(fromBytes.decoded);
+        EXPECT_EQ(fromFile.decoded, fromBytes.decoded);
+        EXPECT_TRUE(fromFile.texts == fromBytes.texts) << mail.substr(0, 200);
+        EXPECT_TRUE(fromFile.attachments == fromBytes.attachments) << mail.substr(0, 200);
+    }
+    const DecodedMail large = DecodeMail(LargeMail());
+    ASSERT_EQ(large.texts.size(), 2u);
+    EXPECT_EQ(large.texts[0].text.substr(0, 16), "\xe3\x81\x82\xe3\x81\x84\n\xe3\x81\x84 <tag>");
+    EXPECT_FALSE(large.texts[1].utf8);
+    ASSERT_EQ(large.attachments.size(), 3u);
+    EXPECT_EQ(large.attachments[0].data.size(), 1500000u);
+    EXPECT_EQ(large.attachments[1].data, "Subject: inner\nContent-Type: text/plain\n\ninner text");
+    EXPECT_EQ(large.attachments[2].contentType, "text/html");
+}
+
+// A header line or section too long to hold: the fields that decoding
+// reads still count, wherever they stand, and the rest is not held.
+TEST(MimeMailTest, OverlongHeaderKeepsOnlyWhatDecodingReads)
+{
+    const std::string longLine(3 * 1024 * 1024, 'x');
+    const std::string body = "Content-Transfer-Encoding: quoted-printable\n\ncaf=E9\n";
+    const std::string expected = "caf\xc3\xa9\n";
+    const std::string longSubject =
+        "MIME-Version: 1.0\nContent-Type: text/plain;\n charset=ISO-8859-1\nSubject: " + longLine + "\n" + body;
+    std::string manyFields = "MIME-Version: 1.0\n";
+    for (int i = 0; i < 3000; ++i)
+        manyFields += "X-Field: " + std::string(1000, 'y') + "\n";
+    manyFields += "Content-Type: text/plain; charset=ISO-8859-1\n" + body;
+    for (const std::string& mail : {longSubject, manyFields}) {
+        EXPECT_EQ(DecodeMail(mail).texts, std::vector<TextBlock>{Utf8(expected)});
+        EXPECT_EQ(DecodeFile(mail).texts, std::vector<TextBlock>{Utf8(expected)});
+    }
+    // A header without an end is read through and gives no text.
+    const std::string endless = "MIME-Version: 1.0\nContent-Type: text/plain\nSubject: " + longLine;
+    const DecodedMail mail = DecodeFile(endless);
+    for (const TextBlock& text : mail.texts)
+        EXPECT_EQ(text.text, "");
 }
 
 TEST(DecodeMailTest, DecodesOnSeveralThreadsAtOnce)
