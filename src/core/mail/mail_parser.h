@@ -38,8 +38,7 @@ MailFileRead ParseMailFile(MailRecord& record, std::string_view path, std::strin
                            HeaderDecoding decoding = HeaderDecoding::Raw);
 
 // The same on a header section already in memory (text-mode lines, LF
-// separated, as the file reader delivers them). Used by ParseMailFile and by
-// the fuzz target.
+// separated, as the file reader delivers them), each line taken whole.
 void ParseMailHeader(MailRecord& record, std::string_view headerText, HeaderDecoding decoding = HeaderDecoding::Raw);
 
 // Parses the value of a Date header line (the whole line, "Date:" included).
