@@ -2,6 +2,7 @@
 // neither parser may crash, read out of bounds or overflow.
 
 #include "core/mail/mail_parser.h"
+#include "core/mail/stored_limits.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The shown subject is always a tail of the subject.
     if (shown.size() > record.subject.size())
         std::abort();
+    // Reading keeps no more than a stored record does.
+    const auto tooLong = [](const std::string& text) { return text.size() > postloom::kMaxStoredTextLength; };
+    if (tooLong(record.subject) || tooLong(record.from) || tooLong(record.messageId) || tooLong(record.inReplyTo) ||
+        record.references.size() > postloom::kMaxStoredReferences)
+        std::abort();
+    for (const std::string& reference : record.references) {
+        if (tooLong(reference))
+            std::abort();
+    }
 
     postloom::ParseDateLine(bytes);
     return 0;

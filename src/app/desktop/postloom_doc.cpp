@@ -6,10 +6,8 @@
 #include "app/status_texts.h"
 #include "core/html/output_paths.h"
 #include "core/mail/mail_parser.h"
-#include "core/mail/mail_record_codec.h"
 #include "core/platform/file_system.h"
 #include "core/project/project_file.h"
-#include "core/text/cp932.h"
 #include "settings_ui/gui_text.h"
 #include "settings_ui/project_sheet_pages.h"
 
@@ -62,12 +60,11 @@ bool PlacedByHand(const MailRecord& mail, const OutputPaths& paths)
         return false;
     }
     MailRecord fromFile;
-    if (!ParseMailFile(fromFile, paths.MailSourcePath(mail), mail.fileName)) {
+    if (ParseMailFile(fromFile, paths.MailSourcePath(mail), mail.fileName) != MailFileRead::Mail) {
         return false;
     }
-    // The project file keeps texts up to a length and a limited number of
-    // references: compare what it can hold.
-    return text::TruncateToCharBoundary(fromFile.inReplyTo, kMaxStoredTextLength) != mail.inReplyTo ||
+    // Reading cuts the values as the project file stores them.
+    return fromFile.inReplyTo != mail.inReplyTo ||
            fromFile.noReplyHeaders != mail.noReplyHeaders || fromFile.references.empty() != mail.references.empty();
 }
 

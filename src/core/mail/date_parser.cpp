@@ -17,15 +17,26 @@ namespace postloom {
 
 namespace {
 
-// Takes the text up to the next blank as a field and leaves v after that
-// blank. With no blank left the field is empty and v stays whole: in
+bool IsFieldSeparator(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Takes the text up to the next blank or tab as a field and leaves v after
+// the whole run of blanks and tabs that follows it, as mail programs write
+// "Thu,  5 Sep 2002" with two blanks before a one-digit day. With no
+// separator left the field is empty and v stays whole: in
 // "1 Jan 1998 10:00:00" the time is the zone text, not the time field.
 std::string_view TakeField(std::string_view& v)
 {
-    const std::size_t blank = text::FindChar(v, ' ');
+    const std::size_t blank = text::FindFirstOf(v, " \t");
     const std::string_view field = text::TextBefore(v, blank);
-    if (blank != text::npos)
-        v = text::TextAfter(v, blank);
+    if (blank != text::npos) {
+        std::size_t next = blank + 1;
+        while (next < v.size() && IsFieldSeparator(v[next]))
+            ++next;
+        v = v.substr(next);
+    }
     return field;
 }
 

@@ -39,26 +39,33 @@ bool SameCharacter(std::string_view patternChar, std::string_view nameChar)
 
 // A new mail file, parsed ahead of its turn.
 struct ParsedMail {
-    std::unique_ptr<MailRecord> record;  // none when the file could not be read
+    std::unique_ptr<MailRecord> record;  // none when the file is no mail that could be read
+    MailFileRead read = MailFileRead::Mail;
     platform::FileError error;
 };
 
 ParsedMail ParseNewMail(const std::string& path, const std::string& name, HeaderDecoding decoding)
 {
-    ParsedMail parsed{std::make_unique<MailRecord>(), {}};
-    if (!ParseMailFile(*parsed.record, path, name, parsed.error, decoding))
+    ParsedMail parsed{std::make_unique<MailRecord>(), {}, {}};
+    parsed.read = ParseMailFile(*parsed.record, path, name, parsed.error, decoding);
+    if (parsed.read != MailFileRead::Mail)
         parsed.record.reset();
     else
         parsed.record->orderKey = parsed.record->date;
     return parsed;
 }
 
-// Appends a parsed mail to the list. A file that could not be opened is
-// not appended, so it is tried again at the next reading.
+// Appends a parsed mail to the list. A file that could not be opened, or
+// that is not a mail, is not appended, so it is tried again at the next
+// reading.
 bool AppendMail(ProjectSettings& settings, ParsedMail parsed, const std::string& name, FolderReadResult& result)
 {
-    if (!parsed.record) {
+    if (parsed.read == MailFileRead::Unopenable) {
         result.unreadable.push_back({name, platform::ReasonText(parsed.error)});
+        return false;
+    }
+    if (parsed.read == MailFileRead::NotMail) {
+        result.notMail.push_back(name);
         return false;
     }
     settings.mailList.push_back(std::move(parsed.record));

@@ -24,6 +24,9 @@ struct FolderReadResult {
     std::size_t appended = 0;      // new records
     // Matching files that could not be opened: the bare name and the reason.
     std::vector<platform::FileProblem> unreadable;
+    // Matching files whose first bytes hold no header line (an image saved
+    // under a mail's name): the bare names. They get no record.
+    std::vector<std::string> notMail;
     // New matching files that were not read because the list already held
     // kMaxStoredMails mails.
     std::size_t leftOut = 0;
@@ -34,7 +37,7 @@ struct FolderReadResult {
 // project folder) into settings.mailList. Progress: SetRange(0, matched),
 // then one Report per entry of the second pass, 0, 1, 2, ... Directories
 // and special files are passed over but counted. A matching file that cannot
-// be opened is not appended. Nothing is appended once the list holds
+// be opened, or that is not a mail, is not appended. Nothing is appended once the list holds
 // kMaxStoredMails mails, the most a project file stores: a mail beyond that
 // would get a page but never be stored, and no stored mail may make room for
 // it. The stop flag is tested before every entry but the first.

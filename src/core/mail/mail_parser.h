@@ -18,18 +18,27 @@ namespace postloom {
 // in CP932.
 enum class HeaderDecoding { Raw, Mime };
 
+// What reading a mail file found.
+enum class MailFileRead {
+    Mail,        // the record holds the file's header section
+    NotMail,     // the file's first bytes hold no header line
+    Unopenable,  // the record is untouched
+};
+
 // Opens the file at path (CP932) in text mode and fills record from its
-// header section; record.fileName becomes fileName (the bare name). False,
-// with the record untouched, when the file cannot be opened (a directory or
-// a special file counts as unopenable), and error tells why.
-bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName, platform::FileError& error,
-                   HeaderDecoding decoding = HeaderDecoding::Raw);
-bool ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName,
-                   HeaderDecoding decoding = HeaderDecoding::Raw);
+// header section; record.fileName becomes fileName (the bare name). Of every
+// value only what a stored record keeps is held, however long a line is.
+// Unopenable when the file cannot be opened (a directory or a special file
+// counts as unopenable), and error tells why. NotMail when a NUL stands
+// among the file's first 4 KB or no "Name:" line (a name of printable ASCII
+// characters without blanks) comes before its first empty line.
+MailFileRead ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName,
+                           platform::FileError& error, HeaderDecoding decoding = HeaderDecoding::Raw);
+MailFileRead ParseMailFile(MailRecord& record, std::string_view path, std::string_view fileName,
+                           HeaderDecoding decoding = HeaderDecoding::Raw);
 
 // The same on a header section already in memory (text-mode lines, LF
-// separated, as the file reader delivers them). Used by ParseMailFile and by
-// the fuzz target.
+// separated, as the file reader delivers them), each line taken whole.
 void ParseMailHeader(MailRecord& record, std::string_view headerText, HeaderDecoding decoding = HeaderDecoding::Raw);
 
 // Parses the value of a Date header line (the whole line, "Date:" included).

@@ -1,7 +1,5 @@
 #include "core/mail/mail_record_codec.h"
 
-#include "core/text/cp932.h"
-
 #include <algorithm>
 #include <utility>
 
@@ -24,10 +22,6 @@ enum Tag : std::uint16_t {
     kFrom = 11,
 };
 
-// The tagged encoding repeats tag 4 once per reference; older readers kept
-// the number of references in 16 bits, so no more are written.
-constexpr std::size_t kMaxStoredReferences = 0xFFFF;
-
 void PutU16(std::string& out, std::uint16_t value)
 {
     out.push_back(static_cast<char>(value & 0xFF));
@@ -43,7 +37,7 @@ void PutI32(std::string& out, std::int32_t value)
 
 void PutText(std::string& out, std::string_view value)
 {
-    const std::string_view kept = text::TruncateToCharBoundary(value, kMaxStoredTextLength);
+    const std::string_view kept = StoredText(value);
     PutU16(out, static_cast<std::uint16_t>(kept.size()));
     out.append(kept);
 }

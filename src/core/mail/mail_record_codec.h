@@ -5,6 +5,7 @@
 // only). Numbers are little-endian.
 
 #include "core/mail/mail_record.h"
+#include "core/mail/stored_limits.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,10 +13,6 @@
 #include <string_view>
 
 namespace postloom {
-
-// The longest text a stored record keeps: it was read through a buffer of
-// 1,024 bytes with room for a terminator.
-inline constexpr std::size_t kMaxStoredTextLength = 1023;
 
 // A cursor over bytes that never reads past their end.
 class ByteReader {
@@ -36,8 +33,8 @@ private:
     bool fellShort_ = false;
 };
 
-// Appends the tagged encoding of record to out. Texts longer than
-// kMaxStoredTextLength are cut there, never inside a double-byte character.
+// Appends the tagged encoding of record to out. Texts are cut as StoredText
+// cuts them, and only the first kMaxStoredReferences references are kept.
 void WriteMailRecord(const MailRecord& record, std::string& out);
 
 // Fill a freshly created record. Both return false when no byte at all was

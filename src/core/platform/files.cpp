@@ -221,28 +221,48 @@ int TextReader::Get()
     return c;
 }
 
-bool TextReader::ReadLine(std::string& line)
+bool TextReader::ReadLinePiece(std::string& piece, std::size_t maxBytes, bool& lineEnded)
 {
-    line.clear();
-    bool any = false;
+    piece.clear();
+    lineEnded = false;
+    maxBytes = std::max<std::size_t>(maxBytes, 1);
     for (;;) {
-        // Fast path: copy plain bytes straight out of the buffer.
-        while (pos_ < size_) {
-            const char c = buffer_[pos_];
+        // Fast path: copy a run of plain bytes straight out of the buffer.
+        std::size_t end = pos_;
+        const std::size_t limit = std::min(size_, pos_ + (maxBytes - piece.size()));
+        while (end < limit) {
+            const char c = buffer_[end];
             if (c == '\n' || c == '\r' || c == static_cast<char>(kEndOfFileMark))
                 break;
-            line.push_back(c);
-            ++pos_;
-            any = true;
+            ++end;
+        }
+        piece.append(buffer_.data() + pos_, end - pos_);
+        pos_ = end;
+        if (piece.size() >= maxBytes) {
+            inLine_ = true;
+            return true;
+        }
+        if (pos_ < size_ || Fill()) {
+            const char c = buffer_[pos_];
+            if (c != '\n' && c != '\r' && c != static_cast<char>(kEndOfFileMark))
+                continue;
         }
         const int c = Get();
-        if (c == EOF)
+        if (c == EOF || c == '\n') {
+            lineEnded = true;
+            const bool any = inLine_ || !piece.empty() || c == '\n';
+            inLine_ = false;
             return any;
-        any = true;
-        if (c == '\n')
-            return true;
-        line.push_back(static_cast<char>(c));
+        }
+        piece.push_back(static_cast<char>(c));
     }
+}
+
+std::string_view TextReader::PeekStart(std::size_t n)
+{
+    if (pos_ == 0 && size_ == 0)
+        Fill();
+    return pos_ == 0 ? std::string_view(buffer_.data(), std::min(n, size_)) : std::string_view{};
 }
 
 FileWriter::FileWriter(FileHandle file, Mode mode) : file_(std::move(file)), mode_(mode) {}

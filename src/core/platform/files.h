@@ -91,10 +91,16 @@ public:
     static std::optional<TextReader> Open(std::string_view cp932Path, FileError& error);
     static std::optional<TextReader> Open(std::string_view cp932Path);
 
-    // The next line without its line end. False at the end of the file (or
-    // at a read error) when nothing was left to read. Lines have no length
-    // limit.
-    bool ReadLine(std::string& line);
+    // The next piece of the current line, without its line end: at most
+    // maxBytes bytes (at least 1), so that a line of any length is read
+    // without being held whole. lineEnded tells whether the piece is the
+    // last of its line (a line end or the end of the file follows it). False
+    // at the end of the file (or at a read error) when no line was left.
+    bool ReadLinePiece(std::string& piece, std::size_t maxBytes, bool& lineEnded);
+
+    // Up to n of the file's first bytes as they stand, before any text-mode
+    // translation; only before anything else was read.
+    std::string_view PeekStart(std::size_t n);
 
     // The next byte after the text-mode translation, or EOF.
     int Get();
@@ -112,6 +118,7 @@ private:
     std::size_t size_ = 0;
     bool ended_ = false;
     bool failed_ = false;
+    bool inLine_ = false;  // a piece of the current line was given out
 };
 
 // Writes a file, either as given (binary) or turning LF into CR LF (text).

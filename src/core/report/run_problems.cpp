@@ -52,6 +52,7 @@ void AddReadProblems(const FolderReadResult& read, std::string_view mailFolder, 
     if (!read.folderFound)
         out.push_back(Join("the mail folder does not exist: ", mailFolder));
     AddEach(read.unreadable, "cannot read mail file", out);
+    AddEach(read.notMail, "not a mail file", out);
     if (read.leftOut > 0)
         out.push_back(std::to_string(read.leftOut) +
                       " mail files were left out: a project holds at most 65,535 mails");
@@ -136,7 +137,7 @@ std::size_t SkippedFiles(const FolderReadResult& read, const MailPageResult& pag
     std::size_t clashes = 0;
     for (const PageNameClash& clash : pages.pageNameClashes)
         clashes += clash.laterMailFile.empty() ? 1 : 0;
-    return read.unreadable.size() + pages.missingArchives.size() + pages.unreadableArchives.size() +
+    return read.unreadable.size() + read.notMail.size() + pages.missingArchives.size() + pages.unreadableArchives.size() +
            pages.unusableFileNames.size() + pages.pagesNotWritten.size() + pages.attachmentsNotSaved.size() +
            pages.pagesClashingWithArchives.size() + clashes;
 }

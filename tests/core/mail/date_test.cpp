@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 using namespace postloom;
 
@@ -54,7 +55,30 @@ TEST(DateTest, UnknownOrMissingZonesCountAsGreenwich)
     EXPECT_EQ(WithZone("J"), kTenOClock);
     EXPECT_EQ(WithZone("(JST)"), kTenOClock);
     EXPECT_EQ(WithZone(""), kTenOClock);
-    EXPECT_EQ(WithZone(" +0900"), kTenOClock);  // a second blank leaves an empty zone field in front
+}
+
+TEST(DateTest, FieldsAreSeparatedByRunsOfBlanksAndTabs)
+{
+    const std::vector<std::string> fields{"Thu,", "1", "Jan", "1998", "10:00:00", "+0900"};
+    const std::int32_t expected = kTenOClock - 32'400;
+    for (const std::string gap : {"  ", "\t", " \t", "\t\t ", "     \t  "}) {
+        for (std::size_t wide = 0; wide + 1 < fields.size(); ++wide) {
+            std::string line = "Date:";
+            for (std::size_t i = 0; i < fields.size(); ++i)
+                line += (i == wide + 1 ? gap : std::string(" ")) + fields[i];
+            EXPECT_EQ(ParseDateLine(line), expected) << line;
+        }
+        std::string everywhere = "Date:" + gap;
+        for (const std::string& field : fields)
+            everywhere += field + gap;
+        EXPECT_EQ(ParseDateLine(everywhere), expected) << everywhere;
+    }
+    // Two blanks before a one-digit day, as many mail programs write it.
+    EXPECT_EQ(ParseDateLine("Date: Thu,  1 Jan 1998 10:00:00 +0900"), expected);
+    EXPECT_EQ(ParseDateLine("Date: Thu, 1 Jan 1998 10:00:00  +0900"), expected);
+    EXPECT_EQ(ParseDateLine("Date:\tThu,\t1\tJan\t1998\t10:00:00\t+0900"), expected);
+    // Trailing blanks after the time leave an empty zone text.
+    EXPECT_EQ(ParseDateLine("Date: 1 Jan 1998 10:00:00 \t "), kTenOClock);
 }
 
 TEST(DateTest, TwoDigitYearsFallIn1970To2069)

@@ -18,15 +18,34 @@ using postloom::test::WriteFile;
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& path)
+// The lines as pieces of at most pieceBytes bytes give them.
+std::vector<std::string> LinesInPieces(const std::string& path, std::size_t pieceBytes)
 {
     auto reader = TextReader::Open(path);
     EXPECT_TRUE(reader.has_value());
     std::vector<std::string> lines;
     std::string line;
-    while (reader && reader->ReadLine(line))
-        lines.push_back(line);
+    std::string piece;
+    bool lineEnded = false;
+    while (reader && reader->ReadLinePiece(piece, pieceBytes, lineEnded)) {
+        EXPECT_LE(piece.size(), pieceBytes);
+        line += piece;
+        if (lineEnded) {
+            lines.push_back(line);
+            line.clear();
+        }
+    }
+    EXPECT_FALSE(lineEnded && !line.empty());
     return lines;
+}
+
+// Every piece size reads the same lines.
+std::vector<std::string> Lines(const std::string& path)
+{
+    const std::vector<std::string> whole = LinesInPieces(path, std::size_t{1} << 30);
+    for (const std::size_t pieceBytes : {1, 2, 3, 7, 4096, 65536})
+        EXPECT_EQ(LinesInPieces(path, pieceBytes), whole) << pieceBytes;
+    return whole;
 }
 
 TEST(TextReaderTest, CrLfIsOneLineEndAndALoneCrStaysInTheLine)
@@ -58,6 +77,39 @@ TEST(TextReaderTest, LinesHaveNoLengthLimitAndCrossBufferBoundaries)
     EXPECT_EQ(lines[0], longLine);
     EXPECT_EQ(lines[1], second);
     EXPECT_EQ(lines[2], "z");
+}
+
+TEST(TextReaderTest, PiecesOfALongLineAreNeverLongerThanAsked)
+{
+    TempDir dir;
+    WriteFile(dir.File("m"), std::string(10'000, 'x') + "\r\n\r\nab");
+    auto reader = TextReader::Open(dir.File("m"));
+    ASSERT_TRUE(reader);
+    std::string piece;
+    bool lineEnded = true;
+    std::vector<std::size_t> sizes;
+    std::vector<bool> ends;
+    while (reader->ReadLinePiece(piece, 4096, lineEnded)) {
+        sizes.push_back(piece.size());
+        ends.push_back(lineEnded);
+    }
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{4096, 4096, 1808, 0, 2}));
+    EXPECT_EQ(ends, (std::vector<bool>{false, false, true, true, true}));
+}
+
+TEST(TextReaderTest, PeekStartShowsTheBytesBeforeTranslation)
+{
+    TempDir dir;
+    WriteFile(dir.File("m"), std::string("a\r\n\x1A\0b", 6));
+    auto reader = TextReader::Open(dir.File("m"));
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->PeekStart(4), std::string_view("a\r\n\x1A", 4));
+    EXPECT_EQ(reader->PeekStart(100), std::string_view("a\r\n\x1A\0b", 6));
+    std::string piece;
+    bool lineEnded = false;
+    ASSERT_TRUE(reader->ReadLinePiece(piece, 100, lineEnded));
+    EXPECT_EQ(piece, "a");
+    EXPECT_FALSE(reader->ReadLinePiece(piece, 100, lineEnded));
 }
 
 TEST(TextReaderTest, ByteByByteReadingTranslatesTheSameWay)

@@ -2,6 +2,7 @@
 #include "core/mail/mail_parser.h"
 
 #include "core/project/project_file.h"
+#include "core/report/run_problems.h"
 
 #include "progress_recorder.h"
 #include "support/test_support.h"
@@ -255,7 +256,7 @@ TEST(FolderReadAheadTest, LargeFoldersGiveWhatReadingOneByOneGives)
             if (fs::is_directory(folder.path() / name) || storedNames.contains(name))
                 continue;
             MailRecord record;
-            if (ParseMailFile(record, folder.File(name), name))
+            if (ParseMailFile(record, folder.File(name), name) == postloom::MailFileRead::Mail)
                 expected.emplace_back(name, record.subject);
             else
                 expectedUnreadable.push_back(name);
@@ -322,6 +323,35 @@ TEST_F(FolderReaderTest, EachUnreadableFileComesWithItsReason)
     EXPECT_EQ(reading.result.unreadable, (std::vector<FileProblem>{{"a.alm", "No such file or directory"},
                                                                   {"b.alm", "Too many levels of symbolic links"}}));
     EXPECT_EQ(FileNames(settings), std::vector<std::string>{"c.alm"});
+}
+
+TEST_F(FolderReaderTest, FilesThatAreNoMailsAreNamedAndGetNoRecord)
+{
+    WriteFile(folder.File("a.alm"), std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
+    WriteFile(folder.File("b.alm"), "");
+    WriteFile(folder.File("c.alm"), "just some text\r\n\r\nSubject: in the body\r\n");
+    AddMail("d.alm");
+    WriteFile(folder.File("e.alm"), "Subject: a header and no body");
+    settings.mailListChanged = 0;
+
+    const Reading reading = Read(settings, folder.path().string());
+    EXPECT_EQ(reading.result.notMail, (std::vector<std::string>{"a.alm", "b.alm", "c.alm"}));
+    EXPECT_TRUE(reading.result.unreadable.empty());
+    EXPECT_EQ(reading.result.appended, 2u);
+    EXPECT_EQ(FileNames(settings), (std::vector<std::string>{"d.alm", "e.alm"}));
+    EXPECT_EQ(reading.progress.positions, Positions(5));
+
+    postloom::ProblemLines problems;
+    postloom::AddReadProblems(reading.result, folder.path().string(), problems);
+    EXPECT_EQ(problems, (postloom::ProblemLines{"not a mail file: a.alm", "not a mail file: b.alm",
+                                                "not a mail file: c.alm"}));
+    EXPECT_EQ(postloom::SkippedFiles(reading.result, {}), 3u);
+
+    // A file that becomes a mail is read at the next reading.
+    AddMail("b.alm", "arrived");
+    const Reading second = Read(settings, folder.path().string());
+    EXPECT_EQ(second.result.notMail, (std::vector<std::string>{"a.alm", "c.alm"}));
+    EXPECT_EQ(FileNames(settings), (std::vector<std::string>{"d.alm", "e.alm", "b.alm"}));
 }
 
 // "テスト.alm" as an archive from Windows leaves it on disk: CP932 bytes.
