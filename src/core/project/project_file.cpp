@@ -1,5 +1,6 @@
 #include "core/project/project_file.h"
 
+#include "core/html/output_paths.h"
 #include "core/mail/mail_record_codec.h"
 #include "core/platform/file_system.h"
 #include "core/platform/files.h"
@@ -77,6 +78,11 @@ bool ApplySettingLine(ProjectSettings& settings, std::string_view line, LoadResu
     return true;
 }
 
+// A record is kept only when it is whole and could be a mail of the folder:
+// a record cut by the end of the data, one whose stored name no folder
+// listing gives, and a tagged record that is not in the shape every save
+// writes (a broken tag or length turned text into fields) are dropped, so
+// that reading the folder takes their mail files again as new mails.
 void ReadMailBlock(ProjectSettings& settings, std::string_view block, LoadResult& result)
 {
     ByteReader in(block);
@@ -86,16 +92,28 @@ void ReadMailBlock(ProjectSettings& settings, std::string_view block, LoadResult
         return;
     }
     const bool oldEncoding = result.version == 0;
-    for (std::uint16_t i = 0; i < count; ++i) {
+    std::size_t records = 0;
+    // Nothing follows the records. Tagged records left over after the count
+    // (a broken count, or a record split in two by a broken tag) are read on:
+    // every whole one keeps its mail's order and output choice.
+    while (!in.AtEnd() && (records < count || (!oldEncoding && records < kMaxStoredMails))) {
+        const std::size_t start = in.Position();
         auto record = std::make_unique<MailRecord>();
-        const bool read = oldEncoding ? ReadOldMailRecord(*record, in) : ReadMailRecord(*record, in);
-        // No byte left: a count larger than the data adds no empty records.
-        if (!read)
-            break;
+        if (oldEncoding)
+            ReadOldMailRecord(*record, in);
+        else
+            ReadMailRecord(*record, in);
+        ++records;
+        const bool whole = !in.FellShort() && IsUsableFileName(record->fileName) &&
+                           (oldEncoding || HasWrittenShape(block.substr(start, in.Position() - start)));
+        if (!whole) {
+            ++result.recordsDropped;
+            continue;
+        }
         settings.mailList.push_back(std::move(record));
         ++result.mailsRead;
     }
-    result.mailBlockDamaged = in.FellShort() || result.mailsRead < count;
+    result.mailBlockDamaged = records != count || !in.AtEnd() || result.recordsDropped > 0;
 }
 
 void AppendU16(std::string& out, std::uint16_t value)

@@ -36,9 +36,15 @@ struct LoadResult {
     std::string systemError;  // the system's reason for Unreadable (CP932)
     std::int32_t version = 0;  // 0 also when the file has no version line
     std::size_t mailsRead = 0;
-    // The mail list ended before its count of records was complete (a
-    // record cut in the middle is kept with what was read).
+    // The mail list does not hold its count of whole records and nothing
+    // else: it ended early, data follows the records, or records were
+    // dropped.
     bool mailBlockDamaged = false;
+    // Records of the mail list that were not kept: cut by the end of the
+    // data, naming no file a folder listing gives (empty, ".", "..", with a
+    // separator or a NUL), or broken inside. Their mail files are new mails
+    // to the next reading of the folder.
+    std::size_t recordsDropped = 0;
     // The file has settings but no MailData marker: it was most likely cut
     // short, and whatever settings were lost took their defaults. An empty
     // file is a new project, not this.
