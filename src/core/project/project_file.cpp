@@ -362,6 +362,15 @@ std::optional<std::string> KeepBackup(const std::string& target, const std::stri
     return std::nullopt;
 }
 
+ProjectFileStamp StampOf(const struct stat& st)
+{
+    return {.device = static_cast<std::uint64_t>(st.st_dev),
+            .inode = static_cast<std::uint64_t>(st.st_ino),
+            .size = static_cast<std::int64_t>(st.st_size),
+            .modifiedSeconds = static_cast<std::int64_t>(st.st_mtim.tv_sec),
+            .modifiedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
+}
+
 // Saves what writeContent writes over target, first keeping the old file when asked to (its
 // path goes to backupWritten). Returns the error, or nothing on success.
 std::optional<std::string> ReplaceFile(const std::string& target, const ContentWriter& writeContent, SaveOptions options,
@@ -373,6 +382,8 @@ std::optional<std::string> ReplaceFile(const std::string& target, const ContentW
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode))
         return "the project file name is a folder or a special file";
+    if (exists && options.unchangedSince && StampOf(existing) != *options.unchangedSince)
+        return "the project file changed on disk since it was read; it was not overwritten";
 
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
@@ -423,11 +434,19 @@ std::string LoadResult::damageReason() const
 
 LoadResult LoadProject(ProjectSettings& settings, std::string_view cp932Path)
 {
+    // Taken where a save looks (the file a symbolic link points to), and
+    // before the bytes: a change while they are read makes the stamp older,
+    // never newer, than what was read.
+    struct stat st {};
+    const bool stamped = ::stat(platform::NativePath(cp932Path).c_str(), &st) == 0;
     platform::FileError error;
     const std::optional<std::string> bytes = platform::ReadWholeFile(cp932Path, error);
     if (!bytes)
         return error.notAFile ? NotOpened(LoadFailure::NotAFile) : NotOpened(error.code);
-    return LoadProjectFromBytes(settings, *bytes);
+    LoadResult result = LoadProjectFromBytes(settings, *bytes);
+    if (stamped)
+        result.stamp = StampOf(st);
+    return result;
 }
 
 LoadResult LoadProjectFromBytes(ProjectSettings& settings, std::string_view bytes)

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,16 @@ inline constexpr std::int32_t kProjectFileVersion = 100;
 
 // The most mails a project file holds: the count is 16 bits.
 inline constexpr std::size_t kMaxStoredMails = 0xFFFF;
+
+// What tells one version of a project file on disk from another.
+struct ProjectFileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedSeconds = 0;
+    std::int64_t modifiedNanoseconds = 0;
+    bool operator==(const ProjectFileStamp&) const = default;
+};
 
 // Why a project file was not taken.
 enum class LoadFailure {
@@ -53,6 +64,8 @@ struct LoadResult {
     // the MailData marker. False for any other file: it is no project, and
     // showing it as an empty one would let Save overwrite it.
     bool looksLikeProject = false;
+    // The file as it was read (LoadProject only).
+    std::optional<ProjectFileStamp> stamp = std::nullopt;
 
     // It loaded, but part of it was lost: the first save over it should
     // keep the old file (SaveOptions::keepBackup).
@@ -92,6 +105,10 @@ struct SaveOptions {
     // older one) before the new one takes its place. When that copy cannot
     // be made, nothing is saved.
     bool keepBackup = false;
+    // Replace the file only while it is the version read (a file that is
+    // gone holds nothing to lose): another program, a window, may have
+    // saved its work there meanwhile.
+    std::optional<ProjectFileStamp> unchangedSince = std::nullopt;
 };
 
 // The bytes Save writes, handed to sink in order, piece by piece.

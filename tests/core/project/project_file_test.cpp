@@ -645,6 +645,34 @@ TEST(ProjectFileSaveTest, SavingThroughALinkReplacesTheFileItNames)
     EXPECT_EQ(SerializeProject(s), ReadFile(real));
 }
 
+// A save that is to replace only the version it read leaves a version
+// saved meanwhile by another program; a file removed meanwhile is made anew.
+TEST(ProjectFileSaveTest, AFileChangedSinceItWasReadIsNotOverwritten)
+{
+    TempDir dir;
+    const std::string path = dir.File("p.plp");
+    WriteFile(path, "Title=mine\n");
+    ProjectSettings s;
+    s.Reset();
+    const LoadResult loaded = LoadProject(s, path);
+    ASSERT_TRUE(loaded.stamp.has_value());
+    s.Title = "saved";
+    const SaveResult same = SaveProject(s, path, {.unchangedSince = loaded.stamp});
+    EXPECT_TRUE(same.ok) << same.error;
+
+    ProjectSettings again;
+    again.Reset();
+    const LoadResult reloaded = LoadProject(again, path);
+    WriteFile(path, "Title=theirs\n");
+    const SaveResult changed = SaveProject(again, path, {.unchangedSince = reloaded.stamp});
+    EXPECT_FALSE(changed.ok);
+    EXPECT_EQ("the project file changed on disk since it was read; it was not overwritten", changed.error);
+    EXPECT_EQ("Title=theirs\n", ReadFile(path));
+
+    fs::remove(path);
+    EXPECT_TRUE(SaveProject(again, path, {.unchangedSince = reloaded.stamp}).ok);
+}
+
 TEST(ProjectFileSaveTest, SaveIntoAMissingFolderFails)
 {
     TempDir dir;
