@@ -149,7 +149,9 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
     AddLeftOverTemporaryLines(RemoveLeftOverTemporaries(settings, projectFolder, runStart), report.notices);
     if (report.saveNeeded) {
         StageScope scope(progress, Stage::Save);
-        const SaveResult saved = SaveProject(settings, projectFile, {.keepBackup = loaded.damaged()});
+        // A window beside this run may have saved its work meanwhile.
+        const SaveResult saved =
+            SaveProject(settings, projectFile, {.keepBackup = loaded.damaged(), .unchangedSince = loaded.stamp});
         report.saved = saved.ok;
         AddSaveLines(saved, projectFile, report.notices, report.problems);
     }

@@ -2,13 +2,17 @@
 
 #include "cli/batch_pipeline.h"
 #include "cli/terminal_progress.h"
+#include "core/html/output_paths.h"
 #include "core/import/import_report.h"
+#include "core/platform/file_system.h"
 #include "core/platform/local_time.h"
+#include "core/platform/project_lock.h"
 #include "core/report/run_problems.h"
 #include "core/text/codec.h"
 
 #include <unistd.h>
 
+#include <cinttypes>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -63,6 +67,43 @@ postloom::batch::StageProgress& ChooseProgress(bool quiet, postloom::batch::Term
     if (!quiet && ::isatty(STDERR_FILENO))
         return terminal;
     return silent;
+}
+
+// Takes the project's lock for the whole run: another unattended run is
+// waited for; a desktop window that has the project open is only told of,
+// since a nightly job must not stop because a window was left open (the
+// window asks before it saves over a project file changed on disk).
+postloom::platform::RunLock LockProject(const std::string& projectPath)
+{
+    namespace platform = postloom::platform;
+    const std::string projectFile =
+        postloom::FullPath(projectPath, platform::CurrentDirectory(), postloom::PathStyle::Posix);
+    const std::string lockPath = platform::ProjectLockFile(platform::NativePath(projectFile));
+    platform::RunLockWait wait;
+    wait.stop = &stopRequested;
+    wait.onWait = [](const platform::LockOwner& run) {
+        std::fprintf(stderr,
+                     "postloom-batch: waiting for another unattended run of the project to end (process %" PRId64
+                     " on %s)\n",
+                     run.pid, run.host.c_str());
+    };
+    platform::RunLock lock = platform::RunLock::Take(lockPath, wait);
+    switch (lock.state()) {
+    case platform::RunLockState::WindowHolds:
+        std::fprintf(stderr,
+                     "postloom-batch: the project is open in a Postloom window (process %" PRId64
+                     " on %s); the run goes on, and the window asks before it saves over what this run saves\n",
+                     lock.window().pid, lock.window().host.c_str());
+        break;
+    case platform::RunLockState::NotPossible:
+        std::fprintf(stderr, "postloom-batch: cannot lock the project (%s: %s); the run goes on without the lock\n",
+                     lockPath.c_str(), std::strerror(lock.error()));
+        break;
+    case platform::RunLockState::Held:
+    case platform::RunLockState::Stopped:
+        break;
+    }
+    return lock;
 }
 
 int RunImport(const std::string& source, const std::string& folder, const postloom::ImportOptions& options,
@@ -168,6 +209,11 @@ int main(int argc, char** argv)
         return RunImport(operands[0], operands[1], options, progress);
     }
 
+    const postloom::platform::RunLock lock = LockProject(operands[0]);
+    if (lock.state() == postloom::platform::RunLockState::Stopped) {
+        std::fprintf(stderr, "postloom-batch: interrupted while waiting for the project\n");
+        return 1;
+    }
     const postloom::batch::BatchReport report = postloom::batch::RunBatch(operands[0], progress, stopRequested);
 
     PrintLines(report.notices);

@@ -17,12 +17,6 @@ namespace {
 const QString kProjectFilter = QStringLiteral("Postloom ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙ (*.plp)");
 const QString kProgramTitle = QStringLiteral("Postloom");
 
-void WriteToStderr(const QString& message)
-{
-    std::fprintf(stderr, "postloom: %s\n", message.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
-
 // Yes and No with the focus on No: Enter keeps things as they are.
 Answer AskDefaultNo(QWidget* parent, const QString& question)
 {
@@ -33,6 +27,12 @@ Answer AskDefaultNo(QWidget* parent, const QString& question)
 }
 
 }  // namespace
+
+void WriteLineToStderr(const QString& message)
+{
+    std::fprintf(stderr, "postloom: %s\n", message.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
 
 Answer DesktopPrompts::askOpenInUse(QWidget* parent, const QString& question)
 {
@@ -140,7 +140,7 @@ Answer QtDesktopPrompts::askReloadDropsWork(QWidget* parent, const QString& ques
 
 void UnattendedGate::fail(const QString& message)
 {
-    WriteToStderr(message);
+    WriteLineToStderr(message);
     failed_ = true;
     if (onFailure) {
         onFailure();
@@ -207,7 +207,7 @@ void UnattendedGate::showWarning(QWidget* parent, const QString& message)
         interactive_.showWarning(parent, message);
         return;
     }
-    WriteToStderr(message);
+    WriteLineToStderr(message);
 }
 
 std::optional<QString> UnattendedGate::chooseProjectToOpen(QWidget* parent)
@@ -238,8 +238,7 @@ Answer UnattendedGate::askOpenInUse(QWidget* parent, const QString& question)
     if (!unattended_) {
         return interactive_.askOpenInUse(parent, question);
     }
-    WriteToStderr(QString(question).replace(QLatin1Char('\n'), QLatin1Char(' ')) + QStringLiteral(": opened anyway"));
-    return Answer::Yes;
+    return ask(parent, kProgramTitle, QString(question).replace(QLatin1Char('\n'), QLatin1Char(' ')));
 }
 
 Answer UnattendedGate::askOverwriteChanged(QWidget* parent, const QString& question)

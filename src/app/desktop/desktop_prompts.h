@@ -18,6 +18,9 @@ namespace postloom {
 
 enum class SaveChoice { Save, Discard, Cancel };
 
+// Writes "postloom: " and message as one line on stderr.
+void WriteLineToStderr(const QString& message);
+
 class DesktopPrompts : public UserPrompts {
 public:
     // Whether the changes of the project documentTitle are to be saved.
@@ -68,12 +71,11 @@ private:
 // run is under way: then nothing is asked or shown, nothing waits; what
 // would have been asked or shown goes to stderr and counts as a failure of
 // the run (reported through onFailure), except a warning, which only goes to
-// stderr. The shell's "open" always passes. Three questions have answers of
-// their own there: a project open in another copy is opened all the same
-// (said on stderr; a nightly run must not stop because a window was left
-// open, and its save still refuses to overwrite a file changed meanwhile);
-// a project file changed on disk is not overwritten (a failure); the mails
-// are read again without asking.
+// stderr. The shell's "open" always passes. Two questions have answers of
+// their own there: a project file changed on disk is not overwritten (a
+// failure); the mails are read again without asking. (An unattended run
+// never asks whether to open a project open elsewhere: it takes the lock
+// as an unattended run, CPostloomDoc::setUnattendedRun.)
 class UnattendedGate final : public DesktopPrompts {
 public:
     explicit UnattendedGate(DesktopPrompts& interactive) : interactive_(interactive) {}

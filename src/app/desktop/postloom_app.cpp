@@ -184,7 +184,13 @@ void CPostloomApp::start()
         }
         return;
     }
-    if (document_->openDocument(commandLine_.projectFile)) {
+    // An unattended run holds the project's lock as postloom-batch does;
+    // "auto" alone with a display leaves a window open, which holds it as
+    // a window.
+    document_->setUnattendedRun(runInProgress_ && (commandLine_.marks.exitAfterRun != 0 || headless_));
+    const bool opened = document_->openDocument(commandLine_.projectFile);
+    document_->setUnattendedRun(false);
+    if (opened) {
         addRecent(document_->pathName());
     } else {
         runInProgress_ = false;
@@ -330,6 +336,7 @@ void CPostloomApp::commandDropped(int id)
     // A refused step ends the automatic chain.
     runInProgress_ = false;
     context_->marks() = {};
+    document_->endUnattendedRun();
     if (headless_) {
         const char* name = FindCommand(id) != nullptr ? FindCommand(id)->name.data() : "?";
         gate_.fail(id == ID_THREAD_EXPAND && document_->settings().mailList.empty()

@@ -7,16 +7,19 @@
 #include "core/html/output_paths.h"
 #include "core/mail/mail_parser.h"
 #include "core/platform/file_system.h"
+#include "core/platform/project_lock.h"
 #include "core/project/project_file.h"
 #include "settings_ui/gui_text.h"
 #include "settings_ui/project_sheet_pages.h"
 
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 
 #include <algorithm>
+#include <cstring>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,6 +119,7 @@ CPostloomDoc::~CPostloomDoc()
     readWorker_.reset();
     sortWorker_.reset();
     lock_.reset();
+    runLock_.reset();
 }
 
 void CPostloomDoc::setTreeBuilt(bool built)
@@ -194,8 +198,19 @@ void CPostloomDoc::newDocument()
     modified_ = false;
     damagedOnLoad_ = false;
     lock_.reset();
+    runLock_.reset();
     diskStamp_.reset();
     setPath({});
+}
+
+void CPostloomDoc::endUnattendedRun()
+{
+    const bool held = runLock_ && runLock_->held();
+    runLock_.reset();
+    if (held && !path_.isEmpty()) {
+        QLockFile::LockError ignored = QLockFile::NoError;
+        lock_ = TryLock(path_, ignored);
+    }
 }
 
 std::optional<CPostloomDoc::DiskStamp> CPostloomDoc::StampOf(const QString& path)
@@ -226,6 +241,37 @@ std::optional<std::unique_ptr<QLockFile>> CPostloomDoc::lockFor(const QString& a
     return lock;
 }
 
+std::unique_ptr<platform::RunLock> CPostloomDoc::takeRunLock(const QString& absolute)
+{
+    const QString shown = QDir::toNativeSeparators(absolute);
+    platform::RunLockWait wait;
+    wait.onWait = [&shown](const platform::LockOwner& run) {
+        WriteLineToStderr(QStringLiteral("waiting for another unattended run of %1 to end (process %2 on %3)")
+                              .arg(shown)
+                              .arg(run.pid)
+                              .arg(QString::fromLocal8Bit(run.host)));
+    };
+    auto lock = std::make_unique<platform::RunLock>(
+        platform::RunLock::Take(QFile::encodeName(ProjectLockPath(absolute)).toStdString(), wait));
+    switch (lock->state()) {
+    case platform::RunLockState::WindowHolds:
+        WriteLineToStderr(QStringLiteral("%1 is open in a Postloom window (process %2 on %3); the run goes on, "
+                                         "and the window asks before it saves over what this run saves")
+                              .arg(shown)
+                              .arg(lock->window().pid)
+                              .arg(QString::fromLocal8Bit(lock->window().host)));
+        break;
+    case platform::RunLockState::NotPossible:
+        WriteLineToStderr(QStringLiteral("cannot lock %1 (%2); the run goes on without the lock")
+                              .arg(shown, QString::fromLocal8Bit(std::strerror(lock->error()))));
+        break;
+    case platform::RunLockState::Held:
+    case platform::RunLockState::Stopped:
+        break;
+    }
+    return lock;
+}
+
 namespace {
 
 // The second line of the message that refuses a project file.
@@ -250,6 +296,9 @@ bool CPostloomDoc::openDocument(const QString& path)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     const QString shown = QDir::toNativeSeparators(absolute);
+    // Taken before the file is read: another unattended run may be about
+    // to save it.
+    std::unique_ptr<platform::RunLock> runLock = unattendedRun_ ? takeRunLock(absolute) : nullptr;
     auto fresh = std::make_unique<ProjectSettings>();
     fresh->Reset();
     // A missing file opens as an empty project of that name, which Save
@@ -259,7 +308,8 @@ bool CPostloomDoc::openDocument(const QString& path)
         prompts_.showError(dialogParent_, QStringLiteral("%1 を開けません。\n%2").arg(shown, RefusalText(loaded)));
         return false;
     }
-    std::optional<std::unique_ptr<QLockFile>> lock = lockFor(absolute);
+    std::optional<std::unique_ptr<QLockFile>> lock =
+        unattendedRun_ ? std::optional<std::unique_ptr<QLockFile>>(nullptr) : lockFor(absolute);
     if (!lock) {
         return false;
     }
@@ -267,6 +317,7 @@ bool CPostloomDoc::openDocument(const QString& path)
     settings_ = std::move(fresh);
     // The lock of the project that was open goes with it.
     lock_ = std::move(*lock);
+    runLock_ = std::move(runLock);
     diskStamp_ = StampOf(absolute);
     // What a damaged file still held is kept, and the project counts as
     // modified so that the repaired one is saved (an unattended run saves

@@ -11,8 +11,11 @@
 //
 // While a project is open, a lock file beside it ("NAME.plp.lock") tells a
 // second copy of the program that it is open here; a lock left by a copy
-// that crashed is taken over. A save never silently overwrites a project
-// file that changed on disk since it was read or saved.
+// that crashed is taken over. An unattended run holds the same file as
+// postloom-batch does (core/platform/project_lock.h): it waits for another
+// unattended run and goes on beside a window. A save never silently
+// overwrites a project file that changed on disk since it was read or
+// saved.
 
 #include "app/app_context.h"
 #include "app/command_dispatcher.h"
@@ -31,6 +34,10 @@
 
 class QLockFile;
 class QWidget;
+
+namespace postloom::platform {
+class RunLock;
+}
 
 namespace postloom {
 
@@ -79,6 +86,13 @@ public:
     void setDialogParent(QWidget* parent) { dialogParent_ = parent; }
     // Set while the program closes: nothing new may start.
     void setClosing(bool closing);
+    // The next project opened is opened for an unattended run: its lock is
+    // taken as an unattended run takes it, with a line on stderr instead of
+    // a question.
+    void setUnattendedRun(bool unattended) { unattendedRun_ = unattended; }
+    // The unattended run ended and the window stays: the project's lock
+    // becomes a window's.
+    void endUnattendedRun();
 
     // Any worker of the document or of the view runs, or the program closes.
     bool locked() const;
@@ -94,7 +108,7 @@ public:
     // that name. A damaged file (cut short, or a broken mail list) opens with
     // what it held, with a warning, modified. A project that another copy
     // holds open is opened only when the user says so (it stays unlocked
-    // here). False when refused or declined.
+    // here), except for an unattended run. False when refused or declined.
     bool openDocument(const QString& path);
     // Saves to path; on failure shows why and keeps the modified mark. The
     // first save over a file that loaded damaged keeps the old file as
@@ -157,6 +171,9 @@ private:
     // holds it, and when none can be made there (a read-only folder).
     // nullopt when the user declines to open the file.
     std::optional<std::unique_ptr<QLockFile>> lockFor(const QString& absolute);
+    // The lock of an unattended run for the project file at absolute; says
+    // on stderr what it waited for or went on without.
+    std::unique_ptr<platform::RunLock> takeRunLock(const QString& absolute);
 
     AppContext& context_;
     DesktopPrompts& prompts_;
@@ -173,6 +190,9 @@ private:
     QString path_;
     // Held while path_ is open here; null when another copy held it.
     std::unique_ptr<QLockFile> lock_;
+    // In place of lock_ while path_ is open for an unattended run.
+    bool unattendedRun_ = false;
+    std::unique_ptr<platform::RunLock> runLock_;
     // path_ as it was last read or written here; nullopt while it does not exist.
     std::optional<DiskStamp> diskStamp_;
     std::function<bool()> workerProbe_;

@@ -180,6 +180,36 @@ bool ReadMailRecord(MailRecord& record, ByteReader& in)
     return true;
 }
 
+bool HasWrittenShape(std::string_view record)
+{
+    static constexpr Tag kWrittenOrder[] = {kSubject, kMessageId, kInReplyTo, kReference, kFileName, kFrom,
+                                            kDate,    kOrderKey,  kNoReplyHeaders, kReserved, kOutputHtml, kEnd};
+    ByteReader in(record);
+    std::string text;
+    std::int32_t number = 0;
+    std::uint16_t tag = 0;
+    if (!in.ReadU16(tag))
+        return false;
+    for (const Tag expected : kWrittenOrder) {
+        if (expected == kReference) {
+            while (tag == kReference) {
+                if (!TakeText(in, text) || !in.ReadU16(tag))
+                    return false;
+            }
+            continue;
+        }
+        if (tag != expected)
+            return false;
+        if (expected == kEnd)
+            return in.AtEnd();
+        const bool isText = expected == kSubject || expected == kMessageId || expected == kInReplyTo ||
+                            expected == kFileName || expected == kFrom;
+        if (!(isText ? TakeText(in, text) : in.ReadI32(number)) || !in.ReadU16(tag))
+            return false;
+    }
+    return false;
+}
+
 bool ReadOldMailRecord(MailRecord& record, ByteReader& in)
 {
     if (in.AtEnd())

@@ -24,6 +24,7 @@ public:
     bool ReadBytes(std::size_t n, std::string& out);
     bool AtEnd() const { return pos_ >= data_.size(); }
     std::size_t Remaining() const { return data_.size() - pos_; }
+    std::size_t Position() const { return pos_; }
     // True once a read met the end of the data before it had all its bytes.
     bool FellShort() const { return fellShort_; }
 
@@ -45,5 +46,12 @@ void WriteMailRecord(const MailRecord& record, std::string& out);
 // whole and its first bytes are kept.
 bool ReadMailRecord(MailRecord& record, ByteReader& in);
 bool ReadOldMailRecord(MailRecord& record, ByteReader& in);
+
+// Whether bytes, one record of the tagged encoding as ReadMailRecord
+// consumed it, hold the fields in the order WriteMailRecord writes them
+// (every field once, the references any number of times) and end with tag
+// 0. Only damage gives a stored record another shape: a broken tag or
+// length makes the reader take text for tags.
+bool HasWrittenShape(std::string_view record);
 
 }  // namespace postloom

@@ -1,5 +1,6 @@
 #include "core/project/project_file.h"
 
+#include "core/html/output_paths.h"
 #include "core/mail/mail_record_codec.h"
 #include "core/platform/file_system.h"
 #include "core/platform/files.h"
@@ -77,6 +78,11 @@ bool ApplySettingLine(ProjectSettings& settings, std::string_view line, LoadResu
     return true;
 }
 
+// A record is kept only when it is whole and could be a mail of the folder:
+// a record cut by the end of the data, one whose stored name no folder
+// listing gives, and a tagged record that is not in the shape every save
+// writes (a broken tag or length turned text into fields) are dropped, so
+// that reading the folder takes their mail files again as new mails.
 void ReadMailBlock(ProjectSettings& settings, std::string_view block, LoadResult& result)
 {
     ByteReader in(block);
@@ -86,16 +92,28 @@ void ReadMailBlock(ProjectSettings& settings, std::string_view block, LoadResult
         return;
     }
     const bool oldEncoding = result.version == 0;
-    for (std::uint16_t i = 0; i < count; ++i) {
+    std::size_t records = 0;
+    // Nothing follows the records. Tagged records left over after the count
+    // (a broken count, or a record split in two by a broken tag) are read on:
+    // every whole one keeps its mail's order and output choice.
+    while (!in.AtEnd() && (records < count || (!oldEncoding && records < kMaxStoredMails))) {
+        const std::size_t start = in.Position();
         auto record = std::make_unique<MailRecord>();
-        const bool read = oldEncoding ? ReadOldMailRecord(*record, in) : ReadMailRecord(*record, in);
-        // No byte left: a count larger than the data adds no empty records.
-        if (!read)
-            break;
+        if (oldEncoding)
+            ReadOldMailRecord(*record, in);
+        else
+            ReadMailRecord(*record, in);
+        ++records;
+        const bool whole = !in.FellShort() && IsUsableFileName(record->fileName) &&
+                           (oldEncoding || HasWrittenShape(block.substr(start, in.Position() - start)));
+        if (!whole) {
+            ++result.recordsDropped;
+            continue;
+        }
         settings.mailList.push_back(std::move(record));
         ++result.mailsRead;
     }
-    result.mailBlockDamaged = in.FellShort() || result.mailsRead < count;
+    result.mailBlockDamaged = records != count || !in.AtEnd() || result.recordsDropped > 0;
 }
 
 void AppendU16(std::string& out, std::uint16_t value)
@@ -344,6 +362,15 @@ std::optional<std::string> KeepBackup(const std::string& target, const std::stri
     return std::nullopt;
 }
 
+ProjectFileStamp StampOf(const struct stat& st)
+{
+    return {.device = static_cast<std::uint64_t>(st.st_dev),
+            .inode = static_cast<std::uint64_t>(st.st_ino),
+            .size = static_cast<std::int64_t>(st.st_size),
+            .modifiedSeconds = static_cast<std::int64_t>(st.st_mtim.tv_sec),
+            .modifiedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
+}
+
 // Saves what writeContent writes over target, first keeping the old file when asked to (its
 // path goes to backupWritten). Returns the error, or nothing on success.
 std::optional<std::string> ReplaceFile(const std::string& target, const ContentWriter& writeContent, SaveOptions options,
@@ -355,6 +382,8 @@ std::optional<std::string> ReplaceFile(const std::string& target, const ContentW
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode))
         return "the project file name is a folder or a special file";
+    if (exists && options.unchangedSince && StampOf(existing) != *options.unchangedSince)
+        return "the project file changed on disk since it was read; it was not overwritten";
 
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
@@ -405,11 +434,19 @@ std::string LoadResult::damageReason() const
 
 LoadResult LoadProject(ProjectSettings& settings, std::string_view cp932Path)
 {
+    // Taken where a save looks (the file a symbolic link points to), and
+    // before the bytes: a change while they are read makes the stamp older,
+    // never newer, than what was read.
+    struct stat st {};
+    const bool stamped = ::stat(platform::NativePath(cp932Path).c_str(), &st) == 0;
     platform::FileError error;
     const std::optional<std::string> bytes = platform::ReadWholeFile(cp932Path, error);
     if (!bytes)
         return error.notAFile ? NotOpened(LoadFailure::NotAFile) : NotOpened(error.code);
-    return LoadProjectFromBytes(settings, *bytes);
+    LoadResult result = LoadProjectFromBytes(settings, *bytes);
+    if (stamped)
+        result.stamp = StampOf(st);
+    return result;
 }
 
 LoadResult LoadProjectFromBytes(ProjectSettings& settings, std::string_view bytes)

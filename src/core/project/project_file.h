@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,16 @@ inline constexpr std::int32_t kProjectFileVersion = 100;
 
 // The most mails a project file holds: the count is 16 bits.
 inline constexpr std::size_t kMaxStoredMails = 0xFFFF;
+
+// What tells one version of a project file on disk from another.
+struct ProjectFileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedSeconds = 0;
+    std::int64_t modifiedNanoseconds = 0;
+    bool operator==(const ProjectFileStamp&) const = default;
+};
 
 // Why a project file was not taken.
 enum class LoadFailure {
@@ -36,9 +47,15 @@ struct LoadResult {
     std::string systemError;  // the system's reason for Unreadable (CP932)
     std::int32_t version = 0;  // 0 also when the file has no version line
     std::size_t mailsRead = 0;
-    // The mail list ended before its count of records was complete (a
-    // record cut in the middle is kept with what was read).
+    // The mail list does not hold its count of whole records and nothing
+    // else: it ended early, data follows the records, or records were
+    // dropped.
     bool mailBlockDamaged = false;
+    // Records of the mail list that were not kept: cut by the end of the
+    // data, naming no file a folder listing gives (empty, ".", "..", with a
+    // separator or a NUL), or broken inside. Their mail files are new mails
+    // to the next reading of the folder.
+    std::size_t recordsDropped = 0;
     // The file has settings but no MailData marker: it was most likely cut
     // short, and whatever settings were lost took their defaults. An empty
     // file is a new project, not this.
@@ -47,6 +64,8 @@ struct LoadResult {
     // the MailData marker. False for any other file: it is no project, and
     // showing it as an empty one would let Save overwrite it.
     bool looksLikeProject = false;
+    // The file as it was read (LoadProject only).
+    std::optional<ProjectFileStamp> stamp = std::nullopt;
 
     // It loaded, but part of it was lost: the first save over it should
     // keep the old file (SaveOptions::keepBackup).
@@ -86,6 +105,10 @@ struct SaveOptions {
     // older one) before the new one takes its place. When that copy cannot
     // be made, nothing is saved.
     bool keepBackup = false;
+    // Replace the file only while it is the version read (a file that is
+    // gone holds nothing to lose): another program, a window, may have
+    // saved its work there meanwhile.
+    std::optional<ProjectFileStamp> unchangedSince = std::nullopt;
 };
 
 // The bytes Save writes, handed to sink in order, piece by piece.

@@ -162,7 +162,7 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(lockPath));
     }
 
-    void unattendedRunOpensAProjectOpenElsewhere()
+    void unattendedRunOpensAProjectOpenInAWindowWithoutAQuestion()
     {
         SampleCopy sample;
         QLockFile holder(ProjectLockPath(sample.project()));
@@ -170,9 +170,25 @@ private Q_SLOTS:
         TestProgram program;
         program.app->start();
         program.app->gate().setUnattended(true);
+        program.app->document().setUnattendedRun(true);
         QVERIFY(OpenAndRead(program, sample.project()));
         QVERIFY(program.prompts->asked.isEmpty());
         QVERIFY(!program.app->gate().failed());
+        QVERIFY(holder.isLocked());
+    }
+
+    void withoutAnAnswerAProjectOpenElsewhereIsNotOpened()
+    {
+        SampleCopy sample;
+        QLockFile holder(ProjectLockPath(sample.project()));
+        QVERIFY(holder.tryLock());
+        TestProgram program;
+        program.app->start();
+        program.app->gate().setUnattended(true);
+        QVERIFY(!program.app->openProject(sample.project()));
+        QVERIFY(program.prompts->asked.isEmpty());
+        QVERIFY(program.app->gate().failed());
+        QVERIFY(program.app->document().pathName().isEmpty());
     }
 
     void saveAsksBeforeOverwritingAFileChangedOnDisk()

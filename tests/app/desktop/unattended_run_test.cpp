@@ -1,12 +1,18 @@
 #include "app/command_ids.h"
+#include "core/platform/project_lock.h"
 #include "desktop_test_support.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <map>
 
@@ -62,6 +68,31 @@ Run RunProgram(const QString& program, const QStringList& arguments, const QStri
     run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.errors = QString::fromLocal8Bit(process.readAllStandardError());
     return run;
+}
+
+// Starts program without a display; the caller waits for it.
+void StartProgram(QProcess& process, const QString& program, const QStringList& arguments,
+                  const QString& configFolder)
+{
+    process.setProcessEnvironment(WithoutDisplay(configFolder));
+    process.start(program, arguments);
+}
+
+std::string LockFileOf(const QString& project)
+{
+    return QFile::encodeName(ProjectLockPath(project)).toStdString();
+}
+
+// The lock file's text with the process id of one that has ended.
+QByteArray WithEndedProcess(const QByteArray& text)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return QByteArray::number(child) + text.mid(text.indexOf('\n'));
 }
 
 void WriteProject(const QString& path, const QByteArray& bytes)
@@ -140,6 +171,103 @@ private Q_SLOTS:
         QCOMPARE(program.app->context().marks().exitAfterRun, 0);
         QVERIFY(program.prompts->asked.isEmpty());
         QCOMPARE(quit.size(), 0);
+        // The window that stays holds the project as a window: an
+        // unattended run goes on beside it instead of waiting.
+        const QByteArray lock = test::ReadBytes(ProjectLockPath(project));
+        QVERIFY(lock.startsWith(QByteArray::number(QCoreApplication::applicationPid()) + '\n'));
+        QVERIFY(!lock.contains(QByteArray(platform::kUnattendedRunMarker.data())));
+    }
+
+    void goesOnBesideAWindowAndSaysSo()
+    {
+        SampleCopy sample;
+        QTemporaryDir config;
+        QLockFile window(ProjectLockPath(sample.project()));
+        QVERIFY(window.tryLock());
+        const QByteArray held = test::ReadBytes(ProjectLockPath(sample.project()));
+        const Run run = RunProgram(QStringLiteral(POSTLOOM_BINARY),
+                                   {sample.project(), QStringLiteral("auto"), QStringLiteral("exit")}, config.path());
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.errors.contains(QStringLiteral("postloom: %1 is open in a Postloom window (process %2 on ")
+                                         .arg(sample.project())
+                                         .arg(QCoreApplication::applicationPid())),
+                 qPrintable(run.errors));
+        QVERIFY(run.errors.contains(QStringLiteral("the run goes on, and the window asks before it saves")));
+        QVERIFY(!run.errors.contains(QStringLiteral("opened anyway")));
+        QVERIFY(QFile::exists(sample.file(QStringLiteral("site/index.html"))));
+        QVERIFY(window.isLocked());
+        QCOMPARE(test::ReadBytes(ProjectLockPath(sample.project())), held);
+    }
+
+    void waitsForAnotherUnattendedRun()
+    {
+        SampleCopy sample;
+        QVERIFY(QDir(sample.file(QStringLiteral("site"))).removeRecursively());
+        QTemporaryDir config;
+        auto first = std::make_unique<platform::RunLock>(
+            platform::RunLock::Take(LockFileOf(sample.project()), platform::RunLockWait{}));
+        QVERIFY(first->held());
+        QProcess second;
+        StartProgram(second, QStringLiteral(POSTLOOM_BINARY),
+                     {sample.project(), QStringLiteral("auto"), QStringLiteral("exit")}, config.path());
+        QVERIFY(second.waitForStarted());
+        // Nothing is read or written while the first run holds the project.
+        QVERIFY(!second.waitForFinished(1500));
+        QVERIFY(!QFile::exists(sample.file(QStringLiteral("site"))));
+        first.reset();
+        QVERIFY(second.waitForFinished(120000));
+        QCOMPARE(second.exitCode(), 0);
+        const QString errors = QString::fromLocal8Bit(second.readAllStandardError());
+        QVERIFY2(errors.contains(QStringLiteral("postloom: waiting for another unattended run of %1 to end (process %2 on ")
+                                     .arg(sample.project())
+                                     .arg(QCoreApplication::applicationPid())),
+                 qPrintable(errors));
+        QVERIFY(QFile::exists(sample.file(QStringLiteral("site/index.html"))));
+        QVERIFY(!QFile::exists(ProjectLockPath(sample.project())));
+    }
+
+    void qtAndTheCoreReadEachOthersLocks()
+    {
+        SampleCopy sample;
+        const QString lockPath = ProjectLockPath(sample.project());
+        {
+            // An unattended run's lock is held for a window, and names it.
+            TestProgram run({sample.project(), QStringLiteral("auto"), QStringLiteral("exit")}, true);
+            QSignalSpy quit(run.app.get(), &CPostloomApp::quitRequested);
+            run.app->start();
+            QLockFile window(lockPath);
+            QVERIFY(!window.tryLock());
+            QCOMPARE(window.error(), QLockFile::LockFailedError);
+            qint64 pid = 0;
+            QVERIFY(window.getLockInfo(&pid, nullptr, nullptr));
+            QCOMPARE(pid, QCoreApplication::applicationPid());
+            QVERIFY(test::ReadBytes(lockPath).endsWith(QByteArray(platform::kUnattendedRunMarker.data()) + '\n'));
+            QTRY_VERIFY_WITH_TIMEOUT(quit.size() == 1, kPatience);
+            QCOMPARE(quit.first().first().toInt(), 0);
+        }
+        QVERIFY(!QFile::exists(lockPath));
+
+        // Left by a run that ended: Qt takes it over, so the machine's
+        // lines are the ones Qt writes.
+        QByteArray text;
+        {
+            const platform::RunLock lock = platform::RunLock::Take(LockFileOf(sample.project()), {});
+            text = test::ReadBytes(lockPath);
+        }
+        QVERIFY(test::WriteBytes(lockPath, WithEndedProcess(text)));
+        {
+            QLockFile window(lockPath);
+            window.setStaleLockTime(0);
+            QVERIFY(window.tryLock());
+            text = test::ReadBytes(lockPath);
+        }
+        // Left by a window that ended: the core takes it over.
+        QVERIFY(test::WriteBytes(lockPath, WithEndedProcess(text)));
+        {
+            const platform::RunLock lock = platform::RunLock::Take(LockFileOf(sample.project()), {});
+            QVERIFY(lock.held());
+        }
+        QVERIFY(!QFile::exists(lockPath));
     }
 
     void nothingModifiedMeansNoSave()

@@ -236,6 +236,34 @@ TEST(TaggedRecordTest, ALoneByteIsACutRecord)
     EXPECT_TRUE(in.FellShort());
 }
 
+// Only the shape a save writes passes: a broken tag or length makes the
+// reader take text for fields, which leaves another sequence of tags.
+TEST(WrittenShapeTest, OnlyTheFieldsOfASaveInTheirOrderPass)
+{
+    MailRecord noReferences = FullRecord();
+    noReferences.references.clear();
+    for (const MailRecord& record : {FullRecord(), noReferences, MailRecord()}) {
+        std::string bytes;
+        WriteMailRecord(record, bytes);
+        EXPECT_TRUE(HasWrittenShape(bytes));
+        EXPECT_FALSE(HasWrittenShape(bytes + U16(0)));
+        EXPECT_FALSE(HasWrittenShape(bytes.substr(0, bytes.size() - 2)));
+        // The subject's tag broken to 0 or to an unknown tag.
+        EXPECT_FALSE(HasWrittenShape(U16(0) + bytes.substr(2)));
+        EXPECT_FALSE(HasWrittenShape(U16(0xFFFF) + bytes.substr(2)));
+    }
+    const std::string texts = U16(1) + Text("s") + U16(2) + Text("m") + U16(3) + Text("i");
+    const std::string numbers = U16(6) + I32(1) + U16(7) + I32(2) + U16(8) + I32(0) + U16(9) + I32(0) + U16(10) +
+                                I32(1) + U16(0);
+    const std::string tail = U16(5) + Text("f.alm") + U16(11) + Text("from") + numbers;
+    EXPECT_TRUE(HasWrittenShape(texts + U16(4) + Text("r1") + U16(4) + Text("r2") + tail));
+    EXPECT_FALSE(HasWrittenShape(texts + U16(5) + Text("f.alm") + U16(11) + Text("from") + U16(4) + Text("r") +
+                                 numbers));
+    EXPECT_FALSE(HasWrittenShape(texts + tail.substr(0, tail.size() - 8) + U16(0)));
+    EXPECT_FALSE(HasWrittenShape(texts + U16(12) + tail));
+    EXPECT_FALSE(HasWrittenShape(""));
+}
+
 TEST(OldRecordTest, ReadsTheFixedOrderFields)
 {
     const std::string bytes = Text(Sjis("件名")) + Text("mid") + Text("irt") + U16(2) + Text("r1") + Text("r2") +
