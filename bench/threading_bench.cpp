@@ -1,6 +1,8 @@
 // Times reading a mail folder, ordering the mails and building the threads
 // on synthetic archives of 1,000, 10,000 and 65,535 mails, and prints one
-// row per stage, in wall-clock and in processor time. The files are read
+// row per stage, in wall-clock and in processor time. The threads are built
+// twice from the same ordered list: replies under the first mail they name
+// (DirectParent off) and under the mail they answer (on). The files are read
 // once before timing, so the page cache holds them.
 //
 //   postloom_threading_bench [work-folder] [repetitions]
@@ -54,18 +56,20 @@ Elapsed Since(const Stamp& start)
                 static_cast<double>(end.cpu.tv_nsec - start.cpu.tv_nsec) / 1e6};
 }
 
-// The rows of the table. The total is that of read, sort and thread;
-// "shuffled" sorts the same mails once more after putting them in a random
-// order, the costliest case for the exchanges that the sort reproduces.
-enum Row { kRead, kSort, kThread, kTotal, kShuffled, kRows };
-const char* const kRowNames[kRows] = {"read", "sort", "thread", "total", "shuffled"};
+// The rows of the table. "thread" builds with DirectParent off, "direct"
+// with it on. The total is that of read, sort and thread; "shuffled" sorts
+// the same mails once more after putting them in a random order, the
+// costliest case for the exchanges that the sort reproduces.
+enum Row { kRead, kSort, kThread, kDirect, kTotal, kShuffled, kRows };
+const char* const kRowNames[kRows] = {"read", "sort", "thread", "direct", "total", "shuffled"};
 
 using Times = std::array<Elapsed, kRows>;
 
 struct RunResult {
     Times times;
     std::size_t mails = 0;
-    std::size_t items = 0;
+    std::size_t items = 0;        // placed with DirectParent off
+    std::size_t directItems = 0;  // and on
 };
 
 RunResult RunOnce(const std::string& folder)
@@ -88,13 +92,20 @@ RunResult RunOnce(const std::string& folder)
     postloom::ThreadTree tree;
     tree.Insert("Project", postloom::kIconProject, 0, postloom::kNoItem, postloom::ThreadTree::Place::Last);
     start = Now();
-    postloom::BuildThreadTree(settings.mailList, 1, tree, progress, stop);
+    postloom::BuildThreadTree(settings.mailList, 1, tree, progress, stop, postloom::ParentRule::FirstNamed);
     times[kThread] = Since(start);
+
+    postloom::ThreadTree directTree;
+    directTree.Insert("Project", postloom::kIconProject, 0, postloom::kNoItem, postloom::ThreadTree::Place::Last);
+    start = Now();
+    postloom::BuildThreadTree(settings.mailList, 1, directTree, progress, stop, postloom::ParentRule::DirectParent);
+    times[kDirect] = Since(start);
 
     times[kTotal] = {times[kRead].wall + times[kSort].wall + times[kThread].wall,
                      times[kRead].cpu + times[kSort].cpu + times[kThread].cpu};
     result.mails = settings.mailList.size();
     result.items = tree.Size() - 1;
+    result.directItems = directTree.Size() - 1;
 
     std::shuffle(settings.mailList.begin(), settings.mailList.end(), std::mt19937(7));
     start = Now();
@@ -143,8 +154,9 @@ int main(int argc, char** argv)
             return 1;
         }
         const RunResult warm = RunOnce(folder);  // fills the page cache
-        if (warm.mails != n || warm.items != n) {
-            std::fprintf(stderr, "%zu mails: read %zu, placed %zu\n", n, warm.mails, warm.items);
+        if (warm.mails != n || warm.items != n || warm.directItems != n) {
+            std::fprintf(stderr, "%zu mails: read %zu, placed %zu and %zu\n", n, warm.mails, warm.items,
+                         warm.directItems);
             return 1;
         }
         std::vector<double> wallTimes[kRows];

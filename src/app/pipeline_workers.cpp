@@ -65,7 +65,8 @@ CTreeMakeThread::~CTreeMakeThread()
 
 void CTreeMakeThread::work()
 {
-    completed_ = BuildThreadTree(settings_.mailList, settings_.CutMLTitle, tree_, progress(), stopFlag());
+    completed_ = BuildThreadTree(settings_.mailList, settings_.CutMLTitle, tree_, progress(), stopFlag(),
+                                 ParentRuleOf(settings_));
 }
 
 }  // namespace postloom

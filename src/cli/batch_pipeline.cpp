@@ -133,7 +133,7 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
     {
         StageScope scope(progress, Stage::Thread);
         const TreeItem projectItem = tree.Insert(settings.Title, kIconProject, 0, kNoItem, ThreadTree::Place::Last);
-        BuildThreadTree(settings.mailList, settings.CutMLTitle, tree, scope.sink(), stop);
+        BuildThreadTree(settings.mailList, settings.CutMLTitle, tree, scope.sink(), stop, ParentRuleOf(settings));
         tree.SetExpanded(projectItem, true);
     }
     if (stop)

@@ -60,7 +60,8 @@ CProjectPage1::CProjectPage1(const ProjectPageContext& context, QWidget* parent)
       cutMLTitle_(new QCheckBox(QStringLiteral("Subjectから最初の[***]を取り除く"), this)),
       toLower_(new QCheckBox(QStringLiteral("ﾌｧｲﾙ/ﾃﾞｨﾚｸﾄﾘ名をすべて小文字で扱う"), this)),
       mimeDecode_(new QCheckBox(QStringLiteral("MIMEをﾃﾞｺｰﾄﾞする(&M)"), this)),
-      metaCharset_(new QCheckBox(QStringLiteral("文字ｺｰﾄﾞを宣言する(&C)"), this))
+      metaCharset_(new QCheckBox(QStringLiteral("文字ｺｰﾄﾞを宣言する(&C)"), this)),
+      directParent_(new QCheckBox(QStringLiteral("返信先の直下に置く(&D)"), this))
 {
     for (const ClientType& type : kClientTypes)
         clientType_->addItem(QString::fromUtf8(type.label), QString::fromUtf8(type.pattern));
@@ -90,14 +91,15 @@ CProjectPage1::CProjectPage1(const ProjectPageContext& context, QWidget* parent)
     grid->addWidget(toLower_, 7, 0, 1, 3);
     grid->addWidget(mimeDecode_, 8, 0, 1, 3);
     grid->addWidget(metaCharset_, 9, 0, 1, 3);
-    grid->setRowStretch(10, 1);
+    grid->addWidget(directParent_, 10, 0, 1, 3);
+    grid->setRowStretch(11, 1);
     grid->setColumnStretch(1, 1);
 
     // Every change of a field's text counts, also the fill at the first
     // display; of the check boxes only a click does.
     for (QLineEdit* const edit : {title_, mailExt_, targetPath_, indexPath_, mailPath_})
         connect(edit, &QLineEdit::textChanged, this, [this] { setModified(); });
-    for (QCheckBox* const box : {cutMLTitle_, toLower_, mimeDecode_, metaCharset_})
+    for (QCheckBox* const box : {cutMLTitle_, toLower_, mimeDecode_, metaCharset_, directParent_})
         connect(box, &QCheckBox::clicked, this, [this] { setModified(); });
     // Subjects and senders are decoded as the mails are read: the records
     // already read keep theirs until the mails are read again.
@@ -120,6 +122,7 @@ void CProjectPage1::load()
     toLower_->setChecked(s.ToLower != 0);
     mimeDecode_->setChecked(s.MimeDecode != 0);
     metaCharset_->setChecked(s.MetaCharset != 0);
+    directParent_->setChecked(s.DirectParent != 0);
 }
 
 void CProjectPage1::save()
@@ -129,6 +132,7 @@ void CProjectPage1::save()
     s.ToLower = Flag(*toLower_);
     s.MimeDecode = Flag(*mimeDecode_);
     s.MetaCharset = Flag(*metaCharset_);
+    s.DirectParent = Flag(*directParent_);
     s.MailExt = mailExtText_.take(*mailExt_);
     s.MailPath = mailPathText_.take(*mailPath_);
     s.TargetPath = targetPathText_.take(*targetPath_);

@@ -1,8 +1,8 @@
 #pragma once
 
 // The File page "ﾌｧｲﾙ": title, mail folder and file pattern, index file,
-// mail page folder, the two name flags, MIME decoding and the declared
-// charset.
+// mail page folder, the two name flags, MIME decoding, the declared charset
+// and where replies go in the threads.
 
 #include "settings_ui/gui_text.h"
 #include "settings_ui/project_page.h"
@@ -40,6 +40,7 @@ public:
     QCheckBox* toLowerCheck() const { return toLower_; }
     QCheckBox* mimeDecodeCheck() const { return mimeDecode_; }
     QCheckBox* metaCharsetCheck() const { return metaCharset_; }
+    QCheckBox* directParentCheck() const { return directParent_; }
 
 protected:
     void load() override;
@@ -68,6 +69,7 @@ private:
     QCheckBox* toLower_;
     QCheckBox* mimeDecode_;
     QCheckBox* metaCharset_;
+    QCheckBox* directParent_;
 
     ShownText titleText_;
     ShownText mailExtText_;

@@ -52,7 +52,7 @@ std::map<std::string, int> ThreadDepths(const fs::path& projectFile)
     SortMailList(settings.mailList, none, stop);
     ThreadTree tree;
     const TreeItem root = tree.Insert("P", kIconProject, 0, kNoItem, ThreadTree::Place::Last);
-    BuildThreadTree(settings.mailList, settings.CutMLTitle, tree, none, stop);
+    BuildThreadTree(settings.mailList, settings.CutMLTitle, tree, none, stop, ParentRuleOf(settings));
     std::map<std::string, int> depths;
     for (const auto& mail : settings.mailList) {
         int depth = 0;
@@ -111,6 +111,11 @@ TEST(BatchEndToEndTest, IndexNestsEntriesAsTheThreadsAre)
     EXPECT_EQ(byPage["pages/00005.html"], 4);
     // A reply to a mail that is not in the folder starts a thread of its own.
     EXPECT_EQ(byPage["pages/00018.html"], 0);
+    // 00043 answers 00042, and its References name the thread's first mail
+    // 00041 too: it sits under the mail it answers.
+    EXPECT_EQ(byPage["pages/00041.html"], 0);
+    EXPECT_EQ(byPage["pages/00042.html"], 1);
+    EXPECT_EQ(byPage["pages/00043.html"], 2);
 }
 
 TEST(BatchEndToEndTest, SecondRunWithoutNewMailsWritesTheSameFilesAndKeepsTheProject)

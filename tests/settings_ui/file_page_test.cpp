@@ -182,6 +182,31 @@ private slots:
         QCOMPARE(document.MetaCharset, 0);
     }
 
+    void directParentIsShownAndWrittenBack()
+    {
+        ProjectSettings document;
+        QCOMPARE(document.DirectParent, 0);
+        {
+            FileSheet f(document, projectFolder());
+            QCOMPARE(f.page->directParentCheck()->text(), QStringLiteral("返信先の直下に置く(&D)"));
+            QVERIFY(!f.page->directParentCheck()->isChecked());
+            // A click alone counts as a change, and asks nothing.
+            f.page->directParentCheck()->click();
+            QVERIFY(f.prompts.notices.empty());
+            QVERIFY(f.pressOk());
+            const ProjectSheetHandBack back = f.sheet->handBack(document);
+            QVERIFY(back.applied);
+            QVERIFY(!back.targetPathChanged);
+            QCOMPARE(document.DirectParent, 1);
+        }
+        FileSheet f(document, projectFolder());
+        QVERIFY(f.page->directParentCheck()->isChecked());
+        f.page->directParentCheck()->click();
+        QVERIFY(f.pressOk());
+        QVERIFY(f.sheet->handBack(document).applied);
+        QCOMPARE(document.DirectParent, 0);
+    }
+
     void cancelLeavesTheDocumentAlone()
     {
         ProjectSettings document;

@@ -131,6 +131,7 @@ const std::array<SettingDefinition, kSettingCount> kSettings = {{
 const std::array<SettingDefinition, kLaterSettingCount> kLaterSettings = {{
     Number("MimeDecode", SettingKind::Flag, &ProjectSettings::MimeDecode, 0, 0),
     Number("MetaCharset", SettingKind::Flag, &ProjectSettings::MetaCharset, 0, 0),
+    Number("DirectParent", SettingKind::Flag, &ProjectSettings::DirectParent, 0, 0),
 }};
 
 const std::array<const SettingDefinition*, kSettingCount + kLaterSettingCount> kAllSettings = [] {
@@ -184,6 +185,7 @@ void ApplyNewProjectValues(ProjectSettings& settings)
 {
     settings.MimeDecode = 1;
     settings.MetaCharset = 1;
+    settings.DirectParent = 1;
 }
 
 const SettingDefinition* FindSetting(std::string_view key)

@@ -116,6 +116,7 @@ struct ProjectSettings {
     // pages byte for byte; a file without them loads with them off.
     std::int32_t MimeDecode{};   // decode MIME mail (headers, parts, attachments)
     std::int32_t MetaCharset{};  // declare Shift_JIS in standard pages
+    std::int32_t DirectParent{};  // a reply goes under the mail it answers, not the thread's first
 
     // Not settings, never copied between records.
     MailList mailList;
@@ -153,7 +154,7 @@ inline constexpr std::size_t kSettingCount = 90;
 // The 90 settings in project-file order.
 const std::array<SettingDefinition, kSettingCount>& SettingTable();
 
-inline constexpr std::size_t kLaterSettingCount = 2;
+inline constexpr std::size_t kLaterSettingCount = 3;
 
 // The settings added after the 90, in project-file order after them. Their
 // construction and reset values are 0 (off), the values of every project
@@ -165,7 +166,8 @@ const std::array<SettingDefinition, kLaterSettingCount>& LaterSettingTable();
 const std::array<const SettingDefinition*, kSettingCount + kLaterSettingCount>& AllSettings();
 
 // Turns on what a project made with the new-project command gets beyond a
-// reset project: MIME decoding and the declared charset.
+// reset project: MIME decoding, the declared charset and replies under the
+// mail they answer.
 void ApplyNewProjectValues(ProjectSettings& settings);
 
 // The entry whose key equals key, ASCII case ignored; nullptr when none.

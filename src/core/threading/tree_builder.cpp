@@ -18,13 +18,14 @@ namespace postloom {
 
 namespace {
 
-// Who refers to whom, by message id. Mail r refers to every mail whose
-// messageId equals r's inReplyTo or one of r's references; several mails can
-// share an id, the empty id of mails without a Message-Id header included.
+// Who refers to whom, by message id. Under the first-named rule mail r
+// refers to every mail whose messageId equals r's inReplyTo or one of r's
+// references; under the direct-parent rule only to the mails whose messageId
+// is the one id that names r's parent. Several mails can share an id, the
+// empty id of mails without a Message-Id header included.
 class ReferenceIndex {
 public:
-    explicit ReferenceIndex(const MailList& mails)
-        : idOf_(mails.size()), refersToAny_(mails.size(), false)
+    ReferenceIndex(const MailList& mails, ParentRule rule) : idOf_(mails.size()), refersToAny_(mails.size(), false)
     {
         std::unordered_map<std::string_view, std::uint32_t> ids;
         ids.reserve(mails.size());
@@ -48,6 +49,11 @@ public:
                 mentions.emplace_back(found->second, mail);
                 ++start_[found->second + 1];
             };
+            if (rule == ParentRule::DirectParent) {
+                if (const std::string* parent = ParentId(*mails[i], ids))
+                    note(*parent);
+                continue;
+            }
             note(mails[i]->inReplyTo);
             for (const std::string& reference : mails[i]->references)
                 note(reference);
@@ -74,6 +80,22 @@ public:
 private:
     static constexpr std::uint32_t kNobody = std::numeric_limits<std::uint32_t>::max();
 
+    // The id that names the mail's parent under the direct-parent rule:
+    // In-Reply-To when a mail of the list has it, else the last References
+    // entry that one has; nullptr when none does.
+    static const std::string* ParentId(const MailRecord& mail,
+                                       const std::unordered_map<std::string_view, std::uint32_t>& ids)
+    {
+        const bool inReplyToAbsent = mail.inReplyTo.empty() && !mail.references.empty();
+        if (!inReplyToAbsent && ids.contains(mail.inReplyTo))
+            return &mail.inReplyTo;
+        for (auto reference = mail.references.rbegin(); reference != mail.references.rend(); ++reference) {
+            if (ids.contains(*reference))
+                return &*reference;
+        }
+        return nullptr;
+    }
+
     std::vector<std::uint32_t> idOf_;
     std::vector<bool> refersToAny_;
     std::vector<std::uint32_t> start_;
@@ -82,8 +104,9 @@ private:
 
 class Builder {
 public:
-    Builder(MailList& mails, std::int32_t cutMLTitle, ThreadTree& tree, JobProgress& progress, const StopFlag& stop)
-        : mails_(mails), cutMLTitle_(cutMLTitle), tree_(tree), progress_(progress), stop_(stop), index_(mails),
+    Builder(MailList& mails, std::int32_t cutMLTitle, ThreadTree& tree, JobProgress& progress, const StopFlag& stop,
+            ParentRule rule)
+        : mails_(mails), cutMLTitle_(cutMLTitle), tree_(tree), progress_(progress), stop_(stop), index_(mails, rule),
           idDone_(index_.IdCount(), false)
     {
     }
@@ -286,10 +309,15 @@ private:
 
 }  // namespace
 
-bool BuildThreadTree(MailList& mails, std::int32_t cutMLTitle, ThreadTree& tree, JobProgress& progress,
-                     const StopFlag& stop)
+ParentRule ParentRuleOf(const ProjectSettings& settings)
 {
-    return Builder(mails, cutMLTitle, tree, progress, stop).Run();
+    return settings.DirectParent != 0 ? ParentRule::DirectParent : ParentRule::FirstNamed;
+}
+
+bool BuildThreadTree(MailList& mails, std::int32_t cutMLTitle, ThreadTree& tree, JobProgress& progress,
+                     const StopFlag& stop, ParentRule rule)
+{
+    return Builder(mails, cutMLTitle, tree, progress, stop, rule).Run();
 }
 
 }  // namespace postloom

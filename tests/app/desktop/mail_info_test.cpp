@@ -178,8 +178,8 @@ private Q_SLOTS:
         QCOMPARE(dialog.messageIdText(), QStringLiteral("20040012.b5@example.jp"));
         QCOMPARE(dialog.inReplyToText(), QStringLiteral("20040011.b4@example.jp"));
         QCOMPARE(dialog.referencesText(), QStringLiteral("20040008.b1@example.jp\n20040011.b4@example.jp"));
-        // Placed under the thread start that its references name first.
-        QCOMPARE(enabled(), QStringLiteral("1110"));
+        // Placed under the mail it answers, 00011, its only reply.
+        QCOMPARE(enabled(), QStringLiteral("0010"));
 
         // A thread start: no parent, its first reply, no thread before it.
         view.selectItem(ItemOf(app, 1));

@@ -188,7 +188,7 @@ TEST(ProjectFileLaterSettingsTest, StoredAfterTheNinetyOnlyWhileOnAndOffWhenAbse
     EXPECT_NE(std::string::npos, one.find("\nMailIndexInsertTag=A HREF=Postloom Index\nMimeDecode=1\nMailData\n"));
     ApplyNewProjectValues(s);
     const std::string both = SerializeProject(s);
-    EXPECT_NE(std::string::npos, both.find("\nMimeDecode=1\nMetaCharset=1\nMailData\n"));
+    EXPECT_NE(std::string::npos, both.find("\nMimeDecode=1\nMetaCharset=1\nDirectParent=1\nMailData\n"));
     EXPECT_TRUE(Load(both).settings->SettingsEqual(s));
 
     // A file written before the flags existed loads with both off, also into
@@ -203,6 +203,37 @@ TEST(ProjectFileLaterSettingsTest, StoredAfterTheNinetyOnlyWhileOnAndOffWhenAbse
     LoadProjectFromBytes(*older, "mimedecode=1\nMETACHARSET=7\n");
     EXPECT_EQ(1, older->MimeDecode);
     EXPECT_EQ(7, older->MetaCharset);
+}
+
+TEST(ProjectFileLaterSettingsTest, DirectParentIsOnForNewProjectsAndOffForOlderFiles)
+{
+    ProjectSettings s;
+    s.Reset();
+    EXPECT_EQ(0, s.DirectParent);
+    ApplyNewProjectValues(s);
+    EXPECT_EQ(1, s.DirectParent);
+
+    // Alone it is stored after the ninety as well; it comes back on and off.
+    s.MimeDecode = 0;
+    s.MetaCharset = 0;
+    const std::string on = SerializeProject(s);
+    EXPECT_NE(std::string::npos, on.find("\nMailIndexInsertTag=A HREF=Postloom Index\nDirectParent=1\nMailData\n"));
+    EXPECT_EQ(1, Load(on).settings->DirectParent);
+    s.DirectParent = 0;
+    const std::string off = SerializeProject(s);
+    EXPECT_EQ(std::string::npos, off.find("DirectParent"));
+    EXPECT_EQ(0, Load(off).settings->DirectParent);
+
+    // A project saved before the setting existed keeps the threads it had,
+    // also when loaded by a program that had a new project open.
+    auto older = std::make_unique<ProjectSettings>();
+    ApplyNewProjectValues(*older);
+    older->Reset();
+    LoadProjectFromBytes(*older, "PostloomVer=100\nTitle=old\nMimeDecode=1\nMailData\n");
+    EXPECT_EQ(0, older->DirectParent);
+    EXPECT_EQ(1, older->MimeDecode);
+    LoadProjectFromBytes(*older, "directparent=1\n");
+    EXPECT_EQ(1, older->DirectParent);
 }
 
 TEST(ProjectFileRoundTripTest, EmptyTextsStayEmptyInsertTagsIncluded)

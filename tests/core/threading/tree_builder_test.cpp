@@ -1,6 +1,8 @@
 #include "core/threading/tree_builder.h"
 
+#include "corpus_generator.h"
 #include "core/mail/mail_parser.h"
+#include "core/threading/mail_sort.h"
 #include "progress_recorder.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +25,7 @@ using postloom::kIconProject;
 using postloom::kNoItem;
 using postloom::MailList;
 using postloom::MailRecord;
+using postloom::ParentRule;
 using postloom::StopFlag;
 using postloom::ThreadTree;
 using postloom::TreeItem;
@@ -44,11 +47,38 @@ bool Refers(const MailRecord& r, const MailRecord& q)
     return false;
 }
 
+bool InList(const MailList& mails, const std::string& id)
+{
+    for (const auto& mail : mails) {
+        if (mail->messageId == id)
+            return true;
+    }
+    return false;
+}
+
+// The id of r's parent under the direct-parent rule: In-Reply-To when a mail
+// of the list has it (an empty one beside References stands for no header),
+// else the last References entry that one has.
+std::optional<std::string> DirectParentId(const MailRecord& r, const MailList& mails)
+{
+    const bool noInReplyTo = r.inReplyTo.empty() && !r.references.empty();
+    if (!noInReplyTo && InList(mails, r.inReplyTo))
+        return r.inReplyTo;
+    for (std::size_t k = r.references.size(); k > 0; --k) {
+        if (InList(mails, r.references[k - 1]))
+            return r.references[k - 1];
+    }
+    return std::nullopt;
+}
+
 class PlainBuild {
 public:
-    PlainBuild(MailList& mails, std::int32_t cut, ThreadTree& tree, JobProgress& progress, const StopFlag& stop)
-        : mails_(mails), cut_(cut), tree_(tree), progress_(progress), stop_(stop)
+    PlainBuild(MailList& mails, std::int32_t cut, ThreadTree& tree, JobProgress& progress, const StopFlag& stop,
+               ParentRule rule = ParentRule::FirstNamed)
+        : mails_(mails), cut_(cut), tree_(tree), progress_(progress), stop_(stop), rule_(rule)
     {
+        for (const auto& mail : mails_)
+            parentIds_.push_back(DirectParentId(*mail, mails_));
     }
 
     bool Run()
@@ -71,7 +101,7 @@ public:
             }
             bool found = false;
             for (std::size_t k = 0; k < n && !found; ++k)
-                found = Refers(q, *mails_[k]);
+                found = RefersTo(i, *mails_[k]);
             if (!found)
                 PlaceOrphan(i);
         }
@@ -109,6 +139,13 @@ public:
     }
 
 private:
+    bool RefersTo(std::size_t i, const MailRecord& q) const
+    {
+        if (rule_ == ParentRule::DirectParent)
+            return parentIds_[i] == q.messageId;
+        return Refers(*mails_[i], q);
+    }
+
     TreeItem Insert(std::size_t i, int base, TreeItem parent, TreeItem after)
     {
         const MailRecord& mail = *mails_[i];
@@ -137,7 +174,7 @@ private:
         bool placed = false;
         for (std::size_t i = 0; i < mails_.size(); ++i) {
             MailRecord& r = *mails_[i];
-            if (i == b || r.treeItem != kNoItem || !Refers(r, q))
+            if (i == b || r.treeItem != kNoItem || !RefersTo(i, q))
                 continue;
             r.treeItem = Insert(i, kIconMail, q.treeItem, tree_.LastChild(q.treeItem));
             r.parent = &q;
@@ -172,6 +209,8 @@ private:
     ThreadTree& tree_;
     JobProgress& progress_;
     const StopFlag& stop_;
+    const ParentRule rule_;
+    std::vector<std::optional<std::string>> parentIds_;
     TreeItem project_ = kNoItem;
     int position_ = 0;
 };
@@ -253,17 +292,17 @@ struct Built {
     bool done = false;
 };
 
-Built Build(MailList& mails, std::int32_t cut = 0)
+Built Build(MailList& mails, std::int32_t cut = 0, ParentRule rule = ParentRule::FirstNamed)
 {
     Built built;
     const StopFlag stop{false};
-    built.done = BuildThreadTree(mails, cut, built.tree, built.progress, stop);
+    built.done = BuildThreadTree(mails, cut, built.tree, built.progress, stop, rule);
     return built;
 }
 
-std::string Threads(MailList& mails)
+std::string Threads(MailList& mails, ParentRule rule = ParentRule::FirstNamed)
 {
-    return Build(mails).tree.Dump();
+    return Build(mails, 0, rule).tree.Dump();
 }
 
 int IconOf(const Built& built, const MailRecord& mail)
@@ -398,6 +437,135 @@ TEST(TreeBuilderTest, IconsAndTextsFollowPageFlagAndListTitleCut)
     EXPECT_EQ(built.tree.Text(built.tree.Root()), "Project");
 }
 
+// ---- Placement under the direct parent ----
+
+constexpr ParentRule kDirect = ParentRule::DirectParent;
+
+TEST(DirectParentTest, ReplyGoesUnderTheMailItsInReplyToNames)
+{
+    MailList mails = MakeMails({
+        Start("p"),
+        Reply("r1", "p").Refs({"p"}),
+        Reply("r2", "r1").Refs({"p", "r1"}),
+        Reply("r3", "r1").Refs({"p", "r1"}),
+        Reply("r4", "r2").Refs({"p", "r1", "r2"}),
+    });
+    const Built built = Build(mails, 0, kDirect);
+    EXPECT_EQ(built.tree.Dump(), "0(0(1(2(4) 3)))");
+    EXPECT_EQ(mails[4]->parent, mails[2].get());
+    EXPECT_EQ(mails[2]->nextSibling, mails[3].get());
+    EXPECT_EQ(IconOf(built, *mails[4]), kIconMail);
+    // The same mails under the first mail they name: side by side.
+    EXPECT_EQ(Threads(mails), "0(0(1 2 3 4))");
+}
+
+TEST(DirectParentTest, WithoutAPresentInReplyToTheLastPresentReferenceDecides)
+{
+    MailList mails = MakeMails({
+        Start("p"),
+        Start(""),  // no Message-Id: an absent In-Reply-To must not name it
+        Reply("r1", "p"),
+        Start("r2").Refs({"p", "r1"}),           // References only
+        Reply("r3", "gone").Refs({"p", "r1"}),   // In-Reply-To names a mail not in the list
+        Reply("r4", "gone").Refs({"r1", "p"}),   // the last entry wins, not the deepest
+    });
+    EXPECT_EQ(Threads(mails, kDirect), "0(0(2(3 4) 5) 1)");
+}
+
+TEST(DirectParentTest, MissingParentIsBridgedByItsNearestPresentAncestor)
+{
+    MailList mails = MakeMails({
+        Start("p"),
+        Reply("r1", "p").Refs({"p"}),
+        // r2 and r3 never reached the archive.
+        Reply("r4", "r3").Refs({"p", "r1", "r2", "r3"}),
+        Reply("r5", "r4").Refs({"p", "r1", "r2", "r3", "r4"}),
+        // Nothing it names is here: a thread of its own, among the others by date.
+        Reply("o", "x3").Refs({"x1", "x2", "x3"}).Dated(-1),
+    });
+    const Built built = Build(mails, 0, kDirect);
+    EXPECT_EQ(built.tree.Dump(), "0(0(1(2(3))) 4)");
+    EXPECT_EQ(IconOf(built, *mails[2]), kIconMail);
+    EXPECT_EQ(IconOf(built, *mails[4]), kIconOrphan);
+}
+
+TEST(DirectParentTest, ReplyDatedBeforeItsParentStillGoesUnderIt)
+{
+    // In date order the reply comes first, before its parent and before
+    // the thread's first mail.
+    MailList mails = MakeMails({
+        Reply("r2", "r1").Refs({"p", "r1"}),
+        Start("p"),
+        Reply("r1", "p").Refs({"p"}),
+        Reply("r3", "r2").Refs({"p", "r1", "r2"}),
+    });
+    const Built built = Build(mails, 0, kDirect);
+    EXPECT_EQ(built.tree.Dump(), "0(1(2(0(3))))");
+    EXPECT_EQ(mails[0]->parent, mails[2].get());
+    EXPECT_EQ(IconOf(built, *mails[0]), kIconMail);
+}
+
+TEST(DirectParentTest, NoMailGoesUnderItselfOrItsOwnReplies)
+{
+    MailList mails = MakeMails({
+        Start("t").Dated(50),
+        // Answer each other; their References also name t.
+        Reply("a", "b").Refs({"t", "b"}).Dated(60),
+        Reply("b", "a").Refs({"t", "a"}).Dated(70),
+        Reply("c", "b").Refs({"t", "a", "b"}).Dated(80),
+        // Names itself.
+        Reply("s", "s").Refs({"t"}).Dated(10),
+        Reply("u", "s").Dated(90),
+    });
+    const Built built = Build(mails, 0, kDirect);
+    // The first of a cycle leads it at the top level, as a mail whose
+    // parent is missing does.
+    EXPECT_EQ(built.tree.Dump(), "0(4(5) 0 1(2(3)))");
+    EXPECT_EQ(IconOf(built, *mails[1]), kIconOrphan);
+    EXPECT_EQ(IconOf(built, *mails[4]), kIconOrphan);
+    EXPECT_EQ(mails[1]->parent, nullptr);
+    EXPECT_EQ(mails[2]->parent, mails[1].get());
+}
+
+TEST(DirectParentTest, DroppedMailStaysWhereItWasDropped)
+{
+    MailList mails = MakeMails({
+        Start("p"),
+        Reply("r1", "p").Refs({"p"}),
+        Reply("r2", "r1").Refs({"p", "r1"}),
+        Start("q"),
+        Start(""),  // no Message-Id
+        Reply("r3", "r1").Refs({"p", "r1"}),
+    });
+    ASSERT_EQ(Threads(mails, kDirect), "0(0(1(2 5)) 3 4)");
+    // A drop onto a mail names it in In-Reply-To and forgets the References.
+    const auto drop = [](MailRecord& mail, const MailRecord& onto) {
+        mail.inReplyTo = onto.messageId;
+        mail.noReplyHeaders = 0;
+        mail.references.clear();
+    };
+    drop(*mails[2], *mails[3]);
+    drop(*mails[5], *mails[4]);
+    EXPECT_EQ(Threads(mails, kDirect), "0(0(1) 3(2) 4(5))");
+    // Onto the project item: a thread start.
+    mails[1]->inReplyTo.clear();
+    mails[1]->noReplyHeaders = 1;
+    EXPECT_EQ(Threads(mails, kDirect), "0(0 1 3(2) 4(5))");
+}
+
+TEST(DirectParentTest, RepliesOfOneMailKeepListOrderThatHandMovesSet)
+{
+    // The list as sorted by orderKey after the user moved r3 up: it stays
+    // first among the replies, whatever its date.
+    MailList mails = MakeMails({
+        Start("p").Dated(1),
+        Reply("r1", "p").Refs({"p"}).Dated(2),
+        Reply("r3", "r1").Refs({"p", "r1"}).Dated(9),
+        Reply("r2", "r1").Refs({"p", "r1"}).Dated(3),
+    });
+    EXPECT_EQ(Threads(mails, kDirect), "0(0(1(2 3)))");
+}
+
 // ---- Links and progress ----
 
 TEST(TreeBuilderTest, LinksFollowTheFinishedTree)
@@ -511,7 +679,7 @@ MailList RandomMails(std::mt19937& random, std::size_t n)
         mail->noReplyHeaders = random() % 3 == 0 ? 1 : (random() % 10 == 0 ? 2 : 0);
         if (mail->noReplyHeaders == 0 || random() % 8 == 0) {
             mail->inReplyTo = random() % 4 == 0 ? "" : pick();
-            for (std::size_t k = random() % 3; k > 0; --k)
+            for (std::size_t k = random() % 4; k > 0; --k)
                 mail->references.push_back(pick());
         }
         mail->date = dates[random() % std::size(dates)];
@@ -549,6 +717,43 @@ void ExpectSameItems(const ThreadTree& expected, const ThreadTree& actual, int r
     }
 }
 
+// Builds both lists, the first plainly, the second as the program does, and
+// compares the outcome item by item and link by link.
+void ExpectSameBuild(MailList& expectedMails, MailList& actualMails, std::int32_t cut, std::size_t stopAt,
+                     ParentRule rule, int round)
+{
+    const std::size_t n = expectedMails.size();
+    ThreadTree expectedTree = TreeWithProjectItem();
+    StopFlag plainStop{false};
+    ProgressRecorder plainProgress(plainStop, stopAt);
+    const bool plainDone = PlainBuild(expectedMails, cut, expectedTree, plainProgress, plainStop, rule).Run();
+
+    ThreadTree actualTree = TreeWithProjectItem();
+    StopFlag fastStop{false};
+    ProgressRecorder fastProgress(fastStop, stopAt);
+    const bool fastDone = BuildThreadTree(actualMails, cut, actualTree, fastProgress, fastStop, rule);
+
+    ASSERT_EQ(fastDone, plainDone) << "round " << round;
+    ASSERT_EQ(actualTree.Dump(), expectedTree.Dump()) << "round " << round;
+    ASSERT_EQ(fastProgress.positions, plainProgress.positions) << "round " << round;
+    ExpectSameItems(expectedTree, actualTree, round);
+    for (std::size_t i = 0; i < n; ++i) {
+        const MailRecord& e = *expectedMails[i];
+        const MailRecord& a = *actualMails[i];
+        ASSERT_EQ(e.treeItem == kNoItem, a.treeItem == kNoItem) << "round " << round << " mail " << i;
+        if (a.treeItem != kNoItem) {
+            ASSERT_EQ(actualTree.ItemData(a.treeItem), i) << "round " << round << " mail " << i;
+        }
+        ASSERT_EQ(IndexOf(actualMails, a.parent), IndexOf(expectedMails, e.parent)) << "round " << round;
+        ASSERT_EQ(IndexOf(actualMails, a.firstChild), IndexOf(expectedMails, e.firstChild)) << "round " << round;
+        ASSERT_EQ(IndexOf(actualMails, a.nextSibling), IndexOf(expectedMails, e.nextSibling)) << "round " << round;
+        ASSERT_EQ(IndexOf(actualMails, a.prevSibling), IndexOf(expectedMails, e.prevSibling)) << "round " << round;
+    }
+    if (fastDone) {
+        ASSERT_EQ(actualTree.Size(), n + 1) << "round " << round << ": every mail is placed";
+    }
+}
+
 TEST(TreeBuilderTest, SamePlacementAsPlainBuildOnRandomLists)
 {
     std::mt19937 random(7);
@@ -557,42 +762,72 @@ TEST(TreeBuilderTest, SamePlacementAsPlainBuildOnRandomLists)
         const std::int32_t cut = static_cast<std::int32_t>(random() % 2);
         // One round in four stops while a random report is handled.
         const std::size_t stopAt = round % 4 == 0 ? 1 + random() % (3 * n) : 0;
-        MailList expectedMails = RandomMails(random, n);
-        MailList actualMails;
-        for (const auto& mail : expectedMails)
-            actualMails.push_back(std::make_unique<MailRecord>(*mail));
-
-        ThreadTree expectedTree = TreeWithProjectItem();
-        StopFlag plainStop{false};
-        ProgressRecorder plainProgress(plainStop, stopAt);
-        const bool plainDone = PlainBuild(expectedMails, cut, expectedTree, plainProgress, plainStop).Run();
-
-        ThreadTree actualTree = TreeWithProjectItem();
-        StopFlag fastStop{false};
-        ProgressRecorder fastProgress(fastStop, stopAt);
-        const bool fastDone = BuildThreadTree(actualMails, cut, actualTree, fastProgress, fastStop);
-
-        ASSERT_EQ(fastDone, plainDone) << "round " << round;
-        ASSERT_EQ(actualTree.Dump(), expectedTree.Dump()) << "round " << round;
-        ASSERT_EQ(fastProgress.positions, plainProgress.positions) << "round " << round;
-        ExpectSameItems(expectedTree, actualTree, round);
-        for (std::size_t i = 0; i < n; ++i) {
-            const MailRecord& e = *expectedMails[i];
-            const MailRecord& a = *actualMails[i];
-            ASSERT_EQ(e.treeItem == kNoItem, a.treeItem == kNoItem) << "round " << round << " mail " << i;
-            if (a.treeItem != kNoItem) {
-                ASSERT_EQ(actualTree.ItemData(a.treeItem), i) << "round " << round << " mail " << i;
+        const MailList generated = RandomMails(random, n);
+        for (const ParentRule rule : {ParentRule::FirstNamed, ParentRule::DirectParent}) {
+            SCOPED_TRACE(rule == ParentRule::DirectParent ? "direct parent" : "first named");
+            MailList expectedMails;
+            MailList actualMails;
+            for (const auto& mail : generated) {
+                expectedMails.push_back(std::make_unique<MailRecord>(*mail));
+                actualMails.push_back(std::make_unique<MailRecord>(*mail));
             }
-            ASSERT_EQ(IndexOf(actualMails, a.parent), IndexOf(expectedMails, e.parent)) << "round " << round;
-            ASSERT_EQ(IndexOf(actualMails, a.firstChild), IndexOf(expectedMails, e.firstChild)) << "round " << round;
-            ASSERT_EQ(IndexOf(actualMails, a.nextSibling), IndexOf(expectedMails, e.nextSibling))
-                << "round " << round;
-            ASSERT_EQ(IndexOf(actualMails, a.prevSibling), IndexOf(expectedMails, e.prevSibling))
-                << "round " << round;
+            ExpectSameBuild(expectedMails, actualMails, cut, stopAt, rule, round);
+            ASSERT_FALSE(HasFatalFailure());
         }
-        if (fastDone) {
-            ASSERT_EQ(actualTree.Size(), n + 1) << "round " << round << ": every mail is placed";
+    }
+}
+
+// ---- Threads of generated archives ----
+
+// A generated mailing-list archive as the folder reader leaves it: headers
+// parsed, then ordered by date.
+MailList GeneratedArchive(std::size_t count, std::uint32_t seed)
+{
+    MailList mails;
+    for (const postloom::bench::CorpusMail& file : postloom::bench::GenerateCorpus({.mailCount = count, .seed = seed})) {
+        std::string header = file.bytes.substr(0, file.bytes.find("\r\n\r\n"));
+        std::erase(header, '\r');
+        auto mail = std::make_unique<MailRecord>();
+        postloom::ParseMailHeader(*mail, header);
+        mail->fileName = file.fileName;
+        mail->orderKey = mail->date;
+        mails.push_back(std::move(mail));
+    }
+    postloom::NoProgress none;
+    const StopFlag stop{false};
+    postloom::SortMailList(mails, none, stop);
+    return mails;
+}
+
+TEST(DirectParentTest, GeneratedArchivesThreadUnderTheMailsAnswered)
+{
+    for (const std::uint32_t seed : {1u, 2u}) {
+        const MailList archive = GeneratedArchive(2000, seed);
+        MailList mails;
+        MailList plainMails;
+        for (const auto& mail : archive) {
+            mails.push_back(std::make_unique<MailRecord>(*mail));
+            plainMails.push_back(std::make_unique<MailRecord>(*mail));
         }
+        ExpectSameBuild(plainMails, mails, 1, 0, ParentRule::DirectParent, static_cast<int>(seed));
+        ASSERT_FALSE(HasFatalFailure());
+
+        // The archive has no cycles: a mail is under the mail it answers,
+        // and at the top level exactly when it answers none of the archive.
+        std::size_t deep = 0;
+        for (const auto& mail : mails) {
+            const std::optional<std::string> parentId =
+                mail->noReplyHeaders == 1 ? std::nullopt : DirectParentId(*mail, mails);
+            if (mail->parent == nullptr) {
+                EXPECT_EQ(parentId, std::nullopt) << mail->fileName;
+                continue;
+            }
+            EXPECT_EQ(std::optional(mail->parent->messageId), parentId) << mail->fileName;
+            if (mail->parent->parent != nullptr && mail->parent->parent->parent != nullptr)
+                ++deep;
+        }
+        // Replies to replies lie deeper than the thread's first mail's replies.
+        EXPECT_GT(deep, archive.size() / 10);
     }
 }
 
