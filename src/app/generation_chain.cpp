@@ -111,6 +111,9 @@ void GenerationChain::startGraphics(bool single)
         chainRunning_ = false;
         return;
     }
+    if (!single) {
+        planSite();
+    }
     sendRange(5);
     host_.setStatusText(kStatusCopyingGraphics);
     singleStep_ = single;
@@ -128,16 +131,22 @@ void GenerationChain::startIndexAlone()
     if (!readyToWrite(false)) {
         return;
     }
+    planSite();
     host_.setStatusText(kStatusWritingIndex);
     sendRange(mailCount());
     singleStep_ = true;
     startIndex();
 }
 
+void GenerationChain::planSite()
+{
+    plan_ = std::make_unique<const SitePlan>(host_.settings(), host_.projectFolder());
+}
+
 void GenerationChain::startIndex()
 {
-    indexWorker_ =
-        std::make_unique<CIndexThread>(context_, host_.settings(), host_.projectFolder(), host_.threadTree());
+    indexWorker_ = std::make_unique<CIndexThread>(context_, host_.settings(), host_.projectFolder(), *plan_,
+                                                  host_.threadTree());
     indexWorker_->start();
 }
 
@@ -160,9 +169,12 @@ void GenerationChain::startMailPages()
         }
         return;
     }
+    if (!chainRunning_ || !plan_) {
+        planSite();
+    }
     host_.setStatusText(kStatusWritingMailPages);
     sendRange(mailCount());
-    pageWorker_ = std::make_unique<CHtmlThread>(context_, host_.settings(), host_.projectFolder());
+    pageWorker_ = std::make_unique<CHtmlThread>(context_, host_.settings(), host_.projectFolder(), *plan_);
     pageWorker_->start();
 }
 
@@ -221,12 +233,14 @@ void GenerationChain::mailPagesDone()
     mailPagesResult_ = pageWorker_->result();
     pageWorker_.reset();
     postProgressEnd();
+    ProblemLines notices;
+    AddPageNotices(mailPagesResult_, notices);
     ProblemLines problems;
     AddPageProblems(mailPagesResult_, host_.settings(), host_.projectFolder(), problems);
     if (mailPagesResult_.stopped) {
         AddStoppedProblem(problems);
     }
-    context_.problems().add(problems);
+    context_.problems().add(problems, notices);
     endMailPages();
 }
 

@@ -93,6 +93,8 @@ private:
     void mailPagesDone();
 
     void startIndex();
+    // The pages a run links, decided once when the run starts.
+    void planSite();
     int mailCount() const;
     void sendRange(int upper);
     void postRange(int upper);
@@ -107,6 +109,7 @@ private:
     bool pagesBlocked_ = false;
     // The user stopped the run.
     bool stopRequested_ = false;
+    std::unique_ptr<const SitePlan> plan_;
     std::unique_ptr<CGraphicThread> graphicWorker_;
     std::unique_ptr<CIndexThread> indexWorker_;
     std::unique_ptr<CHtmlThread> pageWorker_;
