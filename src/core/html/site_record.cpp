@@ -142,7 +142,8 @@ std::string FormatSiteRecord(const SiteRecord& record)
             text.push_back('\n');
         }
     }
-    text.append("end ").append(DigestOf(text)).append("\n");
+    const std::string digest = DigestOf(text);
+    text.append("end ").append(digest).append("\n");
     return text;
 }
 

@@ -33,7 +33,8 @@ std::optional<FileStamp> InputStamp(std::string_view cp932Path)
 std::optional<FileStamp> OutputStamp(std::string_view cp932Path)
 {
     struct stat st {};
-    if (!detail::Passable(cp932Path) || ::lstat(NativePath(cp932Path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!detail::Passable(cp932Path) || ::lstat(NativePath(cp932Path).c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0)
         return std::nullopt;
     return StampOf(st);
 }

@@ -22,7 +22,9 @@ struct FileStamp {
 std::optional<FileStamp> InputStamp(std::string_view cp932Path);
 
 // The stamp of an output file at exactly the path the program writes it to;
-// nullopt unless a regular file stands there (a symbolic link is not one).
+// nullopt unless a regular file stands there (a symbolic link is not one)
+// that nobody may execute, as the program writes them: a file someone made
+// executable since counts as changed.
 std::optional<FileStamp> OutputStamp(std::string_view cp932Path);
 
 enum class Removal { Removed, NotThere, NotAFile, Failed };
