@@ -101,7 +101,7 @@ bool ReadStamp(const std::vector<std::string>& fields, std::size_t at, platform:
 
 bool IsPageName(const std::string& name)
 {
-    return IsUsableFileName(name) && name.size() > 5 && name.ends_with(".html");
+    return IsUsableFileName(name) && name.ends_with(".html");
 }
 
 // "<page>_files/<name>" for the page and a usable name.
