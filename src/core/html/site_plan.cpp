@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <unordered_map>
 
 namespace postloom {
 
@@ -91,7 +92,6 @@ SitePlan::SitePlan(const ProjectSettings& settings, const std::string& projectFo
     for (std::size_t i = 0; i < mails.size(); ++i) {
         const MailRecord& mail = *mails[i];
         PlannedPage& page = pages_[i];
-        positions_.emplace(&mail, i);
         if (mail.outputHtml == 0) {
             page.noPage = NoPageReason::SwitchedOff;
             continue;
@@ -115,18 +115,13 @@ SitePlan::SitePlan(const ProjectSettings& settings, const std::string& projectFo
             owner->second = i;
         }
     }
-    for (PlannedPage& page : pages_) {
+    for (std::size_t i = 0; i < mails.size(); ++i) {
+        PlannedPage& page = pages_[i];
         if (page.noPage == NoPageReason::NameTaken)
             page.taker = pageOwners.at(page.name);
+        if (page.noPage)
+            withoutPage_.insert(mails[i].get());
     }
-}
-
-bool SitePlan::HasPage(const MailRecord* mail) const
-{
-    if (mail == nullptr)
-        return false;
-    const auto found = positions_.find(mail);
-    return found != positions_.end() && HasPage(found->second);
 }
 
 }  // namespace postloom

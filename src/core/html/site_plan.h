@@ -14,7 +14,6 @@
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -50,8 +49,8 @@ public:
     std::size_t size() const { return pages_.size(); }
     const PlannedPage& operator[](std::size_t mail) const { return pages_[mail]; }
     bool HasPage(std::size_t mail) const { return !pages_[mail].noPage; }
-    // False for no mail and for a mail that is not in the planned list.
-    bool HasPage(const MailRecord* mail) const;
+    // For a mail of the planned list, or none (false).
+    bool HasPage(const MailRecord* mail) const { return mail != nullptr && !withoutPage_.contains(mail); }
 
     // The absolute folder of the pages.
     const std::string& pageFolder() const { return pageFolder_; }
@@ -65,7 +64,8 @@ public:
 
 private:
     std::vector<PlannedPage> pages_;
-    std::unordered_map<const MailRecord*, std::size_t> positions_;
+    // Usually few: looked up for every link of every page.
+    std::unordered_set<const MailRecord*> withoutPage_;
     std::string pageFolder_;
     std::optional<std::unordered_set<std::string>> pageFolderNames_;
     std::unordered_set<std::string> protectedNames_;
