@@ -416,12 +416,12 @@ std::vector<PageTask> TasksOf(const SitePlan& plan, const SiteRecord* record)
     return tasks;
 }
 
-// Opens the archive of mail; the outcome for the mail instead when there is
-// none to read.
-std::variant<Archive, PageOutcome> OpenArchive(const MailRecord& mail, const OutputPaths& paths)
+// Opens the archive of a mail at archivePath; the outcome for the mail
+// instead when there is none to read.
+std::variant<Archive, PageOutcome> OpenArchive(const std::string& archivePath)
 {
     platform::FileError error;
-    std::optional<platform::ReadableFile> file = platform::OpenReadable(paths.MailSourcePath(mail), error);
+    std::optional<platform::ReadableFile> file = platform::OpenReadable(archivePath, error);
     if (!file) {
         if (error.code == ENOENT)
             return PageOutcome{Outcome::MissingArchive, {}};
@@ -536,22 +536,23 @@ struct BuiltPage {
 // as it was written, is not built at all. A page that already holds these
 // bytes is settled as unchanged here, unless attachments belong to it
 // (they are saved whether or not the page changed).
-BuiltPage BuildPage(const MailRecord& mail, const PageTask& task, const std::string& pageFolder,
-                    const PageBuilder& builder, const OutputPaths& paths)
+BuiltPage BuildPage(const MailRecord& mail, const PageTask& task, const std::string& mailFolder,
+                    const std::string& pageFolder, const PageBuilder& builder)
 {
     BuiltPage page;
     if (task.decided) {
         page.outcome = PageOutcome{*task.decided, {}};
         return page;
     }
-    page.inputs.archive = platform::InputStamp(paths.MailSourcePath(mail));
+    const std::string archivePath = JoinPath(mailFolder, mail.fileName);
+    page.inputs.archive = platform::InputStamp(archivePath);
     page.inputs.digest = builder.InputsOf(mail, task.name);
     if (task.recorded && StillInPlace(*task.recorded, mail, task, page.inputs, pageFolder)) {
         page.outcome = PageOutcome{Outcome::Unchanged, {}};
         page.outcome->recorded = *task.recorded;
         return page;
     }
-    std::variant<Archive, PageOutcome> opened = OpenArchive(mail, paths);
+    std::variant<Archive, PageOutcome> opened = OpenArchive(archivePath);
     if (PageOutcome* const failed = std::get_if<PageOutcome>(&opened)) {
         page.outcome = std::move(*failed);
         return page;
@@ -733,7 +734,10 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     // With more threads, the others build pages ahead and the calling
     // thread alone creates the files: threads creating files in one folder
     // only wait for each other's lock on it.
-    const auto build = [&](std::size_t i) { return BuildPage(*mails[i], tasks[i], pageFolder, builder, paths); };
+    const std::string mailFolder = paths.Resolve(settings.TargetPath);
+    const auto build = [&](std::size_t i) {
+        return BuildPage(*mails[i], tasks[i], mailFolder, pageFolder, builder);
+    };
     std::optional<platform::WorkAhead<BuiltPage>> queue;
     if (threads > 1)
         queue.emplace(mails.size(), threads - 1, build);

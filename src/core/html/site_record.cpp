@@ -122,8 +122,10 @@ std::string AttachmentFolderOf(std::string_view pageName)
 
 std::string FormatSiteRecord(const SiteRecord& record)
 {
-    std::string text(kFormatLine);
-    text.append("\nfolder");
+    std::string text;
+    // A page line and a file line or so each.
+    text.reserve(256 * (record.pages.size() + 1));
+    text.append(kFormatLine).append("\nfolder");
     AppendField(text, record.pageFolder);
     text.push_back('\n');
     for (const auto& [name, page] : record.pages) {
