@@ -21,7 +21,7 @@ public:
     bool Remove(const std::string& relativePath, int& removed)
     {
         const std::string path = JoinPath(folder_, relativePath);
-        switch (platform::RemoveOutputFile(path)) {
+        switch (platform::RemoveOutputFile(folder_, relativePath)) {
         case platform::Removal::Removed:
             ++removed;
             return true;
@@ -76,7 +76,7 @@ SiteCleanup RemoveUnlinkedFiles(const SiteRecord& old, SiteRecord& fresh, const 
         // program's own; one holding anything else stays.
         const auto now = fresh.pages.find(name);
         if (page.madeFolder && (now == fresh.pages.end() || now->second.attachments.empty()) &&
-            !platform::RemoveEmptyOutputFolder(JoinPath(folder, AttachmentFolderOf(name))) &&
+            !platform::RemoveEmptyOutputFolder(folder, AttachmentFolderOf(name)) &&
             now != fresh.pages.end())
             now->second.madeFolder = true;
     }

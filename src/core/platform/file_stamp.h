@@ -29,13 +29,14 @@ std::optional<FileStamp> OutputStamp(std::string_view cp932Path);
 
 enum class Removal { Removed, NotThere, NotAFile, Failed };
 
-// Removes the regular file at the path the program writes it to. A
-// symbolic link, a folder or anything else there is left alone (NotAFile);
-// errno tells why on Failed.
-Removal RemoveOutputFile(std::string_view cp932Path);
+// Removes the regular file at relativePath ("name" or "subfolder/name")
+// inside folder. Neither the file nor the subfolder is taken through a
+// symbolic link: a link, a folder or anything else there is left alone
+// (NotAFile). errno tells why on Failed.
+Removal RemoveOutputFile(std::string_view cp932Folder, std::string_view relativePath);
 
-// Removes the folder at the path when it is empty and no symbolic link;
+// Removes the subfolder of folder when it is empty and no symbolic link;
 // true when it was removed.
-bool RemoveEmptyOutputFolder(std::string_view cp932Path);
+bool RemoveEmptyOutputFolder(std::string_view cp932Folder, std::string_view subfolder);
 
 }  // namespace postloom::platform

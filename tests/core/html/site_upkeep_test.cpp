@@ -204,6 +204,20 @@ TEST_F(SiteUpkeepTest, StoppedRunAndForeignFilesRemoveNothing)
     EXPECT_EQ(whole.attachmentsRemoved, 1);
     EXPECT_TRUE(fs::is_symlink(Web("a.html")));
     EXPECT_EQ(ReadFile(outside), "not the program's");
+
+    // Nor is an attachment folder that became a link.
+    MailRecord& second = *settings.mailList[1];
+    WriteFile(Mail("b.eml"), Crlf(MimeMail("b", {"y.pdf"})));
+    Run();
+    ASSERT_EQ(FilesIn("b_files"), 1u);
+    const fs::path saved = fs::directory_iterator(dir.path() / "web" / "b_files")->path();
+    fs::create_directories(dir.path() / "elsewhere");
+    WriteFile((dir.path() / "elsewhere" / saved.filename()).string(), "not the program's");
+    fs::remove_all(dir.path() / "web" / "b_files");
+    fs::create_directory_symlink(dir.path() / "elsewhere", dir.path() / "web" / "b_files");
+    second.outputHtml = 0;
+    EXPECT_EQ(Run().attachmentsRemoved, 0);
+    EXPECT_EQ(ReadFile((dir.path() / "elsewhere" / saved.filename()).string()), "not the program's");
 }
 
 TEST_F(SiteUpkeepTest, RerunWithNothingChangedTouchesNoFile)
