@@ -431,6 +431,7 @@ struct RerunRow {
     std::vector<double> wall, processor;
     int pagesWritten = 0;
     int pagesUnchanged = 0;
+    std::array<double, kStages.size()> stages{};  // of the last repetition
 };
 
 constexpr std::size_t kRerunMails = 20000;
@@ -464,6 +465,7 @@ bool TimeReruns(const fs::path& work, int repetitions, RerunRows& rows)
             rows[k].processor.push_back(run.timing.processor);
             rows[k].pagesWritten = run.report.pages.pagesWritten;
             rows[k].pagesUnchanged = run.report.pages.pagesUnchanged;
+            rows[k].stages = timer.times;
         }
     }
     PutAside(folder);
@@ -482,6 +484,16 @@ void PrintReruns(int repetitions, const RerunRows& rows)
     for (std::size_t k = 0; k < rows.size(); ++k)
         std::printf("%-28s %10.1f %10.1f %10d %10d\n", kRerunNames[k], Median(rows[k].wall),
                     Median(rows[k].processor), rows[k].pagesWritten, rows[k].pagesUnchanged);
+    std::printf("\nStages of the last repetition, wall milliseconds\n\n%-20s", "stage");
+    for (const char* name : kRerunNames)
+        std::printf(" %28s", name);
+    std::printf("\n");
+    for (std::size_t s = 0; s < kStages.size(); ++s) {
+        std::printf("%-20s", postloom::batch::StageName(kStages[s]));
+        for (const RerunRow& row : rows)
+            std::printf(" %28.1f", row.stages[s]);
+        std::printf("\n");
+    }
     std::printf("\nRe-run with 5%% new mails, share of the first run: %.2f wall, %.2f processor\n",
                 RerunShare(rows), Median(rows[1].processor) / Median(rows[0].processor));
     std::printf("Re-run with nothing new, share of the first run: %.2f wall, %.2f processor\n",
