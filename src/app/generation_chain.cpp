@@ -113,6 +113,9 @@ void GenerationChain::startGraphics(bool single)
         chainRunning_ = false;
         return;
     }
+    if (!single) {
+        planSite();
+    }
     sendRange(5);
     host_.setStatusText(kStatusCopyingGraphics);
     singleStep_ = single;
@@ -130,16 +133,22 @@ void GenerationChain::startIndexAlone()
     if (!readyToWrite(false)) {
         return;
     }
+    planSite();
     host_.setStatusText(kStatusWritingIndex);
     sendRange(mailCount());
     singleStep_ = true;
     startIndex();
 }
 
+void GenerationChain::planSite()
+{
+    plan_ = std::make_unique<const SitePlan>(host_.settings(), host_.projectFolder());
+}
+
 void GenerationChain::startIndex()
 {
-    indexWorker_ =
-        std::make_unique<CIndexThread>(context_, host_.settings(), host_.projectFolder(), host_.threadTree());
+    indexWorker_ = std::make_unique<CIndexThread>(context_, host_.settings(), host_.projectFolder(), *plan_,
+                                                  host_.threadTree());
     indexWorker_->start();
 }
 
@@ -163,9 +172,12 @@ void GenerationChain::startMailPages()
         }
         return;
     }
+    if (!chainRunning_ || !plan_) {
+        planSite();
+    }
     host_.setStatusText(kStatusWritingMailPages);
     sendRange(mailCount());
-    pageWorker_ = std::make_unique<CHtmlThread>(context_, host_.settings(), host_.projectFolder());
+    pageWorker_ = std::make_unique<CHtmlThread>(context_, host_.settings(), host_.projectFolder(), *plan_);
     pageWorker_->start();
 }
 
@@ -224,9 +236,10 @@ void GenerationChain::mailPagesDone()
     mailPagesResult_ = pageWorker_->result();
     pageWorker_.reset();
     postProgressEnd();
+    ProblemLines notices;
+    AddPageNotices(mailPagesResult_, notices);
     ProblemLines problems;
     AddPageProblems(mailPagesResult_, host_.settings(), host_.projectFolder(), problems);
-    ProblemLines notices;
     if (mailPagesResult_.stopped) {
         AddStoppedProblem(problems);
     } else {

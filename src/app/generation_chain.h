@@ -94,6 +94,8 @@ private:
     void mailPagesDone();
 
     void startIndex();
+    // The pages a run links, decided once when the run starts.
+    void planSite();
     int mailCount() const;
     void sendRange(int upper);
     void postRange(int upper);
@@ -110,6 +112,7 @@ private:
     bool stopRequested_ = false;
     // When the run began: temporary files older than that are left-overs.
     std::chrono::system_clock::time_point runStart_;
+    std::unique_ptr<const SitePlan> plan_;
     std::unique_ptr<CGraphicThread> graphicWorker_;
     std::unique_ptr<CIndexThread> indexWorker_;
     std::unique_ptr<CHtmlThread> pageWorker_;

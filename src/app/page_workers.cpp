@@ -27,13 +27,14 @@ void CGraphicThread::work()
 }
 
 CIndexThread::CIndexThread(AppContext& context, const ProjectSettings& settings, std::string projectFolder,
-                           const ThreadTree& tree)
+                           const SitePlan& plan, const ThreadTree& tree)
     : WorkerThread(context, {.name = "CIndexThread",
                              .noticeId = ID_UPDATE_INDEX,
                              .notice = NoticeRule::Always,
                              .positions = PositionRule::Counted}),
       settings_(settings),
       projectFolder_(std::move(projectFolder)),
+      plan_(plan),
       tree_(tree)
 {
 }
@@ -45,17 +46,18 @@ CIndexThread::~CIndexThread()
 
 void CIndexThread::work()
 {
-    result_ = WriteIndexPage(settings_, projectFolder_, tree_, progress());
+    result_ = WriteIndexPage(settings_, projectFolder_, plan_, tree_, progress());
 }
 
 CHtmlThread::CHtmlThread(AppContext& context, const ProjectSettings& settings, std::string projectFolder,
-                         MailPageOptions options)
+                         const SitePlan& plan, MailPageOptions options)
     : WorkerThread(context, {.name = "CHtmlThread",
                              .noticeId = ID_UPDATE_HTML,
                              .notice = NoticeRule::Always,
                              .positions = PositionRule::FromJob}),
       settings_(settings),
       projectFolder_(std::move(projectFolder)),
+      plan_(plan),
       options_(options)
 {
 }
@@ -67,7 +69,7 @@ CHtmlThread::~CHtmlThread()
 
 void CHtmlThread::work()
 {
-    result_ = WriteMailPages(settings_, projectFolder_, progress(), stopFlag(), options_);
+    result_ = WriteMailPages(settings_, projectFolder_, plan_, progress(), stopFlag(), options_);
 }
 
 }  // namespace postloom

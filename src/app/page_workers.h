@@ -40,7 +40,7 @@ private:
 class CIndexThread final : public WorkerThread {
 public:
     CIndexThread(AppContext& context, const ProjectSettings& settings, std::string projectFolder,
-                 const ThreadTree& tree);
+                 const SitePlan& plan, const ThreadTree& tree);
     ~CIndexThread() override;
 
     // Valid once ID_UPDATE_INDEX has arrived.
@@ -51,17 +51,21 @@ private:
 
     const ProjectSettings& settings_;
     const std::string projectFolder_;
+    const SitePlan& plan_;
     const ThreadTree tree_;
     IndexPageResult result_;
 };
 
+// The index and the mail pages link the mails that plan, which outlives
+// the worker, gives a page.
+//
 // Writes the mail pages. Reports, before each mail of mailList, the mail's
 // index plus 1. Stops before the next mail when asked to. Posts
 // ID_UPDATE_HTML, also after a stop.
 class CHtmlThread final : public WorkerThread {
 public:
     CHtmlThread(AppContext& context, const ProjectSettings& settings, std::string projectFolder,
-                MailPageOptions options = {});
+                const SitePlan& plan, MailPageOptions options = {});
     ~CHtmlThread() override;
 
     // Valid once ID_UPDATE_HTML has arrived.
@@ -72,6 +76,7 @@ private:
 
     const ProjectSettings& settings_;
     const std::string projectFolder_;
+    const SitePlan& plan_;
     const MailPageOptions options_;
     MailPageResult result_;
 };

@@ -4,6 +4,7 @@
 #include "core/html/output_folders.h"
 #include "core/report/run_problems.h"
 #include "core/html/output_paths.h"
+#include "core/html/site_plan.h"
 #include "core/mail/mail_parser.h"
 #include "core/platform/file_system.h"
 #include "core/project/project_file.h"
@@ -39,10 +40,12 @@ private:
     JobProgress& sink_;
 };
 
-// Copies the graphics, writes the index page and, with withPages, the mail pages.
+// Copies the graphics, writes the index page and, with withPages, the mail
+// pages; both pages link the mails that one plan gives a page.
 void WriteSite(const ProjectSettings& settings, const std::string& projectFolder, const ThreadTree& tree,
                bool withPages, StageProgress& progress, const StopFlag& stop, BatchReport& report)
 {
+    const SitePlan plan(settings, projectFolder);
     {
         StageScope scope(progress, Stage::Graphics);
         report.graphics = CopyGraphics(settings, projectFolder, scope.sink());
@@ -50,12 +53,13 @@ void WriteSite(const ProjectSettings& settings, const std::string& projectFolder
     }
     {
         StageScope scope(progress, Stage::Index);
-        report.index = WriteIndexPage(settings, projectFolder, tree, scope.sink());
+        report.index = WriteIndexPage(settings, projectFolder, plan, tree, scope.sink());
         AddIndexProblems(report.index, settings, projectFolder, report.problems);
     }
     if (withPages) {
         StageScope scope(progress, Stage::Pages);
-        report.pages = WriteMailPages(settings, projectFolder, scope.sink(), stop);
+        report.pages = WriteMailPages(settings, projectFolder, plan, scope.sink(), stop);
+        AddPageNotices(report.pages, report.notices);
         AddPageProblems(report.pages, settings, projectFolder, report.problems);
     }
 }

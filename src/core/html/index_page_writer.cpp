@@ -18,9 +18,9 @@ namespace {
 // each thread start that has a page, all its replies.
 class ThreadListing {
 public:
-    ThreadListing(const ProjectSettings& settings, const OutputPaths& paths, const ThreadTree& tree,
-                  JobProgress& progress, platform::OutputFile& writer)
-        : settings_(settings), paths_(paths), tree_(tree), progress_(progress), writer_(writer),
+    ThreadListing(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
+                  const ThreadTree& tree, JobProgress& progress, platform::OutputFile& writer)
+        : settings_(settings), paths_(paths), plan_(plan), tree_(tree), progress_(progress), writer_(writer),
           graphics_(settings.DrawGraphic != 0)
     {
         first_ = paths.TreeGraphicUrl(settings.FirstTree).value_or("");
@@ -103,11 +103,11 @@ private:
             out.append("  ");
     }
 
-    // A stored name that names no file has no page to link to: its entry is
-    // the caption alone.
+    // A mail without a page on the site has nothing to link to: its entry
+    // is the caption alone.
     void AppendLink(std::string& out, const MailRecord& mail) const
     {
-        if (!IsUsableFileName(mail.fileName)) {
+        if (!plan_.HasPage(&mail)) {
             out.append(MailCaption(settings_, mail)).append("<BR>\n");
             return;
         }
@@ -172,6 +172,7 @@ private:
 
     const ProjectSettings& settings_;
     const OutputPaths& paths_;
+    const SitePlan& plan_;
     const ThreadTree& tree_;
     JobProgress& progress_;
     platform::OutputFile& writer_;
@@ -200,6 +201,13 @@ std::string Include(const OutputPaths& paths, std::int32_t on, const std::string
 
 IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::string& projectFolder,
                                const ThreadTree& tree, JobProgress& progress)
+{
+    const SitePlan plan(settings, projectFolder);
+    return WriteIndexPage(settings, projectFolder, plan, tree, progress);
+}
+
+IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::string& projectFolder,
+                               const SitePlan& plan, const ThreadTree& tree, JobProgress& progress)
 {
     IndexPageResult result;
     if (settings.IndexCreateType != 0 && settings.IndexCreateType != 1)
@@ -232,7 +240,7 @@ IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::strin
         return result;
     }
 
-    ThreadListing listing(settings, paths, tree, progress, writer);
+    ThreadListing listing(settings, paths, plan, tree, progress, writer);
     std::string page;
     if (templateParts) {
         page.append(templateParts->before);

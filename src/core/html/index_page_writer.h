@@ -4,6 +4,7 @@
 // or as rows of tree graphics, in the standard layout (IndexCreateType 0) or
 // inside the user's template at its insert tag (IndexCreateType 1).
 
+#include "core/html/site_plan.h"
 #include "core/platform/job_control.h"
 #include "core/project/project_settings.h"
 #include "core/threading/thread_tree.h"
@@ -34,9 +35,14 @@ struct IndexPageResult {
 
 // tree is the thread tree as the user arranged it: its first top-level item
 // is the project item, whose children are the thread starts; every other
-// item carries the index of its mail in settings.mailList. Relative settings
-// paths resolve against projectFolder. Reports 0, 1, 2, ... one per entry
-// listed. Trees of any depth are walked without recursion.
+// item carries the index of its mail in settings.mailList. An entry links
+// its mail's page when plan gives the mail one; otherwise it is the caption
+// alone. Relative settings paths resolve against projectFolder. Reports 0,
+// 1, 2, ... one per entry listed. Trees of any depth are walked without
+// recursion.
+IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::string& projectFolder,
+                               const SitePlan& plan, const ThreadTree& tree, JobProgress& progress);
+// The same with a plan made now.
 IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::string& projectFolder,
                                const ThreadTree& tree, JobProgress& progress);
 

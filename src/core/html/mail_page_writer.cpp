@@ -3,9 +3,14 @@
 #include "core/html/mail_body.h"
 #include "core/html/mime_page_body.h"
 #include "core/html/output_paths.h"
+#include "core/html/site_plan.h"
+#include "core/html/site_cleanup.h"
+#include "core/html/site_record.h"
 #include "core/html/template_files.h"
 #include "core/html/template_segments.h"
 #include "core/html/text_helpers.h"
+#include "core/platform/digest.h"
+#include "core/platform/file_stamp.h"
 #include "core/platform/file_system.h"
 #include "core/platform/files.h"
 #include "core/platform/output_file.h"
@@ -41,6 +46,8 @@ enum class Outcome {
     UnusableName,
     ClashesWithArchive,
     ClashesWithOutput,
+    NameTaken,
+    ArchiveGone,
     MissingArchive,
     UnreadableArchive,
     PageNotWritten,
@@ -48,19 +55,16 @@ enum class Outcome {
     Unchanged,
 };
 
-// What is known of a mail before the run writes anything. Every page goes
-// into one folder; only the name is kept, to keep a large run small.
-struct PlannedPage {
+// What is known of a mail before the run writes anything.
+struct PageTask {
     // Set when the mail gets no page whatever its archive holds.
     std::optional<Outcome> decided;
     std::string name;
-    // A later mail of the list has the same page, which it then replaces.
-    std::optional<std::size_t> laterMail;
-    // Another mail of the list has the same page, before or after this one.
-    bool shared = false;
     // No file had the page's name when the run began: it is neither
     // compared nor looked up before it is made.
     bool absent = false;
+    // What the site record says of the page, when it has it.
+    const RecordedPage* recorded = nullptr;
 };
 
 // What writing one page came to, with the system's reason on failure.
@@ -71,6 +75,8 @@ struct PageOutcome {
     Outcome outcome = Outcome::NotHandled;
     std::string reason;
     std::vector<platform::FileProblem> attachmentsNotSaved;
+    // The page as the site record is to know it, once it is in place.
+    std::optional<RecordedPage> recorded;
 };
 
 // The page text is handed on in pieces of about this size.
@@ -191,7 +197,8 @@ private:
 // Everything a page needs that is the same for every mail of one run.
 class PageBuilder {
 public:
-    PageBuilder(const ProjectSettings& settings, const OutputPaths& paths) : settings_(settings), paths_(paths)
+    PageBuilder(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan)
+        : settings_(settings), paths_(paths), plan_(plan)
     {
         indexLink_ = paths.IndexLinkFromMail();
     }
@@ -202,7 +209,47 @@ public:
         if (!text)
             return false;
         segments_ = ParseMailTemplate(*text, settings_);
+        templateText_ = *text;
         return true;
+    }
+
+    // What every page of the run is made from besides its own mail: the
+    // program, every setting, the index link, the BODY tag, the includes
+    // or the template. Computed once, after the includes or the template
+    // were read.
+    void DigestRunInputs()
+    {
+        platform::Digest digest;
+        digest.Add(POSTLOOM_VERSION);
+        for (const SettingDefinition* setting : AllSettings()) {
+            digest.Add(setting->key);
+            std::visit(
+                [&](auto member) {
+                    using Value = std::remove_cvref_t<decltype(settings_.*member)>;
+                    if constexpr (std::is_same_v<Value, std::string>)
+                        digest.Add(settings_.*member);
+                    else
+                        digest.Add(static_cast<std::uint64_t>(static_cast<std::int64_t>(settings_.*member)));
+                },
+                setting->member);
+        }
+        digest.Add(paths_.MailFolderFullPath()).Add(indexLink_.value_or("")).Add(bodyTag_);
+        digest.Add(header_).Add(footer_).Add(templateText_);
+        runInputs_ = digest.Hex();
+    }
+
+    // Everything a mail's page is made from but its mail file: the run's
+    // inputs, its names, its caption and the four links as they would be
+    // written.
+    std::string InputsOf(const MailRecord& mail, std::string_view pageName) const
+    {
+        platform::Digest digest;
+        digest.Add(runInputs_).Add(pageName).Add(mail.fileName).Add(MailCaption(settings_, mail));
+        for (const MailRecord* related : {mail.parent, mail.firstChild, mail.nextSibling, mail.prevSibling}) {
+            const std::optional<std::string> link = LinkTo(related);
+            digest.Add(link ? "1" : "0").Add(link.value_or(""));
+        }
+        return digest.Hex();
     }
 
     // Reads both includes that are switched on; tells which could not be read.
@@ -237,20 +284,18 @@ public:
     }
 
 private:
-    // The link to a related mail's page; none without that mail or when its
-    // stored name can have no page.
+    // The link to a related mail's page; none without that mail or when it
+    // has no page on the site.
     std::optional<std::string> LinkTo(const MailRecord* related) const
     {
-        if (related == nullptr || !IsUsableFileName(related->fileName))
+        if (!plan_.HasPage(related))
             return std::nullopt;
         return paths_.PageLinkFromMail(*related);
     }
 
-    void AppendLinkOrText(std::string& page, const MailRecord* related, bool needsPage, std::string_view label) const
+    void AppendLinkOrText(std::string& page, const MailRecord* related, std::string_view label) const
     {
-        const std::optional<std::string> link = needsPage && related && related->outputHtml == 0
-                                                    ? std::nullopt
-                                                    : LinkTo(related);
+        const std::optional<std::string> link = LinkTo(related);
         if (link)
             page.append("<A HREF=").append(*link).append(">").append(label).append("</A>");
         else
@@ -264,10 +309,10 @@ private:
             page.append("<A HREF=").append(*indexLink_).append(">[TOP]</A><BR>");
         else
             page.append("[TOP]<BR>");
-        AppendLinkOrText(page, mail.parent, false, kParentLabel);
-        AppendLinkOrText(page, mail.firstChild, true, kChildLabel);
-        AppendLinkOrText(page, mail.nextSibling, true, kNextLabel);
-        AppendLinkOrText(page, mail.prevSibling, true, kPrevLabel);
+        AppendLinkOrText(page, mail.parent, kParentLabel);
+        AppendLinkOrText(page, mail.firstChild, kChildLabel);
+        AppendLinkOrText(page, mail.nextSibling, kNextLabel);
+        AppendLinkOrText(page, mail.prevSibling, kPrevLabel);
         page.append("<HR>\n</CENTER>\n");
     }
 
@@ -333,114 +378,59 @@ private:
 
     const ProjectSettings& settings_;
     const OutputPaths& paths_;
+    const SitePlan& plan_;
     std::optional<std::string> indexLink_;
     std::string bodyTag_;
     std::string header_;
     std::string footer_;
     std::vector<InsertSegment> segments_;
+    std::string templateText_;
+    std::string runInputs_;
 };
 
-// A file the run writes besides the pages, given as its folder's identity
-// and its name, so that a page under another spelling of the same folder
-// is still recognised.
-struct OtherOutput {
-    std::string path;
-    std::optional<platform::FileIdentity> folder;
-    std::string name;
-};
-
-// The index page and the graphic copies this run writes.
-std::vector<OtherOutput> OtherOutputs(const ProjectSettings& settings, const OutputPaths& paths)
+// The outcome of a mail the plan gives no page.
+Outcome OutcomeOf(NoPageReason reason)
 {
-    std::vector<std::string> files;
-    if (settings.IndexCreateType == 0 || settings.IndexCreateType == 1)
-        files.push_back(paths.IndexFileFullPath());
-    if (settings.DrawGraphic != 0) {
-        for (const std::string* graphic : {&settings.FirstTree, &settings.ContTree, &settings.LastTree,
-                                           &settings.NextTree, &settings.NullTree})
-            files.push_back(paths.TreeGraphicCopyPath(*graphic));
+    switch (reason) {
+    case NoPageReason::SwitchedOff: return Outcome::SwitchedOff;
+    case NoPageReason::UnusableName: return Outcome::UnusableName;
+    case NoPageReason::ArchiveGone: return Outcome::ArchiveGone;
+    case NoPageReason::ClashesWithArchive: return Outcome::ClashesWithArchive;
+    case NoPageReason::ClashesWithOutput: return Outcome::ClashesWithOutput;
+    case NoPageReason::NameTaken: return Outcome::NameTaken;
     }
-    if (settings.IndexBackGround != 0)
-        files.push_back(paths.IndexBackgroundCopyPath());
-    if (settings.MailBackGround != 0)
-        files.push_back(paths.MailBackgroundCopyPath());
-    std::vector<OtherOutput> outputs;
-    for (std::string& file : files) {
-        const std::string name = FileNamePart(file, paths.style());
-        const std::string folder = file.substr(0, file.size() - name.size());
-        outputs.push_back({std::move(file), platform::IdentityOf(folder.empty() ? "." : folder), name});
-    }
-    return outputs;
+    return Outcome::NotHandled;
 }
 
-bool IsOtherOutput(const std::vector<OtherOutput>& outputs, const std::string& pagePath,
-                   const std::optional<platform::FileIdentity>& pageFolder, const std::string& pageName)
+// The tasks of the run: the plan's decisions, what the page folder held
+// and what the site record knows of each page.
+std::vector<PageTask> TasksOf(const SitePlan& plan, const SiteRecord* record)
 {
-    return std::any_of(outputs.begin(), outputs.end(), [&](const OtherOutput& output) {
-        return output.path == pagePath || (pageFolder && output.folder == pageFolder && output.name == pageName);
-    });
-}
-
-// Decides, before anything is written, which mails are to get a page and
-// where. A page is never written over the archive file of any mail of the
-// list (that would destroy the mail), nor over the index page or a graphic
-// copy. Of mails that share a page name each writes it in list order, so
-// the last one whose archive can be read has it; the sharing is reported.
-std::vector<PlannedPage> PlanPages(const ProjectSettings& settings, const OutputPaths& paths,
-                                   const std::string& mailFolder)
-{
-    const MailList& mails = settings.mailList;
-    std::vector<PlannedPage> plans(mails.size());
-    const std::optional<platform::FileIdentity> pageFolderId = platform::IdentityOf(mailFolder);
-    const std::optional<platform::FileIdentity> archiveFolderId =
-        platform::IdentityOf(paths.Resolve(settings.TargetPath));
-    const bool sharedFolder = pageFolderId && archiveFolderId && *pageFolderId == *archiveFolderId;
-    std::unordered_set<std::string_view> archiveNames;
-    if (sharedFolder) {
-        for (const auto& mail : mails)
-            archiveNames.insert(mail->fileName);
-    }
-    const std::vector<OtherOutput> otherOutputs = OtherOutputs(settings, paths);
-    // Keys point into plans, which never grows.
-    std::unordered_map<std::string_view, std::size_t> pageOwners;
-    // One listing of the page folder instead of a lookup per page.
-    const std::optional<std::unordered_set<std::string>> existing = platform::NativeNamesIn(mailFolder);
-
-    for (std::size_t i = 0; i < mails.size(); ++i) {
-        const MailRecord& mail = *mails[i];
-        PlannedPage& plan = plans[i];
-        if (mail.outputHtml == 0) {
-            plan.decided = Outcome::SwitchedOff;
+    std::vector<PageTask> tasks(plan.size());
+    const std::optional<std::unordered_set<std::string>>& existing = plan.pageFolderNames();
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        const PlannedPage& planned = plan[i];
+        PageTask& task = tasks[i];
+        task.name = planned.name;
+        if (planned.noPage) {
+            task.decided = OutcomeOf(*planned.noPage);
             continue;
         }
-        if (!IsUsableFileName(mail.fileName)) {
-            plan.decided = Outcome::UnusableName;
-            continue;
-        }
-        plan.name = paths.PageFileName(mail);
-        plan.absent = existing && !existing->contains(platform::NativePath(plan.name));
-        if (sharedFolder && archiveNames.contains(plan.name)) {
-            plan.decided = Outcome::ClashesWithArchive;
-        } else if (IsOtherOutput(otherOutputs, JoinPath(mailFolder, plan.name), pageFolderId, plan.name)) {
-            plan.decided = Outcome::ClashesWithOutput;
-        } else if (const auto [owner, added] = pageOwners.try_emplace(plan.name, i); !added) {
-            plans[owner->second].laterMail = i;
-            plans[owner->second].shared = plan.shared = true;
-            owner->second = i;
+        task.absent = existing && !existing->contains(platform::NativePath(task.name));
+        if (record) {
+            if (const auto found = record->pages.find(task.name); found != record->pages.end())
+                task.recorded = &found->second;
         }
     }
-    // The first of mails sharing a page makes it; the others find it there.
-    for (PlannedPage& plan : plans)
-        plan.absent = plan.absent && !plan.shared;
-    return plans;
+    return tasks;
 }
 
-// Opens the archive of mail; the outcome for the mail instead when there is
-// none to read.
-std::variant<Archive, PageOutcome> OpenArchive(const MailRecord& mail, const OutputPaths& paths)
+// Opens the archive of a mail at archivePath; the outcome for the mail
+// instead when there is none to read.
+std::variant<Archive, PageOutcome> OpenArchive(const std::string& archivePath)
 {
     platform::FileError error;
-    std::optional<platform::ReadableFile> file = platform::OpenReadable(paths.MailSourcePath(mail), error);
+    std::optional<platform::ReadableFile> file = platform::OpenReadable(archivePath, error);
     if (!file) {
         if (error.code == ENOENT)
             return PageOutcome{Outcome::MissingArchive, {}};
@@ -454,13 +444,59 @@ PageOutcome Unreadable(const Archive& archive)
     return {Outcome::UnreadableArchive, platform::ReasonText({archive.error(), false})};
 }
 
+// What a page is made from, as the site record keeps it.
+struct PageInputs {
+    // The mail file when the page was started; none when it could not be
+    // looked at (the page is then never taken for unchanged).
+    std::optional<platform::FileStamp> archive;
+    std::string digest;  // everything else (PageBuilder::InputsOf)
+};
+
+// The record of a page in place at its path, and of those of its
+// attachments that are there.
+std::optional<RecordedPage> RecordOf(const MailRecord& mail, const PageTask& task, const PageInputs& inputs,
+                                     const std::string& pageFolder, const std::optional<MimePageBody>& mimeBody,
+                                     bool madeFolder)
+{
+    const std::optional<platform::FileStamp> stamp = platform::OutputStamp(JoinPath(pageFolder, task.name));
+    if (!stamp)
+        return std::nullopt;
+    RecordedPage page{mail.fileName, inputs.archive.value_or(platform::FileStamp{}), inputs.digest, *stamp, {},
+                      madeFolder};
+    if (mimeBody) {
+        for (std::string& file : mimeBody->AttachmentPaths()) {
+            if (const std::optional<platform::FileStamp> saved = platform::OutputStamp(JoinPath(pageFolder, file)))
+                page.attachments.push_back({std::move(file), *saved});
+        }
+    }
+    return page;
+}
+
+// True when the page the record knows is still in place and was made from
+// exactly these inputs: then it is what building it again would give.
+bool StillInPlace(const RecordedPage& recorded, const MailRecord& mail, const PageTask& task,
+                  const PageInputs& inputs, const std::string& pageFolder)
+{
+    if (!inputs.archive || recorded.archive != *inputs.archive || recorded.mailFile != mail.fileName ||
+        recorded.inputs != inputs.digest || platform::OutputStamp(JoinPath(pageFolder, task.name)) != recorded.page)
+        return false;
+    return std::all_of(recorded.attachments.begin(), recorded.attachments.end(), [&](const RecordedFile& file) {
+        return platform::OutputStamp(JoinPath(pageFolder, file.path)) == file.stamp;
+    });
+}
+
 // Saves the attachments, then puts the page in place: a page in place never
 // links to files that are not there yet.
-PageOutcome Finish(platform::OutputFile& out, const std::optional<MimePageBody>& mimeBody, std::string_view pagePath)
+PageOutcome Finish(platform::OutputFile& out, const std::optional<MimePageBody>& mimeBody, const MailRecord& mail,
+                   const PageTask& task, const PageInputs& inputs, const std::string& pageFolder)
 {
     PageOutcome outcome;
-    if (mimeBody)
-        mimeBody->SaveAttachments(pagePath, outcome.attachmentsNotSaved);
+    bool madeFolder = task.recorded && task.recorded->madeFolder;
+    if (mimeBody && mimeBody->HasAttachments()) {
+        const std::string folder = JoinPath(pageFolder, AttachmentFolderOf(task.name));
+        madeFolder = madeFolder || platform::TypeOf(folder) == platform::EntryType::Missing;
+        mimeBody->SaveAttachments(JoinPath(pageFolder, task.name), outcome.attachmentsNotSaved);
+    }
     switch (out.Commit()) {
     case platform::OutputFile::Outcome::Written:
         outcome.outcome = Outcome::Written;
@@ -471,29 +507,31 @@ PageOutcome Finish(platform::OutputFile& out, const std::optional<MimePageBody>&
     case platform::OutputFile::Outcome::Failed:
         outcome.outcome = Outcome::PageNotWritten;
         outcome.reason = out.Error();
-        break;
+        return outcome;
     }
+    outcome.recorded = RecordOf(mail, task, inputs, pageFolder, mimeBody, madeFolder);
     return outcome;
 }
 
 // Builds the page of a large archive while writing it. A mail whose archive
 // cannot be read to its end leaves any existing page as it was.
-PageOutcome StreamPage(const MailRecord& mail, Archive& archive, const PlannedPage& plan, const std::string& pagePath,
-                       const PageBuilder& builder)
+PageOutcome StreamPage(const MailRecord& mail, Archive& archive, const PageTask& task, const PageInputs& inputs,
+                       const std::string& pageFolder, const PageBuilder& builder)
 {
-    if (builder.DecodesMime() && !archive.Decode(plan.name))
+    if (builder.DecodesMime() && !archive.Decode(task.name))
         return Unreadable(archive);
-    platform::OutputFile out(pagePath, platform::OutputFile::Mode::Text);
+    platform::OutputFile out(JoinPath(pageFolder, task.name), platform::OutputFile::Mode::Text);
     if (!builder.Write(mail, archive, [&out](std::string_view bytes) { out.Write(bytes); })) {
         out.Discard();
         return Unreadable(archive);
     }
-    return Finish(out, archive.mimeBody(), pagePath);
+    return Finish(out, archive.mimeBody(), mail, task, inputs, pageFolder);
 }
 
 // A page built ahead of its writing, or what settled the mail without one.
 struct BuiltPage {
     std::optional<PageOutcome> outcome;
+    PageInputs inputs;
     std::string text;  // with CR LF line ends
     std::optional<MimePageBody> mimeBody;
     // An archive too large to hold its page in memory, left open for the
@@ -502,19 +540,28 @@ struct BuiltPage {
 };
 
 // Reads the archive of a planned mail and builds its page in memory.
-// Writes nothing, so it may run ahead of the writing. A page that already
-// holds these bytes is settled as unchanged here, unless another mail
-// shares it (the writer may still be about to replace it) or attachments
-// belong to it (they are saved whether or not the page changed).
-BuiltPage BuildPage(const MailRecord& mail, const PlannedPage& plan, const std::string& pageFolder,
-                    const PageBuilder& builder, const OutputPaths& paths)
+// Writes nothing, so it may run ahead of the writing. A page that the site
+// record knows as made from the same inputs, and that is still in place
+// as it was written, is not built at all. A page that already holds these
+// bytes is settled as unchanged here, unless attachments belong to it
+// (they are saved whether or not the page changed).
+BuiltPage BuildPage(const MailRecord& mail, const PageTask& task, const std::string& mailFolder,
+                    const std::string& pageFolder, const PageBuilder& builder)
 {
     BuiltPage page;
-    if (plan.decided) {
-        page.outcome = PageOutcome{*plan.decided, {}};
+    if (task.decided) {
+        page.outcome = PageOutcome{*task.decided, {}};
         return page;
     }
-    std::variant<Archive, PageOutcome> opened = OpenArchive(mail, paths);
+    const std::string archivePath = JoinPath(mailFolder, mail.fileName);
+    page.inputs.archive = platform::InputStamp(archivePath);
+    page.inputs.digest = builder.InputsOf(mail, task.name);
+    if (task.recorded && StillInPlace(*task.recorded, mail, task, page.inputs, pageFolder)) {
+        page.outcome = PageOutcome{Outcome::Unchanged, {}};
+        page.outcome->recorded = *task.recorded;
+        return page;
+    }
+    std::variant<Archive, PageOutcome> opened = OpenArchive(archivePath);
     if (PageOutcome* const failed = std::get_if<PageOutcome>(&opened)) {
         page.outcome = std::move(*failed);
         return page;
@@ -524,7 +571,7 @@ BuiltPage BuildPage(const MailRecord& mail, const PlannedPage& plan, const std::
         page.largeArchive.emplace(std::move(archive));
         return page;
     }
-    if (builder.DecodesMime() && !archive.Decode(plan.name)) {
+    if (builder.DecodesMime() && !archive.Decode(task.name)) {
         page.outcome = Unreadable(archive);
         return page;
     }
@@ -534,24 +581,27 @@ BuiltPage BuildPage(const MailRecord& mail, const PlannedPage& plan, const std::
         return page;
     }
     page.mimeBody = archive.TakeMimeBody();
-    if (!plan.absent && !plan.shared && !(page.mimeBody && page.mimeBody->HasAttachments()) &&
-        platform::HoldsExactly(JoinPath(pageFolder, plan.name), page.text))
+    if (!task.absent && !(page.mimeBody && page.mimeBody->HasAttachments()) &&
+        platform::HoldsExactly(JoinPath(pageFolder, task.name), page.text)) {
         page.outcome = PageOutcome{Outcome::Unchanged, {}};
+        page.outcome->recorded =
+            RecordOf(mail, task, page.inputs, pageFolder, std::nullopt, task.recorded && task.recorded->madeFolder);
+    }
     return page;
 }
 
-// Writes a built page into its place, pagePath.
-PageOutcome WritePage(BuiltPage& page, const MailRecord& mail, const PlannedPage& plan, const std::string& pagePath,
+// Writes a built page into its place in pageFolder.
+PageOutcome WritePage(BuiltPage& page, const MailRecord& mail, const PageTask& task, const std::string& pageFolder,
                       const PageBuilder& builder)
 {
     if (page.outcome)
         return std::move(*page.outcome);
     if (page.largeArchive)
-        return StreamPage(mail, *page.largeArchive, plan, pagePath, builder);
-    platform::OutputFile out(pagePath, platform::OutputFile::Mode::Binary,
-                             plan.absent ? platform::OutputFile::Target::Absent : platform::OutputFile::Target::Unknown);
+        return StreamPage(mail, *page.largeArchive, task, page.inputs, pageFolder, builder);
+    platform::OutputFile out(JoinPath(pageFolder, task.name), platform::OutputFile::Mode::Binary,
+                             task.absent ? platform::OutputFile::Target::Absent : platform::OutputFile::Target::Unknown);
     out.Write(page.text);
-    return Finish(out, page.mimeBody, pagePath);
+    return Finish(out, page.mimeBody, mail, task, page.inputs, pageFolder);
 }
 
 unsigned PageThreads(const MailPageOptions& options, std::size_t mailCount)
@@ -564,36 +614,35 @@ unsigned PageThreads(const MailPageOptions& options, std::size_t mailCount)
     return static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(mailCount, 1)));
 }
 
-// What the run came to, mail by mail: the outcome of each, and the
-// details of the few that have any.
+// What the run came to, mail by mail: the outcome of each, the record of
+// each page in place, and the details of the few that have any.
 struct RunOutcomes {
-    explicit RunOutcomes(std::size_t mails) : outcome(mails, Outcome::NotHandled) {}
+    explicit RunOutcomes(std::size_t mails) : outcome(mails, Outcome::NotHandled), recorded(mails) {}
 
     void Set(std::size_t i, PageOutcome page)
     {
         outcome[i] = page.outcome;
+        recorded[i] = std::move(page.recorded);
         if (!page.reason.empty() || !page.attachmentsNotSaved.empty())
             details.emplace(i, std::move(page));
     }
 
     std::vector<Outcome> outcome;
+    std::vector<std::optional<RecordedPage>> recorded;
     std::map<std::size_t, PageOutcome> details;
 };
 
-void Collect(const MailList& mails, const std::vector<PlannedPage>& plans, const std::string& pageFolder,
-             const RunOutcomes& outcomes, MailPageResult& result)
+void Collect(const MailList& mails, const SitePlan& plan, const std::string& pageFolder, const RunOutcomes& outcomes,
+             MailPageResult& result)
 {
     static const PageOutcome kNoDetails;
     for (std::size_t i = 0; i < mails.size(); ++i) {
         const std::string& name = mails[i]->fileName;
-        const PlannedPage& plan = plans[i];
         const auto found = outcomes.details.find(i);
         const PageOutcome& details = found == outcomes.details.end() ? kNoDetails : found->second;
-        const auto path = [&] { return JoinPath(pageFolder, plan.name); };
+        const auto path = [&] { return JoinPath(pageFolder, plan[i].name); };
         result.attachmentsNotSaved.insert(result.attachmentsNotSaved.end(), details.attachmentsNotSaved.begin(),
                                           details.attachmentsNotSaved.end());
-        if (plan.laterMail && outcomes.outcome[i] != Outcome::NotHandled)
-            result.pageNameClashes.push_back({name, path(), mails[*plan.laterMail]->fileName});
         switch (outcomes.outcome[i]) {
         case Outcome::NotHandled:
             break;
@@ -608,6 +657,12 @@ void Collect(const MailList& mails, const std::vector<PlannedPage>& plans, const
             break;
         case Outcome::ClashesWithOutput:
             result.pageNameClashes.push_back({name, path(), {}});
+            break;
+        case Outcome::NameTaken:
+            result.pageNameClashes.push_back({name, path(), mails[plan[i].taker]->fileName});
+            break;
+        case Outcome::ArchiveGone:
+            result.archivesGone.push_back(name);
             break;
         case Outcome::MissingArchive:
             result.missingArchives.push_back(name);
@@ -628,9 +683,37 @@ void Collect(const MailList& mails, const std::vector<PlannedPage>& plans, const
     }
 }
 
+// The site after the run: every page in place as this run made or found
+// it. A page this run could not make keeps what the old record knew of
+// it (its files are still there); after a stop every page of the old
+// record is kept, as nothing is removed.
+SiteRecord FreshRecord(const SitePlan& plan, const std::optional<SiteRecord>& old, const RunOutcomes& outcomes,
+                       bool stopped)
+{
+    SiteRecord fresh{plan.pageFolder(), {}};
+    if (stopped && old)
+        fresh.pages = old->pages;
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        if (outcomes.recorded[i]) {
+            fresh.pages.insert_or_assign(plan[i].name, *outcomes.recorded[i]);
+        } else if (plan.HasPage(i) && old) {
+            if (const auto found = old->pages.find(plan[i].name); found != old->pages.end())
+                fresh.pages.emplace(found->first, found->second);
+        }
+    }
+    return fresh;
+}
+
 }  // namespace
 
 MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string& projectFolder,
+                              JobProgress& progress, const StopFlag& stop, const MailPageOptions& options)
+{
+    const SitePlan plan(settings, projectFolder);
+    return WriteMailPages(settings, projectFolder, plan, progress, stop, options);
+}
+
+MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string& projectFolder, const SitePlan& plan,
                               JobProgress& progress, const StopFlag& stop, const MailPageOptions& options)
 {
     MailPageResult result;
@@ -638,7 +721,7 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
         return result;
 
     const OutputPaths paths(settings, projectFolder);
-    PageBuilder builder(settings, paths);
+    PageBuilder builder(settings, paths, plan);
     if (settings.MailCreateType == 1) {
         if (!builder.LoadTemplate(paths.Resolve(settings.MailTemplateFile))) {
             result.templateMissing = true;
@@ -647,17 +730,23 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     } else {
         builder.LoadStandardParts(result);
     }
+    builder.DigestRunInputs();
 
     const MailList& mails = settings.mailList;
-    const std::string pageFolder = paths.MailFolderFullPath();
-    const std::vector<PlannedPage> plans = PlanPages(settings, paths, pageFolder);
+    const std::string& pageFolder = plan.pageFolder();
+    const std::string recordPath = JoinPath(paths.IndexFolder(), kSiteRecordName);
+    const std::optional<SiteRecord> old = LoadSiteRecord(recordPath, pageFolder);
+    const std::vector<PageTask> tasks = TasksOf(plan, old ? &*old : nullptr);
     RunOutcomes outcomes(mails.size());
 
     const unsigned threads = PageThreads(options, mails.size());
     // With more threads, the others build pages ahead and the calling
     // thread alone creates the files: threads creating files in one folder
     // only wait for each other's lock on it.
-    const auto build = [&](std::size_t i) { return BuildPage(*mails[i], plans[i], pageFolder, builder, paths); };
+    const std::string mailFolder = paths.Resolve(settings.TargetPath);
+    const auto build = [&](std::size_t i) {
+        return BuildPage(*mails[i], tasks[i], mailFolder, pageFolder, builder);
+    };
     std::optional<platform::WorkAhead<BuiltPage>> queue;
     if (threads > 1)
         queue.emplace(mails.size(), threads - 1, build);
@@ -668,11 +757,22 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
         }
         progress.Report(static_cast<int>(i + 1));
         BuiltPage page = queue ? queue->Take(i) : build(i);
-        outcomes.Set(i, WritePage(page, *mails[i], plans[i], JoinPath(pageFolder, plans[i].name), builder));
+        outcomes.Set(i, WritePage(page, *mails[i], tasks[i], pageFolder, builder));
     }
     queue.reset();
 
-    Collect(mails, plans, pageFolder, outcomes, result);
+    Collect(mails, plan, pageFolder, outcomes, result);
+    SiteRecord fresh = FreshRecord(plan, old, outcomes, result.stopped);
+    // Only a whole run knows every page the site holds; a site without a
+    // record of its own removes nothing.
+    if (!result.stopped && old) {
+        const SiteCleanup cleanup = RemoveUnlinkedFiles(*old, fresh, plan);
+        result.pagesRemoved = cleanup.pagesRemoved;
+        result.attachmentsRemoved = cleanup.attachmentsRemoved;
+        result.filesNotRemoved = cleanup.notRemoved;
+    }
+    if (std::optional<std::string> error = SaveSiteRecord(recordPath, fresh))
+        result.recordNotWritten = platform::FileProblem{recordPath, std::move(*error)};
     return result;
 }
 

@@ -4,10 +4,12 @@
 // the standard layout (MailCreateType 0) or the user's template with its
 // insert tags replaced (MailCreateType 1).
 
+#include "core/html/site_plan.h"
 #include "core/platform/file_problem.h"
 #include "core/platform/job_control.h"
 #include "core/project/project_settings.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,9 +28,9 @@ struct MailPageOptions {
 struct PageNameClash {
     std::string mailFile;  // the mail's stored file name
     std::string pagePath;  // the page it would have had
-    // For a page name shared by two mails: the later mail in list order,
-    // which writes the page after this one. Empty when the page would
-    // overwrite the index page or a graphic copy (and was not written).
+    // For a page name shared by two or more mails: the last of them in
+    // list order, which has the page. Empty when the page would overwrite
+    // the index page or a graphic copy (and was not written).
     std::string laterMailFile;
 };
 
@@ -42,7 +44,12 @@ struct MailPageResult {
     std::vector<platform::FileProblem> attachmentsNotSaved;
     // Mails passed over because their page is switched off.
     int pagesSwitchedOff = 0;
-    // File names (as stored) of mails whose archive file does not exist.
+    // File names (as stored) of mails whose archive file is gone while the
+    // mail folder is there: no page, and the mail keeps its record.
+    std::vector<std::string> archivesGone;
+    // File names (as stored) of mails whose archive file could not be found
+    // when it was opened (the mail folder is missing, or the file went
+    // during the run).
     std::vector<std::string> missingArchives;
     // Mails whose archive file exists but cannot be read (stored name and
     // the reason).
@@ -60,6 +67,14 @@ struct MailPageResult {
     // page or a graphic copy, and mails whose page a later mail of the list
     // replaces because their names give the same page name.
     std::vector<PageNameClash> pageNameClashes;
+    // Files of the site that no page links any more, removed: pages of
+    // mails without a page, and attachments of those or no longer in
+    // their mail.
+    int pagesRemoved = 0;
+    int attachmentsRemoved = 0;
+    std::vector<platform::FileProblem> filesNotRemoved;
+    // The site record (beside the index page) could not be written.
+    std::optional<platform::FileProblem> recordNotWritten;
     // Template mode with a template that cannot be read: no page is touched.
     bool templateMissing = false;
     // A header or footer include that is switched on but cannot be read
@@ -70,10 +85,18 @@ struct MailPageResult {
     bool stopped = false;
 };
 
-// Writes the pages of settings.mailList into the mail page folder. Relative
-// settings paths resolve against projectFolder. Before each mail, whether or
-// not it gets a page, reports its position in the list plus one; the stop
-// flag is tested before each mail. Pages already written stay after a stop.
+// Writes the pages of settings.mailList into the mail page folder, for the
+// mails that plan gives a page, and keeps the site record beside the index
+// page: a page the record shows made from the same inputs and still in
+// place is not built again. After a whole run, the files of the record
+// that no page links any more are removed. Relative settings paths resolve
+// against projectFolder. Before each mail, whether or not it gets a page,
+// reports its position in the list plus one; the stop flag is tested
+// before each mail. Pages already written stay after a stop, and nothing
+// is removed.
+MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string& projectFolder, const SitePlan& plan,
+                              JobProgress& progress, const StopFlag& stop, const MailPageOptions& options = {});
+// The same with a plan made now.
 MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string& projectFolder,
                               JobProgress& progress, const StopFlag& stop, const MailPageOptions& options = {});
 

@@ -195,4 +195,12 @@ void MimePageBody::SaveAttachments(std::string_view pagePath, std::vector<platfo
     }
 }
 
+std::vector<std::string> MimePageBody::AttachmentPaths() const
+{
+    std::vector<std::string> paths;
+    for (const std::string& name : fileNames_)
+        paths.push_back(folderName_ + "/" + text::Utf8ToCp932(name));
+    return paths;
+}
+
 }  // namespace postloom

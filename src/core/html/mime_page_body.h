@@ -48,6 +48,9 @@ public:
     void SaveAttachments(std::string_view pagePath, std::vector<platform::FileProblem>& problems) const;
 
     bool HasAttachments() const { return !sizes_.empty(); }
+    // Where SaveAttachments puts each file, relative to the page's folder:
+    // "<page>_files/<name>" (CP932).
+    std::vector<std::string> AttachmentPaths() const;
 
 private:
     MimePageBody() = default;

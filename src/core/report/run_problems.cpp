@@ -110,6 +110,10 @@ void AddPageProblems(const MailPageResult& pages, const ProjectSettings& setting
     AddEach(pages.pagesNotWritten, "cannot write page", out);
     AddEach(pages.attachmentsNotSaved, "cannot save attachment", out);
     AddEach(pages.pagesClashingWithArchives, "page would overwrite a mail file, not written", out);
+    AddEach(pages.filesNotRemoved, "cannot remove", out);
+    if (pages.recordNotWritten)
+        out.push_back("cannot write the site record " + pages.recordNotWritten->path + ": " +
+                      pages.recordNotWritten->reason);
     for (const PageNameClash& clash : pages.pageNameClashes) {
         if (clash.laterMailFile.empty())
             out.push_back("page of " + clash.mailFile + " would overwrite " + clash.pagePath + ", not written");
@@ -117,6 +121,19 @@ void AddPageProblems(const MailPageResult& pages, const ProjectSettings& setting
             out.push_back("mails " + clash.mailFile + " and " + clash.laterMailFile + " share the page " +
                           clash.pagePath + "; the later one replaces it");
     }
+}
+
+void AddPageNotices(const MailPageResult& pages, ProblemLines& notices)
+{
+    AddEach(pages.archivesGone, "mail file gone, no page", notices);
+    if (pages.pagesRemoved == 1)
+        notices.push_back("1 page of a mail without a page was removed");
+    else if (pages.pagesRemoved > 1)
+        notices.push_back(std::to_string(pages.pagesRemoved) + " pages of mails without a page were removed");
+    if (pages.attachmentsRemoved == 1)
+        notices.push_back("1 attachment that no page links was removed");
+    else if (pages.attachmentsRemoved > 1)
+        notices.push_back(std::to_string(pages.attachmentsRemoved) + " attachments that no page links were removed");
 }
 
 void AddStoppedProblem(ProblemLines& out)

@@ -36,6 +36,9 @@ void AddIndexProblems(const IndexPageResult& index, const ProjectSettings& setti
                       ProblemLines& out);
 void AddPageProblems(const MailPageResult& pages, const ProjectSettings& settings, const std::string& projectFolder,
                      ProblemLines& out);
+// What the mail pages run did that is no problem: mails whose file is gone
+// (their records stay) and the files it took off the site.
+void AddPageNotices(const MailPageResult& pages, ProblemLines& notices);
 // The user stopped the run before its end.
 void AddStoppedProblem(ProblemLines& out);
 void AddSaveLines(const SaveResult& saved, std::string_view projectFile, ProblemLines& notices, ProblemLines& out);

@@ -1,5 +1,7 @@
 #include "app/command_ids.h"
 #include "core/platform/project_lock.h"
+#include "core/project/project_file.h"
+#include "core/project/project_settings.h"
 #include "desktop_test_support.h"
 
 #include <QCoreApplication>
@@ -24,19 +26,51 @@ using test::TestProgram;
 
 namespace {
 
+// The names of the site record's pages and files, without the folder and
+// times that differ from copy to copy.
+QByteArray RecordedNames(const QByteArray& record)
+{
+    QByteArray names;
+    for (const QByteArray& line : record.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() > 2 && (fields[0] == "page" || fields[0] == "file")) {
+            names += fields[0] + ' ' + fields[1] + (fields[0] == "page" ? ' ' + fields[2] : QByteArray()) + '\n';
+        }
+    }
+    return names;
+}
+
 // Every file below folder, by relative path, with its bytes.
 std::map<QString, QByteArray> Files(const QString& folder)
 {
     std::map<QString, QByteArray> files;
     const QDir base(folder);
-    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         QFile file(path);
         file.open(QIODevice::ReadOnly);
-        files[base.relativeFilePath(path)] = file.readAll();
+        const QString name = base.relativeFilePath(path);
+        files[name] = name.endsWith(QStringLiteral(".postloom-site")) ? RecordedNames(file.readAll()) : file.readAll();
     }
     return files;
+}
+
+// Switches the page of 00003.alm off and deletes the file of 00043.alm,
+// which has an attachment.
+void TakeDown(const SampleCopy& sample)
+{
+    const std::string project = QFile::encodeName(sample.project()).toStdString();
+    ProjectSettings settings;
+    settings.Reset();
+    QVERIFY(LoadProject(settings, project).opened);
+    for (auto& mail : settings.mailList) {
+        if (mail->fileName == "00003.alm") {
+            mail->outputHtml = 0;
+        }
+    }
+    QVERIFY(SaveProject(settings, project).ok);
+    QVERIFY(QFile::remove(sample.file(QStringLiteral("mail/00043.alm"))));
 }
 
 QProcessEnvironment WithoutDisplay(const QString& configFolder)
@@ -129,6 +163,31 @@ private Q_SLOTS:
             QVERIFY2(written.count(path) == 1, qPrintable(path));
             QVERIFY2(written.at(path) == bytes, qPrintable(path));
         }
+    }
+
+    void takesDownWhatTheBatchConverterTakesDown()
+    {
+        SampleCopy desktop;
+        SampleCopy batch;
+        QTemporaryDir config;
+        QVERIFY(desktop.valid() && batch.valid());
+        const QStringList unattended = {desktop.project(), QStringLiteral("auto"), QStringLiteral("exit")};
+        QCOMPARE(RunProgram(QStringLiteral(POSTLOOM_BINARY), unattended, config.path()).status, 0);
+        QCOMPARE(RunProgram(QStringLiteral(BATCH_BINARY), {batch.project()}, config.path()).status, 0);
+        QVERIFY(QFile::exists(desktop.file(QStringLiteral("site/pages/00043.html"))));
+        TakeDown(desktop);
+        TakeDown(batch);
+
+        const Run run = RunProgram(QStringLiteral(POSTLOOM_BINARY), unattended, config.path());
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.errors.contains(QStringLiteral("postloom: 2 pages of mails without a page were removed")),
+                 qPrintable(run.errors));
+        QCOMPARE(RunProgram(QStringLiteral(BATCH_BINARY), {batch.project()}, config.path()).status, 0);
+        const auto written = Files(desktop.folder());
+        QVERIFY(written.count(QStringLiteral("site/pages/00003.html")) == 0);
+        QVERIFY(written.count(QStringLiteral("site/pages/00043.html")) == 0);
+        QVERIFY(!QDir(desktop.file(QStringLiteral("site/pages/00043_files"))).exists());
+        QVERIFY(written == Files(batch.folder()));
     }
 
     void withoutADisplayOnlyTheUnattendedRunIsServed()

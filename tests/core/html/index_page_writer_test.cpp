@@ -2,6 +2,7 @@
 
 #include "support/test_support.h"
 
+#include "core/html/output_paths.h"
 #include "core/platform/output_file.h"
 
 #include <gtest/gtest.h>
@@ -50,11 +51,14 @@ protected:
         project = tree.Insert("project", 2, 0, kNoItem, ThreadTree::Place::Last);
     }
 
-    // A mail named name (its page name.html, its caption name) and its item.
+    // A mail named name (its page name.html, its caption name), its mail
+    // file and its item.
     TreeItem Add(const std::string& name, TreeItem parent = kNoItem)
     {
         auto mail = std::make_unique<MailRecord>();
         mail->fileName = name + ".alm";
+        if (IsUsableFileName(mail->fileName))
+            WriteFile(dir.File(mail->fileName), "Subject: " + name + "\n\n");
         mail->subject = name;
         settings.mailList.push_back(std::move(mail));
         return tree.Insert(name, 0, static_cast<std::uint32_t>(settings.mailList.size() - 1),
@@ -163,13 +167,13 @@ TEST_F(IndexPageTest, ThreadStartWithoutPageIsLeftOutWithItsReplies)
     Add("E");
     Add("F");
     MailOf(a).outputHtml = 0;
-    MailOf(d).outputHtml = 0;  // a reply is listed whatever its switch
+    MailOf(d).outputHtml = 0;  // a reply is listed whatever its switch, without a link
     settings.DrawGraphic = 1;
     const IndexPageResult result = Run();
     EXPECT_EQ(result.entriesWritten, 4);
     EXPECT_EQ(progress.positions, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(Listing(), Crlf("<IMG SRC=./N.gif>" + L("C") +
-                              "<IMG SRC=./C.gif><IMG SRC=./L.gif>\n" + L("D") +
+                              "<IMG SRC=./C.gif><IMG SRC=./L.gif>\nD<BR>\n" +
                               "<IMG SRC=./N.gif>" + L("E") +
                               "<IMG SRC=./L.gif>" + L("F")));
 }
@@ -191,6 +195,7 @@ TEST_F(IndexPageTest, NewWindowTargetAndLinksIntoTheMailFolder)
 {
     const TreeItem a = Add("A");
     MailOf(a).fileName = "Q&A.alm";
+    WriteFile(dir.File("Q&A.alm"), "");
     MailOf(a).subject = "<x>";
     settings.MailWindowType = 1;
     settings.MailPath = "mail";
@@ -333,6 +338,7 @@ TEST_F(IndexPageTest, NameThatNamesNoFileGetsItsCaptionWithoutALink)
     MailOf(dot).fileName = ".";
     MailOf(slash).fileName = "";
     MailOf(backslash).fileName = "a\\b.alm";  // an ordinary name on Linux
+    WriteFile(dir.File("a\\b.alm"), "");
     EXPECT_TRUE(Run().written);
     const std::string listing = Listing();
     EXPECT_EQ(listing.find("../"), std::string::npos) << listing;
@@ -341,6 +347,26 @@ TEST_F(IndexPageTest, NameThatNamesNoFileGetsItsCaptionWithoutALink)
     EXPECT_NE(listing.find("<DT>dot<BR>\r\n"), std::string::npos) << listing;
     EXPECT_NE(listing.find("<DT>slash<BR>\r\n"), std::string::npos) << listing;
     EXPECT_NE(listing.find("<A HREF=\"./a%5Cb.html\">back</A>"), std::string::npos) << listing;
+}
+
+TEST_F(IndexPageTest, MailsWithoutAPageOnTheSiteGetTheirCaptionWithoutALink)
+{
+    const TreeItem a = Add("A");
+    Add("gone", a);
+    Add("a", a);
+    Add("b", a);
+    fs::remove(dir.File("gone.alm"));
+    // "a.txt" is later in the list and takes the page name a.html.
+    auto later = std::make_unique<MailRecord>();
+    later->fileName = "a.txt";
+    later->subject = "later";
+    WriteFile(dir.File("a.txt"), "");
+    settings.mailList.push_back(std::move(later));
+    tree.Insert("later", 0, static_cast<std::uint32_t>(settings.mailList.size() - 1), a, ThreadTree::Place::Last);
+    settings.MailExt = "*.*";
+    EXPECT_TRUE(Run().written);
+    EXPECT_EQ(Listing(), Crlf("<DL>\n<DT>" + L("A") + "  <DL>\n  <DT>gone<BR>\n  <DT>a<BR>\n  <DT>" + L("b") +
+                              "  <DT><A HREF=\"./a.html\">later</A><BR>\n  </DL>\n</DL>\n"));
 }
 
 TEST_F(IndexPageTest, UnchangedIndexIsLeftAloneAndAFailedOneKeepsTheOld)

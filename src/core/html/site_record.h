@@ -1,0 +1,68 @@
+#pragma once
+
+// The record of the site, kept beside the index page as ".postloom-site":
+// every page and attachment file the program wrote into the page folder,
+// with what each page was made from. It tells a later run which files are
+// the program's own (only those are ever removed) and which pages it need
+// not build again because nothing they are made from changed.
+//
+// The record is a text file of lines: a first line naming the format, the
+// page folder it describes, one "page" line per page followed by one
+// "file" line per attachment saved beside it, and a last line with the
+// digest of everything before it. Names are CP932 with the bytes that could
+// break a line percent-encoded. A record that does not read back whole and
+// intact, or that describes another page folder, is no record at all.
+
+#include "core/platform/file_stamp.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace postloom {
+
+inline constexpr std::string_view kSiteRecordName = ".postloom-site";
+
+struct RecordedFile {
+    // Relative to the page folder: "<page>_files/<name>".
+    std::string path;
+    platform::FileStamp stamp;
+    bool operator==(const RecordedFile&) const = default;
+};
+
+struct RecordedPage {
+    std::string mailFile;  // the stored name of the mail the page shows
+    platform::FileStamp archive;  // the mail file when the page was made
+    std::string inputs;           // digest of everything else the page is made from
+    platform::FileStamp page;     // the page file as written
+    std::vector<RecordedFile> attachments;
+    // The program made the attachment folder (so it may remove it when it
+    // is left empty).
+    bool madeFolder = false;
+    bool operator==(const RecordedPage&) const = default;
+};
+
+struct SiteRecord {
+    std::string pageFolder;  // absolute, CP932
+    // By page name.
+    std::map<std::string, RecordedPage> pages;
+    bool operator==(const SiteRecord&) const = default;
+};
+
+std::string FormatSiteRecord(const SiteRecord& record);
+// nullopt for anything but a whole, intact record.
+std::optional<SiteRecord> ParseSiteRecord(std::string_view text);
+
+// The record in the file at recordPath when it describes pageFolder;
+// nullopt when there is none, it cannot be read, or it is damaged.
+std::optional<SiteRecord> LoadSiteRecord(std::string_view recordPath, std::string_view pageFolder);
+// Puts the record in place whole (or leaves the old one); the system's
+// reason when it cannot.
+std::optional<std::string> SaveSiteRecord(std::string_view recordPath, const SiteRecord& record);
+
+// The folder of a page's attachments: "a.html" keeps "a_files".
+std::string AttachmentFolderOf(std::string_view pageName);
+
+}  // namespace postloom
