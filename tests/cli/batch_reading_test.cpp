@@ -29,8 +29,9 @@ std::map<std::string, std::string> FilesUnder(const fs::path& root)
 {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        // The sample keeps its empty page folder with a placeholder.
-        if (entry.is_regular_file() && entry.path().filename() != ".gitkeep")
+        // Hidden files are the sample's placeholder and the run's own
+        // bookkeeping (the site record holds times and folders).
+        if (entry.is_regular_file() && !entry.path().filename().string().starts_with('.'))
             files[fs::relative(entry.path(), root).string()] = ReadFile(entry.path().string());
     }
     return files;
