@@ -80,7 +80,10 @@ public:
     // Set while the program closes: nothing new may start.
     void setClosing(bool closing);
 
-    // Any worker of the document or of the view runs, or the program closes.
+    // An import runs: nothing that changes the project may start meanwhile.
+    void setImporting(bool importing);
+    // Any worker of the document or of the view, or an import, runs, or
+    // the program closes.
     bool locked() const;
     // The document's own workers have not ended yet.
     bool hasLiveWorkers() const;
@@ -165,6 +168,7 @@ private:
     std::unique_ptr<CDataSortThread> sortWorker_;
     bool treeBuilt_ = false;
     bool busy_ = false;
+    bool importing_ = false;
     bool modified_ = false;
     bool closing_ = false;
     // The project file loaded damaged and has not been saved since.
