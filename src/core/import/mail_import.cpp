@@ -152,9 +152,13 @@ bool PassMail(const SourceMail& mail, const std::function<bool(std::string_view)
     return true;
 }
 
+// Hands the bytes a mail is written with to a sink again, piece by piece;
+// false when the source cannot be read (reason set) or the sink said no.
+using Replay = std::function<bool(const std::function<bool(std::string_view)>&, std::string&)>;
+
 // Whether the file at path holds exactly the bytes the mail is written
 // with; any failure to read counts as no.
-bool HoldsMail(const std::string& path, std::uint64_t size, const SourceMail& mail)
+bool HoldsMail(const std::string& path, std::uint64_t size, const Replay& mail)
 {
     platform::FileError error;
     const std::optional<platform::ReadableFile> file = platform::OpenReadable(path, error);
@@ -163,8 +167,7 @@ bool HoldsMail(const std::string& path, std::uint64_t size, const SourceMail& ma
     std::uint64_t at = 0;
     std::string held;
     std::string reason;
-    const bool same = PassMail(
-        mail,
+    const bool same = mail(
         [&](std::string_view piece) {
             if (at + piece.size() > size || !ReadAt(file->fd.get(), at, at + piece.size(), held, reason) ||
                 held != piece)
@@ -211,7 +214,7 @@ public:
     }
 
     // The file that holds exactly the bytes of the mail, if one does.
-    std::optional<std::string> Find(const ContentKey& key, const SourceMail& mail) const
+    std::optional<std::string> Find(const ContentKey& key, const Replay& mail) const
     {
         const auto [first, last] = known_.equal_range(key.hash());
         for (auto it = first; it != last; ++it) {
@@ -289,15 +292,24 @@ public:
     // the import must end.
     std::optional<std::string> Take(const SourceMail& mail, std::string_view origin, bool& ended)
     {
+        // The first pass keys the mail; a mail of at most one piece is kept
+        // from it for the comparisons and the writing, a larger one is read
+        // again for each.
         ContentKey key;
+        std::string kept;
+        bool whole = true;
+        std::size_t unquoted = 0;
         std::string reason;
-        if (!PassMail(
-                mail,
-                [&key](std::string_view piece) {
-                    key.Add(piece);
-                    return true;
-                },
-                reason)) {
+        const auto keyed = [&](std::string_view piece) {
+            key.Add(piece);
+            whole = whole && kept.size() + piece.size() <= kPiece;
+            if (whole)
+                kept.append(piece);
+            else
+                std::string().swap(kept);
+            return true;
+        };
+        if (!PassMail(mail, keyed, reason, &unquoted)) {
             result_.problems.push_back({std::string(origin), reason});
             return std::nullopt;
         }
@@ -305,19 +317,20 @@ public:
             result_.problems.push_back({std::string(origin), "an empty mail; nothing to import"});
             return std::nullopt;
         }
-        if (auto there = folder_.Find(key, mail)) {
+        const Replay replay = [&](const std::function<bool(std::string_view)>& sink, std::string& why) {
+            return whole ? sink(kept) : PassMail(mail, sink, why);
+        };
+        if (auto there = folder_.Find(key, replay)) {
             ++result_.alreadyThere;
             return there;
         }
         platform::NewFile file(folder_.path());
-        std::size_t unquoted = 0;
-        const bool passed = PassMail(
-            mail,
+        const bool passed = replay(
             [&file](std::string_view piece) {
                 file.Write(piece);
                 return file.Ok();
             },
-            reason, &unquoted);
+            reason);
         if (!passed && !reason.empty()) {
             result_.problems.push_back({std::string(origin), reason});
             return std::nullopt;
