@@ -10,6 +10,7 @@
 #include "settings_ui/project_sheet.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -163,12 +164,17 @@ private Q_SLOTS:
         const QString saved = dir.filePath(QStringLiteral("saved"));
         QVERIFY(QDir().mkpath(saved));
         QVERIFY(WriteBytes(saved + QStringLiteral("/a.eml"), "Subject: a\n\n>From here\n"));
+        QVERIFY(QFile::link(mbox, saved + QStringLiteral("/b.eml")));
         program.prompts->chosenFolders.push_back(saved);
         program.prompts->importChoices.push_back({dir.filePath(QStringLiteral("eml")), MboxVariant::Mboxrd});
         QVERIFY(Import(app, ID_FILE_IMPORT_FOLDER));
         QVERIFY(!program.prompts->importRequests.back().mbox);
         QCOMPARE(ReadBytes(dir.filePath(QStringLiteral("eml/00001.alm"))), QByteArray("Subject: a\r\n\r\n>From here\r\n"));
         QCOMPARE(app.frame().runSummary(), QStringLiteral("1通をｲﾝﾎﾟｰﾄしました (0通は取り込み済み)"));
+        // The link was not read, but named.
+        QCOMPARE(app.context().problems().notices(),
+                 QStringList{QStringLiteral("passed over a symbolic link: %1/b.eml").arg(saved)});
+        QVERIFY(app.context().problems().problems().isEmpty());
     }
 
     void progressShowsAndTheStopButtonEndsTheImport()
