@@ -46,6 +46,7 @@ constexpr std::array kCommands{
     CommandInfo{ID_POSTLOOM_CHECK, "ID_POSTLOOM_CHECK", Message},
     CommandInfo{ID_FILE_IMPORT, "ID_FILE_IMPORT", Command},
     CommandInfo{ID_FILE_IMPORT_FOLDER, "ID_FILE_IMPORT_FOLDER", Command},
+    CommandInfo{ID_IMPORT_FIN, "ID_IMPORT_FIN", Notice},
     CommandInfo{ID_FILE_NEW, "ID_FILE_NEW", Command},
     CommandInfo{ID_FILE_OPEN, "ID_FILE_OPEN", Command},
     CommandInfo{ID_FILE_SAVE, "ID_FILE_SAVE", Command},

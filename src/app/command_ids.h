@@ -59,6 +59,7 @@ enum CommandId : int {
     ID_POSTLOOM_CHECK = 32815,
     ID_FILE_IMPORT = 32816,
     ID_FILE_IMPORT_FOLDER = 32817,
+    ID_IMPORT_FIN = 32818,
 };
 
 enum class CommandKind {

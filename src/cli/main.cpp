@@ -40,7 +40,8 @@ void PrintUsage(std::FILE* out)
                "\n"
                "With --import, writes each mail of SOURCE (an mbox file, a Maildir or a\n"
                "folder of .eml files) into the mail folder FOLDER as a file NNNNN.alm with\n"
-               "CR LF line ends, adding only the mails that are not there yet.\n"
+               "CR LF line ends, adding only the mails that are not there yet. Symbolic\n"
+               "links inside SOURCE are passed over and named.\n"
                "\n"
                "Options:\n"
                "  -i, --import              import the mails of SOURCE into FOLDER\n"
@@ -117,6 +118,9 @@ int RunImport(const std::string& source, const std::string& folder, const postlo
         postloom::ImportMails(sourcePath, folderPath, options, sink, stopRequested);
     progress.End(postloom::batch::Stage::Import);
 
+    postloom::ProblemLines notices;
+    postloom::AddImportNotices(result, notices);
+    PrintLines(notices);
     postloom::ProblemLines problems;
     postloom::AddImportProblems(result, problems);
     PrintLines(problems);

@@ -63,7 +63,7 @@ TEST_F(BatchImportTest, ImportedMboxGivesBackTheMailFilesAndConverts)
 {
     const RunOutput import = RunBatchTool(sample, "--import ../users.mbox mail");
     ASSERT_EQ(import.status, 0) << import.err;
-    EXPECT_EQ(import.err, "postloom-batch: 43 mails imported, 0 already there\n");
+    EXPECT_EQ(import.err, "postloom-batch: 43 mails imported, 0 already there, 0 \">From \" lines unquoted as mboxrd\n");
     const std::vector<fs::path> imported = MailFiles(sample / "mail");
     ASSERT_EQ(imported.size(), originals.size());
     for (std::size_t k = 0; k < imported.size(); ++k) {
@@ -78,7 +78,7 @@ TEST_F(BatchImportTest, ImportedMboxGivesBackTheMailFilesAndConverts)
 
     const RunOutput again = RunBatchTool(sample, "-q -i ../users.mbox mail");
     EXPECT_EQ(again.status, 0);
-    EXPECT_EQ(again.err, "postloom-batch: 0 mails imported, 43 already there\n");
+    EXPECT_EQ(again.err, "postloom-batch: 0 mails imported, 43 already there, 0 \">From \" lines unquoted as mboxrd\n");
 }
 
 TEST_F(BatchImportTest, MboxFormatOptionChoosesTheQuoting)
@@ -89,6 +89,46 @@ TEST_F(BatchImportTest, MboxFormatOptionChoosesTheQuoting)
     ASSERT_EQ(RunBatchTool(dir.path(), "-m mboxrd -i quoted.mbox rd").status, 0);
     EXPECT_EQ(ReadFile((dir.path() / "o" / "00001.alm").string()), "Subject: q\r\n\r\n>>From deep\r\n");
     EXPECT_EQ(ReadFile((dir.path() / "rd" / "00001.alm").string()), "Subject: q\r\n\r\n>From deep\r\n");
+}
+
+TEST_F(BatchImportTest, SummaryCountsTheUnquotedLinesSoThatAWrongFormatShows)
+{
+    // As an mboxo writer quotes: only "From " itself, a ">From " as it was.
+    WriteFile((dir.path() / "o.mbox").string(), "From a@example.jp Mon Apr  5 09:00:00 2004\nSubject: q\n\n"
+                                                ">From the start\n>From an old quote\n\n");
+    const RunOutput asRd = RunBatchTool(dir.path(), "--import o.mbox rd");
+    EXPECT_EQ(asRd.status, 0);
+    EXPECT_EQ(asRd.err, "postloom-batch: 1 mail imported, 0 already there, 2 \">From \" lines unquoted as mboxrd\n");
+    const RunOutput asO = RunBatchTool(dir.path(), "-m mboxo --import o.mbox o");
+    EXPECT_EQ(asO.err, "postloom-batch: 1 mail imported, 0 already there, 2 \">From \" lines unquoted as mboxo\n");
+    // A folder of .eml files is not quoted: no count.
+    fs::create_directory(dir.path() / "saved");
+    WriteFile((dir.path() / "saved" / "a.eml").string(), "Subject: a\n\n>From here\n");
+    EXPECT_EQ(RunBatchTool(dir.path(), "--import saved eml").err, "postloom-batch: 1 mail imported, 0 already there\n");
+}
+
+TEST_F(BatchImportTest, LinksInsideTheSourceAreNamedAndNotRead)
+{
+    WriteFile((dir.path() / "secret").string(), "root:x:0:0\n");
+    const fs::path maildir = dir.path() / "Maildir";
+    fs::create_directories(maildir / "cur");
+    WriteFile((maildir / "cur" / "1700000001.M1P1.host").string(), "Subject: real\n\n");
+    fs::create_symlink(dir.path() / "secret", maildir / "cur" / "x");
+    const RunOutput run = RunBatchTool(dir.path(), "--import Maildir mail");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "postloom-batch: passed over a symbolic link: Maildir/cur/x\n"
+                       "postloom-batch: 1 mail imported, 0 already there\n");
+    EXPECT_EQ(MailFiles(dir.path() / "mail").size(), 1u);
+}
+
+TEST_F(BatchImportTest, AFromLineFollowedByAnEmptyLineIsAMailNotAnError)
+{
+    WriteFile((dir.path() / "bare.mbox").string(), "From a@example.jp Mon Apr  5 09:00:00 2004\nSubject: one\n\nb\n\n"
+                                                   "From b@example.jp Mon Apr  5 09:00:00 2004\n\n");
+    const RunOutput run = RunBatchTool(dir.path(), "--import bare.mbox mail");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile((dir.path() / "mail" / "00001.alm").string()), "Subject: one\r\n\r\nb\r\n");
+    EXPECT_EQ(ReadFile((dir.path() / "mail" / "00002.alm").string()), "\r\n");
 }
 
 TEST_F(BatchImportTest, UnreadableSourceExitsWithOneAndSaysWhy)

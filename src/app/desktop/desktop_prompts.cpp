@@ -123,6 +123,14 @@ void QtDesktopPrompts::openWithDesktop(const QString& path)
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
+std::optional<ImportChoice> QtDesktopPrompts::chooseImportTarget(QWidget* parent, const ImportRequest& request)
+{
+    CImportDialog dialog(parent, request, settingsPrompts_);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.choice();
+}
+
 Answer QtDesktopPrompts::askOpenInUse(QWidget* parent, const QString& question)
 {
     return AskDefaultNo(parent, question);
@@ -231,6 +239,15 @@ std::optional<QString> UnattendedGate::chooseProjectToSave(QWidget* parent, cons
 void UnattendedGate::openWithDesktop(const QString& path)
 {
     interactive_.openWithDesktop(path);
+}
+
+std::optional<ImportChoice> UnattendedGate::chooseImportTarget(QWidget* parent, const ImportRequest& request)
+{
+    if (!unattended_) {
+        return interactive_.chooseImportTarget(parent, request);
+    }
+    fail(QStringLiteral("would ask where to import %1").arg(request.source));
+    return std::nullopt;
 }
 
 Answer UnattendedGate::askOpenInUse(QWidget* parent, const QString& question)

@@ -6,6 +6,7 @@
 // shows real dialogs; the tests answer from a script; an unattended run
 // answers nothing and ends instead (UnattendedGate).
 
+#include "app/desktop/import_dialog.h"
 #include "settings_ui/qt_user_prompts.h"
 #include "settings_ui/user_prompts.h"
 
@@ -35,6 +36,8 @@ public:
     // The desktop's "open" of a file (the program that the file type
     // belongs to shows it).
     virtual void openWithDesktop(const QString& path) = 0;
+    // The import dialog for the source chosen; nullopt on Cancel.
+    virtual std::optional<ImportChoice> chooseImportTarget(QWidget* parent, const ImportRequest& request) = 0;
 
     // Questions whose default answer, No, leaves everything as it is; Yes
     // goes ahead. Unless overridden they are asked like any other question.
@@ -59,6 +62,7 @@ public:
     std::optional<QString> chooseProjectToOpen(QWidget* parent) override;
     std::optional<QString> chooseProjectToSave(QWidget* parent, const QString& suggested) override;
     void openWithDesktop(const QString& path) override;
+    std::optional<ImportChoice> chooseImportTarget(QWidget* parent, const ImportRequest& request) override;
     Answer askOpenInUse(QWidget* parent, const QString& question) override;
     Answer askOverwriteChanged(QWidget* parent, const QString& question) override;
     Answer askReloadDropsWork(QWidget* parent, const QString& question) override;
@@ -98,6 +102,7 @@ public:
     std::optional<QString> chooseProjectToOpen(QWidget* parent) override;
     std::optional<QString> chooseProjectToSave(QWidget* parent, const QString& suggested) override;
     void openWithDesktop(const QString& path) override;
+    std::optional<ImportChoice> chooseImportTarget(QWidget* parent, const ImportRequest& request) override;
     Answer askOpenInUse(QWidget* parent, const QString& question) override;
     Answer askOverwriteChanged(QWidget* parent, const QString& question) override;
     Answer askReloadDropsWork(QWidget* parent, const QString& question) override;

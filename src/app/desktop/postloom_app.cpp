@@ -107,6 +107,7 @@ CPostloomApp::CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironm
     };
     document_ = std::make_unique<CPostloomDoc>(*context_, gate_);
     frame_ = std::make_unique<CMainFrame>(*context_, *document_, gate_);
+    import_ = std::make_unique<ImportCommand>(*this);
     if (commandLine_.marks.autoRun != 0) {
         // An unattended run prints what the problem list would show, as
         // postloom-batch does, and ends with a non-zero status after any.
@@ -139,8 +140,8 @@ CPostloomApp::CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironm
             {.id = ID_FILE_OPEN, .handler = [this] { chooseAndOpen(); }},
             {.id = ID_APP_ABOUT, .handler = [this] { CreateVersionBox(frame_.get())->exec(); }},
             {.id = ID_HELP_FINDER, .handler = [this] { showHelp(); }},
-            {.id = ID_FILE_IMPORT, .handler = [this] { RunImportCommand(*this, ImportFrom::MboxFile); }},
-            {.id = ID_FILE_IMPORT_FOLDER, .handler = [this] { RunImportCommand(*this, ImportFrom::Folder); }},
+            {.id = ID_FILE_IMPORT, .handler = [this] { import_->run(ImportFrom::MboxFile); }},
+            {.id = ID_FILE_IMPORT_FOLDER, .handler = [this] { import_->run(ImportFrom::Folder); }},
         });
     connect(frame_.get(), &CMainFrame::closeRequested, this, [this](bool* accepted) { *accepted = queryClose(); });
     connect(frame_.get(), &CMainFrame::projectDropped, this, [this](const QString& path) { openProject(path); });
@@ -157,6 +158,7 @@ CPostloomApp::CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironm
 CPostloomApp::~CPostloomApp()
 {
     routes_ = {};
+    import_.reset();
     help_.reset();
     // The view's workers end with the frame, before the document they read.
     frame_.reset();
@@ -226,6 +228,7 @@ void CPostloomApp::chooseAndOpen()
 
 void CPostloomApp::stopRun()
 {
+    import_->stop();
     document_->stopReading();
     view().stopRun();
     // A stopped reading sends no notice: its end is looked for here.
@@ -247,11 +250,12 @@ bool CPostloomApp::queryClose()
     document_->setClosing(true);
     document_->stopReading();
     view().stopWorkers();
-    if (document_->hasLiveWorkers() || view().hasWorkers()) {
+    import_->stop();
+    if (document_->hasLiveWorkers() || view().hasWorkers() || import_->running()) {
         QEventLoop waiting;
         QTimer look;
         connect(&look, &QTimer::timeout, &waiting, [&] {
-            if (!document_->hasLiveWorkers() && !view().hasWorkers()) {
+            if (!document_->hasLiveWorkers() && !view().hasWorkers() && !import_->running()) {
                 waiting.quit();
             }
         });

@@ -16,6 +16,7 @@
 #include "app/app_context.h"
 #include "app/desktop/command_line.h"
 #include "app/desktop/desktop_prompts.h"
+#include "app/desktop/import_command.h"
 #include "app/desktop/main_frame.h"
 #include "app/desktop/postloom_doc.h"
 
@@ -77,6 +78,8 @@ public:
     bool queryClose();
     // The stop button: the running worker stops at its next test.
     void stopRun();
+    // ﾌｧｲﾙ → ｲﾝﾎﾟｰﾄ... and ﾌｫﾙﾀﾞからｲﾝﾎﾟｰﾄ....
+    ImportCommand& importCommand() { return *import_; }
 
 Q_SIGNALS:
     // The program is to end with status.
@@ -110,6 +113,8 @@ private:
     std::unique_ptr<CPostloomDoc> document_;
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<QTextBrowser> help_;
+    // Made after the frame, ended before it.
+    std::unique_ptr<ImportCommand> import_;
     // The automatic chain runs and has not ended yet.
     bool runInProgress_ = false;
     bool quitting_ = false;

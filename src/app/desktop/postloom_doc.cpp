@@ -164,9 +164,15 @@ std::string CPostloomDoc::projectFolder() const
     return ToCp932(QFileInfo(path_).absolutePath());
 }
 
+void CPostloomDoc::setImporting(bool importing)
+{
+    importing_ = importing;
+    Q_EMIT stateChanged();
+}
+
 bool CPostloomDoc::locked() const
 {
-    return busy_ || closing_ || readWorker_ || sortWorker_ || (workerProbe_ && workerProbe_());
+    return busy_ || importing_ || closing_ || readWorker_ || sortWorker_ || (workerProbe_ && workerProbe_());
 }
 
 bool CPostloomDoc::hasLiveWorkers() const

@@ -94,7 +94,10 @@ public:
     // becomes a window's.
     void endUnattendedRun();
 
-    // Any worker of the document or of the view runs, or the program closes.
+    // An import runs: nothing that changes the project may start meanwhile.
+    void setImporting(bool importing);
+    // Any worker of the document or of the view, or an import, runs, or
+    // the program closes.
     bool locked() const;
     // The document's own workers have not ended yet.
     bool hasLiveWorkers() const;
@@ -182,6 +185,7 @@ private:
     std::unique_ptr<CDataSortThread> sortWorker_;
     bool treeBuilt_ = false;
     bool busy_ = false;
+    bool importing_ = false;
     bool modified_ = false;
     bool closing_ = false;
     // The project file loaded damaged and has not been saved since.

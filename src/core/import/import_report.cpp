@@ -18,8 +18,18 @@ std::string Count(std::uint64_t n, std::string_view one, std::string_view many)
 
 std::string ImportSummary(const ImportResult& result)
 {
-    return Count(result.imported, "mail imported", "mails imported") + ", " +
-           Count(result.alreadyThere, "already there", "already there");
+    std::string summary = Count(result.imported, "mail imported", "mails imported") + ", " +
+                          Count(result.alreadyThere, "already there", "already there");
+    if (result.source == ImportSource::Mbox)
+        summary += ", " + Count(result.unquotedLines, "\">From \" line", "\">From \" lines") + " unquoted as " +
+                   (result.mboxVariant == MboxVariant::Mboxo ? "mboxo" : "mboxrd");
+    return summary;
+}
+
+void AddImportNotices(const ImportResult& result, ProblemLines& out)
+{
+    for (const std::string& link : result.passedLinks)
+        out.push_back("passed over a symbolic link: " + link);
 }
 
 void AddImportProblems(const ImportResult& result, ProblemLines& out)

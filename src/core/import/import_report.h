@@ -11,8 +11,12 @@
 
 namespace postloom {
 
-// "1,234 mails imported, 56 already there".
+// "1,234 mails imported, 56 already there"; for an mbox followed by
+// ", 7 \">From \" lines unquoted as mboxrd", which tells a wrong variant.
 std::string ImportSummary(const ImportResult& result);
+
+// One line for each symbolic link passed over: not a problem, but shown.
+void AddImportNotices(const ImportResult& result, ProblemLines& out);
 
 // One line for the failure and each problem, then one when the import was
 // stopped.

@@ -19,6 +19,13 @@
 // twice in one source is imported once. The folder itself is the record of
 // what was imported: no index is kept beside it.
 //
+// An import never follows a symbolic link inside its source: a link in a
+// Maildir or in a folder of .eml files (to /etc/shadow, say) is passed over
+// and named, never read. The source itself may be a link: the user named it.
+//
+// Mails of any size are read, compared and written in pieces: the memory an
+// import takes does not grow with the size of its mails.
+//
 // Nothing in the folder is ever replaced: each file is written whole under
 // a name of its own and then linked into place by a call that fails when the
 // name was taken meanwhile, and the next number is tried.
@@ -52,6 +59,7 @@ enum class ImportSource {
 
 struct ImportResult {
     ImportSource source = ImportSource::Mbox;
+    MboxVariant mboxVariant = MboxVariant::Mboxrd;  // how an mbox was read
     // Set when nothing could be imported: the source cannot be read or holds
     // no mail of its kind, or the mail folder cannot be made or listed.
     // path is the file or folder at fault; CP932.
@@ -60,6 +68,12 @@ struct ImportResult {
     std::size_t alreadyThere = 0;
     // The files written, in the order of the source; CP932 paths.
     std::vector<std::string> written;
+    // The quoted "From " lines that lost a ">" in the files written: a
+    // count far from what the mailbox should hold tells a wrong variant.
+    std::size_t unquotedLines = 0;
+    // The symbolic links in the source that were passed over, not read;
+    // CP932 paths. Not a problem: nothing of the user's mail is lost.
+    std::vector<std::string> passedLinks;
     // What went wrong on the way, the rest being imported: a cut last mail
     // of an mbox (imported as it stands), text before the first mail of an
     // mbox, entries that cannot be read, existing files that cannot be
@@ -78,10 +92,5 @@ struct ImportResult {
 // a Report before each mail. The stop flag is tested before every mail.
 ImportResult ImportMails(std::string_view source, std::string_view folder, const ImportOptions& options,
                          JobProgress& progress, const StopFlag& stop);
-
-// The bytes a mail is written with, from its bytes in the source: line ends
-// made CR LF as described above, and for a mail of an mbox the "From "
-// quoting of variant undone. Empty stays empty.
-std::string ImportedMailBytes(std::string_view raw, std::optional<MboxVariant> quoting);
 
 }  // namespace postloom

@@ -30,18 +30,6 @@ void OnWarning(gint64, GMimeParserWarning code, const gchar*, gpointer data)
         warnings->invalidHeader = true;
 }
 
-// Drops the empty line that closes a mail in an mbox.
-void DropClosingEmptyLine(std::string& bytes)
-{
-    if (bytes.empty() || bytes.back() != '\n')
-        return;
-    std::size_t lineStart = bytes.size() - 1;
-    if (lineStart > 0 && bytes[lineStart - 1] == '\r')
-        --lineStart;
-    if (lineStart == 0 || bytes[lineStart - 1] == '\n')
-        bytes.resize(lineStart);
-}
-
 }  // namespace
 
 // The library's parser over the file, from some offset on. Offsets it
@@ -151,8 +139,19 @@ MboxReader::Step MboxReader::Advance()
         // for the next line from just behind its start.
         const Warnings warnings = p.warnings;
         Restart(static_cast<std::uint64_t>(marker) + 1);
-        if (warnings.invalidHeader)
-            return {Step::Kind::BodyLine, static_cast<std::uint64_t>(marker), 0, false};
+        if (warnings.invalidHeader) {
+            // After an empty line the writer of the mbox would have quoted
+            // body text: the line starts a mail, whatever follows it.
+            bool separator = false;
+            std::uint64_t begin = 0;
+            if (!AfterEmptyLine(static_cast<std::uint64_t>(marker), separator))
+                return {};
+            if (!separator)
+                return {Step::Kind::BodyLine, static_cast<std::uint64_t>(marker), 0, false};
+            if (!LineAfter(static_cast<std::uint64_t>(marker), begin))
+                return {};
+            return {Step::Kind::Mail, static_cast<std::uint64_t>(marker), begin, false};
+        }
         std::uint64_t begin = static_cast<std::uint64_t>(headers);
         if (headers <= marker && !LineAfter(static_cast<std::uint64_t>(marker), begin))
             return {};
@@ -183,6 +182,39 @@ bool MboxReader::LineAfter(std::uint64_t offset, std::uint64_t& next)
         }
     }
     next = size_;
+    return true;
+}
+
+bool MboxReader::AfterEmptyLine(std::uint64_t offset, bool& empty)
+{
+    empty = offset == 0;
+    if (empty)
+        return true;
+    std::string before;
+    if (!ReadRange(offset >= 3 ? offset - 3 : 0, offset, before))
+        return false;
+    if (before.empty() || before.back() != '\n')
+        return true;
+    before.pop_back();
+    if (!before.empty() && before.back() == '\r')
+        before.pop_back();
+    empty = before.empty() ? offset < 3 : before.back() == '\n';
+    return true;
+}
+
+bool MboxReader::WithoutClosingEmptyLine(std::uint64_t begin, std::uint64_t& end)
+{
+    std::string tail;
+    if (!ReadRange(std::max(begin, end >= 3 ? end - 3 : 0), end, tail))
+        return false;
+    if (tail.empty() || tail.back() != '\n')
+        return true;
+    std::size_t lineStart = tail.size() - 1;
+    if (lineStart > 0 && tail[lineStart - 1] == '\r')
+        --lineStart;
+    // A mail that is this one line keeps it: it ends an empty header.
+    if (lineStart > 0 && tail[lineStart - 1] == '\n')
+        end -= tail.size() - lineStart;
     return true;
 }
 
@@ -234,9 +266,10 @@ std::optional<MboxMail> MboxReader::Next()
         MboxMail mail;
         mail.offset = pending_->offset;
         mail.cut = last && pending_->cut;
-        if (!ReadRange(std::min(pending_->contentBegin, end), end, mail.bytes))
+        mail.begin = std::min(pending_->contentBegin, end);
+        mail.end = end;
+        if (!WithoutClosingEmptyLine(mail.begin, mail.end))
             return std::nullopt;
-        DropClosingEmptyLine(mail.bytes);
         if (last)
             pending_.reset();
         else

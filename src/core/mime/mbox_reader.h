@@ -6,10 +6,16 @@
 //
 // Every line that starts with "From " starts a mail, as both mboxo and
 // mboxrd have it; a Content-Length header is not trusted over those lines.
-// A "From " line that is followed by no header (what the library refuses as
-// the start of a message) is body text of the mail before it, written by a
-// program that did not quote it. The ">From " quoting is left in place: how
-// to undo it depends on the variant, which the file does not tell.
+// A "From " line at the start of the file or after an empty line always
+// starts one, even when no header follows it (the mail then stands as it
+// is). Elsewhere, a "From " line that is followed by no header (what the
+// library refuses as the start of a message) is body text of the mail before
+// it, written by a program that did not quote it. The ">From " quoting is
+// left in place: how to undo it depends on the variant, which the file does
+// not tell.
+//
+// A mail is handed out as its place in the file, not as its bytes, so that
+// a mail of any size is read in pieces of a size the reader chooses.
 
 #include "core/platform/files.h"
 
@@ -22,12 +28,15 @@
 namespace postloom::mime {
 
 struct MboxMail {
-    // The bytes between the mail's "From " line and the next one, without
-    // the empty line that closes each mail of an mbox: the header section
-    // and the body as the mailbox holds them, line ends unchanged.
-    std::string bytes;
     // Where the mail's "From " line starts in the file.
     std::uint64_t offset = 0;
+    // The mail's bytes are [begin, end) of the file: what lies between its
+    // "From " line and the next one, without the empty line that closes
+    // each mail of an mbox (a mail that is one empty line keeps it, as its
+    // empty header's end): the header section and the body as the mailbox
+    // holds them, line ends unchanged.
+    std::uint64_t begin = 0;
+    std::uint64_t end = 0;
     // The file ends inside the mail: in its header section, or before the
     // closing boundary of a multipart. Only the last mail can be cut.
     bool cut = false;
@@ -49,6 +58,10 @@ public:
     // when reading failed (Ok turns false).
     std::optional<MboxMail> Next();
 
+    // Reads [begin, end) of the file into out; false when that fails (Ok
+    // turns false).
+    bool ReadRange(std::uint64_t begin, std::uint64_t end, std::string& out);
+
     // The size of the file as opened.
     std::uint64_t Size() const { return size_; }
     // Where the first mail's "From " line starts: the bytes before it belong
@@ -64,7 +77,11 @@ private:
     // The offset of the line after the one at offset (the file's size when
     // that line has no end).
     bool LineAfter(std::uint64_t offset, std::uint64_t& next);
-    bool ReadRange(std::uint64_t begin, std::uint64_t end, std::string& out);
+    // Whether the line before offset is empty, or offset starts the file.
+    bool AfterEmptyLine(std::uint64_t offset, bool& empty);
+    // The end of a mail whose bytes run up to end, without its closing
+    // empty line.
+    bool WithoutClosingEmptyLine(std::uint64_t begin, std::uint64_t& end);
 
     platform::FileHandle file_;
     platform::FileError error_;

@@ -1,7 +1,7 @@
 #pragma once
 
 // How a CP932 path reaches the operating system; shared by the file-system
-// and file modules only.
+// and file modules and the import's source folders only.
 
 #include "core/text/codec.h"
 

@@ -49,6 +49,18 @@ std::optional<QString> ScriptedDesktopPrompts::chooseFile(QWidget*, const FileRe
     return TakeFirst(chosenFiles);
 }
 
+std::optional<ImportChoice> ScriptedDesktopPrompts::chooseImportTarget(QWidget*, const ImportRequest& request)
+{
+    asked.append(QStringLiteral("import dialog"));
+    importRequests.push_back(request);
+    if (importChoices.empty()) {
+        return std::nullopt;
+    }
+    const ImportChoice choice = importChoices.front();
+    importChoices.pop_front();
+    return choice;
+}
+
 SaveChoice ScriptedDesktopPrompts::askSaveChanges(QWidget*, const QString& documentTitle)
 {
     asked.append(QStringLiteral("save ") + documentTitle);

@@ -12,6 +12,7 @@
 
 #include <deque>
 #include <memory>
+#include <vector>
 
 namespace postloom::test {
 
@@ -28,6 +29,9 @@ public:
     // What the file and folder dialogs return in turn; none left is Cancel.
     std::deque<QString> chosenFiles;
     std::deque<QString> chosenFolders;
+    // What the import dialog returns in turn; none left is Cancel.
+    std::deque<ImportChoice> importChoices;
+    std::vector<ImportRequest> importRequests;  // every import dialog asked for
 
     QStringList asked;   // every question, save question and dialog
     QStringList errors;  // every error and notice
@@ -44,6 +48,7 @@ public:
     std::optional<QString> chooseProjectToOpen(QWidget* parent) override;
     std::optional<QString> chooseProjectToSave(QWidget* parent, const QString& suggested) override;
     void openWithDesktop(const QString& path) override;
+    std::optional<ImportChoice> chooseImportTarget(QWidget* parent, const ImportRequest& request) override;
 };
 
 // The bytes of a file; empty when it cannot be read.

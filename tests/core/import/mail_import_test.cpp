@@ -1,6 +1,7 @@
 #include "core/import/mail_import.h"
 
 #include "core/import/import_report.h"
+#include "core/import/imported_bytes.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -152,6 +153,43 @@ TEST(ImportedMailBytesTest, UndoesTheQuotingOfEachMboxVariant)
     }
 }
 
+TEST(ImportedBytesTest, AnySplitIntoPiecesGivesTheBytesAndCountOfTheWhole)
+{
+    // Every case ends lines differently or quotes at a different depth; a
+    // piece may end between any two bytes, also inside "\r\n" or ">>From ".
+    const std::string mail = "Subject: s\r\n\r\n>From a\n>>From b\r\n>>>Fro\n>From\r\n"
+                             "x>From c\r>From d\n\r\n>Fromage\n>From ";
+    for (const auto quoting : {std::optional<MboxVariant>{}, std::optional{MboxVariant::Mboxrd},
+                               std::optional{MboxVariant::Mboxo}}) {
+        const std::string whole = ImportedMailBytes(mail, quoting);
+        ImportedBytes once(quoting);
+        std::string unsplit;
+        once.Feed(mail, unsplit);
+        once.Finish(unsplit);
+        for (std::size_t first = 0; first <= mail.size(); ++first) {
+            for (std::size_t second = first; second <= mail.size(); second += 3) {
+                ImportedBytes bytes(quoting);
+                std::string out;
+                bytes.Feed(std::string_view(mail).substr(0, first), out);
+                bytes.Feed(std::string_view(mail).substr(first, second - first), out);
+                bytes.Feed(std::string_view(mail).substr(second), out);
+                bytes.Finish(out);
+                ASSERT_EQ(out, whole) << first << " " << second;
+                ASSERT_EQ(bytes.UnquotedLines(), once.UnquotedLines());
+            }
+        }
+    }
+    ImportedBytes rd(MboxVariant::Mboxrd);
+    ImportedBytes o(MboxVariant::Mboxo);
+    std::string out;
+    rd.Feed(mail, out);
+    o.Feed(mail, out);
+    // ">From a", ">>From b" (mboxrd only) and ">From " at the end; ">From"
+    // without a blank is none, and ">From d" follows a CR alone, mid-line.
+    EXPECT_EQ(rd.UnquotedLines(), 3u);
+    EXPECT_EQ(o.UnquotedLines(), 2u);
+}
+
 TEST(ImportMailsTest, WritesEachMailOfAnMboxAsANumberedCrLfFile)
 {
     const TempDir dir;
@@ -168,6 +206,16 @@ TEST(ImportMailsTest, WritesEachMailOfAnMboxAsANumberedCrLfFile)
     EXPECT_EQ(files.at("00001.alm"), ArchiveMails()[0]);
     EXPECT_EQ(files.at("00002.alm"), ArchiveMails()[1]);
     EXPECT_EQ(files.at("00003.alm"), ArchiveMails()[2]);
+}
+
+TEST(ImportMailsTest, CountsTheUnquotedLinesOfTheMailsWritten)
+{
+    const TempDir dir;
+    // ">From the seed catalogue" and ">>From an older note".
+    EXPECT_EQ(Import(kArchive, dir.File("rd")).unquotedLines, 2u);
+    EXPECT_EQ(Import(kArchive, dir.File("o"), {.mboxVariant = MboxVariant::Mboxo}).unquotedLines, 1u);
+    // Mails already there were not written again: nothing of them counts.
+    EXPECT_EQ(Import(kArchive, dir.File("rd")).unquotedLines, 0u);
 }
 
 TEST(ImportMailsTest, MboxoLeavesDeeperQuotingAlone)
@@ -218,6 +266,21 @@ TEST(ImportMailsTest, CutLastMailIsImportedAsItStandsAndReported)
                   ") is cut off: the file ends inside its header or an unclosed part; imported as it stands as " +
                   dir.File("mail") + "/00002.alm");
     EXPECT_FALSE(result.ok());
+}
+
+TEST(ImportMailsTest, AFromLineFollowedByAnEmptyLineStartsAMailAsItStands)
+{
+    const TempDir dir;
+    const std::string one = MboxMail("a@example.jp", "Subject: one\n\nbody\n");
+    const std::string bare = "From b@example.jp Mon Apr  5 09:00:00 2004\n\n";
+    for (const std::string& mbox : {one + bare, one + bare + "\n" + one + "From c@x Mon Apr  5 09:00:00 2004\n\nc\n"}) {
+        const TempDir run;
+        WriteFile(run.File("box.mbox"), mbox);
+        const ImportResult result = Import(run.File("box.mbox"), run.File("mail"));
+        EXPECT_TRUE(result.ok()) << testing::PrintToString(result.problems);
+        EXPECT_EQ(ReadFile(run.File("mail/00001.alm")), "Subject: one\r\n\r\nbody\r\n");
+        EXPECT_EQ(ReadFile(run.File("mail/00002.alm")), "\r\n");
+    }
 }
 
 TEST(ImportMailsTest, TextBeforeTheFirstMailIsReportedNotImported)
@@ -361,6 +424,75 @@ TEST(ImportMailsTest, ReadsTheEmlFilesOfAFolderByName)
                                                          {"00003.alm", "Subject: c\r\n\r\n"}}));
 }
 
+TEST(ImportMailsTest, NeverFollowsASymbolicLinkInsideTheSource)
+{
+    const TempDir dir;
+    const std::string secret = dir.File("secret");
+    WriteFile(secret, "root:x:0:0\n");
+    fs::create_directory(dir.File("elsewhere"));
+    WriteFile(dir.File("elsewhere/1700000000.M1P1.host"), "Subject: behind a linked folder\n\n");
+
+    // A Maildir: a link in cur/ and a new/ that is a link to a folder.
+    const fs::path maildir = dir.path() / "Maildir";
+    fs::create_directories(maildir / "cur");
+    WriteFile((maildir / "cur" / "1700000001.M1P1.host").string(), "Subject: real\n\n");
+    fs::create_symlink(secret, maildir / "cur" / "1700000002.M1P1.host");
+    fs::create_directory_symlink(dir.File("elsewhere"), maildir / "new");
+    const ImportResult fromMaildir = Import(maildir.string(), dir.File("m"));
+    EXPECT_TRUE(fromMaildir.ok()) << testing::PrintToString(fromMaildir.problems);
+    EXPECT_EQ(fromMaildir.imported, 1u);
+    EXPECT_EQ(fromMaildir.passedLinks, (std::vector<std::string>{(maildir / "new").string(),
+                                                                 (maildir / "cur" / "1700000002.M1P1.host").string()}));
+    EXPECT_EQ(FilesIn(dir.File("m")), (std::map<std::string, std::string>{{"00001.alm", "Subject: real\r\n\r\n"}}));
+
+    // A folder of .eml files, named through a link of its own: the source
+    // the user names may be one.
+    const fs::path saved = dir.path() / "saved";
+    fs::create_directory(saved);
+    WriteFile((saved / "a.eml").string(), "Subject: a\n\n");
+    fs::create_symlink(secret, saved / "b.eml");
+    fs::create_symlink(saved / "a.eml", saved / "c.eml");
+    fs::create_directory_symlink(saved, dir.path() / "saved-link");
+    const ImportResult fromEml = Import(dir.File("saved-link"), dir.File("e"));
+    EXPECT_TRUE(fromEml.ok());
+    EXPECT_EQ(fromEml.imported, 1u);
+    EXPECT_EQ(fromEml.passedLinks,
+              (std::vector<std::string>{dir.File("saved-link") + "/b.eml", dir.File("saved-link") + "/c.eml"}));
+    EXPECT_EQ(FilesIn(dir.File("e")), (std::map<std::string, std::string>{{"00001.alm", "Subject: a\r\n\r\n"}}));
+
+    // Only links: nothing to import, and the links are still named.
+    const fs::path links = dir.path() / "links";
+    fs::create_directory(links);
+    fs::create_symlink(secret, links / "x.eml");
+    const ImportResult onlyLinks = Import(links.string(), dir.File("l"));
+    EXPECT_TRUE(onlyLinks.failure);
+    EXPECT_EQ(onlyLinks.passedLinks, std::vector<std::string>{(links / "x.eml").string()});
+    EXPECT_FALSE(fs::exists(dir.File("l")));
+}
+
+TEST(ImportMailsTest, MailsLargerThanAPieceAreComparedAndWrittenWhole)
+{
+    const TempDir dir;
+    // Quoted lines and CR LF pairs fall on every kind of piece border.
+    std::string body;
+    for (int line = 0; body.size() < 3'500'000; ++line)
+        body += line % 7 == 0 ? ">From line " + std::to_string(line) + "\r\n" : std::string(line % 1000, 'x') + "\n";
+    const std::string mail = "Subject: big\n\n" + body;
+    WriteFile(dir.File("box.mbox"), MboxMail("a@example.jp", mail) + MboxMail("b@example.jp", "Subject: small\n\n"));
+    const ImportResult first = Import(dir.File("box.mbox"), dir.File("mail"));
+    ASSERT_TRUE(first.ok());
+    EXPECT_EQ(ReadFile(dir.File("mail/00001.alm")), ImportedMailBytes(mail, MboxVariant::Mboxrd));
+
+    // Alike in size and all but the last byte: a mail of its own.
+    std::string other = mail;
+    other.back() = 'y';
+    WriteFile(dir.File("box.mbox"), MboxMail("a@example.jp", mail) + MboxMail("c@example.jp", other));
+    const ImportResult second = Import(dir.File("box.mbox"), dir.File("mail"));
+    EXPECT_TRUE(second.ok());
+    EXPECT_EQ(second.alreadyThere, 1u);
+    EXPECT_EQ(second.written, std::vector<std::string>{dir.File("mail") + "/00003.alm"});
+}
+
 TEST(ImportMailsTest, AnEmptyFileIsNoMailAndIsReported)
 {
     const TempDir dir;
@@ -471,12 +603,32 @@ TEST(ImportMailsTest, ReportsProgressBeforeEachMail)
 TEST(ImportReportTest, SummaryCountsWithThousandsSeparators)
 {
     ImportResult result;
+    result.source = ImportSource::Maildir;
     result.imported = 1234;
     result.alreadyThere = 56;
     EXPECT_EQ(ImportSummary(result), "1,234 mails imported, 56 already there");
     result.imported = 1;
     result.alreadyThere = 1000000;
     EXPECT_EQ(ImportSummary(result), "1 mail imported, 1,000,000 already there");
+
+    // An mbox also says how many quoted lines lost a ">", and as what.
+    result.source = ImportSource::Mbox;
+    result.unquotedLines = 73;
+    EXPECT_EQ(ImportSummary(result), "1 mail imported, 1,000,000 already there, 73 \">From \" lines unquoted as mboxrd");
+    result.mboxVariant = MboxVariant::Mboxo;
+    result.unquotedLines = 1;
+    EXPECT_EQ(ImportSummary(result), "1 mail imported, 1,000,000 already there, 1 \">From \" line unquoted as mboxo");
+}
+
+TEST(ImportReportTest, NamesEachLinkPassedOverAsANotice)
+{
+    ImportResult result;
+    result.passedLinks = {"Maildir/cur/x", "saved/b.eml"};
+    ProblemLines notices;
+    AddImportNotices(result, notices);
+    EXPECT_EQ(notices, (ProblemLines{"passed over a symbolic link: Maildir/cur/x",
+                                     "passed over a symbolic link: saved/b.eml"}));
+    EXPECT_TRUE(result.ok());
 }
 
 TEST(ImportReportTest, ListsTheFailureEachProblemAndAStop)

@@ -11,6 +11,7 @@
 namespace postloom::mime {
 namespace {
 
+using test::Crlf;
 using test::TempDir;
 using test::WriteFile;
 
@@ -31,7 +32,9 @@ Split SplitMbox(std::string_view bytes)
     Split split;
     while (auto mail = reader.Next()) {
         EXPECT_FALSE(split.lastCut) << "only the last mail can be cut";
-        split.mails.push_back(mail->bytes);
+        std::string bytes;
+        EXPECT_TRUE(reader.ReadRange(mail->begin, mail->end, bytes));
+        split.mails.push_back(bytes);
         split.offsets.push_back(mail->offset);
         split.lastCut = mail->cut;
     }
@@ -119,6 +122,35 @@ TEST(MboxReaderTest, AnUnquotedFromLineFollowedByTextStaysInTheBody)
         "From now on\n"
         "nothing else\n");
     EXPECT_EQ(split.mails, (Mails{first, "Subject: two\n\nbody\nFrom now on\nnothing else\n"}));
+    EXPECT_FALSE(split.lastCut);
+}
+
+TEST(MboxReaderTest, AFromLineAfterAnEmptyLineOrAtTheStartAlwaysStartsAMail)
+{
+    // Followed by an empty line: a mail with an empty header, at the end of
+    // the file as between two mails, with LF or CR LF line ends.
+    const std::string one = "From a@example.jp Mon Apr  5 09:00:00 2004\nSubject: one\n\nbody\n\n";
+    const std::string empty = "From b@example.jp Mon Apr  5 09:00:00 2004\n\n";
+    const std::string three = "From c@example.jp Mon Apr  5 09:00:00 2004\nSubject: three\n\nbody\n";
+    EXPECT_EQ(SplitMbox(one + empty).mails, (Mails{"Subject: one\n\nbody\n", "\n"}));
+    EXPECT_EQ(SplitMbox(one + empty + "\n" + three).mails,
+              (Mails{"Subject: one\n\nbody\n", "\n", "Subject: three\n\nbody\n"}));
+    EXPECT_EQ(SplitMbox(one + empty + three).mails,
+              (Mails{"Subject: one\n\nbody\n", "\n", "Subject: three\n\nbody\n"}));
+    EXPECT_EQ(SplitMbox(empty + "body only\n\n" + three).mails, (Mails{"\nbody only\n", "Subject: three\n\nbody\n"}));
+    EXPECT_EQ(SplitMbox(Crlf(one + empty)).mails, (Mails{"Subject: one\r\n\r\nbody\r\n", "\r\n"}));
+
+    // Followed by a line that is no header: after an empty line (or first in
+    // the file) that line starts the mail as it stands.
+    const Split split = SplitMbox(
+        "From a@example.jp Mon Apr  5 09:00:00 2004\n"
+        "no header here\n"
+        "\n"
+        "From b@example.jp Mon Apr  5 09:00:00 2004\n"
+        "neither here\n");
+    EXPECT_EQ(split.mails, (Mails{"no header here\n", "neither here\n"}));
+    EXPECT_EQ(split.offsets, (std::vector<std::uint64_t>{0, 59}));
+    EXPECT_EQ(split.firstMail, 0u);
     EXPECT_FALSE(split.lastCut);
 }
 
