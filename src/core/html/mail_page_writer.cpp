@@ -475,13 +475,13 @@ std::optional<RecordedPage> RecordOf(const MailRecord& mail, const PageTask& tas
 // True when the page the record knows is still in place and was made from
 // exactly these inputs: then it is what building it again would give.
 bool StillInPlace(const RecordedPage& recorded, const MailRecord& mail, const PageTask& task,
-                  const PageInputs& inputs, const std::string& pageFolder)
+                  const PageInputs& inputs, const platform::FolderStamps& pageStamps)
 {
     if (!inputs.archive || recorded.archive != *inputs.archive || recorded.mailFile != mail.fileName ||
-        recorded.inputs != inputs.digest || platform::OutputStamp(JoinPath(pageFolder, task.name)) != recorded.page)
+        recorded.inputs != inputs.digest || pageStamps.Output(task.name) != recorded.page)
         return false;
     return std::all_of(recorded.attachments.begin(), recorded.attachments.end(), [&](const RecordedFile& file) {
-        return platform::OutputStamp(JoinPath(pageFolder, file.path)) == file.stamp;
+        return pageStamps.Output(file.path) == file.stamp;
     });
 }
 
@@ -540,27 +540,15 @@ struct BuiltPage {
 };
 
 // Reads the archive of a planned mail and builds its page in memory.
-// Writes nothing, so it may run ahead of the writing. A page that the site
-// record knows as made from the same inputs, and that is still in place
-// as it was written, is not built at all. A page that already holds these
-// bytes is settled as unchanged here, unless attachments belong to it
-// (they are saved whether or not the page changed).
-BuiltPage BuildPage(const MailRecord& mail, const PageTask& task, const std::string& mailFolder,
+// Writes nothing, so it may run ahead of the writing. A page that already
+// holds these bytes is settled as unchanged here, unless attachments belong
+// to it (they are saved whether or not the page changed).
+BuiltPage BuildPage(const MailRecord& mail, const PageTask& task, PageInputs inputs, const std::string& mailFolder,
                     const std::string& pageFolder, const PageBuilder& builder)
 {
     BuiltPage page;
-    if (task.decided) {
-        page.outcome = PageOutcome{*task.decided, {}};
-        return page;
-    }
+    page.inputs = std::move(inputs);
     const std::string archivePath = JoinPath(mailFolder, mail.fileName);
-    page.inputs.archive = platform::InputStamp(archivePath);
-    page.inputs.digest = builder.InputsOf(mail, task.name);
-    if (task.recorded && StillInPlace(*task.recorded, mail, task, page.inputs, pageFolder)) {
-        page.outcome = PageOutcome{Outcome::Unchanged, {}};
-        page.outcome->recorded = *task.recorded;
-        return page;
-    }
     std::variant<Archive, PageOutcome> opened = OpenArchive(archivePath);
     if (PageOutcome* const failed = std::get_if<PageOutcome>(&opened)) {
         page.outcome = std::move(*failed);
@@ -602,6 +590,46 @@ PageOutcome WritePage(BuiltPage& page, const MailRecord& mail, const PageTask& t
                              task.absent ? platform::OutputFile::Target::Absent : platform::OutputFile::Target::Unknown);
     out.Write(page.text);
     return Finish(out, page.mimeBody, mail, task, page.inputs, pageFolder);
+}
+
+// The pages settled before any is built: those the plan gives none, and
+// those the site record knows as made from the same inputs and that are
+// still in place as they were written. Deciding these on one thread, each
+// file looked up from its open folder, costs less than handing them to
+// the builders.
+struct Settled {
+    std::vector<PageInputs> inputs;  // by mail, of the pages to build
+    std::vector<std::size_t> toBuild;  // the mails whose pages are built, in order
+};
+
+Settled Settle(const MailList& mails, const std::vector<PageTask>& tasks, const std::string& mailFolder,
+               const std::string& pageFolder, const PageBuilder& builder)
+{
+    Settled settled;
+    settled.inputs.resize(mails.size());
+    const platform::FolderStamps mailStamps(mailFolder);
+    const platform::FolderStamps pageStamps(pageFolder);
+    for (std::size_t i = 0; i < mails.size(); ++i) {
+        const PageTask& task = tasks[i];
+        if (task.decided)
+            continue;
+        PageInputs& inputs = settled.inputs[i];
+        inputs.archive = mailStamps.Input(mails[i]->fileName);
+        inputs.digest = builder.InputsOf(*mails[i], task.name);
+        if (!task.recorded || !StillInPlace(*task.recorded, *mails[i], task, inputs, pageStamps))
+            settled.toBuild.push_back(i);
+    }
+    return settled;
+}
+
+// The outcome of a mail settled before the building.
+PageOutcome SettledOutcome(const PageTask& task)
+{
+    if (task.decided)
+        return PageOutcome{*task.decided, {}};
+    PageOutcome outcome{Outcome::Unchanged, {}};
+    outcome.recorded = *task.recorded;
+    return outcome;
 }
 
 unsigned PageThreads(const MailPageOptions& options, std::size_t mailCount)
@@ -739,24 +767,32 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     const std::vector<PageTask> tasks = TasksOf(plan, old ? &*old : nullptr);
     RunOutcomes outcomes(mails.size());
 
-    const unsigned threads = PageThreads(options, mails.size());
+    const std::string mailFolder = paths.Resolve(settings.TargetPath);
+    const Settled settled = Settle(mails, tasks, mailFolder, pageFolder, builder);
+
+    const unsigned threads = PageThreads(options, settled.toBuild.size());
     // With more threads, the others build pages ahead and the calling
     // thread alone creates the files: threads creating files in one folder
     // only wait for each other's lock on it.
-    const std::string mailFolder = paths.Resolve(settings.TargetPath);
-    const auto build = [&](std::size_t i) {
-        return BuildPage(*mails[i], tasks[i], mailFolder, pageFolder, builder);
+    const auto build = [&](std::size_t k) {
+        const std::size_t i = settled.toBuild[k];
+        return BuildPage(*mails[i], tasks[i], settled.inputs[i], mailFolder, pageFolder, builder);
     };
     std::optional<platform::WorkAhead<BuiltPage>> queue;
-    if (threads > 1)
-        queue.emplace(mails.size(), threads - 1, build);
-    for (std::size_t i = 0; i < mails.size(); ++i) {
+    if (threads > 1 && settled.toBuild.size() > 1)
+        queue.emplace(settled.toBuild.size(), threads - 1, build);
+    for (std::size_t i = 0, k = 0; i < mails.size(); ++i) {
         if (stop.load()) {
             result.stopped = true;
             break;
         }
         progress.Report(static_cast<int>(i + 1));
-        BuiltPage page = queue ? queue->Take(i) : build(i);
+        if (k == settled.toBuild.size() || settled.toBuild[k] != i) {
+            outcomes.Set(i, SettledOutcome(tasks[i]));
+            continue;
+        }
+        BuiltPage page = queue ? queue->Take(k) : build(k);
+        ++k;
         outcomes.Set(i, WritePage(page, *mails[i], tasks[i], pageFolder, builder));
     }
     queue.reset();
