@@ -594,29 +594,43 @@ PageOutcome WritePage(BuiltPage& page, const MailRecord& mail, const PageTask& t
 
 // The pages settled before any is built: those the plan gives none, and
 // those the site record knows as made from the same inputs and that are
-// still in place as they were written. Deciding these on one thread, each
-// file looked up from its open folder, costs less than handing them to
-// the builders.
+// still in place as they were written. Deciding these in a few long runs
+// of mails, each file looked up from its open folder, costs far less than
+// handing them to the builders one by one.
 struct Settled {
     std::vector<PageInputs> inputs;  // by mail, of the pages to build
     std::vector<std::size_t> toBuild;  // the mails whose pages are built, in order
 };
 
 Settled Settle(const MailList& mails, const std::vector<PageTask>& tasks, const std::string& mailFolder,
-               const std::string& pageFolder, const PageBuilder& builder)
+               const std::string& pageFolder, const PageBuilder& builder, unsigned threads)
 {
     Settled settled;
     settled.inputs.resize(mails.size());
+    std::vector<char> build(mails.size(), 0);
     const platform::FolderStamps mailStamps(mailFolder);
     const platform::FolderStamps pageStamps(pageFolder);
+    const auto settleRun = [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            const PageTask& task = tasks[i];
+            if (task.decided)
+                continue;
+            PageInputs& inputs = settled.inputs[i];
+            inputs.archive = mailStamps.Input(mails[i]->fileName);
+            inputs.digest = builder.InputsOf(*mails[i], task.name);
+            build[i] = !task.recorded || !StillInPlace(*task.recorded, *mails[i], task, inputs, pageStamps);
+        }
+    };
+    const std::size_t runs = std::max<std::size_t>(1, std::min<std::size_t>(threads, mails.size() / 1024));
+    const std::size_t perRun = (mails.size() + runs - 1) / std::max<std::size_t>(runs, 1);
+    std::vector<std::thread> helpers;
+    for (std::size_t r = 1; r < runs; ++r)
+        helpers.emplace_back(settleRun, r * perRun, std::min(mails.size(), (r + 1) * perRun));
+    settleRun(0, std::min(mails.size(), perRun));
+    for (std::thread& helper : helpers)
+        helper.join();
     for (std::size_t i = 0; i < mails.size(); ++i) {
-        const PageTask& task = tasks[i];
-        if (task.decided)
-            continue;
-        PageInputs& inputs = settled.inputs[i];
-        inputs.archive = mailStamps.Input(mails[i]->fileName);
-        inputs.digest = builder.InputsOf(*mails[i], task.name);
-        if (!task.recorded || !StillInPlace(*task.recorded, *mails[i], task, inputs, pageStamps))
+        if (build[i])
             settled.toBuild.push_back(i);
     }
     return settled;
@@ -768,7 +782,8 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     RunOutcomes outcomes(mails.size());
 
     const std::string mailFolder = paths.Resolve(settings.TargetPath);
-    const Settled settled = Settle(mails, tasks, mailFolder, pageFolder, builder);
+    const unsigned cores = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    const Settled settled = Settle(mails, tasks, mailFolder, pageFolder, builder, cores);
 
     const unsigned threads = PageThreads(options, settled.toBuild.size());
     // With more threads, the others build pages ahead and the calling
