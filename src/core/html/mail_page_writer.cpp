@@ -729,7 +729,7 @@ void Collect(const MailList& mails, const SitePlan& plan, const std::string& pag
 // it. A page this run could not make keeps what the old record knew of
 // it (its files are still there); after a stop every page of the old
 // record is kept, as nothing is removed.
-SiteRecord FreshRecord(const SitePlan& plan, const std::optional<SiteRecord>& old, const RunOutcomes& outcomes,
+SiteRecord FreshRecord(const SitePlan& plan, const std::optional<SiteRecord>& old, RunOutcomes& outcomes,
                        bool stopped)
 {
     SiteRecord fresh{plan.pageFolder(), {}};
@@ -737,7 +737,7 @@ SiteRecord FreshRecord(const SitePlan& plan, const std::optional<SiteRecord>& ol
         fresh.pages = old->pages;
     for (std::size_t i = 0; i < plan.size(); ++i) {
         if (outcomes.recorded[i]) {
-            fresh.pages.insert_or_assign(plan[i].name, *outcomes.recorded[i]);
+            fresh.pages.insert_or_assign(plan[i].name, std::move(*outcomes.recorded[i]));
         } else if (plan.HasPage(i) && old) {
             if (const auto found = old->pages.find(plan[i].name); found != old->pages.end())
                 fresh.pages.emplace(found->first, found->second);

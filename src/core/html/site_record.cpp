@@ -9,6 +9,7 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <iterator>
 
 namespace postloom {
 
@@ -35,8 +36,10 @@ void AppendField(std::string& out, std::string_view field)
 
 void AppendNumber(std::string& out, std::int64_t number)
 {
+    char digits[24];
+    const auto written = std::to_chars(std::begin(digits), std::end(digits), number);
     out.push_back(' ');
-    out.append(std::to_string(number));
+    out.append(digits, written.ptr);
 }
 
 void AppendStamp(std::string& out, const platform::FileStamp& stamp)
