@@ -475,13 +475,13 @@ std::optional<RecordedPage> RecordOf(const MailRecord& mail, const PageTask& tas
 // True when the page the record knows is still in place and was made from
 // exactly these inputs: then it is what building it again would give.
 bool StillInPlace(const RecordedPage& recorded, const MailRecord& mail, const PageTask& task,
-                  const PageInputs& inputs, const std::string& pageFolder)
+                  const PageInputs& inputs, const platform::FolderStamps& pageStamps)
 {
     if (!inputs.archive || recorded.archive != *inputs.archive || recorded.mailFile != mail.fileName ||
-        recorded.inputs != inputs.digest || platform::OutputStamp(JoinPath(pageFolder, task.name)) != recorded.page)
+        recorded.inputs != inputs.digest || pageStamps.Output(task.name) != recorded.page)
         return false;
     return std::all_of(recorded.attachments.begin(), recorded.attachments.end(), [&](const RecordedFile& file) {
-        return platform::OutputStamp(JoinPath(pageFolder, file.path)) == file.stamp;
+        return pageStamps.Output(file.path) == file.stamp;
     });
 }
 
@@ -540,27 +540,15 @@ struct BuiltPage {
 };
 
 // Reads the archive of a planned mail and builds its page in memory.
-// Writes nothing, so it may run ahead of the writing. A page that the site
-// record knows as made from the same inputs, and that is still in place
-// as it was written, is not built at all. A page that already holds these
-// bytes is settled as unchanged here, unless attachments belong to it
-// (they are saved whether or not the page changed).
-BuiltPage BuildPage(const MailRecord& mail, const PageTask& task, const std::string& mailFolder,
+// Writes nothing, so it may run ahead of the writing. A page that already
+// holds these bytes is settled as unchanged here, unless attachments belong
+// to it (they are saved whether or not the page changed).
+BuiltPage BuildPage(const MailRecord& mail, const PageTask& task, PageInputs inputs, const std::string& mailFolder,
                     const std::string& pageFolder, const PageBuilder& builder)
 {
     BuiltPage page;
-    if (task.decided) {
-        page.outcome = PageOutcome{*task.decided, {}};
-        return page;
-    }
+    page.inputs = std::move(inputs);
     const std::string archivePath = JoinPath(mailFolder, mail.fileName);
-    page.inputs.archive = platform::InputStamp(archivePath);
-    page.inputs.digest = builder.InputsOf(mail, task.name);
-    if (task.recorded && StillInPlace(*task.recorded, mail, task, page.inputs, pageFolder)) {
-        page.outcome = PageOutcome{Outcome::Unchanged, {}};
-        page.outcome->recorded = *task.recorded;
-        return page;
-    }
     std::variant<Archive, PageOutcome> opened = OpenArchive(archivePath);
     if (PageOutcome* const failed = std::get_if<PageOutcome>(&opened)) {
         page.outcome = std::move(*failed);
@@ -602,6 +590,60 @@ PageOutcome WritePage(BuiltPage& page, const MailRecord& mail, const PageTask& t
                              task.absent ? platform::OutputFile::Target::Absent : platform::OutputFile::Target::Unknown);
     out.Write(page.text);
     return Finish(out, page.mimeBody, mail, task, page.inputs, pageFolder);
+}
+
+// The pages settled before any is built: those the plan gives none, and
+// those the site record knows as made from the same inputs and that are
+// still in place as they were written. Deciding these in a few long runs
+// of mails, each file looked up from its open folder, costs far less than
+// handing them to the builders one by one.
+struct Settled {
+    std::vector<PageInputs> inputs;  // by mail, of the pages to build
+    std::vector<std::size_t> toBuild;  // the mails whose pages are built, in order
+};
+
+Settled Settle(const MailList& mails, const std::vector<PageTask>& tasks, const std::string& mailFolder,
+               const std::string& pageFolder, const PageBuilder& builder, unsigned threads)
+{
+    Settled settled;
+    settled.inputs.resize(mails.size());
+    std::vector<char> build(mails.size(), 0);
+    const platform::FolderStamps mailStamps(mailFolder);
+    const platform::FolderStamps pageStamps(pageFolder);
+    const auto settleRun = [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            const PageTask& task = tasks[i];
+            if (task.decided)
+                continue;
+            PageInputs& inputs = settled.inputs[i];
+            inputs.archive = mailStamps.Input(mails[i]->fileName);
+            inputs.digest = builder.InputsOf(*mails[i], task.name);
+            build[i] = !task.recorded || !StillInPlace(*task.recorded, *mails[i], task, inputs, pageStamps);
+        }
+    };
+    const std::size_t runs = std::max<std::size_t>(1, std::min<std::size_t>(threads, mails.size() / 1024));
+    const std::size_t perRun = (mails.size() + runs - 1) / std::max<std::size_t>(runs, 1);
+    std::vector<std::thread> helpers;
+    for (std::size_t r = 1; r < runs; ++r)
+        helpers.emplace_back(settleRun, r * perRun, std::min(mails.size(), (r + 1) * perRun));
+    settleRun(0, std::min(mails.size(), perRun));
+    for (std::thread& helper : helpers)
+        helper.join();
+    for (std::size_t i = 0; i < mails.size(); ++i) {
+        if (build[i])
+            settled.toBuild.push_back(i);
+    }
+    return settled;
+}
+
+// The outcome of a mail settled before the building.
+PageOutcome SettledOutcome(const PageTask& task)
+{
+    if (task.decided)
+        return PageOutcome{*task.decided, {}};
+    PageOutcome outcome{Outcome::Unchanged, {}};
+    outcome.recorded = *task.recorded;
+    return outcome;
 }
 
 unsigned PageThreads(const MailPageOptions& options, std::size_t mailCount)
@@ -687,7 +729,7 @@ void Collect(const MailList& mails, const SitePlan& plan, const std::string& pag
 // it. A page this run could not make keeps what the old record knew of
 // it (its files are still there); after a stop every page of the old
 // record is kept, as nothing is removed.
-SiteRecord FreshRecord(const SitePlan& plan, const std::optional<SiteRecord>& old, const RunOutcomes& outcomes,
+SiteRecord FreshRecord(const SitePlan& plan, const std::optional<SiteRecord>& old, RunOutcomes& outcomes,
                        bool stopped)
 {
     SiteRecord fresh{plan.pageFolder(), {}};
@@ -695,7 +737,7 @@ SiteRecord FreshRecord(const SitePlan& plan, const std::optional<SiteRecord>& ol
         fresh.pages = old->pages;
     for (std::size_t i = 0; i < plan.size(); ++i) {
         if (outcomes.recorded[i]) {
-            fresh.pages.insert_or_assign(plan[i].name, *outcomes.recorded[i]);
+            fresh.pages.insert_or_assign(plan[i].name, std::move(*outcomes.recorded[i]));
         } else if (plan.HasPage(i) && old) {
             if (const auto found = old->pages.find(plan[i].name); found != old->pages.end())
                 fresh.pages.emplace(found->first, found->second);
@@ -739,24 +781,33 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     const std::vector<PageTask> tasks = TasksOf(plan, old ? &*old : nullptr);
     RunOutcomes outcomes(mails.size());
 
-    const unsigned threads = PageThreads(options, mails.size());
+    const std::string mailFolder = paths.Resolve(settings.TargetPath);
+    const unsigned cores = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    const Settled settled = Settle(mails, tasks, mailFolder, pageFolder, builder, cores);
+
+    const unsigned threads = PageThreads(options, settled.toBuild.size());
     // With more threads, the others build pages ahead and the calling
     // thread alone creates the files: threads creating files in one folder
     // only wait for each other's lock on it.
-    const std::string mailFolder = paths.Resolve(settings.TargetPath);
-    const auto build = [&](std::size_t i) {
-        return BuildPage(*mails[i], tasks[i], mailFolder, pageFolder, builder);
+    const auto build = [&](std::size_t k) {
+        const std::size_t i = settled.toBuild[k];
+        return BuildPage(*mails[i], tasks[i], settled.inputs[i], mailFolder, pageFolder, builder);
     };
     std::optional<platform::WorkAhead<BuiltPage>> queue;
-    if (threads > 1)
-        queue.emplace(mails.size(), threads - 1, build);
-    for (std::size_t i = 0; i < mails.size(); ++i) {
+    if (threads > 1 && settled.toBuild.size() > 1)
+        queue.emplace(settled.toBuild.size(), threads - 1, build);
+    for (std::size_t i = 0, k = 0; i < mails.size(); ++i) {
         if (stop.load()) {
             result.stopped = true;
             break;
         }
         progress.Report(static_cast<int>(i + 1));
-        BuiltPage page = queue ? queue->Take(i) : build(i);
+        if (k == settled.toBuild.size() || settled.toBuild[k] != i) {
+            outcomes.Set(i, SettledOutcome(tasks[i]));
+            continue;
+        }
+        BuiltPage page = queue ? queue->Take(k) : build(k);
+        ++k;
         outcomes.Set(i, WritePage(page, *mails[i], tasks[i], pageFolder, builder));
     }
     queue.reset();

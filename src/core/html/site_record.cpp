@@ -6,8 +6,10 @@
 #include "core/platform/output_file.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
+#include <iterator>
 
 namespace postloom {
 
@@ -34,8 +36,10 @@ void AppendField(std::string& out, std::string_view field)
 
 void AppendNumber(std::string& out, std::int64_t number)
 {
+    char digits[24];
+    const auto written = std::to_chars(std::begin(digits), std::end(digits), number);
     out.push_back(' ');
-    out.append(std::to_string(number));
+    out.append(digits, written.ptr);
 }
 
 void AppendStamp(std::string& out, const platform::FileStamp& stamp)
@@ -59,42 +63,56 @@ int HexValue(char c)
     return -1;
 }
 
-// The fields of one line, decoded; nullopt for a malformed escape.
-std::optional<std::vector<std::string>> Fields(std::string_view line)
+// The fields of one line, split at spaces: up to kMaxFields, the count
+// in count (one more than fit when the line has more).
+constexpr std::size_t kMaxFields = 9;
+using LineFields = std::array<std::string_view, kMaxFields>;
+
+std::size_t SplitFields(std::string_view line, LineFields& fields)
 {
-    std::vector<std::string> fields;
+    std::size_t count = 0;
     std::size_t at = 0;
-    while (at <= line.size()) {
+    for (;;) {
         const std::size_t end = std::min(line.find(' ', at), line.size());
-        std::string field;
-        for (std::size_t i = at; i < end; ++i) {
-            if (line[i] != '%') {
-                field.push_back(line[i]);
-                continue;
-            }
-            if (i + 2 >= end)
-                return std::nullopt;
-            const int high = HexValue(line[i + 1]);
-            const int low = HexValue(line[i + 2]);
-            if (high < 0 || low < 0)
-                return std::nullopt;
-            field.push_back(static_cast<char>(high * 16 + low));
-            i += 2;
-        }
-        fields.push_back(std::move(field));
+        if (count == kMaxFields)
+            return count + 1;
+        fields[count++] = line.substr(at, end - at);
+        if (end == line.size())
+            return count;
         at = end + 1;
     }
-    return fields;
+}
+
+// A field with its escapes decoded; nullopt for a malformed escape.
+std::optional<std::string> Decoded(std::string_view field)
+{
+    std::string text;
+    text.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '%') {
+            text.push_back(field[i]);
+            continue;
+        }
+        if (i + 2 >= field.size())
+            return std::nullopt;
+        const int high = HexValue(field[i + 1]);
+        const int low = HexValue(field[i + 2]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        text.push_back(static_cast<char>(high * 16 + low));
+        i += 2;
+    }
+    return text;
 }
 
 template <class Number>
-bool ReadNumber(const std::string& text, Number& value)
+bool ReadNumber(std::string_view text, Number& value)
 {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
-bool ReadStamp(const std::vector<std::string>& fields, std::size_t at, platform::FileStamp& stamp)
+bool ReadStamp(const LineFields& fields, std::size_t at, platform::FileStamp& stamp)
 {
     return ReadNumber(fields[at], stamp.size) && ReadNumber(fields[at + 1], stamp.modifiedNs);
 }
@@ -164,6 +182,7 @@ std::optional<SiteRecord> ParseSiteRecord(std::string_view text)
     SiteRecord record;
     RecordedPage* current = nullptr;
     std::string currentName;
+    LineFields f;
     std::size_t at = 0;
     for (int line = 0; at < body.size(); ++line) {
         const std::size_t end = body.find('\n', at);
@@ -174,32 +193,41 @@ std::optional<SiteRecord> ParseSiteRecord(std::string_view text)
                 return std::nullopt;
             continue;
         }
-        const std::optional<std::vector<std::string>> fields = Fields(row);
-        if (!fields || fields->empty())
-            return std::nullopt;
-        const std::vector<std::string>& f = *fields;
+        const std::size_t count = SplitFields(row, f);
         if (line == 1) {
-            if (f.size() != 2 || f[0] != "folder")
+            if (count != 2 || f[0] != "folder")
                 return std::nullopt;
-            record.pageFolder = f[1];
-        } else if (f[0] == "page" && f.size() == 9) {
+            std::optional<std::string> folder = Decoded(f[1]);
+            if (!folder)
+                return std::nullopt;
+            record.pageFolder = std::move(*folder);
+        } else if (f[0] == "page" && count == 9) {
+            std::optional<std::string> name = Decoded(f[1]);
+            std::optional<std::string> mailFile = Decoded(f[2]);
+            std::optional<std::string> inputs = Decoded(f[5]);
             RecordedPage page;
-            page.mailFile = f[2];
             int madeFolder = 0;
-            if (!IsPageName(f[1]) || !IsUsableFileName(page.mailFile) || !ReadStamp(f, 3, page.archive) ||
-                !ReadStamp(f, 6, page.page) || !ReadNumber(f[8], madeFolder) || madeFolder < 0 || madeFolder > 1)
+            if (!name || !mailFile || !inputs || !IsPageName(*name) || !IsUsableFileName(*mailFile) ||
+                !ReadStamp(f, 3, page.archive) || !ReadStamp(f, 6, page.page) || !ReadNumber(f[8], madeFolder) ||
+                madeFolder < 0 || madeFolder > 1)
                 return std::nullopt;
-            page.inputs = f[5];
+            page.mailFile = std::move(*mailFile);
+            page.inputs = std::move(*inputs);
             page.madeFolder = madeFolder == 1;
-            const auto [placed, added] = record.pages.emplace(f[1], std::move(page));
-            if (!added)
+            // The record is written in the order of its names: each page
+            // goes at the end, unless the record was put together by hand.
+            const auto hint = record.pages.empty() || record.pages.rbegin()->first < *name ? record.pages.end()
+                                                                                           : record.pages.lower_bound(*name);
+            if (hint != record.pages.end() && hint->first == *name)
                 return std::nullopt;
-            current = &placed->second;
-            currentName = f[1];
-        } else if (f[0] == "file" && f.size() == 4 && current != nullptr) {
-            RecordedFile file{f[1], {}};
-            if (!IsAttachmentOf(file.path, currentName) || !ReadStamp(f, 2, file.stamp))
+            current = &record.pages.emplace_hint(hint, *name, std::move(page))->second;
+            currentName = std::move(*name);
+        } else if (f[0] == "file" && count == 4 && current != nullptr) {
+            std::optional<std::string> path = Decoded(f[1]);
+            RecordedFile file;
+            if (!path || !IsAttachmentOf(*path, currentName) || !ReadStamp(f, 2, file.stamp))
                 return std::nullopt;
+            file.path = std::move(*path);
             current->attachments.push_back(std::move(file));
         } else {
             return std::nullopt;

@@ -41,6 +41,51 @@ std::optional<FileStamp> OutputStamp(std::string_view cp932Path)
     return StampOf(st);
 }
 
+FolderStamps::FolderStamps(std::string cp932Folder) : folder_(std::move(cp932Folder))
+{
+    // Only the spelling a full path tries first is held open; a file found
+    // no other way is looked up by its full path, as before.
+    if (detail::Passable(folder_))
+        fd_ = ::open(folder_.empty() ? "." : NativePath(folder_).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+FolderStamps::~FolderStamps()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::string FolderStamps::Joined(std::string_view name) const
+{
+    if (folder_.empty())
+        return std::string(name);
+    std::string joined = folder_;
+    if (!joined.ends_with('/'))
+        joined.push_back('/');
+    return joined.append(name);
+}
+
+std::optional<FileStamp> FolderStamps::Input(std::string_view name) const
+{
+    struct stat st {};
+    if (fd_ < 0 || name.empty() || !detail::Passable(name) || ::fstatat(fd_, NativePath(name).c_str(), &st, 0) != 0)
+        return InputStamp(Joined(name));
+    if (!S_ISREG(st.st_mode))
+        return std::nullopt;
+    return StampOf(st);
+}
+
+std::optional<FileStamp> FolderStamps::Output(std::string_view relativePath) const
+{
+    struct stat st {};
+    if (fd_ < 0 || relativePath.empty() || !detail::Passable(relativePath) ||
+        ::fstatat(fd_, NativePath(relativePath).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return OutputStamp(Joined(relativePath));
+    if (!S_ISREG(st.st_mode) || (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0)
+        return std::nullopt;
+    return StampOf(st);
+}
+
 namespace {
 
 // An open folder (never through a link, for a subfolder).

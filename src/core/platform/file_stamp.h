@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace postloom::platform {
@@ -26,6 +27,28 @@ std::optional<FileStamp> InputStamp(std::string_view cp932Path);
 // that nobody may execute, as the program writes them: a file someone made
 // executable since counts as changed.
 std::optional<FileStamp> OutputStamp(std::string_view cp932Path);
+
+// The stamps of many files of one folder, each looked up from the folder
+// held open instead of walking its whole path again: the same answers as
+// InputStamp and OutputStamp on the joined path, at a fraction of the cost.
+class FolderStamps {
+public:
+    explicit FolderStamps(std::string cp932Folder);
+    ~FolderStamps();
+    FolderStamps(const FolderStamps&) = delete;
+    FolderStamps& operator=(const FolderStamps&) = delete;
+
+    // InputStamp of the file name in the folder.
+    std::optional<FileStamp> Input(std::string_view name) const;
+    // OutputStamp of relativePath ("name" or "subfolder/name") in the folder.
+    std::optional<FileStamp> Output(std::string_view relativePath) const;
+
+private:
+    std::string Joined(std::string_view name) const;
+
+    std::string folder_;
+    int fd_ = -1;
+};
 
 enum class Removal { Removed, NotThere, NotAFile, Failed };
 
