@@ -115,6 +115,18 @@ bool MatchesMailPattern(std::string_view name, std::string_view pattern)
     return pi == p.size();
 }
 
+namespace {
+
+// The mail folder may be a folder that runs write into: the hidden files
+// the program keeps there (".postloom-out-" temporaries of an interrupted
+// run, the ".postloom-site" record) are its own and never mails.
+bool IsProgramsOwnFile(std::string_view name)
+{
+    return name.starts_with(".postloom-");
+}
+
+}  // namespace
+
 // The listing is taken once, so the count and the second pass see the same
 // entries. The count includes the entries that are passed over
 // (directories, also behind symbolic links, and special files such as a
@@ -137,7 +149,7 @@ FolderReadResult ReadMailFolder(ProjectSettings& settings, std::string_view mail
 
     std::vector<const platform::DirectoryEntry*> matching;
     for (const platform::DirectoryEntry& entry : *listing) {
-        if (MatchesMailPattern(entry.name, settings.MailExt))
+        if (!IsProgramsOwnFile(entry.name) && MatchesMailPattern(entry.name, settings.MailExt))
             matching.push_back(&entry);
     }
     result.matched = matching.size();

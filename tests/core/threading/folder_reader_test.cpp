@@ -354,6 +354,20 @@ TEST_F(FolderReaderTest, FilesThatAreNoMailsAreNamedAndGetNoRecord)
     EXPECT_EQ(FileNames(settings), (std::vector<std::string>{"d.alm", "e.alm", "b.alm"}));
 }
 
+TEST_F(FolderReaderTest, TheProgramsOwnHiddenFilesAreNoMails)
+{
+    settings.MailExt = "*.*";
+    WriteFile(folder.File(".postloom-site"), "postloom-site 1\n");
+    WriteFile(folder.File(".postloom-out-0123456789ab"), MailText("cut", "Mon, 01 Jan 98 10:00:00 +0900"));
+    WriteFile(folder.File(".hidden"), MailText("hidden", "Mon, 01 Jan 98 10:00:00 +0900"));
+    AddMail("a.alm");
+
+    const Reading reading = Read(settings, folder.path().string());
+    EXPECT_EQ(reading.result.matched, 2u);
+    EXPECT_TRUE(reading.result.notMail.empty());
+    EXPECT_EQ(FileNames(settings), (std::vector<std::string>{".hidden", "a.alm"}));
+}
+
 // "テスト.alm" as an archive from Windows leaves it on disk: CP932 bytes.
 const std::string kCp932Name = "\x83\x65\x83\x58\x83\x67.alm";
 
