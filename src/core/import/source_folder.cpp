@@ -109,24 +109,13 @@ std::optional<std::vector<SourceFolder::Entry>> SourceFolder::List() const
 std::optional<platform::ReadableFile> SourceFolder::OpenFile(const Entry& entry, platform::FileError& error) const
 {
     error = {};
-    // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below.
+    // O_NONBLOCK keeps a FIFO from blocking the open; AdoptReadable refuses it.
     const int fd = ::openat(fd_.get(), entry.native.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error.code = errno;
         return std::nullopt;
     }
-    platform::ReadableFile file{platform::FileDescriptor(fd)};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        error.code = errno;
-        return std::nullopt;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        error.notAFile = true;
-        return std::nullopt;
-    }
-    file.size = static_cast<std::uint64_t>(st.st_size);
-    return file;
+    return platform::AdoptReadable(fd, error);
 }
 
 std::optional<std::int64_t> SourceFolder::ModificationTime(const Entry& entry) const

@@ -58,6 +58,11 @@ std::optional<ReadableFile> OpenReadable(std::string_view cp932Path, FileError& 
         error.code = errno;
         return std::nullopt;
     }
+    return AdoptReadable(fd, error);
+}
+
+std::optional<ReadableFile> AdoptReadable(int fd, FileError& error)
+{
     ReadableFile file{FileDescriptor(fd)};
     struct stat st {};
     if (::fstat(fd, &st) != 0) {

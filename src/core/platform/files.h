@@ -67,6 +67,10 @@ struct ReadableFile {
 // bytes as well (see file_system.h).
 std::optional<ReadableFile> OpenReadable(std::string_view cp932Path, FileError& error);
 
+// Takes over fd, just opened for reading, when it is a regular file;
+// otherwise closes it, and error tells why.
+std::optional<ReadableFile> AdoptReadable(int fd, FileError& error);
+
 // The same as a stdio stream.
 FileHandle OpenForReading(std::string_view cp932Path, FileError& error);
 FileHandle OpenForReading(std::string_view cp932Path);
