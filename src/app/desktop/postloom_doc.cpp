@@ -21,7 +21,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace postloom {
@@ -219,19 +218,6 @@ void CPostloomDoc::endUnattendedRun()
     }
 }
 
-std::optional<CPostloomDoc::DiskStamp> CPostloomDoc::StampOf(const QString& path)
-{
-    struct stat st {};
-    if (::stat(platform::NativePath(ToCp932(path)).c_str(), &st) != 0) {
-        return std::nullopt;
-    }
-    return DiskStamp{.device = static_cast<std::uint64_t>(st.st_dev),
-                     .inode = static_cast<std::uint64_t>(st.st_ino),
-                     .size = static_cast<std::int64_t>(st.st_size),
-                     .modifiedSeconds = static_cast<std::int64_t>(st.st_mtim.tv_sec),
-                     .modifiedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
-}
-
 std::optional<std::unique_ptr<QLockFile>> CPostloomDoc::lockFor(const QString& absolute)
 {
     if (absolute == path_ && lock_) {
@@ -324,7 +310,7 @@ bool CPostloomDoc::openDocument(const QString& path)
     // The lock of the project that was open goes with it.
     lock_ = std::move(*lock);
     runLock_ = std::move(runLock);
-    diskStamp_ = StampOf(absolute);
+    diskStamp_ = loaded.stamp;
     // What a damaged file still held is kept, and the project counts as
     // modified so that the repaired one is saved (an unattended run saves
     // only a modified project); that save keeps the old file first.
@@ -353,7 +339,7 @@ bool CPostloomDoc::saveDocument(const QString& path)
     // Another copy (or any program) saved meanwhile: its work is in that
     // file. A file deleted meanwhile holds nothing to lose.
     if (ownFile) {
-        const std::optional<DiskStamp> onDisk = StampOf(absolute);
+        const std::optional<ProjectFileStamp> onDisk = StampProjectFile(ToCp932(absolute));
         if (onDisk && onDisk != diskStamp_ &&
             prompts_.askOverwriteChanged(
                 dialogParent_, QStringLiteral("ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙは他のﾌﾟﾛｸﾞﾗﾑで変更されています。上書きしますか?")) !=
@@ -377,7 +363,7 @@ bool CPostloomDoc::saveDocument(const QString& path)
     damagedOnLoad_ = false;
     settings_->mailListChanged = 0;
     modified_ = false;
-    diskStamp_ = StampOf(absolute);
+    diskStamp_ = StampProjectFile(ToCp932(absolute));
     if (!ownFile) {
         // Saved under another name: that file is the open project now. When
         // another copy has it open, this one stays unlocked.

@@ -21,6 +21,7 @@
 #include "app/command_dispatcher.h"
 #include "app/desktop/desktop_prompts.h"
 #include "app/pipeline_workers.h"
+#include "core/project/project_file.h"
 #include "core/project/project_settings.h"
 
 #include <QObject>
@@ -154,16 +155,6 @@ Q_SIGNALS:
     void readingFinished();
 
 private:
-    // What tells one version of a file on disk from another.
-    struct DiskStamp {
-        std::uint64_t device = 0;
-        std::uint64_t inode = 0;
-        std::int64_t size = 0;
-        std::int64_t modifiedSeconds = 0;
-        std::int64_t modifiedNanoseconds = 0;
-        bool operator==(const DiskStamp&) const = default;
-    };
-    static std::optional<DiskStamp> StampOf(const QString& path);
 
     void readFinished();
     void sortFinished();
@@ -198,7 +189,7 @@ private:
     bool unattendedRun_ = false;
     std::unique_ptr<platform::RunLock> runLock_;
     // path_ as it was last read or written here; nullopt while it does not exist.
-    std::optional<DiskStamp> diskStamp_;
+    std::optional<ProjectFileStamp> diskStamp_;
     std::function<bool()> workerProbe_;
     SheetRunner sheetRunner_;
     QWidget* dialogParent_ = nullptr;

@@ -437,16 +437,22 @@ LoadResult LoadProject(ProjectSettings& settings, std::string_view cp932Path)
     // Taken where a save looks (the file a symbolic link points to), and
     // before the bytes: a change while they are read makes the stamp older,
     // never newer, than what was read.
-    struct stat st {};
-    const bool stamped = ::stat(platform::NativePath(cp932Path).c_str(), &st) == 0;
+    const std::optional<ProjectFileStamp> stamp = StampProjectFile(cp932Path);
     platform::FileError error;
     const std::optional<std::string> bytes = platform::ReadWholeFile(cp932Path, error);
     if (!bytes)
         return error.notAFile ? NotOpened(LoadFailure::NotAFile) : NotOpened(error.code);
     LoadResult result = LoadProjectFromBytes(settings, *bytes);
-    if (stamped)
-        result.stamp = StampOf(st);
+    result.stamp = stamp;
     return result;
+}
+
+std::optional<ProjectFileStamp> StampProjectFile(std::string_view cp932Path)
+{
+    struct stat st {};
+    if (::stat(platform::NativePath(cp932Path).c_str(), &st) != 0)
+        return std::nullopt;
+    return StampOf(st);
 }
 
 LoadResult LoadProjectFromBytes(ProjectSettings& settings, std::string_view bytes)

@@ -32,6 +32,9 @@ struct ProjectFileStamp {
     bool operator==(const ProjectFileStamp&) const = default;
 };
 
+// The stamp of the file at cp932Path as it is now; nullopt when there is none.
+std::optional<ProjectFileStamp> StampProjectFile(std::string_view cp932Path);
+
 // Why a project file was not taken.
 enum class LoadFailure {
     None,
