@@ -132,6 +132,8 @@ const std::array<SettingDefinition, kLaterSettingCount> kLaterSettings = {{
     Number("MimeDecode", SettingKind::Flag, &ProjectSettings::MimeDecode, 0, 0),
     Number("MetaCharset", SettingKind::Flag, &ProjectSettings::MetaCharset, 0, 0),
     Number("DirectParent", SettingKind::Flag, &ProjectSettings::DirectParent, 0, 0),
+    Number("PageStyle", SettingKind::Integer, &ProjectSettings::PageStyle, 0, 0),
+    Number("HideAddresses", SettingKind::Integer, &ProjectSettings::HideAddresses, 0, 0),
 }};
 
 const std::array<const SettingDefinition*, kSettingCount + kLaterSettingCount> kAllSettings = [] {
@@ -186,6 +188,27 @@ void ApplyNewProjectValues(ProjectSettings& settings)
     settings.MimeDecode = 1;
     settings.MetaCharset = 1;
     settings.DirectParent = 1;
+    settings.PageStyle = static_cast<std::int32_t>(PageStyleKind::Modern);
+    settings.HideAddresses = static_cast<std::int32_t>(AddressHiding::Masked);
+}
+
+PageStyleKind PageStyleOf(const ProjectSettings& settings)
+{
+    return settings.PageStyle == static_cast<std::int32_t>(PageStyleKind::Modern) ? PageStyleKind::Modern : PageStyleKind::Classic;
+}
+
+AddressHiding AddressHidingOf(const ProjectSettings& settings)
+{
+    switch (settings.HideAddresses) {
+    case 0:
+        return AddressHiding::Shown;
+    case 2:
+        return AddressHiding::Removed;
+    default:
+        // A value no program writes hides rather than shows: an address once
+        // published cannot be taken back.
+        return AddressHiding::Masked;
+    }
 }
 
 const SettingDefinition* FindSetting(std::string_view key)

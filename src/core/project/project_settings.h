@@ -117,6 +117,8 @@ struct ProjectSettings {
     std::int32_t MimeDecode{};   // decode MIME mail (headers, parts, attachments)
     std::int32_t MetaCharset{};  // declare Shift_JIS in standard pages
     std::int32_t DirectParent{};  // a reply goes under the mail it answers, not the thread's first
+    std::int32_t PageStyle{};     // 0 classic pages, 1 modern (UTF-8, HTML5, one stylesheet)
+    std::int32_t HideAddresses{};  // 0 addresses shown, 1 masked, 2 removed
 
     // Not settings, never copied between records.
     MailList mailList;
@@ -154,7 +156,7 @@ inline constexpr std::size_t kSettingCount = 90;
 // The 90 settings in project-file order.
 const std::array<SettingDefinition, kSettingCount>& SettingTable();
 
-inline constexpr std::size_t kLaterSettingCount = 3;
+inline constexpr std::size_t kLaterSettingCount = 5;
 
 // The settings added after the 90, in project-file order after them. Their
 // construction and reset values are 0 (off), the values of every project
@@ -166,9 +168,18 @@ const std::array<SettingDefinition, kLaterSettingCount>& LaterSettingTable();
 const std::array<const SettingDefinition*, kSettingCount + kLaterSettingCount>& AllSettings();
 
 // Turns on what a project made with the new-project command gets beyond a
-// reset project: MIME decoding, the declared charset and replies under the
-// mail they answer.
+// reset project: MIME decoding, the declared charset, replies under the mail
+// they answer, the modern page style and masked addresses.
 void ApplyNewProjectValues(ProjectSettings& settings);
+
+enum class PageStyleKind { Classic = 0, Modern = 1 };
+// Modern only for 1; anything else is the classic style.
+PageStyleKind PageStyleOf(const ProjectSettings& settings);
+
+// How the site shows mail addresses: in full, masked to the part before the
+// "@" ("taro@…"), or removed.
+enum class AddressHiding { Shown = 0, Masked = 1, Removed = 2 };
+AddressHiding AddressHidingOf(const ProjectSettings& settings);
 
 // The entry whose key equals key, ASCII case ignored; nullptr when none.
 const SettingDefinition* FindSetting(std::string_view key);

@@ -188,7 +188,8 @@ TEST(ProjectFileLaterSettingsTest, StoredAfterTheNinetyOnlyWhileOnAndOffWhenAbse
     EXPECT_NE(std::string::npos, one.find("\nMailIndexInsertTag=A HREF=Postloom Index\nMimeDecode=1\nMailData\n"));
     ApplyNewProjectValues(s);
     const std::string both = SerializeProject(s);
-    EXPECT_NE(std::string::npos, both.find("\nMimeDecode=1\nMetaCharset=1\nDirectParent=1\nMailData\n"));
+    EXPECT_NE(std::string::npos,
+              both.find("\nMimeDecode=1\nMetaCharset=1\nDirectParent=1\nPageStyle=1\nHideAddresses=1\nMailData\n"));
     EXPECT_TRUE(Load(both).settings->SettingsEqual(s));
 
     // A file written before the flags existed loads with both off, also into
@@ -234,6 +235,32 @@ TEST(ProjectFileLaterSettingsTest, DirectParentIsOnForNewProjectsAndOffForOlderF
     EXPECT_EQ(1, older->MimeDecode);
     LoadProjectFromBytes(*older, "directparent=1\n");
     EXPECT_EQ(1, older->DirectParent);
+}
+
+TEST(ProjectFileLaterSettingsTest, PageStyleAndHiddenAddressesAreNewProjectsOnlyAndUnknownValuesHide)
+{
+    ProjectSettings s;
+    s.Reset();
+    EXPECT_EQ(PageStyleKind::Classic, PageStyleOf(s));
+    EXPECT_EQ(AddressHiding::Shown, AddressHidingOf(s));
+    ApplyNewProjectValues(s);
+    EXPECT_EQ(PageStyleKind::Modern, PageStyleOf(s));
+    EXPECT_EQ(AddressHiding::Masked, AddressHidingOf(s));
+
+    s.HideAddresses = 2;
+    const Loaded back = Load(SerializeProject(s));
+    EXPECT_EQ(AddressHiding::Removed, AddressHidingOf(*back.settings));
+    EXPECT_EQ(PageStyleKind::Modern, PageStyleOf(*back.settings));
+
+    // An older file has neither; a hand-edited value no program writes never
+    // shows addresses, and only 1 is the modern style.
+    auto older = std::make_unique<ProjectSettings>();
+    LoadProjectFromBytes(*older, "PostloomVer=100\nTitle=old\nMailData\n");
+    EXPECT_EQ(PageStyleKind::Classic, PageStyleOf(*older));
+    EXPECT_EQ(AddressHiding::Shown, AddressHidingOf(*older));
+    LoadProjectFromBytes(*older, "hideaddresses=9\nPageStyle=2\n");
+    EXPECT_EQ(AddressHiding::Masked, AddressHidingOf(*older));
+    EXPECT_EQ(PageStyleKind::Classic, PageStyleOf(*older));
 }
 
 TEST(ProjectFileRoundTripTest, EmptyTextsStayEmptyInsertTagsIncluded)
