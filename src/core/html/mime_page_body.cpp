@@ -168,6 +168,32 @@ bool MimePageBody::AppendTo(std::string& page, const std::function<void(std::str
     return true;
 }
 
+std::size_t MimePageBody::TextCount() const
+{
+    return mail_->textCount();
+}
+
+bool MimePageBody::WriteTextUtf8(std::size_t i, const std::function<void(std::string_view)>& out) const
+{
+    if (mail_->textIsUtf8(i))
+        return mail_->WriteText(i, out);
+    std::string utf8;
+    return mail_->WriteText(i, [&](std::string_view piece) {
+        text::ConvertToUtf8(piece, "CP932", utf8);
+        out(utf8);
+    });
+}
+
+std::vector<MimePageBody::AttachmentLink> MimePageBody::AttachmentLinks() const
+{
+    const std::string folderLink = EncodeUrlStep(text::Cp932ToUtf8(folderName_));
+    std::vector<AttachmentLink> links;
+    for (std::size_t i = 0; i < sizes_.size(); ++i)
+        links.push_back({folderLink + "/" + EncodeUrlStep(fileNames_[i]), shownNames_[i],
+                         mail_->attachments()[i].contentType, sizes_[i]});
+    return links;
+}
+
 void MimePageBody::SaveAttachments(std::string_view pagePath, std::vector<platform::FileProblem>& problems) const
 {
     if (sizes_.empty())

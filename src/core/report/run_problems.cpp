@@ -95,6 +95,9 @@ void AddIndexProblems(const IndexPageResult& index, const ProjectSettings& setti
         out.push_back("cannot write the index page " + paths.IndexFileFullPath() + ": " + index.reason);
     AddMissing(index.headerMissing, "index header file", paths, settings.IndexHeaderFile, out);
     AddMissing(index.footerMissing, "index footer file", paths, settings.IndexFooterFile, out);
+    if (index.stylesheetNotWritten)
+        out.push_back("cannot write the stylesheet " + index.stylesheetNotWritten->path + ": " +
+                      index.stylesheetNotWritten->reason);
 }
 
 void AddPageProblems(const MailPageResult& pages, const ProjectSettings& settings, const std::string& projectFolder,
@@ -111,6 +114,13 @@ void AddPageProblems(const MailPageResult& pages, const ProjectSettings& setting
     AddEach(pages.attachmentsNotSaved, "cannot save attachment", out);
     AddEach(pages.pagesClashingWithArchives, "page would overwrite a mail file, not written", out);
     AddEach(pages.filesNotRemoved, "cannot remove", out);
+    // The index page's run reports a stylesheet it could not write; a run
+    // of the pages alone reports it here.
+    if (pages.stylesheetNotWritten)
+        out.push_back("cannot write the stylesheet " + pages.stylesheetNotWritten->path + ": " +
+                      pages.stylesheetNotWritten->reason);
+    if (pages.stylesheetNotRemoved)
+        out.push_back("cannot remove " + pages.stylesheetNotRemoved->path + ": " + pages.stylesheetNotRemoved->reason);
     if (pages.recordNotWritten)
         out.push_back("cannot write the site record " + pages.recordNotWritten->path + ": " +
                       pages.recordNotWritten->reason);
