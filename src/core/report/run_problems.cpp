@@ -2,6 +2,8 @@
 
 #include "core/html/output_paths.h"
 
+#include <algorithm>
+
 namespace postloom {
 
 namespace {
@@ -114,11 +116,13 @@ void AddPageProblems(const MailPageResult& pages, const ProjectSettings& setting
     AddEach(pages.attachmentsNotSaved, "cannot save attachment", out);
     AddEach(pages.pagesClashingWithArchives, "page would overwrite a mail file, not written", out);
     AddEach(pages.filesNotRemoved, "cannot remove", out);
-    // The index page's run reports a stylesheet it could not write; a run
-    // of the pages alone reports it here.
-    if (pages.stylesheetNotWritten)
-        out.push_back("cannot write the stylesheet " + pages.stylesheetNotWritten->path + ": " +
-                      pages.stylesheetNotWritten->reason);
+    // Both writers put the stylesheet in place: one line says it for both.
+    if (pages.stylesheetNotWritten) {
+        std::string line = "cannot write the stylesheet " + pages.stylesheetNotWritten->path + ": " +
+                           pages.stylesheetNotWritten->reason;
+        if (std::find(out.begin(), out.end(), line) == out.end())
+            out.push_back(std::move(line));
+    }
     if (pages.stylesheetNotRemoved)
         out.push_back("cannot remove " + pages.stylesheetNotRemoved->path + ": " + pages.stylesheetNotRemoved->reason);
     if (pages.recordNotWritten)

@@ -40,6 +40,8 @@ protected:
         settings.MailPath = "pages";
         settings.MailExt = "*.*";
         settings.DispLink = 1;
+        settings.DispSubject = 1;
+        settings.DispIndexTitle = 1;
         settings.OutDate = 1;
         settings.OutFrom = 1;
         fs::create_directories(dir.path() / "mails");
@@ -136,9 +138,16 @@ TEST_F(ModernSiteTest, TheProjectsLookBecomesCustomProperties)
     settings.MailLeftMargin = 24;
     settings.MailBaseFont = 1;
     settings.MailBaseFontSize = 5;
+    settings.TitlePosition = 1;
+    // Headings the project does not show are still there for screen readers.
+    settings.DispSubject = 0;
+    settings.DispIndexTitle = 0;
     AddMail("a.alm", "a", Crlf("S: a\n\nbody\n"));
     Run();
+    EXPECT_NE(ReadFile(Web("pages/a.html")).find("<h1 class=\"unshown\">a</h1>"), std::string::npos);
+    EXPECT_NE(ReadFile(Web("index.html")).find("<h1 class=\"unshown\">"), std::string::npos);
     const std::string css = ReadFile(Web("postloom.css"));
+    EXPECT_NE(css.find("--index-title-align: center;"), std::string::npos);
     EXPECT_NE(css.find("--index-background: #FFFF00;"), std::string::npos);
     EXPECT_NE(css.find("--mail-margin-left: 24px;"), std::string::npos);
     EXPECT_NE(css.find("--mail-font-size: 1.5rem;"), std::string::npos);

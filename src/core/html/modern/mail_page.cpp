@@ -79,7 +79,9 @@ void MailPageLayout::AppendTop(const MailRecord& mail, const MailPageLinks& link
         }
         page.append("</ul>\n</nav>\n</header>\n");
     }
-    page.append("<main>\n<article>\n<h1>").append(subject).append("</h1>\n");
+    page.append("<main>\n<article>\n");
+    page.append(settings_.DispSubject != 0 ? "<h1>" : "<h1 class=\"unshown\">");
+    page.append(subject).append("</h1>\n");
     page.append("<dl class=\"mail-head\">\n<dt>差出人</dt><dd>").append(SenderHtml(settings_, mail)).append("</dd>\n");
     if (const std::string date = DateHtml(mail, true); !date.empty())
         page.append("<dt>日付</dt><dd>").append(date).append("</dd>\n");

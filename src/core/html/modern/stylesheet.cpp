@@ -77,20 +77,24 @@ Palette DarkPalette(const Palette& light)
     return p;
 }
 
-void AppendProperty(std::string& css, std::string_view prefix, std::string_view name, std::string_view value)
+// Properties sit inside ":root {" at the top, or one level deeper inside
+// the dark scheme's media query.
+void AppendProperty(std::string& css, std::string_view prefix, std::string_view name, std::string_view value,
+                    bool nested = false)
 {
-    css.append("  --").append(prefix).append("-").append(name).append(": ").append(value).append(";\n");
+    css.append(nested ? "    --" : "  --").append(prefix).append("-").append(name).append(": ").append(value);
+    css.append(";\n");
 }
 
-void AppendPalette(std::string& css, std::string_view prefix, const Palette& p)
+void AppendPalette(std::string& css, std::string_view prefix, const Palette& p, bool nested = false)
 {
-    AppendProperty(css, prefix, "background", CssColour(p.background));
-    AppendProperty(css, prefix, "text", CssColour(p.text));
-    AppendProperty(css, prefix, "link", CssColour(p.link));
-    AppendProperty(css, prefix, "visited", CssColour(p.visited));
-    AppendProperty(css, prefix, "active", CssColour(p.active));
-    AppendProperty(css, prefix, "quote", CssColour(p.quote));
-    AppendProperty(css, prefix, "line", CssColour(p.line));
+    AppendProperty(css, prefix, "background", CssColour(p.background), nested);
+    AppendProperty(css, prefix, "text", CssColour(p.text), nested);
+    AppendProperty(css, prefix, "link", CssColour(p.link), nested);
+    AppendProperty(css, prefix, "visited", CssColour(p.visited), nested);
+    AppendProperty(css, prefix, "active", CssColour(p.active), nested);
+    AppendProperty(css, prefix, "quote", CssColour(p.quote), nested);
+    AppendProperty(css, prefix, "line", CssColour(p.line), nested);
 }
 
 void AppendLook(std::string& css, const PageLook& look)
@@ -169,6 +173,20 @@ h1 {
   font-size: 1.4em;
   line-height: 1.4;
   margin: 0.5em 0;
+}
+
+body.index > header h1 {
+  text-align: var(--index-title-align);
+}
+
+/* A heading the project does not show stays for screen readers. */
+.unshown {
+  position: absolute;
+  width: 1px;
+  height: 1px;
+  overflow: hidden;
+  clip-path: inset(50%);
+  white-space: nowrap;
 }
 
 h2 {
@@ -325,18 +343,15 @@ std::string StylesheetText(const ProjectSettings& s, std::string_view indexBackg
     std::string css = "/* Postloom stylesheet, MIT licence */\n\n:root {\n";
     AppendLook(css, index);
     AppendLook(css, mail);
+    static constexpr std::array<std::string_view, 3> kAlignments = {"left", "center", "right"};
+    const bool known = s.TitlePosition >= 0 && s.TitlePosition < 3;
+    AppendProperty(css, "index", "title-align", kAlignments[known ? static_cast<std::size_t>(s.TitlePosition) : 0]);
     css.append("}\n\n@media (prefers-color-scheme: dark) {\n  :root {\n");
     // Background images are drawn for the light colours: the dark scheme
     // goes without them.
     for (const PageLook* look : {&index, &mail}) {
-        std::string block;
-        AppendPalette(block, look->prefix, DarkPalette(LightPalette(*look)));
-        AppendProperty(block, look->prefix, "background-image", "none");
-        for (std::size_t at = 0; at < block.size();) {
-            const std::size_t end = block.find('\n', at);
-            css.append("  ").append(block, at, end + 1 - at);
-            at = end + 1;
-        }
+        AppendPalette(css, look->prefix, DarkPalette(LightPalette(*look)), true);
+        AppendProperty(css, look->prefix, "background-image", "none", true);
     }
     css.append("  }\n}\n");
     css.append(kRules);

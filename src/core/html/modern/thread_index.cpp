@@ -21,7 +21,8 @@ void ThreadIndex::AppendPage(std::string& out, std::string_view header, std::str
     if (title.empty())
         title = "メール一覧";
     AppendPageStart(out, title, std::string(kStylesheetName), "index", header);
-    out.append("<header>\n<h1>").append(title).append("</h1>\n</header>\n<main>\n");
+    out.append(settings_.DispIndexTitle != 0 ? "<header>\n<h1>" : "<header>\n<h1 class=\"unshown\">");
+    out.append(title).append("</h1>\n</header>\n<main>\n");
     AppendListing(out);
     out.append("</main>\n");
     AppendPageEnd(out, footer);
@@ -93,15 +94,16 @@ void ThreadIndex::AppendEntry(std::string& out, const MailRecord& mail) const
     } else {
         out.append(subject);
     }
-    std::string date = settings_.OutDate != 0 ? DateHtml(mail, false) : std::string();
-    std::string sender = settings_.OutFrom != 0 ? SenderHtml(settings_, mail) : std::string();
-    if (!DateBeforeSender(settings_))
-        std::swap(date, sender);
-    if (!date.empty() || !sender.empty()) {
-        out.append(" <span class=\"meta\">").append(date);
-        if (!date.empty() && !sender.empty())
+    const std::string date = settings_.OutDate != 0 ? DateHtml(mail, false) : std::string();
+    const std::string sender = settings_.OutFrom != 0 ? SenderHtml(settings_, mail) : std::string();
+    const bool dateFirst = DateBeforeSender(settings_);
+    const std::string& first = dateFirst ? date : sender;
+    const std::string& second = dateFirst ? sender : date;
+    if (!first.empty() || !second.empty()) {
+        out.append(" <span class=\"meta\">").append(first);
+        if (!first.empty() && !second.empty())
             out.append(" ");
-        out.append(sender).append("</span>");
+        out.append(second).append("</span>");
     }
     out.append("</div>");
 }
