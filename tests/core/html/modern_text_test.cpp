@@ -47,6 +47,16 @@ TEST(ModernPageText, Cp932BecomesUtf8AndBrokenBytesBecomeReplacementCharacters)
     EXPECT_EQ(EscapedUtf8OfCp932(Sjis("<太郎> & \"花子\"")), "&lt;太郎&gt; &amp; &quot;花子&quot;");
 }
 
+TEST(ModernPageText, ControlCharactersAPageMayNotHoldAreReplaced)
+{
+    // The escape of a JIS text stored as it came, a NUL, DEL and a C1 control.
+    EXPECT_EQ(EscapedUtf8OfCp932("\x1b$B0!\x1b(B"), "\uFFFD$B0!\uFFFD(B");
+    std::string out;
+    AppendEscapedText(std::string("a") + '\0' + "b\x7f c\xc2\x85" "d\xc2\xa9\t\f\r", out);
+    EXPECT_EQ(out, "a\uFFFDb\uFFFD c\uFFFDd\u00A9\t\f\r");
+    EXPECT_EQ(Linked("\x01http://example.jp/\x02"), "\uFFFD" + Link("http://example.jp/") + "\uFFFD");
+}
+
 TEST(ModernPageText, IncludesAreReadAsUtf8WhenTheyAreAndAsCp932Otherwise)
 {
     EXPECT_EQ(IncludeAsUtf8("<p>ようこそ</p>\n"), "<p>ようこそ</p>\n");

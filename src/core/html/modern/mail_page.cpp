@@ -5,7 +5,6 @@
 #include "core/html/modern/caption_parts.h"
 #include "core/html/modern/page_frame.h"
 #include "core/html/modern/page_text.h"
-#include "core/html/text_helpers.h"
 #include "core/text/cp932.h"
 
 #include <array>
@@ -122,8 +121,10 @@ void AppendAttachmentList(const std::vector<MimePageBody::AttachmentLink>& attac
     page.append("<section class=\"attachments\" aria-labelledby=\"attachments\">\n"
                 "<h2 id=\"attachments\">添付ファイル</h2>\n<ul>\n");
     for (const MimePageBody::AttachmentLink& attachment : attachments) {
-        const std::string name = EscapeHtml(attachment.shownName);
-        const std::string href = EscapeHtml(attachment.href);
+        std::string name;
+        AppendEscapedText(attachment.shownName, name);
+        std::string href;
+        AppendEscapedText(attachment.href, href);
         page.append("<li><a href=\"").append(href).append("\">").append(name).append("</a> <span class=\"meta\">(");
         page.append(EscapedUtf8OfCp932(attachment.contentType)).append(", ").append(SizeText(attachment.size));
         page.append(")</span>");

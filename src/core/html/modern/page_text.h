@@ -15,7 +15,14 @@ std::string Utf8OfCp932(std::string_view cp932);
 // The same, appended to out.
 void AppendUtf8OfCp932(std::string_view cp932, std::string& out);
 
-// CP932 text as escaped UTF-8 for the text or an attribute of a page.
+// UTF-8 text escaped for the text or an attribute of a page: '"', '&',
+// '<' and '>' as their entities, and every control character HTML does
+// not allow in a page (all but tab, line feed, form feed and carriage
+// return; DEL; U+0080 to U+009F) as U+FFFD. Old mails hold such bytes,
+// the escape of a JIS text stored unconverted above all.
+void AppendEscapedText(std::string_view utf8, std::string& out);
+
+// CP932 text as escaped UTF-8 (as AppendEscapedText).
 std::string EscapedUtf8OfCp932(std::string_view cp932);
 
 // An include file's lines (the user's own HTML) as UTF-8: kept as they are

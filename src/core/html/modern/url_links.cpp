@@ -1,6 +1,6 @@
 #include "core/html/modern/url_links.h"
 
-#include "core/html/text_helpers.h"
+#include "core/html/modern/page_text.h"
 #include "core/text/cp932.h"
 
 #include <array>
@@ -82,21 +82,21 @@ void AppendLinkedText(std::string_view text, std::string& out)
 {
     // Cheap refusal for the many lines that hold no address.
     if (text.find("://") == std::string_view::npos) {
-        AppendEscapedHtml(text, out);
+        AppendEscapedText(text, out);
         return;
     }
     std::size_t done = 0;
     for (const UrlSpan& span : FindUrls(text)) {
-        AppendEscapedHtml(text.substr(done, span.begin - done), out);
+        AppendEscapedText(text.substr(done, span.begin - done), out);
         const std::string_view url = text.substr(span.begin, span.end - span.begin);
         out.append("<a href=\"");
-        AppendEscapedHtml(url, out);
+        AppendEscapedText(url, out);
         out.append("\" rel=\"nofollow noopener\">");
-        AppendEscapedHtml(url, out);
+        AppendEscapedText(url, out);
         out.append("</a>");
         done = span.end;
     }
-    AppendEscapedHtml(text.substr(done), out);
+    AppendEscapedText(text.substr(done), out);
 }
 
 }  // namespace postloom::modern
