@@ -6,6 +6,7 @@
 #include "core/platform/file_system.h"
 #include "core/platform/output_file.h"
 #include "core/text/codec.h"
+#include "core/text/cp932_decoder.h"
 
 #include <cerrno>
 #include <cstring>
@@ -179,7 +180,8 @@ bool MimePageBody::WriteTextUtf8(std::size_t i, const std::function<void(std::st
         return mail_->WriteText(i, out);
     std::string utf8;
     return mail_->WriteText(i, [&](std::string_view piece) {
-        text::ConvertToUtf8(piece, "CP932", utf8);
+        utf8.clear();
+        text::AppendUtf8OfCp932(piece, utf8);
         out(utf8);
     });
 }

@@ -1,18 +1,13 @@
 #include "core/html/modern/page_text.h"
 
 #include "core/text/codec.h"
+#include "core/text/cp932_decoder.h"
 
-#include <algorithm>
 #include <array>
 
 namespace postloom::modern {
 
 namespace {
-
-bool IsAscii(std::string_view text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
 
 constexpr std::string_view kReplacement = "\uFFFD";
 
@@ -31,14 +26,7 @@ constexpr std::array<bool, 256> kSpecial = [] {
 
 void AppendUtf8OfCp932(std::string_view cp932, std::string& out)
 {
-    // Most lines of most mails are ASCII: no converter is needed for them.
-    if (IsAscii(cp932)) {
-        out.append(cp932);
-        return;
-    }
-    std::string converted;
-    text::ConvertToUtf8(cp932, "CP932", converted);
-    out.append(converted);
+    text::AppendUtf8OfCp932(cp932, out);
 }
 
 std::string Utf8OfCp932(std::string_view cp932)
