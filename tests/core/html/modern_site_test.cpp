@@ -5,6 +5,7 @@
 #include "core/html/index_page_writer.h"
 #include "core/html/mail_page_writer.h"
 #include "core/html/modern/stylesheet.h"
+#include "core/html/site_record.h"
 #include "core/text/codec.h"
 
 #include "support/test_support.h"
@@ -251,6 +252,20 @@ TEST_F(ModernSiteTest, AStylesheetChangedByHandOrAMailOfItsNameIsLeftAlone)
     const MailPageResult result = Run();
     ASSERT_TRUE(result.stylesheetNotWritten);
     EXPECT_EQ(ReadFile(Web("postloom.css")), "S: css\n\nmail\n");
+}
+
+TEST(ModernSiteRecord, TheStylesheetIsRecordedOnlyForAModernSite)
+{
+    SiteRecord record{"/web/pages", {}};
+    record.pages["a.html"] = RecordedPage{"a.alm", {10, 20}, "digest", {30, 40}, {}, false};
+    const std::string classic = FormatSiteRecord(record);
+    EXPECT_EQ(classic.find("style"), std::string::npos);
+    EXPECT_EQ(ParseSiteRecord(classic), record);
+
+    record.stylesheet = platform::FileStamp{1234, 5678};
+    const std::string modern = FormatSiteRecord(record);
+    EXPECT_NE(modern.find("\nstyle 1234 5678\npage "), std::string::npos);
+    EXPECT_EQ(ParseSiteRecord(modern), record);
 }
 
 }  // namespace
