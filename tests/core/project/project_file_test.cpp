@@ -217,6 +217,8 @@ TEST(ProjectFileLaterSettingsTest, DirectParentIsOnForNewProjectsAndOffForOlderF
     // Alone it is stored after the ninety as well; it comes back on and off.
     s.MimeDecode = 0;
     s.MetaCharset = 0;
+    s.PageStyle = 0;
+    s.HideAddresses = 0;
     const std::string on = SerializeProject(s);
     EXPECT_NE(std::string::npos, on.find("\nMailIndexInsertTag=A HREF=Postloom Index\nDirectParent=1\nMailData\n"));
     EXPECT_EQ(1, Load(on).settings->DirectParent);
