@@ -58,6 +58,8 @@ CProjectPage4::CProjectPage4(const ProjectPageContext& context, QWidget* parent)
     for (QButtonGroup* const group : {pageStyle_, hideAddresses_})
         connect(group, &QButtonGroup::buttonClicked, this, [this] { setModified(); });
     connect(hideAddresses_, &QButtonGroup::idToggled, this, [this] { showPreview(); });
+    // Filled from the start, so that the layout has room for its lines.
+    showPreview();
 }
 
 QRadioButton* CProjectPage4::pageStyleButton(int style) const
