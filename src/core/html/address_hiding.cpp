@@ -2,7 +2,7 @@
 
 #include "core/text/cp932.h"
 
-#include <cstring>
+#include <array>
 
 namespace postloom {
 
@@ -18,14 +18,25 @@ constexpr std::string_view kPlaceholderCp932 = "(\x83\x41\x83\x68\x83\x8c\x83\x5
 constexpr std::string_view kPlaceholderUtf8 =
     "(\xe3\x82\xa2\xe3\x83\x89\xe3\x83\xac\xe3\x82\xb9\xe9\x9d\x9e\xe8\xa1\xa8\xe7\xa4\xba)";
 
-bool IsAsciiAlnum(char c)
+constexpr bool IsAsciiAlnum(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
+// The characters of a local part, looked up per byte: every text passes
+// through here character by character.
+constexpr std::array<bool, 256> kLocalPartChars = [] {
+    std::array<bool, 256> set{};
+    for (int c = 0; c < 128; ++c)
+        set[static_cast<std::size_t>(c)] = IsAsciiAlnum(static_cast<char>(c));
+    for (const char c : std::string_view("!#$%&'*+-/=?^_`{|}~."))
+        set[static_cast<unsigned char>(c)] = true;
+    return set;
+}();
+
 bool IsLocalPartChar(char c)
 {
-    return IsAsciiAlnum(c) || (c != '\0' && std::strchr("!#$%&'*+-/=?^_`{|}~.", c) != nullptr);
+    return kLocalPartChars[static_cast<unsigned char>(c)];
 }
 
 bool IsDomainChar(char c)
@@ -128,6 +139,18 @@ void AddressHider::Feed(std::string_view text, std::string& out)
             continue;
         }
         passRun();
+        // A run of local-part characters that fits is held in one step.
+        if (IsLocalPartChar(c) && atPos_ == std::string::npos && !runTooLong_) {
+            std::size_t end = i + 1;
+            while (end < text.size() && IsLocalPartChar(text[end]))
+                ++end;
+            if (held_.size() - localStart_ + (end - i) <= kLocalPartLimit) {
+                held_.append(text.substr(i, end - i));
+                i = end;
+                passFrom = i;
+                continue;
+            }
+        }
         Take(text.substr(i, length), out);
         i += length;
         passFrom = i;

@@ -37,14 +37,17 @@ std::size_t FindIn(std::string_view raw, std::size_t from, const ByteSet& set)
 // Escapes text and ends every line with "<BR>\n".
 void AppendBodyLines(std::string_view text, std::string& out)
 {
+    static constexpr ByteSet kLineSpecial = MakeSet("\n\"&<>");
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t lf = text.find('\n', i);
-        const std::size_t end = lf == std::string_view::npos ? text.size() : lf;
-        AppendEscapedHtml(text.substr(i, end - i), out);
-        if (lf == std::string_view::npos)
+        const std::size_t end = FindIn(text, i, kLineSpecial);
+        out.append(text.substr(i, end - i));
+        if (end == text.size())
             return;
-        out += "<BR>\n";
-        i = lf + 1;
+        if (text[end] == '\n')
+            out += "<BR>\n";
+        else
+            AppendEscapedHtml(text.substr(end, 1), out);
+        i = end + 1;
     }
 }
 
