@@ -82,7 +82,8 @@ TEST(AddressHidingTest, TextThatIsNoAddressStaysAsItIs)
 }
 
 // Whatever the cuts between the pieces, even inside a double-byte
-// character, the hidden text is that of the whole text.
+// character, the hidden text is that of the whole text; pieces of one byte
+// take every character the plain way, one at a time.
 TEST(AddressHidingTest, TextInPiecesComesOutAsTheWholeText)
 {
     std::mt19937 random(20261209);
@@ -102,7 +103,7 @@ TEST(AddressHidingTest, TextInPiecesComesOutAsTheWholeText)
         AddressHider cut(hiding, encoding, place);
         std::string pieces;
         for (std::size_t at = 0; at < text.size();) {
-            const std::size_t n = std::min<std::size_t>(random() % 4, text.size() - at);
+            const std::size_t n = std::min<std::size_t>(round % 4 == 0 ? 1 : random() % 4, text.size() - at);
             cut.Feed(std::string_view(text).substr(at, n), pieces);
             at += n;
         }
