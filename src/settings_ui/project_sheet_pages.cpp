@@ -3,6 +3,7 @@
 #include "settings_ui/project_page1.h"
 #include "settings_ui/project_page2.h"
 #include "settings_ui/project_page3.h"
+#include "settings_ui/project_page4.h"
 
 #include <utility>
 
@@ -15,6 +16,7 @@ std::unique_ptr<CProjectSheet> CreateProjectSheet(const ProjectSettings& documen
     sheet->addPage(std::make_unique<CProjectPage1>(sheet->pageContext()));
     sheet->addPage(std::make_unique<CProjectPage2>(sheet->pageContext()));
     sheet->addPage(std::make_unique<CProjectPage3>(sheet->pageContext()));
+    sheet->addPage(std::make_unique<CProjectPage4>(sheet->pageContext()));
     return sheet;
 }
 

@@ -98,8 +98,8 @@ int main(int argc, char* argv[])
         postloom::CreateProjectSheet(settings, projectFolder, prompts);
     sheet->resize(sheet->sizeHint().expandedTo(QSize(620, 0)));
     sheet->show();
-    const std::array<const char*, 3> pages{"settings-file-page.png", "settings-index-page.png",
-                                           "settings-mail-page.png"};
+    const std::array<const char*, 4> pages{"settings-file-page.png", "settings-index-page.png",
+                                           "settings-mail-page.png", "settings-site-page.png"};
     for (std::size_t i = 0; i < pages.size(); ++i) {
         sheet->tabs()->setCurrentIndex(static_cast<int>(i));
         if (prompts.asked != 0 || sheet->tabs()->currentIndex() != static_cast<int>(i))

@@ -34,7 +34,37 @@ std::size_t FindIn(std::string_view raw, std::size_t from, const ByteSet& set)
     return from;
 }
 
+// Escapes text and ends every line with "<BR>\n".
+void AppendBodyLines(std::string_view text, std::string& out)
+{
+    static constexpr ByteSet kLineSpecial = MakeSet("\n\"&<>");
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t end = FindIn(text, i, kLineSpecial);
+        out.append(text.substr(i, end - i));
+        if (end == text.size())
+            return;
+        if (text[end] == '\n')
+            out += "<BR>\n";
+        else
+            AppendEscapedHtml(text.substr(end, 1), out);
+        i = end + 1;
+    }
+}
+
 }  // namespace
+
+MailBodyEscaper::MailBodyEscaper(AddressHiding hiding)
+{
+    if (hiding != AddressHiding::Shown)
+        hider_.emplace(hiding, TextEncoding::Cp932);
+}
+
+void MailBodyEscaper::EmitHidden(std::string_view text, std::string& out)
+{
+    hidden_.clear();
+    hider_->Feed(text, hidden_);
+    AppendBodyLines(hidden_, out);
+}
 
 void MailBodyEscaper::Take(char c, std::string& out)
 {
@@ -50,7 +80,10 @@ void MailBodyEscaper::Take(char c, std::string& out)
         place_ = c == '\n' ? Place::Body : Place::Header;
         return;
     case Place::Body:
-        if (c == '\n') {
+        if (hider_) {
+            EmitHidden(std::string_view(&c, 1), out);
+            lineOpen_ = c != '\n';
+        } else if (c == '\n') {
             out += "<BR>\n";
             lineOpen_ = false;
         } else {
@@ -70,7 +103,10 @@ void MailBodyEscaper::Feed(std::string_view raw, std::string& out)
         if (place_ == Place::Body && !pendingCr_) {
             const std::size_t end = FindIn(raw, i, kBodySpecial);
             if (end > i) {
-                out.append(raw.substr(i, end - i));
+                if (hider_)
+                    EmitHidden(raw.substr(i, end - i), out);
+                else
+                    out.append(raw.substr(i, end - i));
                 lineOpen_ = true;
                 i = end;
                 if (i == raw.size())
@@ -110,6 +146,11 @@ void MailBodyEscaper::Finish(std::string& out)
     if (pendingCr_ && !ended_)
         Take('\r', out);
     pendingCr_ = false;
+    if (hider_) {
+        hidden_.clear();
+        hider_->Finish(hidden_);
+        AppendBodyLines(hidden_, out);
+    }
     if (lineOpen_)
         out += "<BR>\n";
     lineOpen_ = false;

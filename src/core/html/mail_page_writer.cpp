@@ -136,16 +136,17 @@ public:
     const std::optional<MimePageBody>& mimeBody() const { return mimeBody_; }
     std::optional<MimePageBody> TakeMimeBody() { return std::move(mimeBody_); }
 
-    // Appends the escaped body to page, handing full pieces to out. False
-    // when the file could not be read to its end.
-    bool AppendBody(std::string& page, const PageOut& out)
+    // Appends the escaped body to page, its addresses hidden as hiding
+    // says, handing full pieces to out. False when the file could not be
+    // read to its end.
+    bool AppendBody(std::string& page, const PageOut& out, AddressHiding hiding)
     {
         if (mimeBody_) {
-            if (!mimeBody_->AppendTo(page, out))
+            if (!mimeBody_->AppendTo(page, out, hiding))
                 error_ = EIO;
             return error_ == 0;
         }
-        MailBodyEscaper escaper;
+        MailBodyEscaper escaper(hiding);
         const bool read = FeedFile(
             page, out, [&](std::string_view raw) { escaper.Feed(raw, page); }, [&] { return escaper.Ended(); });
         if (read)
@@ -444,7 +445,7 @@ private:
             AppendLinkBar(mail, page);
         if (settings_.DispSubject != 0)
             page.append("Subject: ").append(caption).append("<BR>\n<HR>\n");
-        const bool read = archive.AppendBody(page, out);
+        const bool read = archive.AppendBody(page, out, AddressHidingOf(settings_));
         page.append(footer_);
         page.append("</BODY>\n</HTML>\n");
         return read;
@@ -465,7 +466,7 @@ private:
             case TemplateSegmentKind::Text:
                 break;
             case TemplateSegmentKind::Body:
-                read = archive.AppendBody(page, out) && read;
+                read = archive.AppendBody(page, out, AddressHidingOf(settings_)) && read;
                 break;
             case TemplateSegmentKind::Subject:
                 page.append(MailCaption(settings_, mail));

@@ -1,5 +1,6 @@
 #include "core/html/mime_page_body.h"
 
+#include "core/html/address_hiding.h"
 #include "core/html/output_paths.h"
 #include "core/html/text_helpers.h"
 #include "core/mime/attachment_names.h"
@@ -24,9 +25,37 @@ constexpr std::size_t kPagePiece = 256 * 1024;
 // counts as a line, as in a page of a mail read as it stands.
 class LineWriter {
 public:
-    explicit LineWriter(bool utf8) : utf8_(utf8) {}
+    LineWriter(bool utf8, AddressHiding hiding) : utf8_(utf8)
+    {
+        if (hiding != AddressHiding::Shown)
+            hider_.emplace(hiding, utf8 ? TextEncoding::Utf8 : TextEncoding::Cp932);
+    }
 
     void Feed(std::string_view text, std::string& page)
+    {
+        if (!hider_) {
+            Write(text, page);
+            return;
+        }
+        hidden_.clear();
+        hider_->Feed(text, hidden_);
+        Write(hidden_, page);
+    }
+
+    void Finish(std::string& page)
+    {
+        if (hider_) {
+            hidden_.clear();
+            hider_->Finish(hidden_);
+            Write(hidden_, page);
+        }
+        if (lineOpen_)
+            page.append("<BR>\n");
+        lineOpen_ = false;
+    }
+
+private:
+    void Write(std::string_view text, std::string& page)
     {
         while (!text.empty()) {
             const std::size_t lf = text.find('\n');
@@ -47,17 +76,11 @@ public:
         }
     }
 
-    void Finish(std::string& page)
-    {
-        if (lineOpen_)
-            page.append("<BR>\n");
-        lineOpen_ = false;
-    }
-
-private:
     bool utf8_;
     bool lineOpen_ = false;
     std::string escaped_;
+    std::optional<AddressHider> hider_;
+    std::string hidden_;
 };
 
 std::string WithoutExtension(std::string_view name)
@@ -125,7 +148,8 @@ std::optional<MimePageBody> MimePageBody::Made(std::unique_ptr<mime::MimeMail> m
     return body;
 }
 
-bool MimePageBody::AppendTo(std::string& page, const std::function<void(std::string_view)>& out) const
+bool MimePageBody::AppendTo(std::string& page, const std::function<void(std::string_view)>& out,
+                            AddressHiding hiding) const
 {
     const auto handOn = [&] {
         if (page.size() >= kPagePiece) {
@@ -136,7 +160,7 @@ bool MimePageBody::AppendTo(std::string& page, const std::function<void(std::str
     for (std::size_t i = 0; i < mail_->textCount(); ++i) {
         if (i > 0)
             page.append("<HR>\n");
-        LineWriter lines(mail_->textIsUtf8(i));
+        LineWriter lines(mail_->textIsUtf8(i), hiding);
         const bool read = mail_->WriteText(i, [&](std::string_view piece) {
             lines.Feed(piece, page);
             handOn();

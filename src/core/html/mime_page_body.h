@@ -11,6 +11,7 @@
 
 #include "core/mime/mime_message.h"
 #include "core/platform/file_problem.h"
+#include "core/project/project_settings.h"
 
 #include <cstdint>
 #include <functional>
@@ -36,10 +37,12 @@ public:
 
     // Appends the texts, each line escaped and ended by "<BR>\n", a "<HR>\n"
     // between two texts, and the list of attachments with their links. A
-    // character CP932 cannot hold is written as a character reference.
-    // Whenever page has grown to a few hundred kilobytes it is handed to out
-    // and emptied. False when the mail file could not be read.
-    bool AppendTo(std::string& page, const std::function<void(std::string_view)>& out) const;
+    // character CP932 cannot hold is written as a character reference; the
+    // addresses of the texts are hidden as hiding says. Whenever page has
+    // grown to a few hundred kilobytes it is handed to out and emptied.
+    // False when the mail file could not be read.
+    bool AppendTo(std::string& page, const std::function<void(std::string_view)>& out,
+                  AddressHiding hiding = AddressHiding::Shown) const;
 
     // Saves the attachments into their folder beside the page at pagePath
     // (CP932), each file whole or not at all and never executable; a file

@@ -1,5 +1,6 @@
 #include "core/html/text_helpers.h"
 
+#include "core/html/address_hiding.h"
 #include "core/mail/mail_parser.h"
 #include "core/platform/local_time.h"
 #include "core/text/cp932.h"
@@ -199,14 +200,25 @@ std::string SenderName(const MailRecord& mail)
     return mail.from;
 }
 
+std::string ShownSenderName(AddressHiding hiding, const MailRecord& mail)
+{
+    if (hiding == AddressHiding::Shown)
+        return SenderName(mail);
+    return HideSenderAddresses(SenderName(mail), hiding, TextEncoding::Cp932);
+}
+
 std::string SenderFragment(const ProjectSettings& settings, const MailRecord& mail)
 {
-    return FontWrapped(settings.FromFont, EscapeHtml("<" + SenderName(mail) + ">"));
+    return FontWrapped(settings.FromFont, EscapeHtml("<" + ShownSenderName(AddressHidingOf(settings), mail) + ">"));
 }
 
 std::string MailCaption(const ProjectSettings& settings, const MailRecord& mail)
 {
-    const std::string subject = EscapeHtml(DisplaySubject(mail, settings.CutMLTitle));
+    const AddressHiding hiding = AddressHidingOf(settings);
+    const std::string subject =
+        EscapeHtml(hiding == AddressHiding::Shown
+                       ? DisplaySubject(mail, settings.CutMLTitle)
+                       : HideAddressesInText(DisplaySubject(mail, settings.CutMLTitle), hiding, TextEncoding::Cp932));
     const bool withDate = settings.OutDate != 0;
     const bool withSender = settings.OutFrom != 0;
     std::string caption;

@@ -28,9 +28,14 @@ void AppendEscapedHtml(std::string_view text, std::string& out);
 std::string DateFragment(const ProjectSettings& settings, const MailRecord& mail);
 // The display name out of the From value.
 std::string SenderName(const MailRecord& mail);
-// Escaped "<name>", FONT-wrapped by FromFont.
+// The display name as pages show it: with its addresses hidden as hiding
+// says (a From value without a name gives the address).
+std::string ShownSenderName(AddressHiding hiding, const MailRecord& mail);
+// Escaped "<name>" of the name shown under HideAddresses, FONT-wrapped by
+// FromFont.
 std::string SenderFragment(const ProjectSettings& settings, const MailRecord& mail);
-// Subject, date and sender in the order of OutPattern.
+// Subject, date and sender in the order of OutPattern; addresses in the
+// subject are hidden as HideAddresses says.
 std::string MailCaption(const ProjectSettings& settings, const MailRecord& mail);
 
 // "<BODY ...>\n". backgroundUrl is the BACKGROUND value, already in URL form

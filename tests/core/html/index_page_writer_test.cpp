@@ -369,6 +369,21 @@ TEST_F(IndexPageTest, MailsWithoutAPageOnTheSiteGetTheirCaptionWithoutALink)
                               "  <DT><A HREF=\"./a.html\">later</A><BR>\n  </DL>\n</DL>\n"));
 }
 
+TEST_F(IndexPageTest, HiddenAddressesLeaveTheSenderNameOrItsHiddenForm)
+{
+    settings.OutFrom = 1;
+    settings.FromFont = 3;
+    MailOf(Add("A")).from = "taro@example.jp";
+    MailOf(Add("B")).from = "Hanako <hanako@example.jp>";
+    settings.HideAddresses = 1;
+    ASSERT_TRUE(Run().written);
+    EXPECT_EQ(Listing(), Crlf("<DL>\n<DT><A HREF=\"./A.html\">A &lt;taro@\x81\x63&gt;</A><BR>\n"
+                              "<DT><A HREF=\"./B.html\">B &lt;Hanako &gt;</A><BR>\n</DL>\n"));
+    settings.HideAddresses = 2;
+    ASSERT_TRUE(Run().written);
+    EXPECT_NE(Listing().find("A &lt;" + test::Sjis("(アドレス非表示)") + "&gt;</A>"), std::string::npos);
+}
+
 TEST_F(IndexPageTest, UnchangedIndexIsLeftAloneAndAFailedOneKeepsTheOld)
 {
     AddExampleThread();

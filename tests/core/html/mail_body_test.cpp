@@ -12,19 +12,22 @@ namespace postloom {
 namespace {
 
 // The body as a whole-file reading gives it: the text-mode content, then
-// the lines after the first empty line, each escaped and ended by "<BR>\n".
-std::string WholeFileBody(std::string_view raw)
+// the lines after the first empty line, their addresses hidden, each
+// escaped and ended by "<BR>\n".
+std::string WholeFileBody(std::string_view raw, AddressHiding hiding = AddressHiding::Shown)
 {
-    const std::string text = TextModeContent(raw);
-    std::size_t start = 0;
-    if (text.empty() || text.front() != '\n') {
-        const std::size_t blank = text.find("\n\n");
+    const std::string content = TextModeContent(raw);
+    std::size_t bodyStart = 0;
+    if (content.empty() || content.front() != '\n') {
+        const std::size_t blank = content.find("\n\n");
         if (blank == std::string::npos)
             return {};
-        start = blank + 2;
+        bodyStart = blank + 2;
     } else {
-        start = 1;
+        bodyStart = 1;
     }
+    const std::string text = HideAddressesInText(content.substr(bodyStart), hiding, TextEncoding::Cp932);
+    std::size_t start = 0;
     std::string page;
     while (start < text.size()) {
         const std::size_t lf = text.find('\n', start);
@@ -35,9 +38,9 @@ std::string WholeFileBody(std::string_view raw)
     return page;
 }
 
-std::string Streamed(std::string_view raw, std::mt19937& random)
+std::string Streamed(std::string_view raw, std::mt19937& random, AddressHiding hiding = AddressHiding::Shown)
 {
-    MailBodyEscaper escaper;
+    MailBodyEscaper escaper(hiding);
     std::string page;
     for (std::size_t at = 0; at < raw.size();) {
         const std::size_t n = std::min<std::size_t>(random() % 7 + 1, raw.size() - at);
@@ -59,6 +62,20 @@ TEST(MailBodyTest, StreamedBodyEqualsTheWholeFileBodyForAnyPieces)
         for (char& c : raw)
             c = alphabet[random() % alphabet.size()];
         ASSERT_EQ(Streamed(raw, random), WholeFileBody(raw)) << "round " << round;
+    }
+}
+
+TEST(MailBodyTest, StreamedBodyWithHiddenAddressesEqualsTheWholeFileBody)
+{
+    std::mt19937 random(20261209);
+    const std::string alphabet{"\r\n\x1a<>&a.@ \x83\x40", 12};
+    for (int round = 0; round < 20000; ++round) {
+        std::string raw(random() % 32, ' ');
+        for (char& c : raw)
+            c = alphabet[random() % alphabet.size()];
+        raw.insert(0, random() % 2 == 0 ? "\n" : "H: x\n\n");
+        const AddressHiding hiding = round % 2 == 0 ? AddressHiding::Masked : AddressHiding::Removed;
+        ASSERT_EQ(Streamed(raw, random, hiding), WholeFileBody(raw, hiding)) << "round " << round;
     }
 }
 

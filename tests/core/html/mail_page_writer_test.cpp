@@ -125,6 +125,28 @@ TEST_F(MailPageTest, PlainStandardPageIsHeadBodyTagBodyLinesAndClosingTags)
                    Sjis("日本語の本文") + "<BR>\n   <BR>\nlast line<BR>\n</BODY>\n</HTML>\n"));
 }
 
+TEST_F(MailPageTest, HiddenAddressesReachTitleSubjectLineAndBodyAndRewriteThePage)
+{
+    settings.OutFrom = 1;
+    settings.FromFont = 3;
+    settings.DispSubject = 1;
+    MailRecord& mail = AddMail("00001.alm", "Re: taro@example.jp",
+                               Sjis("山田 <taro@example.jp> さんは書きました:\n> hanako@example.jp\n"));
+    mail.from = "taro@example.jp";
+    ASSERT_EQ(Run().pagesWritten, 1);
+    settings.HideAddresses = 1;
+    ASSERT_EQ(Run().pagesWritten, 1);
+    const std::string masked = Sjis("Re: taro@… &lt;taro@…&gt;");
+    EXPECT_EQ(ReadFile(Page("00001.html")),
+              Crlf(kHead + masked + "</TITLE>\n</HEAD>\n<BODY>\nSubject: " + masked + "<BR>\n<HR>\n" +
+                   Sjis("山田 &lt;taro@…&gt; さんは書きました:<BR>\n&gt; hanako@…<BR>\n") + "</BODY>\n</HTML>\n"));
+    settings.HideAddresses = 2;
+    ASSERT_EQ(Run().pagesWritten, 1);
+    EXPECT_NE(ReadFile(Page("00001.html"))
+                  .find(Crlf(Sjis("<BR>\n<HR>\n山田 さんは書きました:<BR>\n&gt; (アドレス非表示)<BR>\n"))),
+              std::string::npos);
+}
+
 TEST_F(MailPageTest, StandardPagePiecesComeInTheirOrder)
 {
     MailRecord& parent = AddMail("p.alm", "P");

@@ -111,6 +111,21 @@ protected:
     ProjectSettings settings;
 };
 
+// A UTF-8 text whose addresses are masked before it turns into CP932.
+TEST_F(MimePagesTest, DecodedTextsHideTheirAddresses)
+{
+    AddMail("00001.alm", "reply",
+            "From: Hanako <hanako@example.jp>\nMIME-Version: 1.0\n"
+            "Content-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: 8bit\n\n"
+            "山田 <taro@example.jp> さんは書きました:\n> 😀taro@example.jp\n");
+    settings.MimeDecode = 1;
+    settings.HideAddresses = 1;
+    ASSERT_EQ(Run().pagesWritten, 1);
+    EXPECT_NE(Page("00001.html").find(Crlf(Sjis("山田 &lt;taro@…&gt; さんは書きました:<BR>\n") +
+                                           "&gt; &#x1F600;taro@\x81\x63<BR>\n")),
+              std::string::npos);
+}
+
 TEST_F(MimePagesTest, WithBothSettingsOffMimeMailIsWrittenAsItStands)
 {
     AddMail("00001.alm", "greeting", kBase64Mail);
