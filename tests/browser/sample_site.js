@@ -42,21 +42,22 @@ function batchProgram(argv = process.argv) {
     return program;
 }
 
-function htmlFilesUnder(dir) {
+function filesUnder(dir, extension) {
     const found = [];
     for (const entry of fs.readdirSync(dir, { withFileTypes: true })) {
         const full = path.join(dir, entry.name);
         if (entry.isDirectory())
-            found.push(...htmlFilesUnder(full));
-        else if (entry.isFile() && entry.name.endsWith('.html'))
+            found.push(...filesUnder(full, extension));
+        else if (entry.isFile() && entry.name.endsWith(extension))
             found.push(full);
     }
     return found.sort();
 }
 
 // Copies the sample project to a new temporary folder and converts it there.
-// Returns the folders, the index page and every page of the site (index
-// included), as absolute paths; remove() deletes the copy.
+// Returns the folders, the index page, every page of the site (index
+// included) and every stylesheet, as absolute paths; remove() deletes the
+// copy.
 function convertSample(program) {
     const root = fs.mkdtempSync(path.join(os.tmpdir(), 'postloom-pages-'));
     fs.cpSync(sampleDir, root, { recursive: true });
@@ -67,7 +68,8 @@ function convertSample(program) {
         root,
         site,
         index,
-        pages: htmlFilesUnder(site),
+        pages: filesUnder(site, '.html'),
+        stylesheets: filesUnder(site, '.css'),
         remove: () => fs.rmSync(root, { recursive: true, force: true }),
     };
 }

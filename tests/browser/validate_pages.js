@@ -1,5 +1,6 @@
 'use strict';
-// The sample converted, then every page of it given to the Nu Html Checker.
+// The sample converted, then every page and stylesheet of it given to the
+// Nu Html Checker.
 //   node validate_pages.js --batch build/plain/src/cli/postloom-batch
 const { test, after } = require('node:test');
 const assert = require('node:assert/strict');
@@ -14,10 +15,10 @@ const vnuJar = String(require('vnu-jar'));
 const site = convertSample(batchProgram());
 after(() => site.remove());
 
-test('the Nu Html Checker finds no error on any page', () => {
+test('the Nu Html Checker finds no error on any page or stylesheet', () => {
     const run = spawnSync(
         'java',
-        ['-jar', vnuJar, '--errors-only', '--format', 'json', '--stdout', ...site.pages],
+        ['-jar', vnuJar, '--errors-only', '--also-check-css', '--format', 'json', '--stdout', ...site.pages, ...site.stylesheets],
         { encoding: 'utf8', maxBuffer: 64 * 1024 * 1024 },
     );
     let messages;
@@ -30,7 +31,7 @@ test('the Nu Html Checker finds no error on any page', () => {
         .filter((m) => m.type === 'error' || m.subType === 'fatal')
         .map((m) => {
             const file = m.url ? path.relative(site.site, fileURLToPath(m.url)) : '?';
-            return `${file}:${m.lastLine ?? '?'}: ${m.message}${m.extract ? ` [${m.extract.trim()}]` : ''}`;
+            return `${file}:${m.lastLine ?? '?'}: ${m.message}${m.extract ? ` [${m.extract.replace(/\s+/g, ' ').trim()}]` : ''}`;
         });
     if (errors.length > 0)
         assert.fail(`${errors.length} errors, the first ones:\n${errors.slice(0, 100).join('\n')}`);
