@@ -277,7 +277,7 @@ bool WriteCorpus(const std::string& folder, const std::vector<CorpusMail>& mails
     return true;
 }
 
-SaveResult WriteCorpusProject(const std::string& projectFile, bool mimeDecode)
+SaveResult WriteCorpusProject(const std::string& projectFile, bool mimeDecode, bool modernPages)
 {
     ProjectSettings settings;
     settings.Reset();
@@ -293,6 +293,7 @@ SaveResult WriteCorpusProject(const std::string& projectFile, bool mimeDecode)
     settings.DispLink = 1;
     settings.DispSubject = 1;
     settings.MimeDecode = mimeDecode ? 1 : 0;
+    settings.PageStyle = modernPages ? 1 : 0;
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(projectFile).parent_path() / "site" / "pages", error);
     return SaveProject(settings, projectFile);

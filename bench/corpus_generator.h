@@ -43,6 +43,6 @@ bool WriteCorpus(const std::string& folder, const std::vector<CorpusMail>& mails
 // the pages in site/pages (both folders are created), captions with date and
 // sender, link bars on, tree graphics off.
 // mimeDecode turns the project's MIME decoding on.
-SaveResult WriteCorpusProject(const std::string& projectFile, bool mimeDecode = false);
+SaveResult WriteCorpusProject(const std::string& projectFile, bool mimeDecode = false, bool modernPages = false);
 
 }  // namespace postloom::bench

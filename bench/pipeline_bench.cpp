@@ -11,14 +11,17 @@
 // Then the runs that follow a first one on 20,000 mails: after 5% new mails
 // arrived (the site record spares building the pages whose inputs did not
 // change) and with nothing new. Then an archive of 10,000 mails of which a fifth are today's MIME
-// mail, converted with MIME decoding off and on in paired runs. Last, each
+// mail, converted with MIME decoding off and on in paired runs; then 20,000
+// mails in the classic and the modern page style in paired runs. Last, each
 // speed and memory target with its figure and whether it holds.
 //
 //   postloom_pipeline_bench [work-folder] [repetitions] [mhonarc-repetitions]
 //   postloom_pipeline_bench --reruns [work-folder] [repetitions]
+//   postloom_pipeline_bench --styles [work-folder] [repetitions]
 //
 // With --reruns only the runs that follow a first one are timed, with the
-// re-run target.
+// re-run target. With --styles only the paired runs of 20,000 mails in the
+// classic and the modern page style, with their target.
 //
 // MHonArc takes about half a minute per run, so it runs only in the first
 // mhonarc-repetitions repetitions (3 unless given).
@@ -174,12 +177,12 @@ bool Succeeded(const TimedRun& run, const char* what)
 }
 
 // A project with no stored mails and an empty site beside the mail folder.
-bool StartAfresh(const fs::path& folder, bool mimeDecode = false)
+bool StartAfresh(const fs::path& folder, bool mimeDecode = false, bool modernPages = false)
 {
     PutAside(folder / "site");
     fs::remove(folder / "bench.plp");
     const postloom::SaveResult saved =
-        postloom::bench::WriteCorpusProject((folder / "bench.plp").string(), mimeDecode);
+        postloom::bench::WriteCorpusProject((folder / "bench.plp").string(), mimeDecode, modernPages);
     if (!saved.ok)
         std::fprintf(stderr, "cannot write the project: %s\n", saved.error.c_str());
     return saved.ok;
@@ -545,6 +548,57 @@ void PrintMime(int repetitions, const MimeRows& rows)
                 Median(rows[1].processor) / Median(rows[0].processor));
 }
 
+constexpr std::size_t kStyleMails = 20000;
+using StyleRows = std::array<RerunRow, 2>;
+
+// Whole conversions of 20,000 mails in the classic and the modern page
+// style in turn; wall and processor medians for each.
+bool TimePageStyles(const fs::path& work, int repetitions, StyleRows& rows)
+{
+    const fs::path folder = work / "styles";
+    PutAside(folder);
+    if (!WriteArchive(folder / "mail", postloom::bench::GenerateCorpus({.mailCount = kStyleMails, .seed = 7})))
+        return false;
+    TimeFreshCopy(folder / "mail", folder / "warm");
+    for (int r = 0; r < repetitions; ++r) {
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            if (!StartAfresh(folder, false, k == 1))
+                return false;
+            StageTimer timer;
+            const TimedRun run = RunPipeline(folder / "bench.plp", timer);
+            if (!Succeeded(run, k == 1 ? "modern pages" : "classic pages"))
+                return false;
+            rows[k].wall.push_back(run.timing.wall);
+            rows[k].processor.push_back(run.timing.processor);
+            rows[k].pagesWritten = run.report.pages.pagesWritten;
+            rows[k].stages = timer.times;
+        }
+    }
+    PutAside(folder);
+    return true;
+}
+
+double StyleShare(const StyleRows& rows)
+{
+    return Median(rows[1].wall) / Median(rows[0].wall);
+}
+
+void PrintStyles(int repetitions, const StyleRows& rows)
+{
+    std::printf("\n%s mails in the classic and the modern page style, in process, median of %d paired runs, "
+                "milliseconds (stages of the last run)\n\n",
+                Grouped(kStyleMails).c_str(), repetitions);
+    std::printf("%-16s %10s %10s %10s %10s %10s\n", "run", "wall", "processor", "index", "pages", "written");
+    const std::array<const char*, 2> names = {"classic pages", "modern pages"};
+    const auto stage = [](const RerunRow& row, Stage which) { return row.stages[static_cast<std::size_t>(which)]; };
+    for (std::size_t k = 0; k < rows.size(); ++k)
+        std::printf("%-16s %10.1f %10.1f %10.1f %10.1f %10d\n", names[k], Median(rows[k].wall),
+                    Median(rows[k].processor), stage(rows[k], Stage::Index), stage(rows[k], Stage::Pages),
+                    rows[k].pagesWritten);
+    std::printf("\nModern / classic: %.2f wall, %.2f processor\n", StyleShare(rows),
+                Median(rows[1].processor) / Median(rows[0].processor));
+}
+
 struct Target {
     std::string what;
     std::optional<double> figure;  // none when it was not measured
@@ -569,7 +623,12 @@ void PrintRerunTarget(const RerunRows& reruns)
     PrintTarget({"re-run with 5% new / first run, " + Grouped(kRerunMails) + " mails", RerunShare(reruns), 0.1});
 }
 
-void PrintTargets(const std::vector<SizeResult>& results, const RerunRows& reruns)
+void PrintStyleTarget(const StyleRows& styles)
+{
+    PrintTarget({"modern pages / classic pages, " + Grouped(kStyleMails) + " mails", StyleShare(styles), 1.2});
+}
+
+void PrintTargets(const std::vector<SizeResult>& results, const RerunRows& reruns, const StyleRows& styles)
 {
     const auto at = [&](std::size_t mails) -> const std::vector<Sample>& {
         return std::find_if(results.begin(), results.end(), [mails](const SizeResult& r) { return r.mails == mails; })
@@ -585,6 +644,7 @@ void PrintTargets(const std::vector<SizeResult>& results, const RerunRows& rerun
         PrintTarget({"processor / wall, " + Grouped(mails) + " mails", MedianOf(at(mails), BatchProcessorPerWall),
                      1.5});
     PrintRerunTarget(reruns);
+    PrintStyleTarget(styles);
     PrintTarget({"postloom-batch peak memory (MB), " + large, MedianOf(at(kSizes.back()), BatchPeakMb), 64});
     PrintTarget({"postloom-batch peak / MHonArc peak, " + middle, MedianOf(at(kMhonarcMails), kBatchPeakPerMhonarc),
                  0.25});
@@ -595,7 +655,8 @@ void PrintTargets(const std::vector<SizeResult>& results, const RerunRows& rerun
 int main(int argc, char** argv)
 {
     const bool rerunsOnly = argc > 1 && std::string_view(argv[1]) == "--reruns";
-    if (rerunsOnly) {
+    const bool stylesOnly = argc > 1 && std::string_view(argv[1]) == "--styles";
+    if (rerunsOnly || stylesOnly) {
         --argc;
         ++argv;
     }
@@ -622,6 +683,15 @@ int main(int argc, char** argv)
         PrintRerunTarget(reruns);
         return 0;
     }
+    if (stylesOnly) {
+        StyleRows styles{};
+        if (!TimePageStyles(options.work, options.repetitions, styles))
+            return 1;
+        PrintStyles(options.repetitions, styles);
+        std::printf("\nTarget (medians as above)\n");
+        PrintStyleTarget(styles);
+        return 0;
+    }
 
     std::vector<SizeResult> results(kSizes.size());
     for (std::size_t k = 0; k < kSizes.size(); ++k)
@@ -636,7 +706,12 @@ int main(int argc, char** argv)
 
     PrintSizeTable(options, results);
     PrintReruns(options.repetitions, reruns);
+    StyleRows styles{};
+    if (!TimePageStyles(options.work, options.repetitions, styles))
+        return 1;
+
     PrintMime(options.repetitions, mime);
-    PrintTargets(results, reruns);
+    PrintStyles(options.repetitions, styles);
+    PrintTargets(results, reruns, styles);
     return 0;
 }

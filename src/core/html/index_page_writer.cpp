@@ -1,5 +1,8 @@
 #include "core/html/index_page_writer.h"
 
+#include "core/html/modern/page_frame.h"
+#include "core/html/modern/stylesheet.h"
+#include "core/html/modern/thread_index.h"
 #include "core/html/output_paths.h"
 #include "core/html/template_files.h"
 #include "core/html/template_segments.h"
@@ -183,9 +186,9 @@ private:
 };
 
 // The include block of part, or nothing; missing is set when the include is
-// switched on but cannot be read.
+// switched on but cannot be read. A modern page holds it as UTF-8.
 std::string Include(const OutputPaths& paths, std::int32_t on, const std::string& file, std::string_view part,
-                    bool& missing)
+                    bool modern, bool& missing)
 {
     if (on == 0)
         return {};
@@ -194,7 +197,26 @@ std::string Include(const OutputPaths& paths, std::int32_t on, const std::string
         missing = true;
         return {};
     }
-    return IncludeBlock(part, *lines);
+    return modern ? modern::IncludeBlockUtf8(part, lines) : IncludeBlock(part, *lines);
+}
+
+// Writes the rest of the page and puts the file in place.
+IndexPageResult Committed(platform::OutputFile& writer, std::string_view rest, IndexPageResult result)
+{
+    writer.Write(rest);
+    switch (writer.Commit()) {
+    case platform::OutputFile::Outcome::Written:
+        result.written = true;
+        break;
+    case platform::OutputFile::Outcome::Unchanged:
+        result.written = result.unchanged = true;
+        break;
+    case platform::OutputFile::Outcome::Failed:
+        result.indexNotWritable = true;
+        result.reason = writer.Error();
+        break;
+    }
+    return result;
 }
 
 }  // namespace
@@ -219,6 +241,8 @@ IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::strin
     // template that cannot be read leaves the index page as it was, and
     // one of them may be the index file itself.
     std::optional<IndexTemplateParts> templateParts;
+    // The user's template is written as it always was, whatever the style.
+    const bool modernPage = PageStyleOf(settings) == PageStyleKind::Modern && settings.IndexCreateType == 0;
     std::string header;
     std::string footer;
     if (settings.IndexCreateType == 1) {
@@ -229,8 +253,16 @@ IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::strin
         }
         templateParts = SplitIndexTemplate(*text, settings.IndexInsertTag);
     } else {
-        header = Include(paths, settings.IndexHeader, settings.IndexHeaderFile, "Header", result.headerMissing);
-        footer = Include(paths, settings.IndexFooter, settings.IndexFooterFile, "Footer", result.footerMissing);
+        header = Include(paths, settings.IndexHeader, settings.IndexHeaderFile, "Header", modernPage,
+                         result.headerMissing);
+        footer = Include(paths, settings.IndexFooter, settings.IndexFooterFile, "Footer", modernPage,
+                         result.footerMissing);
+    }
+    if (PageStyleOf(settings) == PageStyleKind::Modern) {
+        modern::StylesheetOutcome stylesheet = modern::WriteStylesheet(settings, paths);
+        if (!stylesheet.stamp)
+            result.stylesheetNotWritten = platform::FileProblem{
+                JoinPath(paths.IndexFolder(), modern::kStylesheetName), std::move(stylesheet.error)};
     }
 
     platform::OutputFile writer(paths.IndexFileFullPath(), platform::OutputFile::Mode::Text);
@@ -240,8 +272,15 @@ IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::strin
         return result;
     }
 
-    ThreadListing listing(settings, paths, plan, tree, progress, writer);
     std::string page;
+    if (modernPage) {
+        modern::ThreadIndex index(settings, paths, plan, tree, progress,
+                                  [&writer](std::string_view piece) { writer.Write(piece); });
+        index.AppendPage(page, header, footer);
+        result.entriesWritten = index.entries();
+        return Committed(writer, page, result);
+    }
+    ThreadListing listing(settings, paths, plan, tree, progress, writer);
     if (templateParts) {
         page.append(templateParts->before);
         listing.Append(page);
@@ -261,21 +300,7 @@ IndexPageResult WriteIndexPage(const ProjectSettings& settings, const std::strin
         page.append("</BODY>\n</HTML>\n");
     }
     result.entriesWritten = listing.entries();
-
-    writer.Write(page);
-    switch (writer.Commit()) {
-    case platform::OutputFile::Outcome::Written:
-        result.written = true;
-        break;
-    case platform::OutputFile::Outcome::Unchanged:
-        result.written = result.unchanged = true;
-        break;
-    case platform::OutputFile::Outcome::Failed:
-        result.indexNotWritable = true;
-        result.reason = writer.Error();
-        break;
-    }
-    return result;
+    return Committed(writer, page, result);
 }
 
 }  // namespace postloom

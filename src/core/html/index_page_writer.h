@@ -5,10 +5,12 @@
 // inside the user's template at its insert tag (IndexCreateType 1).
 
 #include "core/html/site_plan.h"
+#include "core/platform/file_problem.h"
 #include "core/platform/job_control.h"
 #include "core/project/project_settings.h"
 #include "core/threading/thread_tree.h"
 
+#include <optional>
 #include <string>
 
 namespace postloom {
@@ -31,6 +33,9 @@ struct IndexPageResult {
     // A header or footer include that is switched on but cannot be read.
     bool headerMissing = false;
     bool footerMissing = false;
+    // The modern style's stylesheet could not be put in place beside the
+    // index page (the path and the reason).
+    std::optional<platform::FileProblem> stylesheetNotWritten;
 };
 
 // tree is the thread tree as the user arranged it: its first top-level item

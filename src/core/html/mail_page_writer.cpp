@@ -2,6 +2,10 @@
 
 #include "core/html/mail_body.h"
 #include "core/html/mime_page_body.h"
+#include "core/html/modern/body_lines.h"
+#include "core/html/modern/mail_page.h"
+#include "core/html/modern/page_frame.h"
+#include "core/html/modern/stylesheet.h"
 #include "core/html/output_paths.h"
 #include "core/html/site_plan.h"
 #include "core/html/site_cleanup.h"
@@ -15,6 +19,7 @@
 #include "core/platform/files.h"
 #include "core/platform/output_file.h"
 #include "core/platform/work_ahead.h"
+#include "core/text/codec.h"
 
 #include <unistd.h>
 
@@ -25,6 +30,7 @@
 #include <optional>
 #include <cerrno>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -164,6 +170,41 @@ public:
         return true;
     }
 
+    // The same for a modern page: the body's lines as UTF-8 in their block,
+    // or the decoded texts and the attachments.
+    bool AppendModernBody(std::string& page, const PageOut& out)
+    {
+        if (mimeBody_) {
+            if (!modern::AppendMimeBody(*mimeBody_, page, out))
+                error_ = EIO;
+            return error_ == 0;
+        }
+        modern::BodyFormatter formatter;
+        modern::ArchiveBodyLines lines;
+        page.append(modern::kBodyStart);
+        if (wholeFile_) {
+            lines.Feed(*wholeFile_, formatter, page);
+        } else {
+            thread_local std::string raw(64 * 1024, '\0');
+            for (std::uint64_t offset = 0; !lines.Ended();) {
+                bool more = true;
+                const std::uint64_t before = offset;
+                if (!ReadAt(offset, raw.data(), raw.size(), more))
+                    return false;
+                lines.Feed(std::string_view(raw.data(), static_cast<std::size_t>(offset - before)), formatter, page);
+                if (page.size() >= kPagePiece) {
+                    out(page);
+                    page.clear();
+                }
+                if (!more)
+                    break;
+            }
+        }
+        lines.Finish(formatter, page);
+        page.append(modern::kBodyEnd);
+        return true;
+    }
+
     int error() const { return error_; }
 
 private:
@@ -198,9 +239,12 @@ private:
 class PageBuilder {
 public:
     PageBuilder(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan)
-        : settings_(settings), paths_(paths), plan_(plan)
+        : settings_(settings), paths_(paths), plan_(plan),
+          modern_(PageStyleOf(settings) == PageStyleKind::Modern && settings.MailCreateType == 0)
     {
         indexLink_ = paths.IndexLinkFromMail();
+        if (modern_)
+            FindThreadTops();
     }
 
     bool LoadTemplate(std::string_view templatePath)
@@ -249,6 +293,12 @@ public:
             const std::optional<std::string> link = LinkTo(related);
             digest.Add(link ? "1" : "0").Add(link.value_or(""));
         }
+        // A modern page shows the sender and the date whatever the caption
+        // shows, and links the first mail of its thread.
+        if (modern_) {
+            const std::optional<std::string> top = ThreadTopLink(mail);
+            digest.Add(mail.from).Add(std::to_string(mail.date)).Add(top ? "1" : "0").Add(top.value_or(""));
+        }
         return digest.Hex();
     }
 
@@ -256,34 +306,102 @@ public:
     void LoadStandardParts(MailPageResult& result)
     {
         bodyTag_ = MailBodyTag(settings_, paths_.MailBackgroundUrl());
-        if (settings_.MailHeader != 0) {
-            if (std::optional<std::string> lines = ReadIncludeLines(paths_.Resolve(settings_.MailHeaderFile)))
-                header_ = IncludeBlock("Header", *lines);
-            else
-                result.headerMissing = true;
-        }
-        if (settings_.MailFooter != 0) {
-            if (std::optional<std::string> lines = ReadIncludeLines(paths_.Resolve(settings_.MailFooterFile)))
-                footer_ = IncludeBlock("Footer", *lines);
-            else
-                result.footerMissing = true;
+        header_ = Include(settings_.MailHeader, settings_.MailHeaderFile, "Header", result.headerMissing);
+        footer_ = Include(settings_.MailFooter, settings_.MailFooterFile, "Footer", result.footerMissing);
+        if (modern_) {
+            std::optional<std::string> stylesheet;
+            if (indexLink_)
+                stylesheet = modern::StylesheetLinkFromMail(*indexLink_);
+            layout_.emplace(settings_, std::move(stylesheet), header_, footer_);
         }
     }
 
     bool DecodesMime() const { return settings_.MimeDecode != 0; }
+    bool Modern() const { return modern_; }
 
     // Writes the page of mail, whose archive file is archive, into out.
     // False when the archive could not be read to its end.
     bool Write(const MailRecord& mail, Archive& archive, const PageOut& out) const
     {
         std::string page;
-        const bool read = settings_.MailCreateType == 0 ? BuildStandard(mail, archive, page, out)
-                                                        : BuildFromTemplate(mail, archive, page, out);
+        const bool read = modern_                         ? BuildModern(mail, archive, page, out)
+                          : settings_.MailCreateType == 0 ? BuildStandard(mail, archive, page, out)
+                                                          : BuildFromTemplate(mail, archive, page, out);
         out(page);
         return read;
     }
 
 private:
+    // The include block of part, or nothing; missing is set when the include
+    // is switched on but cannot be read. A modern page holds it as UTF-8.
+    std::string Include(std::int32_t on, const std::string& file, std::string_view part, bool& missing) const
+    {
+        if (on == 0)
+            return {};
+        const std::optional<std::string> lines = ReadIncludeLines(paths_.Resolve(file));
+        if (!lines) {
+            missing = true;
+            return {};
+        }
+        return modern_ ? modern::IncludeBlockUtf8(part, lines) : IncludeBlock(part, *lines);
+    }
+
+    // The first mail of every mail's thread, found once for the run: a
+    // walk up from each mail would cost the square of a deep thread.
+    void FindThreadTops()
+    {
+        const MailList& mails = settings_.mailList;
+        std::unordered_map<const MailRecord*, std::size_t> position;
+        position.reserve(mails.size());
+        for (std::size_t i = 0; i < mails.size(); ++i)
+            position.emplace(mails[i].get(), i);
+        threadTops_.assign(mails.size(), nullptr);
+        std::vector<std::size_t> path;
+        for (std::size_t i = 0; i < mails.size(); ++i) {
+            const MailRecord* top = nullptr;
+            path.clear();
+            for (std::size_t at = i;;) {
+                if (threadTops_[at] != nullptr) {
+                    top = threadTops_[at];
+                    break;
+                }
+                path.push_back(at);
+                const MailRecord* parent = mails[at]->parent;
+                const auto found = parent == nullptr ? position.end() : position.find(parent);
+                // A loop of parents (never made by the tree) ends the walk too.
+                if (found == position.end() || path.size() > mails.size()) {
+                    top = mails[at].get();
+                    break;
+                }
+                at = found->second;
+            }
+            for (const std::size_t at : path)
+                threadTops_[at] = top;
+        }
+        for (std::size_t i = 0; i < mails.size(); ++i)
+            threadTopOf_.emplace(mails[i].get(), threadTops_[i]);
+    }
+
+    // The link to the first mail of the thread, where the bar has none to
+    // it already.
+    std::optional<std::string> ThreadTopLink(const MailRecord& mail) const
+    {
+        const auto found = threadTopOf_.find(&mail);
+        if (found == threadTopOf_.end() || found->second == &mail || found->second == mail.parent)
+            return std::nullopt;
+        return LinkTo(found->second);
+    }
+
+    bool BuildModern(const MailRecord& mail, Archive& archive, std::string& page, const PageOut& out) const
+    {
+        const modern::MailPageLinks links{indexLink_,          ThreadTopLink(mail),       LinkTo(mail.parent),
+                                          LinkTo(mail.firstChild), LinkTo(mail.nextSibling), LinkTo(mail.prevSibling)};
+        layout_->AppendTop(mail, links, page);
+        const bool read = archive.AppendModernBody(page, out);
+        layout_->AppendBottom(page);
+        return read;
+    }
+
     // The link to a related mail's page; none without that mail or when it
     // has no page on the site.
     std::optional<std::string> LinkTo(const MailRecord* related) const
@@ -386,6 +504,10 @@ private:
     std::vector<InsertSegment> segments_;
     std::string templateText_;
     std::string runInputs_;
+    const bool modern_;
+    std::optional<modern::MailPageLayout> layout_;
+    std::vector<const MailRecord*> threadTops_;  // by position in the list
+    std::unordered_map<const MailRecord*, const MailRecord*> threadTopOf_;
 };
 
 // The outcome of a mail the plan gives no page.
@@ -746,6 +868,22 @@ SiteRecord FreshRecord(const SitePlan& plan, const std::optional<SiteRecord>& ol
     return fresh;
 }
 
+// A site back in the classic style has no use for the stylesheet of its
+// modern days: it goes when it is still the file written then. What the
+// record is to keep of it: nothing once it is gone.
+std::optional<platform::FileStamp> RemoveOldStylesheet(const std::string& indexFolder,
+                                                       const platform::FileStamp& recorded, MailPageResult& result)
+{
+    const std::string path = JoinPath(indexFolder, modern::kStylesheetName);
+    if (platform::OutputStamp(path) != recorded)
+        return std::nullopt;
+    if (platform::RemoveOutputFile(indexFolder, modern::kStylesheetName) != platform::Removal::Failed)
+        return std::nullopt;
+    result.stylesheetNotRemoved =
+        platform::FileProblem{path, text::Utf8ToCp932(std::generic_category().message(errno))};
+    return recorded;
+}
+
 }  // namespace
 
 MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string& projectFolder,
@@ -773,6 +911,16 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
         builder.LoadStandardParts(result);
     }
     builder.DigestRunInputs();
+
+    // The stylesheet goes in place before any page that links it.
+    std::optional<platform::FileStamp> stylesheet;
+    if (PageStyleOf(settings) == PageStyleKind::Modern) {
+        modern::StylesheetOutcome written = modern::WriteStylesheet(settings, paths);
+        if (!written.stamp)
+            result.stylesheetNotWritten = platform::FileProblem{
+                JoinPath(paths.IndexFolder(), modern::kStylesheetName), std::move(written.error)};
+        stylesheet = written.stamp;
+    }
 
     const MailList& mails = settings.mailList;
     const std::string& pageFolder = plan.pageFolder();
@@ -814,6 +962,10 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
 
     Collect(mails, plan, pageFolder, outcomes, result);
     SiteRecord fresh = FreshRecord(plan, old, outcomes, result.stopped);
+    fresh.stylesheet = stylesheet;
+    if (!stylesheet && old && old->stylesheet)
+        fresh.stylesheet = result.stopped ? old->stylesheet
+                                          : RemoveOldStylesheet(paths.IndexFolder(), *old->stylesheet, result);
     // Only a whole run knows every page the site holds; a site without a
     // record of its own removes nothing.
     if (!result.stopped && old) {

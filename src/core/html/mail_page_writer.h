@@ -73,6 +73,10 @@ struct MailPageResult {
     int pagesRemoved = 0;
     int attachmentsRemoved = 0;
     std::vector<platform::FileProblem> filesNotRemoved;
+    // The modern style's stylesheet could not be put in place beside the
+    // index page, or the one of an earlier modern run not removed.
+    std::optional<platform::FileProblem> stylesheetNotWritten;
+    std::optional<platform::FileProblem> stylesheetNotRemoved;
     // The site record (beside the index page) could not be written.
     std::optional<platform::FileProblem> recordNotWritten;
     // Template mode with a template that cannot be read: no page is touched.

@@ -6,6 +6,7 @@
 #include "core/platform/file_system.h"
 #include "core/platform/output_file.h"
 #include "core/text/codec.h"
+#include "core/text/cp932_decoder.h"
 
 #include <cerrno>
 #include <cstring>
@@ -166,6 +167,33 @@ bool MimePageBody::AppendTo(std::string& page, const std::function<void(std::str
         page.append(", ").append(std::to_string(sizes_[i])).append(" bytes)<BR>\n");
     }
     return true;
+}
+
+std::size_t MimePageBody::TextCount() const
+{
+    return mail_->textCount();
+}
+
+bool MimePageBody::WriteTextUtf8(std::size_t i, const std::function<void(std::string_view)>& out) const
+{
+    if (mail_->textIsUtf8(i))
+        return mail_->WriteText(i, out);
+    std::string utf8;
+    return mail_->WriteText(i, [&](std::string_view piece) {
+        utf8.clear();
+        text::AppendUtf8OfCp932(piece, utf8);
+        out(utf8);
+    });
+}
+
+std::vector<MimePageBody::AttachmentLink> MimePageBody::AttachmentLinks() const
+{
+    const std::string folderLink = EncodeUrlStep(text::Cp932ToUtf8(folderName_));
+    std::vector<AttachmentLink> links;
+    for (std::size_t i = 0; i < sizes_.size(); ++i)
+        links.push_back({folderLink + "/" + EncodeUrlStep(fileNames_[i]), shownNames_[i],
+                         mail_->attachments()[i].contentType, sizes_[i]});
+    return links;
 }
 
 void MimePageBody::SaveAttachments(std::string_view pagePath, std::vector<platform::FileProblem>& problems) const

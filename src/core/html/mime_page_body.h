@@ -47,6 +47,21 @@ public:
     // added to problems (the path and the reason).
     void SaveAttachments(std::string_view pagePath, std::vector<platform::FileProblem>& problems) const;
 
+    // The texts one by one, for pages that hold UTF-8: text i handed to out
+    // as UTF-8 in pieces that end between two characters, with LF line
+    // ends. False when the mail file could not be read.
+    std::size_t TextCount() const;
+    bool WriteTextUtf8(std::size_t i, const std::function<void(std::string_view)>& out) const;
+
+    struct AttachmentLink {
+        std::string href;         // from the page's folder, in URL form (ASCII)
+        std::string shownName;    // UTF-8
+        std::string contentType;  // as the mail gives it
+        std::uint64_t size = 0;
+    };
+    // The attachments as the page links them, in the mail's order.
+    std::vector<AttachmentLink> AttachmentLinks() const;
+
     bool HasAttachments() const { return !sizes_.empty(); }
     // Where SaveAttachments puts each file, relative to the page's folder:
     // "<page>_files/<name>" (CP932).

@@ -187,6 +187,11 @@ std::string OutputPaths::MailBackgroundUrl() const
                          style_);
 }
 
+std::string OutputPaths::MailBackgroundUrlFromIndex() const
+{
+    return BackgroundUrl(IndexFolder(), MailGraphicFolder(), settings_.MailBackGroundFile, projectFolder_, style_);
+}
+
 std::string OutputPaths::TreeGraphicCopyPath(std::string_view graphicPath) const
 {
     return JoinPath(IndexGraphicFolder(), TreeGraphicName(settings_, graphicPath, style_), style_);

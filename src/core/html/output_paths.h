@@ -111,6 +111,9 @@ public:
     // folder, else the relative path to it, "/", "./" and the name.
     std::string IndexBackgroundUrl() const;
     std::string MailBackgroundUrl() const;
+    // The mail pages' background as a URL from the index page's folder
+    // (where the modern style's stylesheet names it).
+    std::string MailBackgroundUrlFromIndex() const;
     // Destinations of the copies, named as the links above name them: a tree
     // graphic's copy is lower-cased under ToLower (Posix style), a
     // background keeps its case.

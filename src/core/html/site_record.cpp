@@ -146,6 +146,11 @@ std::string FormatSiteRecord(const SiteRecord& record)
     text.append(kFormatLine).append("\nfolder");
     AppendField(text, record.pageFolder);
     text.push_back('\n');
+    if (record.stylesheet) {
+        text.append("style");
+        AppendStamp(text, *record.stylesheet);
+        text.push_back('\n');
+    }
     for (const auto& [name, page] : record.pages) {
         text.append("page");
         AppendField(text, name);
@@ -201,6 +206,11 @@ std::optional<SiteRecord> ParseSiteRecord(std::string_view text)
             if (!folder)
                 return std::nullopt;
             record.pageFolder = std::move(*folder);
+        } else if (line == 2 && f[0] == "style" && count == 3) {
+            platform::FileStamp stamp;
+            if (!ReadStamp(f, 1, stamp))
+                return std::nullopt;
+            record.stylesheet = stamp;
         } else if (f[0] == "page" && count == 9) {
             std::optional<std::string> name = Decoded(f[1]);
             std::optional<std::string> mailFile = Decoded(f[2]);

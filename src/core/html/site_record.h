@@ -8,7 +8,8 @@
 //
 // The record is a text file of lines: a first line naming the format, the
 // page folder it describes, one "page" line per page followed by one
-// "file" line per attachment saved beside it, and a last line with the
+// "file" line per attachment saved beside it (a "style" line after the
+// folder's for a site with a stylesheet), and a last line with the
 // digest of everything before it. Names are CP932 with the bytes that could
 // break a line percent-encoded. A record that does not read back whole and
 // intact, or that describes another page folder, is no record at all.
@@ -48,6 +49,8 @@ struct SiteRecord {
     std::string pageFolder;  // absolute, CP932
     // By page name.
     std::map<std::string, RecordedPage> pages;
+    // The modern style's stylesheet beside the index page, as written.
+    std::optional<platform::FileStamp> stylesheet = std::nullopt;
     bool operator==(const SiteRecord&) const = default;
 };
 

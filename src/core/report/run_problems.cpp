@@ -2,6 +2,8 @@
 
 #include "core/html/output_paths.h"
 
+#include <algorithm>
+
 namespace postloom {
 
 namespace {
@@ -95,6 +97,9 @@ void AddIndexProblems(const IndexPageResult& index, const ProjectSettings& setti
         out.push_back("cannot write the index page " + paths.IndexFileFullPath() + ": " + index.reason);
     AddMissing(index.headerMissing, "index header file", paths, settings.IndexHeaderFile, out);
     AddMissing(index.footerMissing, "index footer file", paths, settings.IndexFooterFile, out);
+    if (index.stylesheetNotWritten)
+        out.push_back("cannot write the stylesheet " + index.stylesheetNotWritten->path + ": " +
+                      index.stylesheetNotWritten->reason);
 }
 
 void AddPageProblems(const MailPageResult& pages, const ProjectSettings& settings, const std::string& projectFolder,
@@ -111,6 +116,15 @@ void AddPageProblems(const MailPageResult& pages, const ProjectSettings& setting
     AddEach(pages.attachmentsNotSaved, "cannot save attachment", out);
     AddEach(pages.pagesClashingWithArchives, "page would overwrite a mail file, not written", out);
     AddEach(pages.filesNotRemoved, "cannot remove", out);
+    // Both writers put the stylesheet in place: one line says it for both.
+    if (pages.stylesheetNotWritten) {
+        std::string line = "cannot write the stylesheet " + pages.stylesheetNotWritten->path + ": " +
+                           pages.stylesheetNotWritten->reason;
+        if (std::find(out.begin(), out.end(), line) == out.end())
+            out.push_back(std::move(line));
+    }
+    if (pages.stylesheetNotRemoved)
+        out.push_back("cannot remove " + pages.stylesheetNotRemoved->path + ": " + pages.stylesheetNotRemoved->reason);
     if (pages.recordNotWritten)
         out.push_back("cannot write the site record " + pages.recordNotWritten->path + ": " +
                       pages.recordNotWritten->reason);

@@ -1,0 +1,52 @@
+#include "core/html/modern/caption_parts.h"
+
+#include "core/html/modern/page_text.h"
+#include "core/html/text_helpers.h"
+#include "core/mail/mail_parser.h"
+#include "core/platform/local_time.h"
+
+#include <ctime>
+
+namespace postloom::modern {
+
+std::string SubjectHtml(const ProjectSettings& settings, const MailRecord& mail)
+{
+    std::string subject = EscapedUtf8OfCp932(DisplaySubject(mail, settings.CutMLTitle));
+    // A heading, a title and a link all need some text.
+    if (subject.find_first_not_of(" \t") == std::string::npos)
+        return "(件名なし)";
+    return subject;
+}
+
+std::string SenderHtml(const ProjectSettings&, const MailRecord& mail)
+{
+    // "Name <address>" leaves the blank before the address behind.
+    std::string name = SenderName(mail);
+    name.erase(name.find_last_not_of(" \t") + 1);
+    return EscapedUtf8OfCp932(name);
+}
+
+std::string DateHtml(const MailRecord& mail, bool withTime)
+{
+    // The same shift and break-down as the classic caption's date.
+    const std::int64_t shifted = static_cast<std::int64_t>(mail.date) + 32400;
+    if (shifted < 0)
+        return {};
+    const std::optional<std::tm> tm = platform::BreakDownLocal(shifted);
+    if (!tm)
+        return {};
+    char machine[32];
+    char shown[32];
+    if (std::strftime(machine, sizeof machine, "%Y-%m-%dT%H:%M", &*tm) == 0 ||
+        std::strftime(shown, sizeof shown, withTime ? "%Y/%m/%d %H:%M" : "%Y/%m/%d", &*tm) == 0)
+        return {};
+    return std::string("<time datetime=\"") + machine + "\">" + shown + "</time>";
+}
+
+bool DateBeforeSender(const ProjectSettings& settings)
+{
+    // OutPattern 0, 2 and 3 name the date before the sender.
+    return settings.OutPattern == 0 || settings.OutPattern == 2 || settings.OutPattern == 3;
+}
+
+}  // namespace postloom::modern

@@ -1,0 +1,34 @@
+#include "core/html/modern/page_frame.h"
+
+#include "core/html/modern/page_text.h"
+#include "core/html/template_files.h"
+
+namespace postloom::modern {
+
+void AppendPageStart(std::string& page, std::string_view title, const std::optional<std::string>& stylesheetHref,
+                     std::string_view bodyClass, std::string_view headerInclude)
+{
+    page.append("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
+                "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+                "<meta name=\"generator\" content=\"Postloom 1.00\">\n<title>");
+    page.append(title).append("</title>\n");
+    if (stylesheetHref)
+        page.append("<link rel=\"stylesheet\" href=\"").append(Utf8OfCp932(*stylesheetHref)).append("\">\n");
+    page.append("</head>\n<body class=\"").append(bodyClass).append("\">\n");
+    page.append(headerInclude);
+}
+
+void AppendPageEnd(std::string& page, std::string_view footerInclude)
+{
+    page.append(footerInclude);
+    page.append("</body>\n</html>\n");
+}
+
+std::string IncludeBlockUtf8(std::string_view part, const std::optional<std::string>& lines)
+{
+    if (!lines)
+        return {};
+    return IncludeBlock(part, IncludeAsUtf8(*lines));
+}
+
+}  // namespace postloom::modern

@@ -1,0 +1,25 @@
+#pragma once
+
+// The frame every modern page shares: the HTML5 head (character set
+// first, viewport, title, stylesheet) and the body's start and end with the
+// user's header and footer includes.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace postloom::modern {
+
+// Everything up to and including the body's start tag and the header
+// include. title is escaped UTF-8; stylesheetHref is in URL form (CP932),
+// none when the page cannot reach the stylesheet.
+void AppendPageStart(std::string& page, std::string_view title, const std::optional<std::string>& stylesheetHref,
+                     std::string_view bodyClass, std::string_view headerInclude);
+// The footer include and the end tags.
+void AppendPageEnd(std::string& page, std::string_view footerInclude);
+
+// An include file's lines (as ReadIncludeLines gives them) as the block
+// the page holds, UTF-8; empty for none.
+std::string IncludeBlockUtf8(std::string_view part, const std::optional<std::string>& lines);
+
+}  // namespace postloom::modern

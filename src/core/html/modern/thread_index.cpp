@@ -1,0 +1,120 @@
+#include "core/html/modern/thread_index.h"
+
+#include "core/html/modern/caption_parts.h"
+#include "core/html/modern/page_frame.h"
+#include "core/html/modern/page_text.h"
+#include "core/html/modern/stylesheet.h"
+
+#include <vector>
+
+namespace postloom::modern {
+
+ThreadIndex::ThreadIndex(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
+                         const ThreadTree& tree, JobProgress& progress, std::function<void(std::string_view)> flush)
+    : settings_(settings), paths_(paths), plan_(plan), tree_(tree), progress_(progress), flush_(std::move(flush))
+{
+}
+
+void ThreadIndex::AppendPage(std::string& out, std::string_view header, std::string_view footer)
+{
+    std::string title = EscapedUtf8OfCp932(settings_.Title);
+    if (title.empty())
+        title = "メール一覧";
+    AppendPageStart(out, title, std::string(kStylesheetName), "index", header);
+    out.append(settings_.DispIndexTitle != 0 ? "<header>\n<h1>" : "<header>\n<h1 class=\"unshown\">");
+    out.append(title).append("</h1>\n</header>\n<main>\n");
+    AppendListing(out);
+    out.append("</main>\n");
+    AppendPageEnd(out, footer);
+}
+
+void ThreadIndex::AppendListing(std::string& out)
+{
+    out.append("<ul class=\"threads\">\n");
+    const TreeItem project = tree_.Root();
+    for (TreeItem start = project == kNoItem ? kNoItem : tree_.FirstChild(project); start != kNoItem;
+         start = tree_.NextSibling(start)) {
+        const MailRecord* mail = MailOf(start);
+        if (mail == nullptr || mail->outputHtml == 0)
+            continue;
+        out.append("<li>");
+        AppendEntry(out, *mail);
+        Report();
+        FlushWhenLarge(out);
+        // Replies, depth first, without recursion: threads can be tens of
+        // thousands of levels deep. Each level holds the next item of its
+        // sibling chain.
+        std::vector<TreeItem> levels;
+        if (tree_.HasChildren(start)) {
+            out.append("\n<ul>\n");
+            levels.push_back(tree_.FirstChild(start));
+        }
+        while (!levels.empty()) {
+            const TreeItem item = levels.back();
+            if (item == kNoItem) {
+                levels.pop_back();
+                out.append(levels.empty() ? "</ul>\n" : "</ul>\n</li>\n");
+                continue;
+            }
+            levels.back() = tree_.NextSibling(item);
+            const MailRecord* reply = MailOf(item);
+            if (reply == nullptr)
+                continue;
+            Report();
+            out.append("<li>");
+            AppendEntry(out, *reply);
+            FlushWhenLarge(out);
+            if (tree_.HasChildren(item)) {
+                out.append("\n<ul>\n");
+                levels.push_back(tree_.FirstChild(item));
+            } else {
+                out.append("</li>\n");
+            }
+        }
+        out.append("</li>\n");
+    }
+    out.append("</ul>\n");
+}
+
+const MailRecord* ThreadIndex::MailOf(TreeItem item) const
+{
+    const std::uint32_t index = tree_.ItemData(item);
+    return index < settings_.mailList.size() ? settings_.mailList[index].get() : nullptr;
+}
+
+void ThreadIndex::AppendEntry(std::string& out, const MailRecord& mail) const
+{
+    out.append("<div class=\"entry\">");
+    const std::string subject = SubjectHtml(settings_, mail);
+    if (plan_.HasPage(&mail)) {
+        out.append("<a href=\"").append(Utf8OfCp932(paths_.PageLinkFromIndex(mail))).append("\"");
+        if (settings_.MailWindowType == 1)
+            out.append(" target=\"_blank\" rel=\"noopener\"");
+        out.append(">").append(subject).append("</a>");
+    } else {
+        out.append(subject);
+    }
+    const std::string date = settings_.OutDate != 0 ? DateHtml(mail, false) : std::string();
+    const std::string sender = settings_.OutFrom != 0 ? SenderHtml(settings_, mail) : std::string();
+    const bool dateFirst = DateBeforeSender(settings_);
+    const std::string& first = dateFirst ? date : sender;
+    const std::string& second = dateFirst ? sender : date;
+    if (!first.empty() || !second.empty()) {
+        out.append(" <span class=\"meta\">").append(first);
+        if (!first.empty() && !second.empty())
+            out.append(" ");
+        out.append(second).append("</span>");
+    }
+    out.append("</div>");
+}
+
+void ThreadIndex::FlushWhenLarge(std::string& out)
+{
+    constexpr std::size_t kPiece = 1 << 20;
+    if (out.size() >= kPiece) {
+        flush_(out);
+        out.clear();
+    }
+}
+
+}  // namespace postloom::modern

@@ -1,0 +1,105 @@
+#include "core/text/cp932_decoder.h"
+
+#include "core/text/codec.h"
+#include "core/text/cp932.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+namespace postloom::text {
+
+namespace {
+
+// One character's UTF-8 bytes; length 0 for a sequence that is none.
+struct Utf8Char {
+    std::array<char, 4> bytes{};
+    std::uint8_t length = 0;
+};
+
+constexpr std::string_view kReplacement = "\uFFFD";
+constexpr unsigned kFirstTrail = 0x40;
+constexpr unsigned kTrails = 0xFD - kFirstTrail;
+
+Utf8Char CharOf(std::string_view utf8)
+{
+    Utf8Char c;
+    if (utf8.size() <= c.bytes.size()) {
+        std::copy(utf8.begin(), utf8.end(), c.bytes.begin());
+        c.length = static_cast<std::uint8_t>(utf8.size());
+    }
+    return c;
+}
+
+class Table {
+public:
+    Table()
+    {
+        std::string out;
+        for (unsigned b = 0x80; b < 0x100; ++b) {
+            if (IsLeadByte(static_cast<unsigned char>(b)))
+                continue;
+            ConvertToUtf8(std::string(1, static_cast<char>(b)), "CP932", out);
+            single_[b] = CharOf(out);
+        }
+        for (unsigned lead = 0x81; lead < 0x100; ++lead) {
+            if (!IsLeadByte(static_cast<unsigned char>(lead)))
+                continue;
+            for (unsigned trail = kFirstTrail; trail < kFirstTrail + kTrails; ++trail) {
+                const char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
+                ConvertToUtf8(std::string_view(pair, 2), "CP932", out);
+                // A pair that is no character gives U+FFFD for its lead byte
+                // and the trail byte on its own.
+                if (!out.starts_with(kReplacement))
+                    pairs_[(lead - 0x80) * kTrails + trail - kFirstTrail] = CharOf(out);
+            }
+        }
+    }
+
+    void Append(std::string_view in, std::string& out) const
+    {
+        for (std::size_t i = 0; i < in.size();) {
+            const auto b = static_cast<unsigned char>(in[i]);
+            if (b < 0x80) {
+                std::size_t run = i + 1;
+                while (run < in.size() && static_cast<unsigned char>(in[run]) < 0x80)
+                    ++run;
+                out.append(in.substr(i, run - i));
+                i = run;
+                continue;
+            }
+            const Utf8Char* c = nullptr;
+            std::size_t length = 1;
+            if (!IsLeadByte(b)) {
+                c = &single_[b];
+            } else if (i + 1 < in.size()) {
+                const auto trail = static_cast<unsigned char>(in[i + 1]);
+                if (trail >= kFirstTrail && trail < kFirstTrail + kTrails) {
+                    c = &pairs_[(b - 0x80u) * kTrails + trail - kFirstTrail];
+                    length = 2;
+                }
+            }
+            if (c != nullptr && c->length != 0) {
+                out.append(c->bytes.data(), c->length);
+                i += length;
+            } else {
+                out.append(kReplacement);
+                ++i;
+            }
+        }
+    }
+
+private:
+    std::array<Utf8Char, 256> single_{};
+    std::array<Utf8Char, 0x80 * kTrails> pairs_{};
+};
+
+}  // namespace
+
+void AppendUtf8OfCp932(std::string_view cp932, std::string& out)
+{
+    static const std::unique_ptr<const Table> table = std::make_unique<const Table>();
+    table->Append(cp932, out);
+}
+
+}  // namespace postloom::text
