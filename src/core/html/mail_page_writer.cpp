@@ -146,28 +146,11 @@ public:
             return error_ == 0;
         }
         MailBodyEscaper escaper;
-        if (wholeFile_) {
-            escaper.Feed(*wholeFile_, page);
+        const bool read = FeedFile(
+            page, out, [&](std::string_view raw) { escaper.Feed(raw, page); }, [&] { return escaper.Ended(); });
+        if (read)
             escaper.Finish(page);
-            return true;
-        }
-        // One read buffer per writer thread, not one per page.
-        thread_local std::string raw(64 * 1024, '\0');
-        for (std::uint64_t offset = 0; !escaper.Ended();) {
-            bool more = true;
-            const std::uint64_t before = offset;
-            if (!ReadAt(offset, raw.data(), raw.size(), more))
-                return false;
-            escaper.Feed(std::string_view(raw.data(), static_cast<std::size_t>(offset - before)), page);
-            if (page.size() >= kPagePiece) {
-                out(page);
-                page.clear();
-            }
-            if (!more)
-                break;
-        }
-        escaper.Finish(page);
-        return true;
+        return read;
     }
 
     // The same for a modern page: the body's lines as UTF-8 in their block,
@@ -182,32 +165,46 @@ public:
         modern::BodyFormatter formatter;
         modern::ArchiveBodyLines lines;
         page.append(modern::kBodyStart);
-        if (wholeFile_) {
-            lines.Feed(*wholeFile_, formatter, page);
-        } else {
-            thread_local std::string raw(64 * 1024, '\0');
-            for (std::uint64_t offset = 0; !lines.Ended();) {
-                bool more = true;
-                const std::uint64_t before = offset;
-                if (!ReadAt(offset, raw.data(), raw.size(), more))
-                    return false;
-                lines.Feed(std::string_view(raw.data(), static_cast<std::size_t>(offset - before)), formatter, page);
-                if (page.size() >= kPagePiece) {
-                    out(page);
-                    page.clear();
-                }
-                if (!more)
-                    break;
-            }
+        const bool read = FeedFile(
+            page, out, [&](std::string_view raw) { lines.Feed(raw, formatter, page); }, [&] { return lines.Ended(); });
+        if (read) {
+            lines.Finish(formatter, page);
+            page.append(modern::kBodyEnd);
         }
-        lines.Finish(formatter, page);
-        page.append(modern::kBodyEnd);
-        return true;
+        return read;
     }
 
     int error() const { return error_; }
 
 private:
+    // Hands the file's bytes to feed: held whole, or read piece by piece
+    // until its end or until ended() says the text ended, with full pieces
+    // of the page handed to out. False when the file could not be read.
+    template <class Feed, class Ended>
+    bool FeedFile(std::string& page, const PageOut& out, const Feed& feed, const Ended& ended)
+    {
+        if (wholeFile_) {
+            feed(*wholeFile_);
+            return true;
+        }
+        // One read buffer per writer thread, not one per page.
+        thread_local std::string raw(64 * 1024, '\0');
+        for (std::uint64_t offset = 0; !ended();) {
+            bool more = true;
+            const std::uint64_t before = offset;
+            if (!ReadAt(offset, raw.data(), raw.size(), more))
+                return false;
+            feed(std::string_view(raw.data(), static_cast<std::size_t>(offset - before)));
+            if (page.size() >= kPagePiece) {
+                out(page);
+                page.clear();
+            }
+            if (!more)
+                break;
+        }
+        return true;
+    }
+
     // One read of up to size bytes at offset into buffer; offset advances by
     // what was read, more turns false at the end of the file: a read that
     // returns nothing, or a short one that reaches the size the file had
@@ -317,7 +314,6 @@ public:
     }
 
     bool DecodesMime() const { return settings_.MimeDecode != 0; }
-    bool Modern() const { return modern_; }
 
     // Writes the page of mail, whose archive file is archive, into out.
     // False when the archive could not be read to its end.

@@ -4,6 +4,7 @@
 #include "core/text/cp932.h"
 
 #include <array>
+#include <cstring>
 #include <cstdint>
 #include <memory>
 
@@ -21,15 +22,20 @@ constexpr std::string_view kReplacement = "\uFFFD";
 constexpr unsigned kFirstTrail = 0x40;
 constexpr unsigned kTrails = 0xFD - kFirstTrail;
 
+// Characters of more than three bytes never come out of CP932; a table
+// entry that would need them stays "none" and reads as U+FFFD.
 Utf8Char CharOf(std::string_view utf8)
 {
     Utf8Char c;
-    if (utf8.size() <= c.bytes.size()) {
+    if (utf8.size() <= 3) {
         std::copy(utf8.begin(), utf8.end(), c.bytes.begin());
         c.length = static_cast<std::uint8_t>(utf8.size());
     }
     return c;
 }
+
+constexpr Utf8Char kNone{};
+constexpr Utf8Char kReplacementChar{{'\xEF', '\xBF', '\xBD', 0}, 3};
 
 class Table {
 public:
@@ -58,17 +64,20 @@ public:
 
     void Append(std::string_view in, std::string& out) const
     {
+        // No byte gives more than three: the room is made once and the
+        // characters are written straight into it, four bytes at a time
+        // (hence one more).
+        const std::size_t start = out.size();
+        out.resize(start + in.size() * 3 + 1);
+        char* to = out.data() + start;
         for (std::size_t i = 0; i < in.size();) {
             const auto b = static_cast<unsigned char>(in[i]);
             if (b < 0x80) {
-                std::size_t run = i + 1;
-                while (run < in.size() && static_cast<unsigned char>(in[run]) < 0x80)
-                    ++run;
-                out.append(in.substr(i, run - i));
-                i = run;
+                *to++ = static_cast<char>(b);
+                ++i;
                 continue;
             }
-            const Utf8Char* c = nullptr;
+            const Utf8Char* c = &kNone;
             std::size_t length = 1;
             if (!IsLeadByte(b)) {
                 c = &single_[b];
@@ -79,14 +88,15 @@ public:
                     length = 2;
                 }
             }
-            if (c != nullptr && c->length != 0) {
-                out.append(c->bytes.data(), c->length);
-                i += length;
-            } else {
-                out.append(kReplacement);
-                ++i;
+            if (c->length == 0) {
+                c = &kReplacementChar;
+                length = 1;
             }
+            std::memcpy(to, c->bytes.data(), c->bytes.size());
+            to += c->length;
+            i += length;
         }
+        out.resize(static_cast<std::size_t>(to - out.data()));
     }
 
 private:

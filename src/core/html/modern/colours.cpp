@@ -120,7 +120,8 @@ Rgb DarkBackground(const Rgb& light)
     Hsl hsl = ToHsl(light);
     if (hsl.l <= 0.5)
         return light;
-    hsl.l = std::min(1 - hsl.l, 0.1);
+    // Not quite black: pure black behind light text tires the eye.
+    hsl.l = std::clamp(1 - hsl.l, 0.07, 0.12);
     return Rounded(ToRgb(hsl));
 }
 
