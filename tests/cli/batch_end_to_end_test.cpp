@@ -64,58 +64,79 @@ std::map<std::string, int> ThreadDepths(const fs::path& projectFile)
     return depths;
 }
 
-TEST(BatchEndToEndTest, SampleProjectBecomesASiteWhoseLinksAllResolve)
+// Switches a copy of the sample to the classic page style, the value 0,
+// which the project file leaves out.
+void UseClassicPages(const fs::path& sample)
 {
-    TempDir dir;
-    const fs::path sample = CopySample(dir);
-    const RunOutput run = RunBatchTool(sample, "sample.plp");
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.err.find("43 mails read (43 new), 43 pages written, 0 unchanged, 0 files skipped, project saved"),
-              std::string::npos)
-        << run.err;
-
-    const fs::path site = sample / "site";
-    ASSERT_TRUE(fs::exists(site / "index.html"));
-    for (int n = 1; n <= 43; ++n) {
-        char name[32];
-        std::snprintf(name, sizeof name, "%05d.html", n);
-        EXPECT_TRUE(fs::exists(site / "pages" / name)) << name;
-    }
-    const auto links = LinksOfSite(site);
-    EXPECT_GT(links.size(), 200u);
-    for (const PageLink& link : links)
-        EXPECT_TRUE(fs::is_regular_file(link.target)) << link.page << " links to " << link.url;
+    const fs::path project = sample / "sample.plp";
+    std::string bytes = ReadFile(project.string());
+    const std::string line = "\nPageStyle=1\n";
+    const std::size_t at = bytes.find(line);
+    ASSERT_NE(at, std::string::npos);
+    WriteFile(project.string(), bytes.replace(at, line.size(), "\n"));
 }
 
-TEST(BatchEndToEndTest, IndexNestsEntriesAsTheThreadsAre)
+TEST(BatchEndToEndTest, SampleProjectBecomesASiteWhoseLinksAllResolveInEitherStyle)
 {
-    TempDir dir;
-    const fs::path sample = CopySample(dir);
-    ASSERT_EQ(RunBatchTool(sample, "--quiet sample.plp").status, 0);
+    for (const bool classic : {false, true}) {
+        TempDir dir;
+        const fs::path sample = CopySample(dir);
+        if (classic)
+            UseClassicPages(sample);
+        const RunOutput run = RunBatchTool(sample, "sample.plp");
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.err.find("43 mails read (43 new), 43 pages written, 0 unchanged, 0 files skipped, project saved"),
+                  std::string::npos)
+            << run.err;
 
-    const auto entries = GraphicIndexEntries(ReadFile((sample / "site" / "index.html").string()));
-    ASSERT_EQ(entries.size(), 43u);
-    const auto depths = ThreadDepths(sample / "sample.plp");
-    for (const IndexEntry& entry : entries)
-        EXPECT_EQ(entry.depth, depths.at(entry.pageUrl)) << entry.pageUrl;
+        const fs::path site = sample / "site";
+        ASSERT_TRUE(fs::exists(site / "index.html"));
+        for (int n = 1; n <= 43; ++n) {
+            char name[32];
+            std::snprintf(name, sizeof name, "%05d.html", n);
+            EXPECT_TRUE(fs::exists(site / "pages" / name)) << name;
+        }
+        const auto links = LinksOfSite(site);
+        EXPECT_GT(links.size(), 200u) << "classic " << classic;
+        for (const PageLink& link : links)
+            EXPECT_TRUE(fs::is_regular_file(link.target)) << link.page << " links to " << link.url;
+    }
+}
 
-    // The first thread's replies answer one another: each lies one level
-    // deeper than the one before.
-    std::map<std::string, int> byPage;
-    for (const IndexEntry& entry : entries)
-        byPage[entry.pageUrl] = entry.depth;
-    EXPECT_EQ(byPage["pages/00001.html"], 0);
-    EXPECT_EQ(byPage["pages/00002.html"], 1);
-    EXPECT_EQ(byPage["pages/00003.html"], 2);
-    EXPECT_EQ(byPage["pages/00004.html"], 3);
-    EXPECT_EQ(byPage["pages/00005.html"], 4);
-    // A reply to a mail that is not in the folder starts a thread of its own.
-    EXPECT_EQ(byPage["pages/00018.html"], 0);
-    // 00043 answers 00042, and its References name the thread's first mail
-    // 00041 too: it sits under the mail it answers.
-    EXPECT_EQ(byPage["pages/00041.html"], 0);
-    EXPECT_EQ(byPage["pages/00042.html"], 1);
-    EXPECT_EQ(byPage["pages/00043.html"], 2);
+TEST(BatchEndToEndTest, IndexNestsEntriesAsTheThreadsAreInEitherStyle)
+{
+    for (const bool classic : {false, true}) {
+        TempDir dir;
+        const fs::path sample = CopySample(dir);
+        if (classic)
+            UseClassicPages(sample);
+        ASSERT_EQ(RunBatchTool(sample, "--quiet sample.plp").status, 0);
+
+        const std::string index = ReadFile((sample / "site" / "index.html").string());
+        const auto entries = classic ? GraphicIndexEntries(index) : ListIndexEntries(index);
+        ASSERT_EQ(entries.size(), 43u) << "classic " << classic;
+        const auto depths = ThreadDepths(sample / "sample.plp");
+        for (const IndexEntry& entry : entries)
+            EXPECT_EQ(entry.depth, depths.at(entry.pageUrl)) << entry.pageUrl << " classic " << classic;
+
+        // The first thread's replies answer one another: each lies one level
+        // deeper than the one before.
+        std::map<std::string, int> byPage;
+        for (const IndexEntry& entry : entries)
+            byPage[entry.pageUrl] = entry.depth;
+        EXPECT_EQ(byPage["pages/00001.html"], 0);
+        EXPECT_EQ(byPage["pages/00002.html"], 1);
+        EXPECT_EQ(byPage["pages/00003.html"], 2);
+        EXPECT_EQ(byPage["pages/00004.html"], 3);
+        EXPECT_EQ(byPage["pages/00005.html"], 4);
+        // A reply to a mail that is not in the folder starts a thread of its own.
+        EXPECT_EQ(byPage["pages/00018.html"], 0);
+        // 00043 answers 00042, and its References name the thread's first mail
+        // 00041 too: it sits under the mail it answers.
+        EXPECT_EQ(byPage["pages/00041.html"], 0);
+        EXPECT_EQ(byPage["pages/00042.html"], 1);
+        EXPECT_EQ(byPage["pages/00043.html"], 2);
+    }
 }
 
 TEST(BatchEndToEndTest, SecondRunWithoutNewMailsWritesTheSameFilesAndKeepsTheProject)

@@ -1,7 +1,7 @@
 #pragma once
 
 // Reads a written site back: the links of every page, and the nesting of the
-// index page's entries.
+// index page's entries in either page style.
 
 #include <filesystem>
 #include <string>
@@ -15,10 +15,11 @@ struct PageLink {
     std::filesystem::path target;  // resolved and decoded
 };
 
-// Every HREF and SRC value (quoted or not) of the pages under root.
+// Every HREF and SRC value (quoted or not, either case) of the pages under
+// root that names a file of the site: absolute URLs are left out.
 std::vector<PageLink> LinksOfSite(const std::filesystem::path& root);
 
-// The value of every HREF and SRC attribute of one page's bytes.
+// The value of every HREF and SRC attribute (either case) of one page's bytes.
 std::vector<std::string> LinkValues(const std::string& html);
 
 // Decodes %XX escapes.
@@ -32,5 +33,9 @@ struct IndexEntry {
 // Entries of an index page drawn with tree graphics: the depth of an entry is
 // the number of pictures in front of it, minus one.
 std::vector<IndexEntry> GraphicIndexEntries(const std::string& html);
+
+// Entries of an index page drawn as nested lists: the depth of an entry is
+// the number of lists around it, minus one.
+std::vector<IndexEntry> ListIndexEntries(const std::string& html);
 
 }  // namespace postloom::test

@@ -132,6 +132,14 @@ SampleCopy::SampleCopy()
     valid_ = dir_.isValid() && CopyFolder(QStringLiteral(SAMPLE_DIR), dir_.path());
 }
 
+bool SampleCopy::useClassicPages() const
+{
+    // The classic style is the value 0, which the project file leaves out.
+    QByteArray bytes = ReadBytes(project());
+    bytes.replace("\nPageStyle=1\n", "\n");
+    return !bytes.isEmpty() && WriteBytes(project(), bytes);
+}
+
 TestProgram::TestProgram(const QStringList& arguments, bool headless)
 {
     auto scripted = std::make_unique<ScriptedDesktopPrompts>();

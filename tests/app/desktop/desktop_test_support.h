@@ -64,6 +64,10 @@ public:
     QString folder() const { return dir_.path(); }
     QString project() const { return dir_.filePath(QStringLiteral("sample.plp")); }
     QString file(const QString& name) const { return dir_.filePath(name); }
+    // Switches the copy to the classic page style, for a test that reads
+    // the links of the pages by their classic captions; false when the
+    // project file cannot be rewritten.
+    bool useClassicPages() const;
 
 private:
     QTemporaryDir dir_;

@@ -295,6 +295,7 @@ private Q_SLOTS:
     void pagesFollowMovesAndDropsBeforeAndAfterRebuildAndReopen()
     {
         SampleCopy sample;
+        QVERIFY(sample.useClassicPages());
         const QString expected = QStringLiteral("01(06(05 07) 02(03(04)))");
         // Each page's parent, child, next and previous link, and the order
         // of the thread on the index page.

@@ -1,0 +1,50 @@
+'use strict';
+// Pictures of the sample's index page and of a mail page, 1280 px and
+// 390 px wide (a phone), light and dark, for the README. Run by hand after a
+// change to the look of the pages, and commit the pictures:
+//   node tests/browser/screenshots.js [--batch PATH] [--out docs/screenshots]
+const fs = require('node:fs');
+const path = require('node:path');
+const { pathToFileURL } = require('node:url');
+const { repoRoot, requireTools, batchProgram, convertSample } = require('./sample_site');
+
+requireTools();
+const { launchBrowser } = require('./browser');
+
+const SCREENS = {
+    wide: { width: 1280, height: 800, deviceScaleFactor: 1 },
+    phone: { width: 390, height: 844, isMobile: true, hasTouch: true, deviceScaleFactor: 2 },
+};
+// The mail page shown: a reply that quotes a link.
+const PAGES = { index: 'index.html', mail: 'pages/00028.html' };
+
+async function main() {
+    const at = process.argv.indexOf('--out');
+    const out = path.resolve(at >= 0 ? process.argv[at + 1] : path.join(repoRoot, 'docs', 'screenshots'));
+    fs.mkdirSync(out, { recursive: true });
+    const site = convertSample(batchProgram());
+    const browser = await launchBrowser();
+    try {
+        const tab = await browser.newPage();
+        for (const [pageName, page] of Object.entries(PAGES)) {
+            for (const [screenName, screen] of Object.entries(SCREENS)) {
+                for (const scheme of ['light', 'dark']) {
+                    await tab.setViewport(screen);
+                    await tab.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: scheme }]);
+                    await tab.goto(pathToFileURL(path.join(site.site, page)).href, { waitUntil: 'load' });
+                    const file = path.join(out, `site-${pageName}-${screenName}-${scheme}.png`);
+                    await tab.screenshot({ path: file });
+                    console.log(file);
+                }
+            }
+        }
+    } finally {
+        await browser.close();
+        site.remove();
+    }
+}
+
+main().catch((error) => {
+    console.error(error);
+    process.exit(1);
+});
