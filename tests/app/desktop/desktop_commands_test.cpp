@@ -130,10 +130,12 @@ private Q_SLOTS:
         QCOMPARE(EnabledCommands(app), QStringList());
 
         QTRY_VERIFY_WITH_TIMEOUT(ReadingDone(app), kPatience);
-        // 43 new mails: the project is modified; the tree is not built yet.
+        // 43 new mails: the project is modified; the open has built the tree.
+        QVERIFY(app.document().treeBuilt());
         QCOMPARE(EnabledCommands(app),
                  Names({"ID_FILE_NEW", "ID_FILE_OPEN", "ID_FILE_SAVE", "ID_FILE_SAVE_AS", "ID_PROJECT_PROPERTY",
-                        "ID_THREAD_EXPAND", "ID_MAIL_RELOAD", "ID_GRAPHIC_COPY"}));
+                        "ID_THREAD_EXPAND", "ID_MAIL_RELOAD", "ID_HTML_CREATE", "ID_GRAPHIC_COPY", "ID_INDEX_CREATE",
+                        "ID_MAILPAGE_CREATE"}));
         QCOMPARE(app.document().statusText(), QString());
         QTRY_VERIFY(!app.frame().progressLayout());
         app.frame().updateCommandUi();
