@@ -41,6 +41,7 @@ namespace postloom {
 namespace {
 
 const QString kRecentGroup = QStringLiteral("Recent File List");
+const QString kLicenceText = QStringLiteral("Copyright (c) 2026 Postloom developers\nMIT ﾗｲｾﾝｽで配布しています。");
 const QSize kHelpSize(560, 480);
 
 // Qt's Japanese texts from folder, installed for the whole program; none
@@ -90,12 +91,17 @@ std::unique_ptr<QDialog> CreateVersionBox(QWidget* parent)
     auto* icon = new QLabel(box.get());
     icon->setPixmap(ProgramPixmap(32));
     auto* text = new QLabel(QStringLiteral("Postloom Version " POSTLOOM_VERSION), box.get());
+    auto* licence = new QLabel(kLicenceText, box.get());
     auto* ok = new QPushButton(QStringLiteral("OK"), box.get());
     ok->setDefault(true);
     QObject::connect(ok, &QPushButton::clicked, box.get(), &QDialog::accept);
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(text);
+    texts->addWidget(licence);
+    texts->addStretch();
     auto* layout = new QHBoxLayout(box.get());
     layout->addWidget(icon, 0, Qt::AlignTop);
-    layout->addWidget(text, 1, Qt::AlignTop);
+    layout->addLayout(texts, 1);
     layout->addWidget(ok, 0, Qt::AlignTop);
     return box;
 }

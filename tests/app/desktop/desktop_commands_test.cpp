@@ -384,6 +384,7 @@ private Q_SLOTS:
             texts.append(label->text());
         }
         QVERIFY(texts.contains(QStringLiteral("Postloom Version 1.4")));
+        QVERIFY(texts.join(u'\n').contains(QStringLiteral("MIT ﾗｲｾﾝｽ")));
         QCOMPARE(box->findChild<QPushButton*>()->text(), QStringLiteral("OK"));
     }
 
