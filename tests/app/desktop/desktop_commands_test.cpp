@@ -67,6 +67,23 @@ bool TreeDone(CPostloomApp& app)
     return app.document().treeBuilt() && !app.document().locked();
 }
 
+// The tree's items from the top down, each as its depth and subject.
+QStringList Subjects(CPostloomApp& app)
+{
+    const ThreadTree& tree = app.view().treeModel().Tree();
+    QStringList shown;
+    const auto walk = [&](auto&& self, TreeItem first, int depth) -> void {
+        for (TreeItem item = first; item != kNoItem; item = tree.NextSibling(item)) {
+            shown << QStringLiteral("%1 %2").arg(depth).arg(app.view().treeModel().data(
+                                                              app.view().treeModel().IndexOf(item), Qt::DisplayRole)
+                                                              .toString());
+            self(self, tree.FirstChild(item), depth + 1);
+        }
+    };
+    walk(walk, tree.Root(), 0);
+    return shown;
+}
+
 // The first mail item with at least two levels of replies below it.
 TreeItem DeepThreadStart(const ThreadTree& tree)
 {
@@ -480,6 +497,32 @@ private Q_SLOTS:
         // No new mails, but the changed settings still count.
         QVERIFY(app.document().isModified());
         QCOMPARE(app.document().settings().mailList.size(), std::size_t{43});
+    }
+
+    void openingASavedProjectShowsItsTreeInItsSavedOrder()
+    {
+        SampleCopy sample;
+        QStringList saved;
+        {
+            TestProgram program;
+            program.app->start();
+            QVERIFY(openSample(program, sample));
+            CPostloomApp& app = *program.app;
+            QVERIFY(app.document().treeBuilt());
+            const ThreadTree& tree = app.view().treeModel().Tree();
+            // The first thread goes last: an order that reading alone never gives.
+            app.view().selectItem(tree.FirstChild(tree.Root()));
+            while (app.context().commands().isEnabled(ID_MAIL_DOWN)) {
+                app.context().commands().send(ID_MAIL_DOWN);
+            }
+            saved = Subjects(app);
+            QVERIFY(app.document().save());
+        }
+        TestProgram program;
+        program.app->start();
+        QVERIFY(program.app->openProject(sample.project()));
+        QTRY_VERIFY_WITH_TIMEOUT(TreeDone(*program.app), kPatience);
+        QCOMPARE(Subjects(*program.app), saved);
     }
 
     void unusableStoredFileNameIsNeverOpened()
