@@ -133,7 +133,9 @@ CMainFrame::CMainFrame(AppContext& context, CPostloomDoc& document, DesktopPromp
     connect(&context_.problems(), &ProblemLog::runEnded, messagePane_, &QLabel::setText);
     connect(view_, &CPostloomView::treeFinished, this, [this] {
         const ThreadTree& tree = view_->treeModel().Tree();
-        messagePane_->setText(QStringLiteral("%1ｽﾚｯﾄﾞに展開しました").arg(tree.ChildCount(tree.Root())));
+        // The count of problems stays while the list shows them.
+        messagePane_->setText(context_.problems().summaryWithCount(
+            QStringLiteral("%1ｽﾚｯﾄﾞに展開しました").arg(tree.ChildCount(tree.Root()))));
     });
 
     connect(&document_, &CPostloomDoc::stateChanged, this, &CMainFrame::scheduleUpdate);
