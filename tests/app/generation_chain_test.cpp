@@ -336,8 +336,9 @@ private Q_SLOTS:
         QDir(host_->site({})).removeRecursively();
         run(ID_HTML_CREATE);
         const ProblemLog& problems = context_->problems();
-        QCOMPARE(English(problems.notices()), (QStringList{"created the missing folder " + QDir::cleanPath(host_->site({})),
-                                                  "created the missing folder " + host_->site("pages")}));
+        QCOMPARE(English(problems.notices()),
+                 (QStringList{"created the missing folder " + QDir::cleanPath(host_->site({})),
+                              "created the missing folder " + host_->site("pages")}));
         QVERIFY(problems.problems().empty());
         QVERIFY(QFileInfo::exists(host_->site("pages/start.html")));
 

@@ -216,7 +216,8 @@ private Q_SLOTS:
         QVERIFY(frame.stopAction().isEnabled());
         frame.stopAction().trigger();
         QVERIFY(QTest::qWaitFor([&] { return !app.importCommand().running() && !app.document().locked(); }, kPatience));
-        QVERIFY(English(app.context().problems().problems()).contains(QStringLiteral("the import was stopped before its end")));
+        QVERIFY(English(app.context().problems().problems())
+                    .contains(QStringLiteral("the import was stopped before its end")));
         QVERIFY(QDir(dir.filePath(QStringLiteral("stopped"))).entryList(QDir::Files).isEmpty());
         QVERIFY(!frame.progressLayout());
         // Only the whole import offered a project.
