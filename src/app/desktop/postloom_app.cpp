@@ -130,8 +130,9 @@ CPostloomApp::CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironm
     frame_ = std::make_unique<CMainFrame>(*context_, *document_, gate_);
     import_ = std::make_unique<ImportCommand>(*this);
     if (commandLine_.marks.autoRun != 0) {
-        // An unattended run prints what the problem list would show, as
-        // postloom-batch does, and ends with a non-zero status after any.
+        // An unattended run prints the problems the list would show, in
+        // the words of postloom-batch, and ends with a non-zero status after
+        // any.
         frame_->problemPanel().setOpensByItself(false);
         connect(&context_->problems(), &ProblemLog::added, this, [](const Problems& problems, const Problems& notices) {
             for (const Problems* group : {&notices, &problems}) {
