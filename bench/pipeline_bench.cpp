@@ -31,6 +31,7 @@
 
 #include "cli/batch_pipeline.h"
 #include "core/project/project_file.h"
+#include "core/report/problem_wording.h"
 
 #include <unistd.h>
 
@@ -172,7 +173,7 @@ bool Succeeded(const TimedRun& run, const char* what)
         return true;
     std::fprintf(stderr, "%s: the conversion did not succeed\n", what);
     for (const auto& problem : run.report.problems)
-        std::fprintf(stderr, "  %s\n", problem.c_str());
+        std::fprintf(stderr, "  %s\n", postloom::WordProblem(problem, postloom::ProblemLanguage::English).c_str());
     return false;
 }
 

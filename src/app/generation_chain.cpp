@@ -60,7 +60,7 @@ bool GenerationChain::readyToWrite(bool pages)
     ProblemLog& log = context_.problems();
     const std::vector<std::string_view> keys = PathSettingsWithNul(settings);
     if (!keys.empty()) {
-        ProblemLines problems;
+        Problems problems;
         AddPathSettingProblems(keys, problems);
         log.add(problems);
         QStringList names;
@@ -76,8 +76,8 @@ bool GenerationChain::readyToWrite(bool pages)
     // a run; one that cannot be made stops what would be written into it.
     if (!chainRunning_ || !pages) {
         const OutputFoldersResult folders = CreateOutputFolders(settings, host_.projectFolder());
-        ProblemLines notices;
-        ProblemLines problems;
+        Problems notices;
+        Problems problems;
         AddOutputFolderLines(folders, notices, problems);
         log.add(problems, notices);
         pagesBlocked_ = folders.failed.has_value();
@@ -190,7 +190,7 @@ void GenerationChain::graphicsDone()
     graphicsResult_ = graphicWorker_->result();
     graphicWorker_.reset();
     host_.setStatusText({});
-    ProblemLines problems;
+    Problems problems;
     AddGraphicsProblems(graphicsResult_, problems);
     context_.problems().add(problems);
     if (singleStep_) {
@@ -215,7 +215,7 @@ void GenerationChain::indexDone()
     indexResult_ = indexWorker_->result();
     indexWorker_.reset();
     postProgressEnd();
-    ProblemLines problems;
+    Problems problems;
     AddIndexProblems(indexResult_, host_.settings(), host_.projectFolder(), problems);
     context_.problems().add(problems);
     if (singleStep_) {
@@ -236,9 +236,9 @@ void GenerationChain::mailPagesDone()
     mailPagesResult_ = pageWorker_->result();
     pageWorker_.reset();
     postProgressEnd();
-    ProblemLines notices;
+    Problems notices;
     AddPageNotices(mailPagesResult_, notices);
-    ProblemLines problems;
+    Problems problems;
     AddPageProblems(mailPagesResult_, host_.settings(), host_.projectFolder(), problems);
     if (mailPagesResult_.stopped) {
         AddStoppedProblem(problems);
@@ -253,7 +253,7 @@ void GenerationChain::mailPagesDone()
 void GenerationChain::endStoppedChain()
 {
     chainRunning_ = false;
-    ProblemLines problems;
+    Problems problems;
     AddStoppedProblem(problems);
     context_.problems().add(problems);
     context_.problems().endRun(QStringLiteral("中止しました"));

@@ -1,10 +1,11 @@
 #pragma once
 
-// What went wrong in the latest run of the desktop program, in the lines the
-// core words for every front (the same that postloom-batch prints). A run is
-// one user command: reading a project, creating the pages (create-all is one
-// run), a single step, a save. Each run starts a new list; the list stays
-// until the next run begins, so the user can come back to it.
+// What went wrong in the latest run of the desktop program: the problems the
+// core tells every front (the ones postloom-batch prints), shown in Japanese.
+// A run is one user command: reading a project, creating the pages
+// (create-all is one run), a single step, a save. Each run starts a new
+// list; the list stays until the next run begins, so the user can come back
+// to it.
 
 #include "core/report/run_problems.h"
 
@@ -22,13 +23,16 @@ public:
 
     // A new run: the list of the last one goes.
     void beginRun();
-    // Lines (CP932) of the running run.
-    void add(const ProblemLines& problems, const ProblemLines& notices = {});
+    // Problems and notices of the running run.
+    void add(const Problems& problems, const Problems& notices = {});
     // The run has ended; summary is the status bar's line for it.
     void endRun(const QString& summary);
 
-    const QStringList& problems() const { return problems_; }
-    const QStringList& notices() const { return notices_; }
+    const Problems& problems() const { return problems_; }
+    const Problems& notices() const { return notices_; }
+    // As the problem list shows them: in Japanese, one a line.
+    QStringList shownProblems() const;
+    QStringList shownNotices() const;
     // Problems seen since the program started, over every run.
     int problemsSeen() const { return problemsSeen_; }
 
@@ -38,13 +42,12 @@ public:
 
 Q_SIGNALS:
     void runStarted();
-    // As lines arrive, converted for display.
-    void added(const QStringList& problems, const QStringList& notices);
+    void added(const Problems& problems, const Problems& notices);
     void runEnded(const QString& summary);
 
 private:
-    QStringList problems_;
-    QStringList notices_;
+    Problems problems_;
+    Problems notices_;
     int problemsSeen_ = 0;
 };
 

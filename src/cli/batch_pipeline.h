@@ -11,6 +11,7 @@
 #include "core/html/mail_page_writer.h"
 #include "core/mail/folder_reader.h"
 #include "core/platform/job_control.h"
+#include "core/report/problem.h"
 
 #include <functional>
 #include <string>
@@ -42,12 +43,12 @@ struct BatchReport {
     bool saveNeeded = false;
     bool saved = false;
 
-    // One line per problem (CP932), in the order the stages met them; empty
-    // when everything went well.
-    std::vector<std::string> problems;
+    // Every problem, in the order the stages met them; empty when
+    // everything went well.
+    Problems problems;
     // What the run did on its own that the user should know of (folders
-    // it created, a backup it kept); no problem. CP932.
-    std::vector<std::string> notices;
+    // it created, a backup it kept); no problem.
+    Problems notices;
     bool ok() const { return problems.empty(); }
 };
 

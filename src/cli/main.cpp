@@ -7,6 +7,7 @@
 #include "core/platform/file_system.h"
 #include "core/platform/local_time.h"
 #include "core/platform/project_lock.h"
+#include "core/report/problem_wording.h"
 #include "core/report/run_problems.h"
 #include "core/text/codec.h"
 
@@ -55,11 +56,13 @@ void PrintUsage(std::FILE* out)
                out);
 }
 
-// Prints the lines on stderr; they hold CP932 paths, the terminal wants UTF-8.
-void PrintLines(const std::vector<std::string>& lines)
+// Prints the problems on stderr in English; they hold CP932 paths, the
+// terminal wants UTF-8.
+void PrintLines(const postloom::Problems& problems)
 {
-    for (const std::string& line : lines)
-        std::fprintf(stderr, "postloom-batch: %s\n", postloom::text::Cp932ToUtf8(line).c_str());
+    for (const postloom::Problem& problem : problems)
+        std::fprintf(stderr, "postloom-batch: %s\n",
+                     postloom::text::Cp932ToUtf8(WordProblem(problem, postloom::ProblemLanguage::English)).c_str());
 }
 
 postloom::batch::StageProgress& ChooseProgress(bool quiet, postloom::batch::TerminalProgress& terminal,
@@ -118,10 +121,10 @@ int RunImport(const std::string& source, const std::string& folder, const postlo
         postloom::ImportMails(sourcePath, folderPath, options, sink, stopRequested);
     progress.End(postloom::batch::Stage::Import);
 
-    postloom::ProblemLines notices;
+    postloom::Problems notices;
     postloom::AddImportNotices(result, notices);
     PrintLines(notices);
-    postloom::ProblemLines problems;
+    postloom::Problems problems;
     postloom::AddImportProblems(result, problems);
     PrintLines(problems);
     if (!result.failure)

@@ -3,6 +3,7 @@
 #include "app/generation_chain.h"
 
 #include "app_test_support.h"
+#include "english_problems.h"
 #include "core/mail/folder_reader.h"
 #include "core/threading/mail_sort.h"
 #include "core/threading/tree_builder.h"
@@ -19,6 +20,7 @@
 namespace postloom {
 namespace {
 
+using test::English;
 using test::kPatience;
 
 const QString kGraphics = QString::fromUtf8("status グラフィックファイルをコピー中");
@@ -334,13 +336,14 @@ private Q_SLOTS:
         QDir(host_->site({})).removeRecursively();
         run(ID_HTML_CREATE);
         const ProblemLog& problems = context_->problems();
-        QCOMPARE(problems.notices(), (QStringList{"created the missing folder " + QDir::cleanPath(host_->site({})),
-                                                  "created the missing folder " + host_->site("pages")}));
-        QVERIFY(problems.problems().isEmpty());
+        QCOMPARE(English(problems.notices()),
+                 (QStringList{"created the missing folder " + QDir::cleanPath(host_->site({})),
+                              "created the missing folder " + host_->site("pages")}));
+        QVERIFY(problems.problems().empty());
         QVERIFY(QFileInfo::exists(host_->site("pages/start.html")));
 
         run(ID_HTML_CREATE);
-        QVERIFY(problems.notices().isEmpty());
+        QVERIFY(problems.notices().empty());
     }
 
     void folderThatCannotBeMadeStopsTheRunBeforeAnyFile()
@@ -348,7 +351,7 @@ private Q_SLOTS:
         QDir(host_->site({})).removeRecursively();
         test::WriteBytes(host_->site({}).chopped(1).toStdString(), "a file where the site folder goes");
         run(ID_HTML_CREATE);
-        QCOMPARE(context_->problems().problems(),
+        QCOMPARE(English(context_->problems().problems()),
                  QStringList{"cannot create the folder " + host_->site({}).chopped(1) +
                              ": File exists; no page was written"});
         QVERIFY(!log_.contains(kIndex));
@@ -364,13 +367,13 @@ private Q_SLOTS:
         run(ID_HTML_CREATE);
         const QString header = QDir(host_->projectFolder().c_str()).filePath("missing-head.txt");
         // A mail file taken away is a notice, not a problem.
-        QCOMPARE(context_->problems().problems(), QStringList{"cannot read the mail header file " + header});
-        QCOMPARE(context_->problems().notices(), QStringList{"mail file gone, no page: reply.alm"});
+        QCOMPARE(English(context_->problems().problems()), QStringList{"cannot read the mail header file " + header});
+        QCOMPARE(English(context_->problems().notices()), QStringList{"mail file gone, no page: reply.alm"});
         QCOMPARE(ended, QStringList{"2通のﾍﾟｰｼﾞを作成しました (問題 1件)"});
 
         run(ID_INDEX_CREATE);
-        QVERIFY(context_->problems().problems().isEmpty());
-        QVERIFY(context_->problems().notices().isEmpty());
+        QVERIFY(context_->problems().problems().empty());
+        QVERIFY(context_->problems().notices().empty());
         QCOMPARE(ended.last(), QStringLiteral("ｲﾝﾃﾞｯｸｽﾍﾟｰｼﾞを作成しました"));
         QCOMPARE(context_->problems().problemsSeen(), 1);
     }
@@ -387,7 +390,7 @@ private Q_SLOTS:
         run(ID_HTML_CREATE);
         QVERIFY(chain_->mailPagesResult().stopped);
         QVERIFY(chain_->mailPagesResult().pagesWritten < 3);
-        QCOMPARE(context_->problems().problems(), QStringList{"the run was stopped before its end"});
+        QCOMPARE(English(context_->problems().problems()), QStringList{"the run was stopped before its end"});
         QCOMPARE(ended.size(), 1);
     }
 
@@ -423,9 +426,9 @@ private Q_SLOTS:
         for (const QString& path : stale) {
             QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
         }
-        QCOMPARE(context_->problems().notices(),
+        QCOMPARE(English(context_->problems().notices()),
                  QStringList{"removed 3 temporary files left by interrupted runs"});
-        QVERIFY(context_->problems().problems().isEmpty());
+        QVERIFY(context_->problems().problems().empty());
     }
 
     void stopDuringTheGraphicsEndsCreateAllThere()
@@ -438,7 +441,7 @@ private Q_SLOTS:
         run(ID_HTML_CREATE);
         QVERIFY(!log_.contains(kIndex));
         QVERIFY(!log_.contains(kPages));
-        QCOMPARE(context_->problems().problems(), QStringList{"the run was stopped before its end"});
+        QCOMPARE(English(context_->problems().problems()), QStringList{"the run was stopped before its end"});
         QVERIFY(!chain_->isRunning());
     }
 

@@ -120,8 +120,8 @@ void ImportCommand::finished()
     document.setStatusText({});
     app_.context().sendToMainWindow([](MainWindow& window) { window.updateProgress(0, 0); });
 
-    ProblemLines problems;
-    ProblemLines notices;
+    Problems problems;
+    Problems notices;
     AddImportProblems(result, problems);
     AddImportNotices(result, notices);
     ProblemLog& log = app_.context().problems();

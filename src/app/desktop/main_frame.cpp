@@ -81,6 +81,10 @@ void ApplyTexts(QAction& action, int id)
     }
 }
 
+// Switches the selected mail's page on or off. Free in the window and in
+// the tree view, whose own keys are plain letters, arrows and Space.
+const QKeySequence kPageSwitchKey(QStringLiteral("Ctrl+T"));
+
 constexpr int kNumberPaneWidth = 50;
 constexpr int kProgressPaneWidth = 200;
 constexpr QSize kDefaultSize(640, 480);
@@ -127,6 +131,12 @@ CMainFrame::CMainFrame(AppContext& context, CPostloomDoc& document, DesktopPromp
     viewMenu_->addSeparator();
     viewMenu_->addAction(problemPanel_->toggleViewAction());
     connect(&context_.problems(), &ProblemLog::runEnded, messagePane_, &QLabel::setText);
+    connect(view_, &CPostloomView::treeFinished, this, [this] {
+        const ThreadTree& tree = view_->treeModel().Tree();
+        // The count of problems stays while the list shows them.
+        messagePane_->setText(context_.problems().summaryWithCount(
+            QStringLiteral("%1ｽﾚｯﾄﾞに展開しました").arg(tree.ChildCount(tree.Root()))));
+    });
 
     connect(&document_, &CPostloomDoc::stateChanged, this, &CMainFrame::scheduleUpdate);
     connect(view_, &CPostloomView::stateChanged, this, &CMainFrame::scheduleUpdate);
@@ -182,10 +192,16 @@ void CMainFrame::createActions()
     makeAction(ID_THREAD_EXPAND, QStringLiteral("ｽﾚｯﾄﾞ展開(&T)"))
         ->setIcon(ToolBarIcon(ToolBarPicture::BoxTreeWithArrow));
     action(ID_THREAD_EXPAND)->setShortcut(QKeySequence(Qt::Key_F5));
-    makeAction(ID_MAIL_INFO, QStringLiteral("ﾒｰﾙの情報(&I)"))->setIcon(ToolBarIcon(ToolBarPicture::EnvelopeWithPen));
+    // Enter is the tree's own key (a window-wide Return would fire from
+    // every other widget too): the menu only names it.
+    makeAction(ID_MAIL_INFO, QStringLiteral("ﾒｰﾙの情報(&I)\tEnter"))
+        ->setIcon(ToolBarIcon(ToolBarPicture::EnvelopeWithPen));
     makeAction(ID_MAIL_OPEN, QStringLiteral("ﾒｰﾙを開く(&E)"))->setIcon(ToolBarIcon(ToolBarPicture::EnvelopeWithPage));
-    makeAction(ID_MAILPAGE_ON, QStringLiteral("ﾒｰﾙHTMLを出力する(&W)"));
-    makeAction(ID_MAILPAGE_OFF, QStringLiteral("ﾒｰﾙHTMLを出力しない(&N)"));
+    // One key switches the page either way, as the page button does; both
+    // menu entries name it.
+    const QString pageKey = kPageSwitchKey.toString(QKeySequence::NativeText);
+    makeAction(ID_MAILPAGE_ON, QStringLiteral("ﾒｰﾙHTMLを出力する(&W)\t") + pageKey);
+    makeAction(ID_MAILPAGE_OFF, QStringLiteral("ﾒｰﾙHTMLを出力しない(&N)\t") + pageKey);
     makeAction(ID_MAIL_UP, QStringLiteral("上へ移動(&U)"))->setIcon(ToolBarIcon(ToolBarPicture::BlueTriangleUp));
     makeAction(ID_MAIL_DOWN, QStringLiteral("下へ移動(&D)"))->setIcon(ToolBarIcon(ToolBarPicture::BlueTriangleDown));
     action(ID_MAIL_UP)->setShortcut(QKeySequence(QStringLiteral("Ctrl+Up")));
@@ -211,6 +227,9 @@ void CMainFrame::createActions()
 
     // The mail bar's fourth slot always offers the change of the page flag.
     pageButton_ = new QAction(this);
+    pageButton_->setShortcut(kPageSwitchKey);
+    // The key works with the mail bar hidden too.
+    addAction(pageButton_);
     connect(pageButton_, &QAction::triggered, this, [this] { context_.commands().send(pageButtonId_); });
     setPageButton(0);
 }
@@ -391,6 +410,9 @@ void CMainFrame::restoreLayout(const QSettings& store)
         resize(kDefaultSize);
     }
     restoreState(store.value(kToolBarsKey).toByteArray(), kLayoutVersion);
+    // The list was of a run of an earlier session; the state keeps only
+    // where it docks.
+    problemPanel_->hide();
     scheduleUpdate();
 }
 
@@ -422,7 +444,7 @@ void CMainFrame::setPageButton(int outputHtml)
 {
     pageButtonId_ = outputHtml != 0 ? ID_MAILPAGE_OFF : ID_MAILPAGE_ON;
     pageButton_->setIcon(ToolBarIcon(outputHtml != 0 ? ToolBarPicture::BlackCross : ToolBarPicture::RedCircle));
-    pageButton_->setText(action(pageButtonId_)->text());
+    pageButton_->setText(action(pageButtonId_)->text().section(QLatin1Char('\t'), 0, 0));
     ApplyTexts(*pageButton_, pageButtonId_);
     pageButton_->setEnabled(context_.commands().isEnabled(pageButtonId_));
 }

@@ -4,6 +4,8 @@
 #include "app/desktop/import_command.h"
 #include "app/desktop/mail_info_dialog.h"
 #include "app/view/pictures.h"
+#include "core/report/problem_wording.h"
+#include "settings_ui/gui_text.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -12,6 +14,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLockFile>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -38,6 +41,7 @@ namespace postloom {
 namespace {
 
 const QString kRecentGroup = QStringLiteral("Recent File List");
+const QString kLicenceText = QStringLiteral("Copyright (c) 2026 Postloom developers\nMIT ﾗｲｾﾝｽで配布しています。");
 const QSize kHelpSize(560, 480);
 
 // Qt's Japanese texts from folder, installed for the whole program; none
@@ -66,6 +70,18 @@ void PlaceOnScreen(QWidget& window, const QWidget& anchor, QSize size)
     window.setGeometry(place);
 }
 
+// Moves the window down and right by a title bar's height, staying on its
+// screen's free area.
+void StepAside(QWidget& window)
+{
+    const int step = window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + 8;
+    const QRect room = window.screen()->availableGeometry();
+    QRect place = window.frameGeometry().translated(step, step);
+    place.moveLeft(std::clamp(place.left(), room.left(), std::max(room.left(), room.right() - place.width() + 1)));
+    place.moveTop(std::clamp(place.top(), room.top(), std::max(room.top(), room.bottom() - place.height() + 1)));
+    window.move(place.topLeft());
+}
+
 }  // namespace
 
 std::unique_ptr<QDialog> CreateVersionBox(QWidget* parent)
@@ -75,12 +91,17 @@ std::unique_ptr<QDialog> CreateVersionBox(QWidget* parent)
     auto* icon = new QLabel(box.get());
     icon->setPixmap(ProgramPixmap(32));
     auto* text = new QLabel(QStringLiteral("Postloom Version " POSTLOOM_VERSION), box.get());
+    auto* licence = new QLabel(kLicenceText, box.get());
     auto* ok = new QPushButton(QStringLiteral("OK"), box.get());
     ok->setDefault(true);
     QObject::connect(ok, &QPushButton::clicked, box.get(), &QDialog::accept);
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(text);
+    texts->addWidget(licence);
+    texts->addStretch();
     auto* layout = new QHBoxLayout(box.get());
     layout->addWidget(icon, 0, Qt::AlignTop);
-    layout->addWidget(text, 1, Qt::AlignTop);
+    layout->addLayout(texts, 1);
     layout->addWidget(ok, 0, Qt::AlignTop);
     return box;
 }
@@ -109,16 +130,19 @@ CPostloomApp::CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironm
     frame_ = std::make_unique<CMainFrame>(*context_, *document_, gate_);
     import_ = std::make_unique<ImportCommand>(*this);
     if (commandLine_.marks.autoRun != 0) {
-        // An unattended run prints what the problem list would show, as
-        // postloom-batch does, and ends with a non-zero status after any.
+        // An unattended run prints the problems the list would show, in
+        // the words of postloom-batch, and ends with a non-zero status after
+        // any.
         frame_->problemPanel().setOpensByItself(false);
-        connect(&context_->problems(), &ProblemLog::added, this,
-                [](const QStringList& problems, const QStringList& notices) {
-                    for (const QString& line : notices + problems) {
-                        std::fprintf(stderr, "postloom: %s\n", line.toLocal8Bit().constData());
-                    }
-                    std::fflush(stderr);
-                });
+        connect(&context_->problems(), &ProblemLog::added, this, [](const Problems& problems, const Problems& notices) {
+            for (const Problems* group : {&notices, &problems}) {
+                for (const Problem& problem : *group) {
+                    const QString line = FromCp932(WordProblem(problem, ProblemLanguage::English));
+                    std::fprintf(stderr, "postloom: %s\n", line.toLocal8Bit().constData());
+                }
+            }
+            std::fflush(stderr);
+        });
     }
 
     store_->beginGroup(kRecentGroup);
@@ -169,8 +193,7 @@ void CPostloomApp::start()
 {
     runInProgress_ = context_->marks().autoRun != 0;
     if (!commandLine_.screenshotFile.isEmpty()) {
-        connect(document_.get(), &CPostloomDoc::readingFinished, this,
-                [this] { context_->commands().send(ID_THREAD_EXPAND); }, Qt::SingleShotConnection);
+        // The open builds the tree once the mails are read.
         connect(&view(), &CPostloomView::treeFinished, this,
                 [this] { QTimer::singleShot(300, this, &CPostloomApp::takeScreenshot); }, Qt::SingleShotConnection);
     }
@@ -194,10 +217,17 @@ void CPostloomApp::start()
     document_->setUnattendedRun(false);
     if (opened) {
         addRecent(document_->pathName());
-    } else {
-        runInProgress_ = false;
-        context_->marks() = {};
-        document_->newDocument();
+        return;
+    }
+    runInProgress_ = false;
+    context_->marks() = {};
+    document_->newDocument();
+    // Declined because another copy has the project open: that copy's
+    // window stands where this one was restored, and an empty window right
+    // on top of it looks like the project lost.
+    if (QLockFile(ProjectLockPath(QFileInfo(commandLine_.projectFile).absoluteFilePath())).getLockInfo(nullptr, nullptr,
+                                                                                                     nullptr)) {
+        StepAside(*frame_);
     }
 }
 

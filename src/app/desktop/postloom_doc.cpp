@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include <unistd.h>
 
@@ -325,8 +326,8 @@ bool CPostloomDoc::openDocument(const QString& path)
         prompts_.showWarning(dialogParent_,
                              QStringLiteral("%1 のﾒｰﾙ一覧が壊れています。読み込めたﾒｰﾙを残しました。").arg(shown));
     }
-    startReading();
-    ProblemLines problems;
+    startReading(true, !unattendedRun_ && context_.marks().autoRun == 0);
+    Problems problems;
     AddLoadProblems(loaded, ToCp932(absolute), problems);
     context_.problems().add(problems);
     return true;
@@ -351,8 +352,8 @@ bool CPostloomDoc::saveDocument(const QString& path)
     // leaves it untouched anyway.
     const SaveOptions options{.keepBackup = damagedOnLoad_ && ownFile};
     const SaveResult saved = SaveProject(*settings_, ToCp932(absolute), options);
-    ProblemLines notices;
-    ProblemLines problems;
+    Problems notices;
+    Problems problems;
     AddSaveLines(saved, ToCp932(absolute), notices, problems);
     context_.problems().add(problems, notices);
     if (!saved.ok) {
@@ -405,8 +406,9 @@ bool CPostloomDoc::saveModified()
     return false;
 }
 
-void CPostloomDoc::startReading(bool withStatusText)
+void CPostloomDoc::startReading(bool withStatusText, bool buildTree)
 {
+    buildTreeAfterReading_ = buildTree;
     Q_EMIT resetTree();
     if (withStatusText) {
         statusText_ = kStatusReading.toString();
@@ -454,12 +456,13 @@ void CPostloomDoc::finishStoppedReading()
     if (!readWorker_ || !readWorker_->isFinished()) {
         return;
     }
-    ProblemLines problems;
+    Problems problems;
     AddReadProblems(readWorker_->result(), OutputPaths(*settings_, projectFolder()).Resolve(settings_->TargetPath),
                     problems);
     AddStoppedProblem(problems);
     context_.problems().add(problems);
     readWorker_.reset();
+    buildTreeAfterReading_ = false;
     busy_ = false;
     statusText_.clear();
     modified_ = modified_ || settings_->mailListChanged != 0;
@@ -474,7 +477,7 @@ void CPostloomDoc::readFinished()
         return;
     }
     statusText_.clear();
-    ProblemLines problems;
+    Problems problems;
     AddReadProblems(readWorker_->result(), OutputPaths(*settings_, projectFolder()).Resolve(settings_->TargetPath),
                     problems);
     context_.problems().add(problems);
@@ -500,9 +503,15 @@ void CPostloomDoc::sortFinished()
     if (context_.marks().autoRun != 0) {
         context_.commands().post(ID_THREAD_EXPAND);
     }
+    const bool buildTree = std::exchange(buildTreeAfterReading_, false);
     context_.problems().endRun(mailCountText());
     Q_EMIT stateChanged();
     Q_EMIT readingFinished();
+    // Started at once, so that the open runs on without a moment in which
+    // it looks done.
+    if (buildTree && context_.commands().isEnabled(ID_THREAD_EXPAND)) {
+        context_.commands().send(ID_THREAD_EXPAND);
+    }
 }
 
 void CPostloomDoc::editProperties()

@@ -112,7 +112,8 @@ public:
     // that name. A damaged file (cut short, or a broken mail list) opens with
     // what it held, with a warning, modified. A project that another copy
     // holds open is opened only when the user says so (it stays unlocked
-    // here), except for an unattended run. False when refused or declined.
+    // here), except for an unattended run. Opened interactively, the tree
+    // is built once the mails are read. False when refused or declined.
     bool openDocument(const QString& path);
     // Saves to path; on failure shows why and keeps the modified mark. The
     // first save over a file that loaded damaged keeps the old file as
@@ -128,7 +129,9 @@ public:
     bool saveModified();
 
     // Empties the tree (readingStarts), then reads the mail folder.
-    void startReading(bool withStatusText = true);
+    // buildTree: an interactive open, which builds the tree once the mails
+    // are read (the unattended chain builds it as its own step).
+    void startReading(bool withStatusText = true, bool buildTree = false);
     // Whether the mails hold changes made by hand that reading them again
     // would drop: a page switched off, a mail moved, or one dropped onto
     // another place (its reply headers differ from its file's).
@@ -175,6 +178,8 @@ private:
     std::unique_ptr<CFileReadThread> readWorker_;
     std::unique_ptr<CDataSortThread> sortWorker_;
     bool treeBuilt_ = false;
+    // The running reading ends in ID_THREAD_EXPAND.
+    bool buildTreeAfterReading_ = false;
     bool busy_ = false;
     bool importing_ = false;
     bool modified_ = false;

@@ -17,11 +17,11 @@ ProblemPanel::ProblemPanel(ProblemLog& log, QWidget* parent)
     hide();
     connect(&log_, &ProblemLog::runStarted, this, &ProblemPanel::refresh);
     connect(&log_, &ProblemLog::added, this, &ProblemPanel::refresh);
+    // An empty list only takes room from the tree: it shows after a run
+    // with problems and goes after a run without.
     connect(&log_, &ProblemLog::runEnded, this, [this] {
         refresh();
-        if (opensByItself_ && !log_.problems().isEmpty()) {
-            show();
-        }
+        setVisible(opensByItself_ && !log_.problems().empty());
     });
 }
 
@@ -32,8 +32,8 @@ QString ProblemPanel::text() const
 
 void ProblemPanel::refresh()
 {
-    QStringList shown = log_.problems();
-    shown << log_.notices();
+    QStringList shown = log_.shownProblems();
+    shown << log_.shownNotices();
     lines_->setPlainText(shown.join(QLatin1Char('\n')));
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
 // The problem list: a dockable panel beside the thread tree that shows what
-// went wrong in the latest run, one problem a line with its path in full.
-// The text can be selected and copied. It opens by itself after a run with
-// problems, never in an unattended run, and the 表示 menu brings it back
-// until the next run.
+// went wrong in the latest run, one problem a line in Japanese with its path
+// in full. The text can be selected and copied. It opens by itself after a
+// run with problems and closes after a run without (never opens in an
+// unattended run), and the 表示 menu brings it back until the next run.
 
 #include <QDockWidget>
 

@@ -26,20 +26,21 @@ std::string ImportSummary(const ImportResult& result)
     return summary;
 }
 
-void AddImportNotices(const ImportResult& result, ProblemLines& out)
+void AddImportNotices(const ImportResult& result, Problems& out)
 {
     for (const std::string& link : result.passedLinks)
-        out.push_back("passed over a symbolic link: " + link);
+        out.push_back({.kind = ProblemKind::LinkPassedOver, .path = link});
 }
 
-void AddImportProblems(const ImportResult& result, ProblemLines& out)
+void AddImportProblems(const ImportResult& result, Problems& out)
 {
     if (result.failure)
-        out.push_back("cannot import from " + result.failure->path + ": " + result.failure->reason);
+        out.push_back(
+            {.kind = ProblemKind::ImportFailed, .path = result.failure->path, .reason = result.failure->reason});
     for (const platform::FileProblem& problem : result.problems)
-        out.push_back(problem.path + ": " + problem.reason);
+        out.push_back({.kind = ProblemKind::ImportFileProblem, .path = problem.path, .reason = problem.reason});
     if (result.stopped)
-        out.push_back("the import was stopped before its end");
+        out.push_back({.kind = ProblemKind::ImportStopped});
 }
 
 }  // namespace postloom

@@ -1,8 +1,8 @@
 #pragma once
 
-// The words of an import's outcome, the same in both fronts: postloom-batch
-// prints them on stderr, the desktop program shows them. CP932 (paths as
-// they are held).
+// An import's outcome for both fronts: postloom-batch prints the summary
+// and the problems on stderr, the desktop program lists the problems. CP932
+// (paths as they are held).
 
 #include "core/import/mail_import.h"
 #include "core/report/run_problems.h"
@@ -15,11 +15,10 @@ namespace postloom {
 // ", 7 \">From \" lines unquoted as mboxrd", which tells a wrong variant.
 std::string ImportSummary(const ImportResult& result);
 
-// One line for each symbolic link passed over: not a problem, but shown.
-void AddImportNotices(const ImportResult& result, ProblemLines& out);
+// One notice for each symbolic link passed over: not a problem, but shown.
+void AddImportNotices(const ImportResult& result, Problems& out);
 
-// One line for the failure and each problem, then one when the import was
-// stopped.
-void AddImportProblems(const ImportResult& result, ProblemLines& out);
+// The failure and each problem, then the stop when the import was stopped.
+void AddImportProblems(const ImportResult& result, Problems& out);
 
 }  // namespace postloom

@@ -8,159 +8,176 @@ namespace postloom {
 
 namespace {
 
-std::string Join(std::string_view a, std::string_view b)
-{
-    return std::string(a).append(b);
-}
+using enum ProblemKind;
 
-void AddEach(const std::vector<std::string>& items, std::string_view what, ProblemLines& out)
+void AddEach(const std::vector<std::string>& items, ProblemKind kind, Problems& out)
 {
     for (const std::string& item : items)
-        out.push_back(Join(what, ": ") + item);
+        out.push_back({.kind = kind, .path = item});
 }
 
-void AddEach(const std::vector<platform::FileProblem>& items, std::string_view what, ProblemLines& out)
+void AddEach(const std::vector<platform::FileProblem>& items, ProblemKind kind, Problems& out)
 {
     for (const platform::FileProblem& item : items)
-        out.push_back(Join(what, ": ") + item.path + (item.reason.empty() ? "" : ": " + item.reason));
+        out.push_back({.kind = kind, .path = item.path, .reason = item.reason});
 }
 
 // The problem of an include or template that is switched on but missing.
-void AddMissing(bool missing, std::string_view what, const OutputPaths& paths, const std::string& setting,
-                ProblemLines& out)
+void AddMissing(bool missing, ProblemKind kind, const OutputPaths& paths, const std::string& setting, Problems& out)
 {
     if (missing)
-        out.push_back(Join("cannot read the ", what) + " " + paths.Resolve(setting));
+        out.push_back({.kind = kind, .path = paths.Resolve(setting)});
+}
+
+void AddCount(std::size_t count, ProblemKind kind, Problems& out)
+{
+    if (count > 0)
+        out.push_back({.kind = kind, .count = count});
+}
+
+ProblemKind LoadFailureKind(LoadFailure failure)
+{
+    switch (failure) {
+    case LoadFailure::Missing:
+        return ProjectMissing;
+    case LoadFailure::NotAFile:
+        return ProjectNotAFile;
+    case LoadFailure::NotAProject:
+        return NotAProject;
+    case LoadFailure::None:
+    case LoadFailure::Unreadable:
+        break;
+    }
+    return ProjectUnreadable;
 }
 
 }  // namespace
 
-void AddLoadProblems(const LoadResult& loaded, std::string_view projectFile, ProblemLines& out)
+void AddLoadProblems(const LoadResult& loaded, std::string_view projectFile, Problems& out)
 {
     if (loaded.failure != LoadFailure::None)
-        out.push_back(Join("cannot read the project file ", projectFile) + ": " + loaded.failureReason());
-    else if (loaded.damaged())
-        out.push_back(loaded.damageReason());
+        out.push_back({.kind = LoadFailureKind(loaded.failure),
+                       .path = std::string(projectFile),
+                       .reason = loaded.failure == LoadFailure::Unreadable ? loaded.systemError : std::string()});
+    else if (loaded.noMailData)
+        out.push_back({.kind = ProjectCutShort, .path = std::string(projectFile)});
+    else if (loaded.mailBlockDamaged)
+        out.push_back({.kind = ProjectMailListDamaged, .path = std::string(projectFile)});
 }
 
-void AddPathSettingProblems(const std::vector<std::string_view>& keysWithNul, ProblemLines& out)
+void AddPathSettingProblems(const std::vector<std::string_view>& keysWithNul, Problems& out)
 {
     for (const std::string_view key : keysWithNul)
-        out.push_back(Join("the setting ", key) + " holds a NUL byte; no file that depends on it was written");
+        out.push_back({.kind = SettingHoldsNul, .path = std::string(key)});
 }
 
-void AddReadProblems(const FolderReadResult& read, std::string_view mailFolder, ProblemLines& out)
+void AddReadProblems(const FolderReadResult& read, std::string_view mailFolder, Problems& out)
 {
     if (!read.folderFound)
-        out.push_back(Join("the mail folder does not exist: ", mailFolder));
-    AddEach(read.unreadable, "cannot read mail file", out);
-    AddEach(read.notMail, "not a mail file", out);
-    if (read.leftOut > 0)
-        out.push_back(std::to_string(read.leftOut) +
-                      " mail files were left out: a project holds at most 65,535 mails");
+        out.push_back({.kind = MailFolderMissing, .path = std::string(mailFolder)});
+    AddEach(read.unreadable, MailFileUnreadable, out);
+    AddEach(read.notMail, NotAMailFile, out);
+    AddCount(read.leftOut, MailsLeftOut, out);
 }
 
-void AddNoMailsProblem(ProblemLines& out)
+void AddNoMailsProblem(Problems& out)
 {
-    out.push_back("the project has no mails; no page was written");
+    out.push_back({.kind = NoMails});
 }
 
-void AddOutputFolderLines(const OutputFoldersResult& folders, ProblemLines& notices, ProblemLines& out)
+void AddOutputFolderLines(const OutputFoldersResult& folders, Problems& notices, Problems& out)
 {
-    for (const std::string& folder : folders.created)
-        notices.push_back("created the missing folder " + folder);
+    AddEach(folders.created, FolderCreated, notices);
     if (folders.failed)
-        out.push_back("cannot create the folder " + folders.failed->path + ": " + folders.failed->reason +
-                      (folders.onlyPagesBlocked ? "; no mail page was written" : "; no page was written"));
+        out.push_back({.kind = folders.onlyPagesBlocked ? PageFolderNotCreated : FolderNotCreated,
+                       .path = folders.failed->path,
+                       .reason = folders.failed->reason});
 }
 
-void AddLeftOverTemporaryLines(std::size_t removed, ProblemLines& notices)
+void AddLeftOverTemporaryLines(std::size_t removed, Problems& notices)
 {
-    if (removed == 1)
-        notices.push_back("removed 1 temporary file left by an interrupted run");
-    else if (removed > 1)
-        notices.push_back("removed " + std::to_string(removed) + " temporary files left by interrupted runs");
+    AddCount(removed, TemporaryFilesRemoved, notices);
 }
 
-void AddGraphicsProblems(const GraphicsCopyResult& graphics, ProblemLines& out)
+void AddGraphicsProblems(const GraphicsCopyResult& graphics, Problems& out)
 {
-    AddEach(graphics.copiesFailed, "cannot copy graphic", out);
+    AddEach(graphics.copiesFailed, GraphicNotCopied, out);
 }
 
 void AddIndexProblems(const IndexPageResult& index, const ProjectSettings& settings, const std::string& projectFolder,
-                      ProblemLines& out)
+                      Problems& out)
 {
     const OutputPaths paths(settings, projectFolder);
     if (index.templateMissing)
-        AddMissing(true, "index template", paths, settings.IndexTemplateFile, out);
+        AddMissing(true, IndexTemplateMissing, paths, settings.IndexTemplateFile, out);
     else if (index.indexNotWritable)
-        out.push_back("cannot write the index page " + paths.IndexFileFullPath() + ": " + index.reason);
-    AddMissing(index.headerMissing, "index header file", paths, settings.IndexHeaderFile, out);
-    AddMissing(index.footerMissing, "index footer file", paths, settings.IndexFooterFile, out);
+        out.push_back({.kind = IndexPageNotWritten, .path = paths.IndexFileFullPath(), .reason = index.reason});
+    AddMissing(index.headerMissing, IndexHeaderMissing, paths, settings.IndexHeaderFile, out);
+    AddMissing(index.footerMissing, IndexFooterMissing, paths, settings.IndexFooterFile, out);
     if (index.stylesheetNotWritten)
-        out.push_back("cannot write the stylesheet " + index.stylesheetNotWritten->path + ": " +
-                      index.stylesheetNotWritten->reason);
+        out.push_back({.kind = StylesheetNotWritten,
+                       .path = index.stylesheetNotWritten->path,
+                       .reason = index.stylesheetNotWritten->reason});
 }
 
 void AddPageProblems(const MailPageResult& pages, const ProjectSettings& settings, const std::string& projectFolder,
-                     ProblemLines& out)
+                     Problems& out)
 {
     const OutputPaths paths(settings, projectFolder);
-    AddMissing(pages.templateMissing, "mail page template", paths, settings.MailTemplateFile, out);
-    AddMissing(pages.headerMissing, "mail header file", paths, settings.MailHeaderFile, out);
-    AddMissing(pages.footerMissing, "mail footer file", paths, settings.MailFooterFile, out);
-    AddEach(pages.missingArchives, "mail file missing, no page", out);
-    AddEach(pages.unreadableArchives, "cannot read mail file, no page", out);
-    AddEach(pages.unusableFileNames, "unusable mail file name in the project, no page", out);
-    AddEach(pages.pagesNotWritten, "cannot write page", out);
-    AddEach(pages.attachmentsNotSaved, "cannot save attachment", out);
-    AddEach(pages.pagesClashingWithArchives, "page would overwrite a mail file, not written", out);
-    AddEach(pages.filesNotRemoved, "cannot remove", out);
-    // Both writers put the stylesheet in place: one line says it for both.
+    AddMissing(pages.templateMissing, MailTemplateMissing, paths, settings.MailTemplateFile, out);
+    AddMissing(pages.headerMissing, MailHeaderMissing, paths, settings.MailHeaderFile, out);
+    AddMissing(pages.footerMissing, MailFooterMissing, paths, settings.MailFooterFile, out);
+    AddEach(pages.missingArchives, MailFileMissing, out);
+    AddEach(pages.unreadableArchives, MailFileUnreadableForPage, out);
+    AddEach(pages.unusableFileNames, UnusableMailFileName, out);
+    AddEach(pages.pagesNotWritten, PageNotWritten, out);
+    AddEach(pages.attachmentsNotSaved, AttachmentNotSaved, out);
+    AddEach(pages.pagesClashingWithArchives, PageWouldOverwriteMailFile, out);
+    AddEach(pages.filesNotRemoved, NotRemoved, out);
+    // Both writers put the stylesheet in place: one problem says it for both.
     if (pages.stylesheetNotWritten) {
-        std::string line = "cannot write the stylesheet " + pages.stylesheetNotWritten->path + ": " +
-                           pages.stylesheetNotWritten->reason;
-        if (std::find(out.begin(), out.end(), line) == out.end())
-            out.push_back(std::move(line));
+        Problem problem{.kind = StylesheetNotWritten,
+                        .path = pages.stylesheetNotWritten->path,
+                        .reason = pages.stylesheetNotWritten->reason};
+        if (std::find(out.begin(), out.end(), problem) == out.end())
+            out.push_back(std::move(problem));
     }
     if (pages.stylesheetNotRemoved)
-        out.push_back("cannot remove " + pages.stylesheetNotRemoved->path + ": " + pages.stylesheetNotRemoved->reason);
+        out.push_back(
+            {.kind = NotRemoved, .path = pages.stylesheetNotRemoved->path, .reason = pages.stylesheetNotRemoved->reason});
     if (pages.recordNotWritten)
-        out.push_back("cannot write the site record " + pages.recordNotWritten->path + ": " +
-                      pages.recordNotWritten->reason);
+        out.push_back({.kind = SiteRecordNotWritten,
+                       .path = pages.recordNotWritten->path,
+                       .reason = pages.recordNotWritten->reason});
     for (const PageNameClash& clash : pages.pageNameClashes) {
         if (clash.laterMailFile.empty())
-            out.push_back("page of " + clash.mailFile + " would overwrite " + clash.pagePath + ", not written");
+            out.push_back({.kind = PageWouldOverwriteOutput, .path = clash.mailFile, .page = clash.pagePath});
         else
-            out.push_back("mails " + clash.mailFile + " and " + clash.laterMailFile + " share the page " +
-                          clash.pagePath + "; the later one replaces it");
+            out.push_back({.kind = MailsSharePage,
+                           .path = clash.mailFile,
+                           .otherMail = clash.laterMailFile,
+                           .page = clash.pagePath});
     }
 }
 
-void AddPageNotices(const MailPageResult& pages, ProblemLines& notices)
+void AddPageNotices(const MailPageResult& pages, Problems& notices)
 {
-    AddEach(pages.archivesGone, "mail file gone, no page", notices);
-    if (pages.pagesRemoved == 1)
-        notices.push_back("1 page of a mail without a page was removed");
-    else if (pages.pagesRemoved > 1)
-        notices.push_back(std::to_string(pages.pagesRemoved) + " pages of mails without a page were removed");
-    if (pages.attachmentsRemoved == 1)
-        notices.push_back("1 attachment that no page links was removed");
-    else if (pages.attachmentsRemoved > 1)
-        notices.push_back(std::to_string(pages.attachmentsRemoved) + " attachments that no page links were removed");
+    AddEach(pages.archivesGone, MailFileGone, notices);
+    AddCount(static_cast<std::size_t>(pages.pagesRemoved), PagesRemoved, notices);
+    AddCount(static_cast<std::size_t>(pages.attachmentsRemoved), AttachmentsRemoved, notices);
 }
 
-void AddStoppedProblem(ProblemLines& out)
+void AddStoppedProblem(Problems& out)
 {
-    out.push_back("the run was stopped before its end");
+    out.push_back({.kind = RunStopped});
 }
 
-void AddSaveLines(const SaveResult& saved, std::string_view projectFile, ProblemLines& notices, ProblemLines& out)
+void AddSaveLines(const SaveResult& saved, std::string_view projectFile, Problems& notices, Problems& out)
 {
     if (!saved.backupPath.empty())
-        notices.push_back("kept the old project file as " + saved.backupPath);
+        notices.push_back({.kind = BackupKept, .path = saved.backupPath});
     if (!saved.ok)
-        out.push_back(Join("cannot save the project ", projectFile) + ": " + saved.error);
+        out.push_back({.kind = ProjectNotSaved, .path = std::string(projectFile), .reason = saved.error});
 }
 
 std::size_t SkippedFiles(const FolderReadResult& read, const MailPageResult& pages)

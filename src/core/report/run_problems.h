@@ -1,9 +1,8 @@
 #pragma once
 
-// What went wrong in a run, worded once for both fronts: postloom-batch
-// prints these lines on stderr, the desktop program shows them in its
-// problem list. Each line is CP932 (paths as they are held); the fronts
-// convert for their display.
+// What went wrong in a run, told once for both fronts: postloom-batch
+// prints these problems on stderr, the desktop program shows them in its
+// problem list, each in its own words (problem_wording.h).
 
 #include "core/html/graphics_copy.h"
 #include "core/html/index_page_writer.h"
@@ -12,6 +11,7 @@
 #include "core/mail/folder_reader.h"
 #include "core/project/project_file.h"
 #include "core/project/project_settings.h"
+#include "core/report/problem.h"
 
 #include <string>
 #include <string_view>
@@ -19,29 +19,27 @@
 
 namespace postloom {
 
-using ProblemLines = std::vector<std::string>;
-
-void AddLoadProblems(const LoadResult& loaded, std::string_view projectFile, ProblemLines& out);
-void AddPathSettingProblems(const std::vector<std::string_view>& keysWithNul, ProblemLines& out);
+void AddLoadProblems(const LoadResult& loaded, std::string_view projectFile, Problems& out);
+void AddPathSettingProblems(const std::vector<std::string_view>& keysWithNul, Problems& out);
 // mailFolder: the resolved mail folder.
-void AddReadProblems(const FolderReadResult& read, std::string_view mailFolder, ProblemLines& out);
-void AddNoMailsProblem(ProblemLines& out);
+void AddReadProblems(const FolderReadResult& read, std::string_view mailFolder, Problems& out);
+void AddNoMailsProblem(Problems& out);
 // The folders made go to notices; a folder that cannot be made is a problem.
-void AddOutputFolderLines(const OutputFoldersResult& folders, ProblemLines& notices, ProblemLines& out);
+void AddOutputFolderLines(const OutputFoldersResult& folders, Problems& notices, Problems& out);
 // Temporary files that interrupted runs had left and this run removed.
-void AddLeftOverTemporaryLines(std::size_t removed, ProblemLines& notices);
-void AddGraphicsProblems(const GraphicsCopyResult& graphics, ProblemLines& out);
+void AddLeftOverTemporaryLines(std::size_t removed, Problems& notices);
+void AddGraphicsProblems(const GraphicsCopyResult& graphics, Problems& out);
 // Relative settings paths resolve against projectFolder.
 void AddIndexProblems(const IndexPageResult& index, const ProjectSettings& settings, const std::string& projectFolder,
-                      ProblemLines& out);
+                      Problems& out);
 void AddPageProblems(const MailPageResult& pages, const ProjectSettings& settings, const std::string& projectFolder,
-                     ProblemLines& out);
+                     Problems& out);
 // What the mail pages run did that is no problem: mails whose file is gone
 // (their records stay) and the files it took off the site.
-void AddPageNotices(const MailPageResult& pages, ProblemLines& notices);
+void AddPageNotices(const MailPageResult& pages, Problems& notices);
 // The user stopped the run before its end.
-void AddStoppedProblem(ProblemLines& out);
-void AddSaveLines(const SaveResult& saved, std::string_view projectFile, ProblemLines& notices, ProblemLines& out);
+void AddStoppedProblem(Problems& out);
+void AddSaveLines(const SaveResult& saved, std::string_view projectFile, Problems& notices, Problems& out);
 
 // Files passed over by a run: the count the summaries give.
 std::size_t SkippedFiles(const FolderReadResult& read, const MailPageResult& pages);

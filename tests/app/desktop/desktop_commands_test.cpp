@@ -67,6 +67,23 @@ bool TreeDone(CPostloomApp& app)
     return app.document().treeBuilt() && !app.document().locked();
 }
 
+// The tree's items from the top down, each as its depth and subject.
+QStringList Subjects(CPostloomApp& app)
+{
+    const ThreadTree& tree = app.view().treeModel().Tree();
+    QStringList shown;
+    const auto walk = [&](auto&& self, TreeItem first, int depth) -> void {
+        for (TreeItem item = first; item != kNoItem; item = tree.NextSibling(item)) {
+            shown << QStringLiteral("%1 %2").arg(depth).arg(app.view().treeModel().data(
+                                                              app.view().treeModel().IndexOf(item), Qt::DisplayRole)
+                                                              .toString());
+            self(self, tree.FirstChild(item), depth + 1);
+        }
+    };
+    walk(walk, tree.Root(), 0);
+    return shown;
+}
+
 // The first mail item with at least two levels of replies below it.
 TreeItem DeepThreadStart(const ThreadTree& tree)
 {
@@ -130,10 +147,12 @@ private Q_SLOTS:
         QCOMPARE(EnabledCommands(app), QStringList());
 
         QTRY_VERIFY_WITH_TIMEOUT(ReadingDone(app), kPatience);
-        // 43 new mails: the project is modified; the tree is not built yet.
+        // 43 new mails: the project is modified; the open has built the tree.
+        QVERIFY(app.document().treeBuilt());
         QCOMPARE(EnabledCommands(app),
                  Names({"ID_FILE_NEW", "ID_FILE_OPEN", "ID_FILE_SAVE", "ID_FILE_SAVE_AS", "ID_PROJECT_PROPERTY",
-                        "ID_THREAD_EXPAND", "ID_MAIL_RELOAD", "ID_GRAPHIC_COPY"}));
+                        "ID_THREAD_EXPAND", "ID_MAIL_RELOAD", "ID_HTML_CREATE", "ID_GRAPHIC_COPY", "ID_INDEX_CREATE",
+                        "ID_MAILPAGE_CREATE"}));
         QCOMPARE(app.document().statusText(), QString());
         QTRY_VERIFY(!app.frame().progressLayout());
         app.frame().updateCommandUi();
@@ -382,6 +401,7 @@ private Q_SLOTS:
             texts.append(label->text());
         }
         QVERIFY(texts.contains(QStringLiteral("Postloom Version 1.4")));
+        QVERIFY(texts.join(u'\n').contains(QStringLiteral("MIT ﾗｲｾﾝｽ")));
         QCOMPARE(box->findChild<QPushButton*>()->text(), QStringLiteral("OK"));
     }
 
@@ -477,6 +497,32 @@ private Q_SLOTS:
         // No new mails, but the changed settings still count.
         QVERIFY(app.document().isModified());
         QCOMPARE(app.document().settings().mailList.size(), std::size_t{43});
+    }
+
+    void openingASavedProjectShowsItsTreeInItsSavedOrder()
+    {
+        SampleCopy sample;
+        QStringList saved;
+        {
+            TestProgram program;
+            program.app->start();
+            QVERIFY(openSample(program, sample));
+            CPostloomApp& app = *program.app;
+            QVERIFY(app.document().treeBuilt());
+            const ThreadTree& tree = app.view().treeModel().Tree();
+            // The first thread goes last: an order that reading alone never gives.
+            app.view().selectItem(tree.FirstChild(tree.Root()));
+            while (app.context().commands().isEnabled(ID_MAIL_DOWN)) {
+                app.context().commands().send(ID_MAIL_DOWN);
+            }
+            saved = Subjects(app);
+            QVERIFY(app.document().save());
+        }
+        TestProgram program;
+        program.app->start();
+        QVERIFY(program.app->openProject(sample.project()));
+        QTRY_VERIFY_WITH_TIMEOUT(TreeDone(*program.app), kPatience);
+        QCOMPARE(Subjects(*program.app), saved);
     }
 
     void unusableStoredFileNameIsNeverOpened()

@@ -5,6 +5,7 @@
 
 #include "app/command_ids.h"
 #include "app/desktop/import_dialog.h"
+#include "../english_problems.h"
 #include "desktop_test_support.h"
 #include "settings_ui/project_page1.h"
 #include "settings_ui/project_sheet.h"
@@ -22,6 +23,7 @@
 
 namespace postloom {
 
+using test::English;
 using test::kPatience;
 using test::ReadBytes;
 using test::TestProgram;
@@ -88,7 +90,7 @@ private Q_SLOTS:
         QVERIFY(!runs.isEmpty());
         QCOMPARE(runs.first().first().toString(),
                  QStringLiteral("3通をｲﾝﾎﾟｰﾄしました (0通は取り込み済み、>Fromの引用を外した行 3 [mboxrd])"));
-        QVERIFY(app.context().problems().problems().isEmpty());
+        QVERIFY(app.context().problems().problems().empty());
 
         // The new project reads the folder: the sheet showed it, and the
         // mails are read once the sheet has closed.
@@ -137,8 +139,8 @@ private Q_SLOTS:
         program.prompts->chosenFiles.push_back(dir.filePath(QStringLiteral("missing.mbox")));
         program.prompts->importChoices.push_back({dir.filePath(QStringLiteral("mail")), MboxVariant::Mboxrd});
         QVERIFY(Import(app));
-        QCOMPARE(app.context().problems().problems().size(), 1);
-        QVERIFY(app.context().problems().problems().front().contains(QStringLiteral("missing.mbox")));
+        QCOMPARE(app.context().problems().problems().size(), std::size_t{1});
+        QVERIFY(English(app.context().problems().problems()).front().contains(QStringLiteral("missing.mbox")));
         QVERIFY(!QDir(dir.filePath(QStringLiteral("mail"))).exists());
     }
 
@@ -172,9 +174,9 @@ private Q_SLOTS:
         QCOMPARE(ReadBytes(dir.filePath(QStringLiteral("eml/00001.alm"))), QByteArray("Subject: a\r\n\r\n>From here\r\n"));
         QCOMPARE(app.frame().runSummary(), QStringLiteral("1通をｲﾝﾎﾟｰﾄしました (0通は取り込み済み)"));
         // The link was not read, but named.
-        QCOMPARE(app.context().problems().notices(),
+        QCOMPARE(English(app.context().problems().notices()),
                  QStringList{QStringLiteral("passed over a symbolic link: %1/b.eml").arg(saved)});
-        QVERIFY(app.context().problems().problems().isEmpty());
+        QVERIFY(app.context().problems().problems().empty());
     }
 
     void progressShowsAndTheStopButtonEndsTheImport()
@@ -214,7 +216,8 @@ private Q_SLOTS:
         QVERIFY(frame.stopAction().isEnabled());
         frame.stopAction().trigger();
         QVERIFY(QTest::qWaitFor([&] { return !app.importCommand().running() && !app.document().locked(); }, kPatience));
-        QVERIFY(app.context().problems().problems().contains(QStringLiteral("the import was stopped before its end")));
+        QVERIFY(English(app.context().problems().problems())
+                    .contains(QStringLiteral("the import was stopped before its end")));
         QVERIFY(QDir(dir.filePath(QStringLiteral("stopped"))).entryList(QDir::Files).isEmpty());
         QVERIFY(!frame.progressLayout());
         // Only the whole import offered a project.

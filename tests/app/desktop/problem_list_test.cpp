@@ -1,9 +1,13 @@
 #include "app/command_ids.h"
+#include "cli/batch_pipeline.h"
+#include "cli/terminal_progress.h"
 #include "desktop_test_support.h"
+#include "settings_ui/gui_text.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,6 +70,18 @@ Run RunUnattended(const SampleCopy& sample)
     return RunProgram(QStringLiteral(POSTLOOM_BINARY),
                       {sample.project(), QStringLiteral("auto"), QStringLiteral("exit")}, sample,
                       QStringLiteral("postloom: "));
+}
+
+// Kind and path of each problem, the sample folder's path as "SAMPLE".
+QStringList KindsAndPaths(const Problems& problems, const SampleCopy& sample)
+{
+    QStringList shown;
+    for (const Problem& problem : problems) {
+        shown << QStringLiteral("%1 %2")
+                     .arg(static_cast<int>(problem.kind))
+                     .arg(FromCp932(problem.path).replace(sample.folder(), QStringLiteral("SAMPLE")));
+    }
+    return shown;
 }
 
 bool Append(const QString& path, const QByteArray& bytes)
@@ -174,33 +190,34 @@ private Q_SLOTS:
         QCOMPARE(unattended.status, status);
     }
 
-    void problemListShowsTheBatchLinesAfterCreateAll()
+    void problemListNamesWhatTheBatchConverterFindsInJapanese()
     {
         SampleCopy desktop;
         SampleCopy batch;
         QVERIFY(Prepare(desktop, Damage::MissingMailAndHeader));
         QVERIFY(Prepare(batch, Damage::MissingMailAndHeader));
-        const Run converted = RunBatch(batch);
+        batch::SilentProgress silent;
+        const StopFlag stop{false};
+        const batch::BatchReport converted = batch::RunBatch(ToCp932(batch.project()), silent, stop);
 
         TestProgram program;
         program.app->start();
         CPostloomApp& app = *program.app;
         QVERIFY(app.openProject(desktop.project()));
-        QTRY_VERIFY_WITH_TIMEOUT(!app.document().busy(), kPatience);
-        QVERIFY(app.frame().problemPanel().isHidden());
-        app.context().commands().send(ID_THREAD_EXPAND);
         QTRY_VERIFY_WITH_TIMEOUT(app.document().treeBuilt(), kPatience);
+        QVERIFY(app.frame().problemPanel().isHidden());
         app.context().commands().send(ID_HTML_CREATE);
         QTRY_VERIFY_WITH_TIMEOUT(!app.frame().problemPanel().isHidden(), kPatience);
 
-        QString shown = app.frame().problemPanel().text();
-        shown.replace(desktop.folder(), QStringLiteral("SAMPLE"));
-        // The panel shows the notices after the problems.
-        QStringList shownLines = shown.split(QLatin1Char('\n'));
-        QStringList batchLines = converted.lines;
-        shownLines.sort();
-        batchLines.sort();
-        QCOMPARE(shownLines, batchLines);
+        const ProblemLog& log = app.context().problems();
+        QCOMPARE(KindsAndPaths(log.problems(), desktop), KindsAndPaths(converted.problems, batch));
+        QCOMPARE(KindsAndPaths(log.notices(), desktop), KindsAndPaths(converted.notices, batch));
+        // The panel shows the notices after the problems, in Japanese.
+        const QString header = desktop.file(QStringLiteral("no-such-header.txt"));
+        const QStringList japanese = {QStringLiteral("ﾒｰﾙﾍﾟｰｼﾞのﾍｯﾀﾞﾌｧｲﾙを読み込めません: ") + header,
+                                      QStringLiteral("ﾒｰﾙﾌｧｲﾙがなくなったのでﾍﾟｰｼﾞはありません: 00007.alm"),
+                                      QStringLiteral("ﾍﾟｰｼﾞを出力しないﾒｰﾙのﾍﾟｰｼﾞを1個削除しました")};
+        QCOMPARE(app.frame().problemPanel().text().split(QLatin1Char('\n')), japanese);
         QCOMPARE(app.frame().runSummary(), QStringLiteral("42通のﾍﾟｰｼﾞを作成しました (問題 1件)"));
 
         // Closed, it comes back from the menu until the next run empties it.
@@ -208,6 +225,29 @@ private Q_SLOTS:
         app.frame().problemPanel().toggleViewAction()->trigger();
         QVERIFY(!app.frame().problemPanel().isHidden());
         QCOMPARE(app.frame().problemPanel().text().count(QLatin1Char('\n')), 2);
+
+        // A run without problems takes the list away.
+        app.document().settings().MailHeader = 0;
+        app.context().commands().send(ID_HTML_CREATE);
+        QTRY_VERIFY_WITH_TIMEOUT(app.frame().problemPanel().isHidden(), kPatience);
+        QVERIFY(log.problems().empty());
+        QCOMPARE(app.frame().runSummary(), QStringLiteral("42通のﾍﾟｰｼﾞを作成しました"));
+    }
+
+    void problemListOfAnEarlierSessionStaysClosed()
+    {
+        QTemporaryDir store;
+        QSettings settings(store.filePath(QStringLiteral("layout.ini")), QSettings::IniFormat);
+        {
+            TestProgram program;
+            program.app->start();
+            program.app->frame().problemPanel().show();
+            program.app->frame().saveLayout(settings);
+        }
+        TestProgram program;
+        program.app->start();
+        program.app->frame().restoreLayout(settings);
+        QVERIFY(program.app->frame().problemPanel().isHidden());
     }
 
     void stopButtonStopsAReadingAndTheProblemListSaysSo()
@@ -240,7 +280,7 @@ private Q_SLOTS:
 
         QTRY_VERIFY_WITH_TIMEOUT(!app.document().busy() && !app.document().hasLiveWorkers(), kPatience);
         QTRY_VERIFY_WITH_TIMEOUT(!app.frame().problemPanel().isHidden(), kPatience);
-        QVERIFY(app.frame().problemPanel().text().contains(QStringLiteral("the run was stopped before its end")));
+        QVERIFY(app.frame().problemPanel().text().contains(QStringLiteral("処理は途中で中止されました")));
         QVERIFY(app.document().settings().mailList.size() < static_cast<std::size_t>(kMails));
         app.frame().updateCommandUi();
         QVERIFY(!app.frame().stopAction().isEnabled());

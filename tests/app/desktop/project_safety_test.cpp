@@ -132,6 +132,21 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(lockPath));
     }
 
+    void declinedAtStartTheEmptyWindowStandsAsideOfTheCopyThatHasTheProject()
+    {
+        SampleCopy sample;
+        TestProgram first;
+        first.app->start();
+        QVERIFY(OpenAndRead(first, sample.project()));
+
+        TestProgram second({sample.project()});
+        second.app->start();
+        QCOMPARE(second.prompts->asked.size(), 1);
+        QVERIFY(second.app->document().pathName().isEmpty());
+        const QPoint offset = second.app->frame().pos() - first.app->frame().pos();
+        QVERIFY2(offset.x() > 0 && offset.y() > 0, qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
+    }
+
     void lockOfACrashedCopyIsTakenOverButAnOldLiveOneIsNot()
     {
         SampleCopy sample;

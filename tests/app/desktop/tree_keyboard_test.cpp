@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include <memory>
 #include <set>
@@ -245,6 +246,12 @@ private Q_SLOTS:
         };
         for (const auto& [id, keys] : expected)
             QCOMPARE(frame.action(id)->shortcut(), QKeySequence(QString::fromLatin1(keys)));
+        // The page switch has a key of its own, and the mail menu names it
+        // and the tree's Enter.
+        QCOMPARE(frame.pageButton()->shortcut(), QKeySequence(QStringLiteral("Ctrl+T")));
+        QVERIFY(frame.action(ID_MAIL_INFO)->text().endsWith(QStringLiteral("\tEnter")));
+        QVERIFY(frame.action(ID_MAILPAGE_ON)->text().endsWith(QStringLiteral("\tCtrl+T")));
+        QVERIFY(frame.action(ID_MAILPAGE_OFF)->text().endsWith(QStringLiteral("\tCtrl+T")));
         // No key is given twice; none takes the keys the view itself reads.
         std::set<QString> taken;
         for (const QAction* action : frame.findChildren<QAction*>()) {
@@ -276,12 +283,22 @@ private Q_SLOTS:
         QCOMPARE(view.selectedItem(), second->treeItem);
         QVERIFY(app.document().isModified());
 
+        // Ctrl+T switches the page off and on again, with the mail bar hidden.
+        frame.mailBar()->hide();
+        QTRY_VERIFY(frame.pageButton()->isEnabled());
+        QTest::keyClick(&view, Qt::Key_T, Qt::ControlModifier);
+        QCOMPARE(second->outputHtml, 0);
+        QTRY_COMPARE(frame.pageButton()->toolTip(), QStringLiteral("ﾒｰﾙHTMLを出力する"));
+        QTest::keyClick(&view, Qt::Key_T, Qt::ControlModifier);
+        QCOMPARE(second->outputHtml, 1);
+
         // F5 builds the tree again; Ctrl+Q asks about the changes and ends.
         QTRY_VERIFY(frame.action(ID_THREAD_EXPAND)->isEnabled());
         QSignalSpy built(&view, &CPostloomView::treeFinished);
         QTest::keyClick(&view, Qt::Key_F5);
         QVERIFY(view.hasWorkers());
         QVERIFY(built.wait(kPatience));
+        QCOMPARE(frame.runSummary(), QStringLiteral("%1ｽﾚｯﾄﾞに展開しました").arg(kThreads));
         QSignalSpy quit(&app, &CPostloomApp::quitRequested);
         program.prompts->saveChoices.push_back(SaveChoice::Discard);
         QTRY_VERIFY(frame.action(ID_APP_EXIT)->isEnabled());

@@ -624,10 +624,10 @@ TEST(ImportReportTest, NamesEachLinkPassedOverAsANotice)
 {
     ImportResult result;
     result.passedLinks = {"Maildir/cur/x", "saved/b.eml"};
-    ProblemLines notices;
+    Problems notices;
     AddImportNotices(result, notices);
-    EXPECT_EQ(notices, (ProblemLines{"passed over a symbolic link: Maildir/cur/x",
-                                     "passed over a symbolic link: saved/b.eml"}));
+    EXPECT_EQ(notices, (Problems{{.kind = ProblemKind::LinkPassedOver, .path = "Maildir/cur/x"},
+                                 {.kind = ProblemKind::LinkPassedOver, .path = "saved/b.eml"}}));
     EXPECT_TRUE(result.ok());
 }
 
@@ -637,10 +637,12 @@ TEST(ImportReportTest, ListsTheFailureEachProblemAndAStop)
     result.failure = platform::FileProblem{"box.mbox", "Permission denied"};
     result.problems.push_back({"saved/a.eml", "Input/output error"});
     result.stopped = true;
-    ProblemLines lines;
-    AddImportProblems(result, lines);
-    EXPECT_EQ(lines, (ProblemLines{"cannot import from box.mbox: Permission denied",
-                                   "saved/a.eml: Input/output error", "the import was stopped before its end"}));
+    Problems problems;
+    AddImportProblems(result, problems);
+    EXPECT_EQ(problems,
+              (Problems{{.kind = ProblemKind::ImportFailed, .path = "box.mbox", .reason = "Permission denied"},
+                        {.kind = ProblemKind::ImportFileProblem, .path = "saved/a.eml", .reason = "Input/output error"},
+                        {.kind = ProblemKind::ImportStopped}}));
 }
 
 }  // namespace

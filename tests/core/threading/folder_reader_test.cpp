@@ -341,10 +341,12 @@ TEST_F(FolderReaderTest, FilesThatAreNoMailsAreNamedAndGetNoRecord)
     EXPECT_EQ(FileNames(settings), (std::vector<std::string>{"d.alm", "e.alm"}));
     EXPECT_EQ(reading.progress.positions, Positions(5));
 
-    postloom::ProblemLines problems;
+    postloom::Problems problems;
     postloom::AddReadProblems(reading.result, folder.path().string(), problems);
-    EXPECT_EQ(problems, (postloom::ProblemLines{"not a mail file: a.alm", "not a mail file: b.alm",
-                                                "not a mail file: c.alm"}));
+    using postloom::ProblemKind;
+    EXPECT_EQ(problems, (postloom::Problems{{.kind = ProblemKind::NotAMailFile, .path = "a.alm"},
+                                            {.kind = ProblemKind::NotAMailFile, .path = "b.alm"},
+                                            {.kind = ProblemKind::NotAMailFile, .path = "c.alm"}}));
     EXPECT_EQ(postloom::SkippedFiles(reading.result, {}), 3u);
 
     // A file that becomes a mail is read at the next reading.
