@@ -108,10 +108,8 @@ private Q_SLOTS:
         };
         QTest::newRow("up with replies") << move("b", MoveDirection::Up) << kUndoMoveUp << "b";
         QTest::newRow("down with replies") << move("b", MoveDirection::Down) << kUndoMoveDown << "b";
-        QTest::newRow("thread start down") << move("t", MoveDirection::Down) << kUndoMoveDown << "t";
         QTest::newRow("drop among replies") << place("s", "t") << kUndoDrop << "s";
         QTest::newRow("drop with replies") << place("b", "s") << kUndoDrop << "b";
-        QTest::newRow("drop last of siblings") << place("c", "a") << kUndoDrop << "c";
         QTest::newRow("drop onto project") << place("b1", nullptr) << kUndoDrop << "b1";
         QTest::newRow("page off with replies") << page("b", false) << kUndoPageOff << "b";
         QTest::newRow("page on up the thread") << page("b2", true) << kUndoPageOn << "b2";
@@ -149,21 +147,6 @@ private Q_SLOTS:
             QCOMPARE(host.state(), after);
             QVERIFY(LinksFollowTheTree(host.tree(), host.mails));
         }
-    }
-
-    void changesThatCannotBeMadeGiveNoCommand()
-    {
-        Host host(Thread());
-        const TreeItem root = host.tree().Root();
-        QVERIFY(!MakeMoveCommand(host, host.item("a"), MoveDirection::Up));
-        QVERIFY(!MakeMoveCommand(host, host.item("c"), MoveDirection::Down));
-        QVERIFY(!MakeMoveCommand(host, root, MoveDirection::Down));
-        QVERIFY(!MakePlaceCommand(host, host.item("b"), host.item("t"), kUndoDrop));
-        QVERIFY(!MakePlaceCommand(host, host.item("b"), host.item("b1"), kUndoDrop));
-        QVERIFY(!MakePlaceCommand(host, host.item("b"), host.item("b"), kUndoDrop));
-        QVERIFY(!MakePlaceCommand(host, root, host.item("s"), kUndoDrop));
-        QVERIFY(!MakePageCommand(host, root, false));
-        QVERIFY(!MakePageCommand(host, kNoItem, true));
     }
 
     // Random moves, drops and page switches on a larger archive: undoing
