@@ -29,6 +29,17 @@ std::vector<std::pair<TreeItem, TreeItem>> Replace(ThreadTreeModel& model, TreeI
     return copies;
 }
 
+// Puts a copy of item under parent after the child after, with everything
+// below it, and drops item; the thread links follow the tree.
+TreeChange Place(ThreadTreeModel& model, MailList& mails, TreeItem item, TreeItem parent, TreeItem after, int icon)
+{
+    const ThreadTree& tree = model.Tree();
+    const TreeItem moved = model.InsertAfter(tree.Text(item), icon, tree.ItemData(item), parent, after);
+    TreeChange change{.select = moved, .copies = Replace(model, item, moved)};
+    RelinkMails(mails, tree);
+    return change;
+}
+
 }  // namespace
 
 bool CanMoveUp(const ThreadTree& tree, TreeItem item)
@@ -103,22 +114,59 @@ std::optional<TreeChange> DropMail(ThreadTreeModel& model, MailList& mails, Tree
         return std::nullopt;
 
     const TreeItem after = DropPlaceAfter(mails, tree, target, mail->date);
-    // Wherever it came from, the mail is now where the user put it.
-    const int icon = mail->outputHtml != 0 ? kIconMail : kIconMailNoPage;
-    const TreeItem moved = model.InsertAfter(tree.Text(dragged), icon, tree.ItemData(dragged), target, after);
-    if (ontoProject) {
-        mail->inReplyTo.clear();
-        mail->noReplyHeaders = 1;
-    } else {
-        mail->inReplyTo = answered->messageId;
-        mail->noReplyHeaders = 0;
-        // A reference to an ancestor would put the mail back under that
-        // ancestor at the next tree build. The mail file keeps its headers.
-        mail->references.clear();
+    AnswerMail(*mail, answered);
+    return Place(model, mails, dragged, target, after, PlacedMailIcon(*mail));
+}
+
+std::optional<TreeChange> PlaceMail(ThreadTreeModel& model, MailList& mails, TreeItem item, TreeItem parent,
+                                    TreeItem after, int icon)
+{
+    const ThreadTree& tree = model.Tree();
+    if (!IsMailItem(tree, item) || MailOf(mails, tree, item) == nullptr || parent == kNoItem ||
+        !tree.IsValid(parent) || parent == item || IsBelow(tree, parent, item))
+        return std::nullopt;
+    if (after != kNoItem && (after == item || !tree.IsValid(after) || tree.Parent(after) != parent))
+        return std::nullopt;
+    return Place(model, mails, item, parent, after, icon);
+}
+
+TreeItem ItemOfMail(const ThreadTree& tree, const MailList& mails, std::uint32_t index)
+{
+    if (index >= mails.size())
+        return kNoItem;
+    const TreeItem item = mails[index]->treeItem;
+    return IsMailItem(tree, item) && tree.ItemData(item) == index ? item : kNoItem;
+}
+
+std::vector<PageState> SwitchPages(ThreadTreeModel& model, MailList& mails, TreeItem item, bool on)
+{
+    const ThreadTree& tree = model.Tree();
+    std::vector<PageState> before;
+    for (const TreeItem reached : PageSwitchReach(tree, item, on)) {
+        const int icon = tree.Icon(reached);
+        MailRecord* const mail = MailOf(mails, tree, reached);
+        if (mail != nullptr) {
+            before.push_back({.mail = tree.ItemData(reached), .outputHtml = mail->outputHtml, .icon = icon});
+            mail->outputHtml = on ? 1 : 0;
+        }
+        model.SetIcon(reached, IconWithPage(icon, on));
     }
-    TreeChange change{.select = moved, .copies = Replace(model, dragged, moved)};
-    RelinkMails(mails, tree);
-    return change;
+    return before;
+}
+
+bool RestorePages(ThreadTreeModel& model, MailList& mails, const std::vector<PageState>& states)
+{
+    bool all = true;
+    for (const PageState& state : states) {
+        const TreeItem item = ItemOfMail(model.Tree(), mails, state.mail);
+        if (item == kNoItem) {
+            all = false;
+            continue;
+        }
+        mails[state.mail]->outputHtml = state.outputHtml;
+        model.SetIcon(item, state.icon);
+    }
+    return all;
 }
 
 }  // namespace postloom

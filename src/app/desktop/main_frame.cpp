@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUndoStack>
 
 #include <algorithm>
 
@@ -43,6 +44,10 @@ constexpr CommandTexts kCommandTexts[] = {
     {ID_FILE_IMPORT, u"mboxﾌｧｲﾙのﾒｰﾙを1通ずつﾌｧｲﾙにしてﾒｰﾙのﾌｫﾙﾀﾞに取り込む", nullptr},
     {ID_FILE_IMPORT_FOLDER, u"Maildirまたは.emlﾌｧｲﾙのﾌｫﾙﾀﾞのﾒｰﾙをﾒｰﾙのﾌｫﾙﾀﾞに取り込む", nullptr},
     {ID_APP_EXIT, u"ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌﾟﾛｼﾞｪｸﾄの保存を指示", u"終了"},
+    {ID_EDIT_UNDO, u"直前に行ったﾒｰﾙの移動やﾍﾟｰｼﾞの設定を元に戻す", u"元に戻す"},
+    {ID_EDIT_REDO, u"元に戻した操作をやり直す", u"やり直し"},
+    {ID_EDIT_CUT, u"選択されているﾒｰﾙを、貼り付け先へ移動するために切り取る", u"切り取り"},
+    {ID_EDIT_PASTE, u"切り取ったﾒｰﾙを、選択されているﾒｰﾙへの返信にする (ﾌﾟﾛｼﾞｪｸﾄではｽﾚｯﾄﾞの先頭)", u"貼り付け"},
     {ID_APP_ABOUT, u"ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝ、著作権を表示", u"ﾊﾞｰｼﾞｮﾝ情報"},
     {ID_HELP_FINDER, u"ﾍﾙﾌﾟ ﾄﾋﾟｯｸの一覧を表示", u"ﾍﾙﾌﾟ ﾄﾋﾟｯｸ"},
     {ID_VIEW_STATUS_BAR, u"ｽﾃｰﾀｽ ﾊﾞｰの表示/非表示", nullptr},
@@ -161,7 +166,11 @@ CMainFrame::~CMainFrame()
 
 QAction* CMainFrame::makeAction(int id, const QString& text)
 {
-    auto* action = new QAction(text, this);
+    return adoptAction(id, new QAction(text, this));
+}
+
+QAction* CMainFrame::adoptAction(int id, QAction* action)
+{
     ApplyTexts(*action, id);
     connect(action, &QAction::triggered, this, [this, id] { context_.commands().send(id); });
     actions_[id] = action;
@@ -184,6 +193,21 @@ void CMainFrame::createActions()
     makeAction(ID_FILE_IMPORT_FOLDER, QStringLiteral("ﾌｫﾙﾀﾞからｲﾝﾎﾟｰﾄ(&D)..."));
     makeAction(ID_APP_EXIT, QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"))
         ->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+    // The stack names the change that Undo and Redo would take back or
+    // carry out again; the command runs through its enable rule.
+    QUndoStack& stack = document_.undoStack();
+    QAction* undo = stack.createUndoAction(this, QStringLiteral("元に戻す(&U)"));
+    disconnect(undo, &QAction::triggered, &stack, &QUndoStack::undo);
+    adoptAction(ID_EDIT_UNDO, undo)
+        ->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Z")), QKeySequence(QStringLiteral("Alt+Backspace"))});
+    QAction* redo = stack.createRedoAction(this, QStringLiteral("やり直し(&R)"));
+    disconnect(redo, &QAction::triggered, &stack, &QUndoStack::redo);
+    adoptAction(ID_EDIT_REDO, redo)
+        ->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
+    makeAction(ID_EDIT_CUT, QStringLiteral("切り取り(&T)"))
+        ->setShortcuts({QKeySequence(QStringLiteral("Ctrl+X")), QKeySequence(QStringLiteral("Shift+Del"))});
+    makeAction(ID_EDIT_PASTE, QStringLiteral("貼り付け(&P)"))
+        ->setShortcuts({QKeySequence(QStringLiteral("Ctrl+V")), QKeySequence(QStringLiteral("Shift+Ins"))});
     makeAction(ID_VIEW_PROJECTBAR, QStringLiteral("ﾌﾟﾛｼﾞｪｸﾄﾂｰﾙ ﾊﾞｰ(&T)"))->setCheckable(true);
     makeAction(ID_VIEW_MAILBAR, QStringLiteral("ﾒｰﾙﾂｰﾙ ﾊﾞｰ(&M)"))->setCheckable(true);
     makeAction(ID_VIEW_HTMLBAR, QStringLiteral("HTMLﾂｰﾙ ﾊﾞｰ(&H)"))->setCheckable(true);
@@ -251,6 +275,13 @@ void CMainFrame::createMenus()
     fileMenu_->addSeparator();
     fileMenu_->addAction(action(ID_APP_EXIT));
 
+    QMenu* editMenu = bar->addMenu(QStringLiteral("編集(&E)"));
+    editMenu->addAction(action(ID_EDIT_UNDO));
+    editMenu->addAction(action(ID_EDIT_REDO));
+    editMenu->addSeparator();
+    editMenu->addAction(action(ID_EDIT_CUT));
+    editMenu->addAction(action(ID_EDIT_PASTE));
+
     viewMenu_ = bar->addMenu(QStringLiteral("表示(&V)"));
     viewMenu_->addAction(action(ID_VIEW_PROJECTBAR));
     viewMenu_->addAction(action(ID_VIEW_MAILBAR));
@@ -290,7 +321,7 @@ void CMainFrame::createMenus()
     helpMenu->addSeparator();
     helpMenu->addAction(action(ID_APP_ABOUT));
 
-    for (QMenu* menu : {fileMenu_, viewMenu_, projectMenu, mailMenu, htmlMenu, single, helpMenu}) {
+    for (QMenu* menu : {fileMenu_, editMenu, viewMenu_, projectMenu, mailMenu, htmlMenu, single, helpMenu}) {
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::updateCommandUi);
     }
 }

@@ -99,6 +99,8 @@ private:
     void createToolBars();
     void createStatusBar();
     QAction* makeAction(int id, const QString& text);
+    // Gives action the texts of id and runs id when it is triggered.
+    QAction* adoptAction(int id, QAction* action);
     void setPageButton(int outputHtml);
     void scheduleUpdate();
     void updateTitle();

@@ -91,7 +91,7 @@ CPostloomDoc::CPostloomDoc(AppContext& context, DesktopPrompts& prompts, QObject
             {.id = ID_FILE_OPEN, .enabled = unlocked},
             {.id = ID_FILE_IMPORT, .enabled = unlocked},
             {.id = ID_FILE_IMPORT_FOLDER, .enabled = unlocked},
-            {.id = ID_FILE_SAVE, .enabled = [this] { return !locked() && modified_; }, .handler = [this] { save(); }},
+            {.id = ID_FILE_SAVE, .enabled = [this] { return !locked() && isModified(); }, .handler = [this] { save(); }},
             {.id = ID_FILE_SAVE_AS, .enabled = unlocked, .handler = [this] { saveAs(); }},
             {.id = ID_PROJECT_PROPERTY, .enabled = unlocked, .handler = [this] { editProperties(); }},
             {.id = ID_THREAD_EXPAND, .enabled = withMails},
@@ -110,6 +110,9 @@ CPostloomDoc::CPostloomDoc(AppContext& context, DesktopPrompts& prompts, QObject
             {.id = ID_MAIL_READ_FIN, .handler = [this] { readFinished(); }},
             {.id = ID_MAIL_SORT_FIN, .handler = [this] { sortFinished(); }},
         });
+    // The title's mark, Save and the 編集 menu follow every step.
+    connect(&undo_, &QUndoStack::indexChanged, this, &CPostloomDoc::stateChanged);
+    connect(&undo_, &QUndoStack::cleanChanged, this, &CPostloomDoc::stateChanged);
 }
 
 CPostloomDoc::~CPostloomDoc()
@@ -137,6 +140,16 @@ void CPostloomDoc::setStatusText(QStringView text)
 void CPostloomDoc::setModified(bool modified)
 {
     modified_ = modified;
+    if (!modified) {
+        undo_.setClean();
+    }
+    Q_EMIT stateChanged();
+}
+
+void CPostloomDoc::forgetUndo()
+{
+    modified_ = isModified();
+    undo_.clear();
     Q_EMIT stateChanged();
 }
 
@@ -196,6 +209,7 @@ void CPostloomDoc::resetSettings()
 void CPostloomDoc::newDocument()
 {
     Q_EMIT resetTree();
+    forgetUndo();
     resetSettings();
     // Loaded projects keep the output they always had; a new one starts
     // with the features made after that.
@@ -307,6 +321,7 @@ bool CPostloomDoc::openDocument(const QString& path)
         return false;
     }
     Q_EMIT resetTree();
+    forgetUndo();
     settings_ = std::move(fresh);
     // The lock of the project that was open goes with it.
     lock_ = std::move(*lock);
@@ -364,6 +379,7 @@ bool CPostloomDoc::saveDocument(const QString& path)
     damagedOnLoad_ = false;
     settings_->mailListChanged = 0;
     modified_ = false;
+    undo_.setClean();
     diskStamp_ = StampProjectFile(ToCp932(absolute));
     if (!ownFile) {
         // Saved under another name: that file is the open project now. When
@@ -392,7 +408,7 @@ bool CPostloomDoc::saveAs()
 
 bool CPostloomDoc::saveModified()
 {
-    if (!modified_) {
+    if (!isModified()) {
         return true;
     }
     switch (prompts_.askSaveChanges(dialogParent_, title())) {
@@ -410,6 +426,7 @@ void CPostloomDoc::startReading(bool withStatusText, bool buildTree)
 {
     buildTreeAfterReading_ = buildTree;
     Q_EMIT resetTree();
+    forgetUndo();
     if (withStatusText) {
         statusText_ = kStatusReading.toString();
     }

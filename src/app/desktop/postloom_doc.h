@@ -26,6 +26,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QUndoStack>
 
 #include <cstdint>
 #include <functional>
@@ -69,8 +70,16 @@ public:
     void setTreeBuilt(bool built);
     const QString& statusText() const { return statusText_; }
     void setStatusText(QStringView text);
-    bool isModified() const { return modified_; }
+    // Modified by a change on the undo stack that is not undone back to the
+    // state last saved, or by any other change since then.
+    bool isModified() const { return modified_ || !undo_.isClean(); }
+    // Not modified: the project counts as saved as it is now.
     void setModified(bool modified);
+    // The changes of the tree made by hand, in order; the view pushes them.
+    QUndoStack& undoStack() { return undo_; }
+    // Empties the undo stack when the tree they changed goes. A change not
+    // saved keeps the project modified.
+    void forgetUndo();
     // "%d通" of the mail count.
     QString mailCountText() const;
 
@@ -187,6 +196,7 @@ private:
     // The project file loaded damaged and has not been saved since.
     bool damagedOnLoad_ = false;
     QString statusText_;
+    QUndoStack undo_;
     QString path_;
     // Held while path_ is open here; null when another copy held it.
     std::unique_ptr<QLockFile> lock_;

@@ -59,6 +59,8 @@ CPostloomView::CPostloomView(AppContext& context, CPostloomDoc& document, Deskto
     chain_ = std::make_unique<GenerationChain>(context_, static_cast<GenerationHost&>(*this));
     document_.setWorkerProbe([this] { return hasWorkers(); });
     connect(&document_, &CPostloomDoc::resetTree, this, [this] { model_.DeleteAll(); });
+    // Every new tree: a change made in the one before cannot be taken back.
+    connect(&model_, &QAbstractItemModel::modelReset, &document_, &CPostloomDoc::forgetUndo);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { noteSelectionChanged(); });
 
     routes_ = context_.commands().addRoutes(
@@ -74,22 +76,32 @@ CPostloomView::CPostloomView(AppContext& context, CPostloomDoc& document, Deskto
              .handler = [this] { showInfo(); }},
             {.id = ID_MAIL_UP,
              .enabled = [this] { return movable() && CanMoveUp(model_.Tree(), selectedItem()); },
-             .handler = [this] { moveUp(); }},
+             .handler = [this] { move(MoveDirection::Up); }},
             {.id = ID_MAIL_DOWN,
              .enabled = [this] { return movable() && CanMoveDown(model_.Tree(), selectedItem()); },
-             .handler = [this] { moveDown(); }},
+             .handler = [this] { move(MoveDirection::Down); }},
+            {.id = ID_EDIT_UNDO,
+             .enabled = [this] { return movable() && document_.undoStack().canUndo(); },
+             .handler = [this] { step([this] { document_.undoStack().undo(); }); }},
+            {.id = ID_EDIT_REDO,
+             .enabled = [this] { return movable() && document_.undoStack().canRedo(); },
+             .handler = [this] { step([this] { document_.undoStack().redo(); }); }},
+            {.id = ID_EDIT_CUT,
+             .enabled = [this] { return movable() && CanDrag(model_.Tree(), selectedItem()); },
+             .handler = [this] { cutMail(); }},
+            {.id = ID_EDIT_PASTE, .enabled = [this] { return canPaste(); }, .handler = [this] { pasteMail(); }},
             {.id = ID_MAILPAGE_ON,
              .enabled = [this] {
                  const MailRecord* mail = selectedMail();
                  return !document_.locked() && mail != nullptr && mail->outputHtml == 0;
              },
-             .handler = [this] { pageOn(); }},
+             .handler = [this] { switchPage(true); }},
             {.id = ID_MAILPAGE_OFF,
              .enabled = [this] {
                  const MailRecord* mail = selectedMail();
                  return !document_.locked() && mail != nullptr && mail->outputHtml != 0;
              },
-             .handler = [this] { pageOff(); }},
+             .handler = [this] { switchPage(false); }},
         });
 }
 
@@ -224,64 +236,19 @@ void CPostloomView::openMail()
     prompts_.openWithDesktop(FromCp932(paths.MailSourcePath(*mail)));
 }
 
-void CPostloomView::pageOn()
+void CPostloomView::switchPage(bool on)
 {
-    const TreeItem selected = selectedItem();
-    if (selectedMail() == nullptr) {
-        return;
+    if (selectedMail() != nullptr) {
+        push(MakePageCommand(*this, selectedItem(), on));
     }
-    const ThreadTree& tree = model_.Tree();
-    const auto turnOn = [this, &tree](TreeItem item) {
-        if (MailRecord* mail = mailOf(item)) {
-            mail->outputHtml = 1;
-        }
-        const int icon = tree.Icon(item);
-        if (icon > 1) {
-            model_.SetIcon(item, icon - 3);
-        }
-    };
-    const auto below = [&](auto&& self, TreeItem first) -> void {
-        for (TreeItem child = first; child != kNoItem; child = tree.NextSibling(child)) {
-            turnOn(child);
-            self(self, tree.FirstChild(child));
-        }
-    };
-    turnOn(selected);
-    below(below, tree.FirstChild(selected));
-    for (TreeItem up = tree.Parent(selected); up != kNoItem && tree.Parent(up) != kNoItem; up = tree.Parent(up)) {
-        turnOn(up);
-    }
-    postCheck(1);
-    document_.setModified(true);
-    Q_EMIT stateChanged();
 }
 
-void CPostloomView::pageOff()
+void CPostloomView::pagesChanged(TreeItem item)
 {
-    const TreeItem selected = selectedItem();
-    if (selectedMail() == nullptr) {
-        return;
-    }
-    const ThreadTree& tree = model_.Tree();
-    const auto turnOff = [this, &tree](TreeItem item) {
-        if (MailRecord* mail = mailOf(item)) {
-            mail->outputHtml = 0;
-        }
-        const int icon = tree.Icon(item);
-        if (icon < 3) {
-            model_.SetIcon(item, icon + 3);
-        }
-    };
-    const auto below = [&](auto&& self, TreeItem first) -> void {
-        for (TreeItem child = first; child != kNoItem; child = tree.NextSibling(child)) {
-            turnOff(child);
-            self(self, tree.FirstChild(child));
-        }
-    };
-    turnOff(selected);
-    below(below, tree.FirstChild(selected));
-    postCheck(0);
-    document_.setModified(true);
+    selectItem(item);
+    reveal(item);
+    const MailRecord* mail = mailOf(item);
+    postCheck(mail != nullptr && mail->outputHtml != 0 ? 1 : 0);
     Q_EMIT stateChanged();
 }
 
@@ -472,17 +439,37 @@ std::vector<TreeItem> CPostloomView::expandedFrom(TreeItem item) const
     return expanded;
 }
 
-void CPostloomView::changed(const TreeChange& change, const std::vector<TreeItem>& expanded)
+void CPostloomView::treeChanged(const TreeChange& change, const std::vector<TreeItem>& expanded)
 {
     for (const auto& [original, copy] : change.copies) {
         if (std::binary_search(expanded.begin(), expanded.end(), original)) {
             expand(model_.IndexOf(copy));
         }
+        if (original == model_.CutItem()) {
+            model_.SetCutItem(copy);
+        }
     }
     selectItem(change.select);
     reveal(change.select);
-    document_.setModified(true);
     Q_EMIT stateChanged();
+}
+
+bool CPostloomView::push(std::unique_ptr<QUndoCommand> command)
+{
+    if (!command) {
+        return false;
+    }
+    // The stack takes the command and carries it out.
+    step([this, &command] { document_.undoStack().push(command.release()); });
+    return true;
+}
+
+void CPostloomView::step(const std::function<void()>& change)
+{
+    // A change re-creates whole threads: they show once, when it is done.
+    setUpdatesEnabled(false);
+    change();
+    setUpdatesEnabled(true);
 }
 
 void CPostloomView::reveal(TreeItem item)
@@ -499,32 +486,11 @@ void CPostloomView::reveal(TreeItem item)
     scrollTo(index);
 }
 
-void CPostloomView::moveUp()
+void CPostloomView::move(MoveDirection direction)
 {
-    const TreeItem item = selectedItem();
-    if (!movable() || !CanMoveUp(model_.Tree(), item)) {
-        return;
+    if (movable()) {
+        push(MakeMoveCommand(*this, selectedItem(), direction));
     }
-    const std::vector<TreeItem> expanded = expandedFrom(model_.Tree().PrevSibling(item));
-    setUpdatesEnabled(false);
-    if (const auto change = MoveMailUp(model_, document_.settings().mailList, item)) {
-        changed(*change, expanded);
-    }
-    setUpdatesEnabled(true);
-}
-
-void CPostloomView::moveDown()
-{
-    const TreeItem item = selectedItem();
-    if (!movable() || !CanMoveDown(model_.Tree(), item)) {
-        return;
-    }
-    const std::vector<TreeItem> expanded = expandedFrom(item);
-    setUpdatesEnabled(false);
-    if (const auto change = MoveMailDown(model_, document_.settings().mailList, item)) {
-        changed(*change, expanded);
-    }
-    setUpdatesEnabled(true);
 }
 
 bool CPostloomView::beginDrag(TreeItem item)
@@ -540,15 +506,36 @@ bool CPostloomView::beginDrag(TreeItem item)
 bool CPostloomView::dropMail(TreeItem dragged, TreeItem target)
 {
     selectItem(kNoItem);
-    if (!movable()) {
+    return placeMail(dragged, target, kUndoDrop);
+}
+
+bool CPostloomView::placeMail(TreeItem dragged, TreeItem target, const QString& text)
+{
+    return movable() && push(MakePlaceCommand(*this, dragged, target, text));
+}
+
+void CPostloomView::cutMail()
+{
+    const TreeItem item = selectedItem();
+    if (!movable() || !CanDrag(model_.Tree(), item)) {
+        return;
+    }
+    model_.SetCutItem(item);
+    Q_EMIT stateChanged();
+}
+
+bool CPostloomView::canPaste() const
+{
+    return movable() && DropChanges(model_.Tree(), model_.CutItem(), selectedItem());
+}
+
+bool CPostloomView::pasteMail()
+{
+    if (!canPaste() || !placeMail(model_.CutItem(), selectedItem(), kUndoPaste)) {
         return false;
     }
-    const std::vector<TreeItem> expanded = expandedFrom(dragged);
-    const auto change = DropMail(model_, document_.settings().mailList, dragged, target);
-    if (!change) {
-        return false;
-    }
-    changed(*change, expanded);
+    model_.SetCutItem(kNoItem);
+    Q_EMIT stateChanged();
     return true;
 }
 

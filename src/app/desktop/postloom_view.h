@@ -2,6 +2,8 @@
 
 // The one view of the project: the thread tree, and the commands that build
 // it, change the mails' page flags, open a mail's file and write the pages.
+// Every change of the tree and of the page flags made by hand goes on the
+// document's undo stack; a new tree (reading, thread build) empties it.
 
 #include "app/app_context.h"
 #include "app/command_dispatcher.h"
@@ -9,6 +11,7 @@
 #include "app/desktop/mail_info_dialog.h"
 #include "app/desktop/mail_moves.h"
 #include "app/desktop/postloom_doc.h"
+#include "app/desktop/tree_undo.h"
 #include "app/generation_chain.h"
 #include "app/pipeline_workers.h"
 #include "app/view/thread_tree_model.h"
@@ -16,13 +19,14 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <functional>
 #include <memory>
 
 class QMenu;
 
 namespace postloom {
 
-class CPostloomView final : public QTreeView, private GenerationHost {
+class CPostloomView final : public QTreeView, private GenerationHost, private TreeEditHost {
     Q_OBJECT
 
 public:
@@ -63,6 +67,14 @@ public:
     bool beginDrag(TreeItem item);
     // The drop of dragged onto target; true when the tree changed.
     bool dropMail(TreeItem dragged, TreeItem target);
+    // 切り取り: the selected mail is the one the next paste places.
+    void cutMail();
+    // 貼り付け: the cut mail goes under the selected item as a drop onto
+    // it would put it; true when the tree changed.
+    bool pasteMail();
+    // The mail item cut and not pasted yet; kNoItem when none.
+    TreeItem cutItem() const { return model_.CutItem(); }
+    bool canPaste() const;
     // ﾌｧｲﾙ → 新規作成: after asking about unsaved changes, an empty project,
     // whose property sheet opens next (posted) when openSheet is set. False
     // when the user kept the project that was open.
@@ -99,6 +111,13 @@ private:
     void setStatusText(QStringView text) override { document_.setStatusText(text); }
     void showError(const QString& message) override { prompts_.showError(this, message); }
 
+    // TreeEditHost
+    ThreadTreeModel& editedModel() override { return model_; }
+    MailList& editedMails() override { return document_.settings().mailList; }
+    std::vector<TreeItem> expandedBelow(TreeItem item) const override { return expandedFrom(item); }
+    void treeChanged(const TreeChange& change, const std::vector<TreeItem>& expanded) override;
+    void pagesChanged(TreeItem item) override;
+
     MailRecord* mailOf(TreeItem item) const;
     MailRecord* selectedMail() const;
     bool onIcon(const QPoint& point) const;
@@ -108,17 +127,17 @@ private:
     void reload();
     void openMail();
     bool mailOpenable() const;
-    void pageOn();
-    void pageOff();
+    void switchPage(bool on);
     void noteSelectionChanged();
     void postCheck(int outputHtml);
     void showInfo();
     bool movable() const;
-    void moveUp();
-    void moveDown();
-    // After a change by hand: keep what was expanded, select and show the
-    // moved mail, mark modified.
-    void changed(const TreeChange& change, const std::vector<TreeItem>& expanded);
+    void move(MoveDirection direction);
+    // Carries the command out by pushing it on the undo stack; false for null.
+    bool push(std::unique_ptr<QUndoCommand> command);
+    // Carries out a change of the tree, an undo or a redo.
+    void step(const std::function<void()>& change);
+    bool placeMail(TreeItem dragged, TreeItem target, const QString& text);
     void reveal(TreeItem item);
     void dragScroll();
     std::vector<TreeItem> expandedFrom(TreeItem item) const;

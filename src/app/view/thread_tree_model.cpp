@@ -9,6 +9,7 @@
 #include <QIODevice>
 #include <QItemSelectionModel>
 #include <QMimeData>
+#include <QPalette>
 
 namespace postloom {
 
@@ -99,6 +100,16 @@ bool ThreadTreeModel::SetItemData(TreeItem item, std::uint32_t data)
     // Item data is not shown, so the views need not hear of it.
     tree_.SetItemData(item, data);
     return true;
+}
+
+void ThreadTreeModel::SetCutItem(TreeItem item)
+{
+    const TreeItem before = CutItem();
+    cut_ = item;
+    for (const TreeItem changed : {before, CutItem()}) {
+        if (const QModelIndex index = IndexOf(changed); index.isValid())
+            emit dataChanged(index, index, {Qt::ForegroundRole});
+    }
 }
 
 std::vector<std::pair<TreeItem, TreeItem>> ThreadTreeModel::RecreateChildren(TreeItem source, TreeItem target)
@@ -218,6 +229,10 @@ QVariant ThreadTreeModel::data(const QModelIndex& index, int role) const
             return {};
         return icons_[static_cast<std::size_t>(icon)];
     }
+    case Qt::ForegroundRole:
+        if (item == cut_)
+            return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+        return {};
     default:
         return {};
     }
@@ -348,6 +363,7 @@ void ThreadTreeModel::ForgetSubtree(TreeItem item)
 
 void ThreadTreeModel::ForgetAll()
 {
+    cut_ = kNoItem;
     children_.clear();
     rows_.clear();
 }

@@ -58,6 +58,11 @@ public:
     bool SetIcon(TreeItem item, int icon);
     bool SetItemData(TreeItem item, std::uint32_t data);
 
+    // The item cut for a later paste, shown faded; kNoItem for none. A cut
+    // item that leaves the tree is forgotten.
+    void SetCutItem(TreeItem item);
+    TreeItem CutItem() const { return tree_.IsValid(cut_) ? cut_ : kNoItem; }
+
     // Re-creates the items below source as the last children of target,
     // nested as before, each with the text, icon and item data of its
     // original. Returns the pairs (original, copy) in the order the copies
@@ -107,6 +112,7 @@ private:
     ThreadTree tree_;
     std::array<QPixmap, 5> icons_;
     DropHandler dropHandler_;
+    TreeItem cut_ = kNoItem;
 
     // The tree links siblings in a list; a view asks for rows at random and
     // a project item can have tens of thousands of children. So the child

@@ -1,5 +1,7 @@
 #include "core/threading/mail_reorder.h"
 
+#include "core/threading/tree_builder.h"
+
 #include <utility>
 
 namespace postloom {
@@ -35,6 +37,37 @@ TreeItem DropPlaceAfter(const MailList& mails, const ThreadTree& tree, TreeItem 
         after = child;
     }
     return after;
+}
+
+ReplyHeaders ReplyHeadersOf(const MailRecord& mail)
+{
+    return {.inReplyTo = mail.inReplyTo, .references = mail.references, .noReplyHeaders = mail.noReplyHeaders};
+}
+
+void SetReplyHeaders(MailRecord& mail, ReplyHeaders headers)
+{
+    mail.inReplyTo = std::move(headers.inReplyTo);
+    mail.references = std::move(headers.references);
+    mail.noReplyHeaders = headers.noReplyHeaders;
+}
+
+void AnswerMail(MailRecord& mail, const MailRecord* answered)
+{
+    if (answered == nullptr) {
+        mail.inReplyTo.clear();
+        mail.noReplyHeaders = 1;
+        return;
+    }
+    mail.inReplyTo = answered->messageId;
+    mail.noReplyHeaders = 0;
+    // A reference to an ancestor would put the mail back under that
+    // ancestor at the next tree build.
+    mail.references.clear();
+}
+
+int PlacedMailIcon(const MailRecord& mail)
+{
+    return mail.outputHtml != 0 ? kIconMail : kIconMailNoPage;
 }
 
 bool IsBelow(const ThreadTree& tree, TreeItem item, TreeItem ancestor)

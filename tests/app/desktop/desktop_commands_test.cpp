@@ -365,7 +365,7 @@ private Q_SLOTS:
         for (QAction* menu : frame.menuBar()->actions()) {
             menus.append(menu->text());
         }
-        QCOMPARE(menus, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("表示(&V)"),
+        QCOMPARE(menus, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("編集(&E)"), QStringLiteral("表示(&V)"),
                                      QStringLiteral("ﾌﾟﾛｼﾞｪｸﾄ(&P)"), QStringLiteral("ﾒｰﾙ(&M)"),
                                      QStringLiteral("HTML(&H)"), QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
         QStringList file;

@@ -11,12 +11,15 @@
 #include <string>
 #include <vector>
 
+using postloom::AnswerMail;
 using postloom::BuildThreadTree;
 using postloom::DropPlaceAfter;
 using postloom::kNoItem;
 using postloom::MailList;
 using postloom::MailRecord;
 using postloom::RelinkMails;
+using postloom::ReplyHeadersOf;
+using postloom::SetReplyHeaders;
 using postloom::StopFlag;
 using postloom::SwapMails;
 using postloom::ThreadTree;
@@ -105,6 +108,30 @@ TEST(MailReorderTest, DropPlaceGoesByDateWithEqualDatesAfter)
     EXPECT_EQ(DropPlaceAfter(mails, tree, t, 120), y);
     // Onto the project item: among the thread starts.
     EXPECT_EQ(DropPlaceAfter(mails, tree, project, 60), t);
+}
+
+TEST(MailReorderTest, AnsweringSetsTheReplyHeadersThatKeepTheMailWhereItWasPut)
+{
+    auto parent = Mail("p@x", 10);
+    auto mail = Mail("m@x", 20, "q@x");
+    mail->references = {"r@x", "q@x"};
+    const auto before = ReplyHeadersOf(*mail);
+
+    AnswerMail(*mail, parent.get());
+    EXPECT_EQ(mail->inReplyTo, "p@x");
+    EXPECT_EQ(mail->noReplyHeaders, 0);
+    EXPECT_TRUE(mail->references.empty());
+
+    SetReplyHeaders(*mail, before);
+    EXPECT_EQ(ReplyHeadersOf(*mail), before);
+    EXPECT_EQ(mail->references.size(), 2u);
+
+    // A thread start keeps its references: they do not place it once it
+    // says it answers nothing.
+    AnswerMail(*mail, nullptr);
+    EXPECT_TRUE(mail->inReplyTo.empty());
+    EXPECT_EQ(mail->noReplyHeaders, 1);
+    EXPECT_EQ(mail->references.size(), 2u);
 }
 
 TEST(MailReorderTest, RelinkMendsTheLinksThatAHandMadeChangeLeftStale)
