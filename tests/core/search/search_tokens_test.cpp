@@ -1,0 +1,49 @@
+#include "core/search/search_text.h"
+#include "core/search/search_tokens.h"
+#include "core/text/utf32.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace postloom::search {
+namespace {
+
+// The table the browser's tokenizer is tested with as well.
+TEST(SearchTokensTest, AgreesWithTheSharedVectors)
+{
+    std::ifstream in(SEARCH_VECTORS);
+    ASSERT_TRUE(in) << SEARCH_VECTORS;
+    const auto vectors = nlohmann::json::parse(in);
+    ASSERT_GT(vectors.size(), 20u);
+    for (const auto& v : vectors) {
+        const std::string text = v.at("text");
+        SCOPED_TRACE(v.at("note").get<std::string>());
+        const std::string folded = FoldForSearch(std::string_view(text));
+        EXPECT_EQ(folded, v.at("folded").get<std::string>());
+        EXPECT_EQ(SearchTokens(text::Utf8ToUtf32(folded)), v.at("tokens").get<std::vector<std::string>>());
+    }
+}
+
+TEST(SearchTokensTest, BytesThatAreNoUtf8BecomeReplacementCharacters)
+{
+    EXPECT_EQ(FoldForSearch(std::string_view("a\xFF" "b\xE3\x81")), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(FoldForSearch(std::string_view("\xED\xA0\x80")), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+// Folding twice changes nothing, so a query may be folded again where the
+// text it came from was folded already.
+TEST(SearchTokensTest, FoldingIsIdempotentOnTheVectors)
+{
+    std::ifstream in(SEARCH_VECTORS);
+    for (const auto& v : nlohmann::json::parse(in)) {
+        const std::string folded = v.at("folded");
+        EXPECT_EQ(FoldForSearch(std::string_view(folded)), folded) << v.at("note");
+    }
+}
+
+}  // namespace
+}  // namespace postloom::search
