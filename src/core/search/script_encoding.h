@@ -1,0 +1,31 @@
+#pragma once
+
+// The pieces the search files are written in: each file is a classic script
+// (a page opened from file:// may load scripts but not fetch data), whose
+// data are JavaScript literals.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace postloom::search {
+
+// Standard base64 with padding.
+std::string Base64(std::string_view bytes);
+
+// A list of ascending numbers as the gaps between them (the first counted
+// from -1, so each gap is at least 1, stored less one), each gap in LEB128:
+// seven bits a byte, low bits first, the high bit set on all but the last.
+std::string DeltaCode(const std::vector<std::uint32_t>& ascending);
+// Appends one number of such a list; previous starts at -1 and n must be
+// larger than it.
+void AppendDelta(std::uint32_t n, std::int64_t& previous, std::string& out);
+
+// A JavaScript (and JSON) string literal of UTF-8 text, quotes included.
+// Bytes that are not UTF-8 become U+FFFD; the line separators U+2028 and
+// U+2029 are escaped, so the literal is valid in every version of the
+// language.
+void AppendStringLiteral(std::string_view utf8, std::string& out);
+
+}  // namespace postloom::search
