@@ -19,7 +19,7 @@ namespace {
 void AddPart(std::string_view utf8, std::string& kept, std::vector<std::string>& terms)
 {
     const std::u32string folded = FoldForSearch(text::Utf8ToUtf32(utf8));
-    for (std::string& term : SearchTokens(folded)) {
+    for (std::string& term : IndexTerms(folded)) {
         terms.push_back(std::move(term));
     }
     kept += text::Utf32ToUtf8(folded);

@@ -34,4 +34,15 @@ std::vector<std::string> SearchTokens(std::u32string_view folded)
     return tokens;
 }
 
+std::vector<std::string> IndexTerms(std::u32string_view folded)
+{
+    std::vector<std::string> terms = SearchTokens(folded);
+    for (const char32_t c : folded) {
+        if (IsIdeographic(c)) {
+            terms.push_back(text::Utf32ToUtf8(std::u32string_view(&c, 1)));
+        }
+    }
+    return terms;
+}
+
 }  // namespace postloom::search

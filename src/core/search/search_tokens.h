@@ -15,7 +15,12 @@ namespace postloom::search {
 
 inline constexpr std::size_t kMaxWordLength = 32;
 
-// UTF-8 terms in the order of the text, repeats included.
+// UTF-8 terms in the order of the text, repeats included. A query's word
+// is looked up by these.
 std::vector<std::string> SearchTokens(std::u32string_view folded);
+
+// What the index holds of a text: its tokens and each kana and kanji on its
+// own as well, so that a query of one character finds it inside a run.
+std::vector<std::string> IndexTerms(std::u32string_view folded);
 
 }  // namespace postloom::search
