@@ -1,6 +1,7 @@
 #include "core/search/search_index_writer.h"
 
 #include "core/platform/file_system.h"
+#include "core/search/embedded_file.h"
 #include "core/platform/output_file.h"
 #include "core/search/script_encoding.h"
 #include "core/search/search_segment.h"
@@ -164,6 +165,24 @@ WrittenSegment WriteSegment(std::string_view folder, std::uint32_t id, std::vect
     return written;
 }
 
+// Puts bytes at path whole; the bytes written count in the run.
+bool PutFile(const std::string& path, std::string_view bytes, SearchIndexRun& run)
+{
+    platform::OutputFile file(path, platform::OutputFile::Mode::Binary);
+    file.Write(bytes);
+    switch (file.Commit()) {
+    case platform::OutputFile::Outcome::Failed:
+        run.problems.push_back({path, file.Error()});
+        return false;
+    case platform::OutputFile::Outcome::Written:
+        run.bytesWritten += bytes.size();
+        break;
+    case platform::OutputFile::Outcome::Unchanged:
+        break;
+    }
+    return true;
+}
+
 std::string Manifest(const SearchState& state)
 {
     std::string out = "PostloomSearch.manifest({\"format\":1,\"mailBlock\":" + std::to_string(kMailsPerBlock) +
@@ -252,19 +271,13 @@ SearchIndexRun WriteSearchIndex(std::string_view cp932Folder, const std::vector<
         run.problems.push_back(std::move(*problem));
         return run;
     }
-    const std::string manifestPath = Join(cp932Folder, kManifestName);
-    const std::string manifest = Manifest(state);
-    platform::OutputFile file(manifestPath, platform::OutputFile::Mode::Binary);
-    file.Write(manifest);
-    switch (file.Commit()) {
-    case platform::OutputFile::Outcome::Failed:
-        run.problems.push_back({manifestPath, file.Error()});
+    for (const EmbeddedFile& script : SearchScripts()) {
+        if (!PutFile(Join(cp932Folder, script.name), script.bytes, run)) {
+            return run;
+        }
+    }
+    if (!PutFile(Join(cp932Folder, kManifestName), Manifest(state), run)) {
         return run;
-    case platform::OutputFile::Outcome::Written:
-        run.bytesWritten += manifest.size();
-        break;
-    case platform::OutputFile::Outcome::Unchanged:
-        break;
     }
     RemoveOldSegments(cp932Folder, state);
     return run;

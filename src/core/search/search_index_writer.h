@@ -7,6 +7,7 @@
 //                     removed mails' numbers, base64(DeltaCode)
 //   s<id>/            one segment each (search_segment.h)
 //   .postloom-search  the state for the next run (search_state.h)
+//   search_*.js       the browser's code that reads them (embedded_file.h)
 // A run whose mails are mostly indexed already writes a segment of the new
 // and changed mails only and lists the removed ones as gone; when the
 // segments grow past the limits, all mails are written anew into one base.

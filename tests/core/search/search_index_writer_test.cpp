@@ -1,4 +1,5 @@
 #include "core/platform/output_file.h"
+#include "core/search/embedded_file.h"
 #include "core/search/search_index_writer.h"
 #include "core/search/search_state.h"
 
@@ -50,6 +51,14 @@ private:
     std::map<std::string, Mail> mails_;
     std::vector<std::string> read_;
 };
+
+// The names in the search folder other than the browser's code.
+std::vector<std::string> IndexFiles(const TempDir& dir)
+{
+    std::vector<std::string> names = test::Names(dir.path() / "search");
+    std::erase_if(names, [](const std::string& name) { return name.starts_with("search_"); });
+    return names;
+}
 
 Archive Numbered(int count)
 {
@@ -147,7 +156,7 @@ TEST(SearchIndexWriterTest, SegmentsPastTheLimitsMergeIntoANewBase)
         ASSERT_TRUE(run.Ok());
         EXPECT_FALSE(run.rebuilt);
     }
-    EXPECT_EQ(test::Names(dir.path() / "search"), (std::vector<std::string>{".postloom-search", "manifest.js", "s1", "s2", "s3"}));
+    EXPECT_EQ(IndexFiles(dir), (std::vector<std::string>{".postloom-search", "manifest.js", "s1", "s2", "s3"}));
 
     // A fourth segment would pass three.
     archive.Put("n2", 1002, "追加");
@@ -155,7 +164,7 @@ TEST(SearchIndexWriterTest, SegmentsPastTheLimitsMergeIntoANewBase)
     ASSERT_TRUE(merged.Ok());
     EXPECT_TRUE(merged.rebuilt);
     EXPECT_EQ(merged.mailsWritten, 103u);
-    EXPECT_EQ(test::Names(dir.path() / "search"), (std::vector<std::string>{".postloom-search", "manifest.js", "s4"}));
+    EXPECT_EQ(IndexFiles(dir), (std::vector<std::string>{".postloom-search", "manifest.js", "s4"}));
 
     // Removing more than a tenth merges as well.
     for (int i = 0; i < 11; ++i) {
@@ -178,7 +187,7 @@ TEST(SearchIndexWriterTest, ADamagedOrMissingStateBuildsTheIndexAnewUnderANewNam
     const SearchIndexRun run = archive.Write(folder);
     ASSERT_TRUE(run.Ok());
     EXPECT_TRUE(run.rebuilt);
-    EXPECT_EQ(test::Names(dir.path() / "search"), (std::vector<std::string>{".postloom-search", "manifest.js", "s2"}));
+    EXPECT_EQ(IndexFiles(dir), (std::vector<std::string>{".postloom-search", "manifest.js", "s2"}));
 }
 
 TEST(SearchIndexWriterTest, StateKeepsKeysOfAnyBytes)
@@ -222,7 +231,20 @@ TEST(SearchIndexWriterTest, AFailedSegmentLeavesTheLastManifestAndState)
     // The next run writes it under a name of its own and drops the leftover.
     const SearchIndexRun run = archive.Write(folder);
     ASSERT_TRUE(run.Ok());
-    EXPECT_EQ(test::Names(dir.path() / "search"), (std::vector<std::string>{".postloom-search", "manifest.js", "s1", "s3"}));
+    EXPECT_EQ(IndexFiles(dir), (std::vector<std::string>{".postloom-search", "manifest.js", "s1", "s3"}));
+}
+
+TEST(SearchIndexWriterTest, TheBrowsersCodeComesWithTheIndexAndThePageLoadsAllOfIt)
+{
+    TempDir dir;
+    Archive archive = Numbered(1);
+    ASSERT_TRUE(archive.Write(dir.File("search")).Ok());
+    ASSERT_EQ(SearchPages().size(), 1u);
+    const std::string_view page = SearchPages()[0].bytes;
+    for (const EmbeddedFile& script : SearchScripts()) {
+        EXPECT_EQ(ReadFile(dir.File("search") + "/" + std::string(script.name)), script.bytes);
+        EXPECT_NE(page.find("src=\"search/" + std::string(script.name) + "\""), std::string_view::npos) << script.name;
+    }
 }
 
 TEST(SearchIndexWriterTest, AFileWhereTheFolderGoesIsAProblemNotACrash)
