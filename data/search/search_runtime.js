@@ -40,6 +40,20 @@
     return out;
   }
 
+  // A term's posting list as a shard holds it: base64 of the gaps, or "!"
+  // and base64 of a bitmap (number n is bit n % 8 of byte n / 8).
+  function decodePostings(text) {
+    if (!text.startsWith('!')) return decodeDeltas(decodeBase64(text));
+    const bitmap = decodeBase64(text.slice(1));
+    const out = [];
+    for (let i = 0; i < bitmap.length; ++i) {
+      for (let bit = 0; bit < 8; ++bit) {
+        if (bitmap[i] & (1 << bit)) out.push(i * 8 + bit);
+      }
+    }
+    return out;
+  }
+
   const encoder = new TextEncoder();
 
   // FNV-1a of the term's UTF-8 bytes, as the writer hashes it.
@@ -188,7 +202,7 @@
       const key = `${s}/x${b}/texts`;
       if (!this.data.has(key)) {
         const packed = await this.get(`${s}/x${b}`, `${s}/x${b}.js`);
-        const json = new TextDecoder().decode(await inflateRaw(decodeBase64(packed)));
+        const json = new TextDecoder('utf-16le').decode(await inflateRaw(decodeBase64(packed)));
         this.data.set(key, JSON.parse(json));
       }
       return this.data.get(key)[n % manifest.textBlock];
@@ -212,7 +226,7 @@
     return Promise.all(manifest.segments.map(async (segment) => {
       const lists = await Promise.all(terms.map(async (term) => {
         const shard = await store.shard(segment.id, shardOf(term, segment.shards));
-        return Object.prototype.hasOwnProperty.call(shard, term) ? decodeDeltas(decodeBase64(shard[term])) : [];
+        return Object.prototype.hasOwnProperty.call(shard, term) ? decodePostings(shard[term]) : [];
       }));
       const gone = new Set(decodeDeltas(decodeBase64(segment.gone)));
       return intersect(lists).filter((n) => !gone.has(n));
@@ -273,7 +287,7 @@
   }
 
   const api = {
-    decodeBase64, decodeDeltas, termHash, shardOf, parseQuery, containsWord, containsAll, intersect,
+    decodeBase64, decodeDeltas, decodePostings, termHash, shardOf, parseQuery, containsWord, containsAll, intersect,
     snippet, shardsFor, candidates, search, Store,
   };
   if (typeof module === 'object' && module.exports) {

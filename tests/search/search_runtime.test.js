@@ -113,6 +113,11 @@ test('posting lists decode from their gaps', () => {
   assert.throws(() => runtime.decodeDeltas(Uint8Array.of(0x80)));
 });
 
+test('bitmaps decode to the numbers of their bits', () => {
+  assert.deepStrictEqual(runtime.decodePostings('!' + Buffer.from([0xb6, 0x01]).toString('base64')), [1, 2, 4, 5, 7, 8]);
+  assert.deepStrictEqual(runtime.decodePostings(Buffer.from([0, 0xc7, 0x01]).toString('base64')), [0, 200]);
+});
+
 test('queries split at spaces of either width and fold each word', () => {
   assert.deepStrictEqual(runtime.parseQuery(' ＱＴ６対応　東京 '), { words: ['qt6対応', '東京'], terms: ['qt6', '対応', '東京'] });
   assert.deepStrictEqual(runtime.parseQuery('!!'), { words: ['!!'], terms: [] });

@@ -55,6 +55,31 @@ std::string DeltaCode(const std::vector<std::uint32_t>& ascending)
     return out;
 }
 
+std::string PostingsText(std::string_view deltaCoded, std::uint32_t largest)
+{
+    const std::size_t bitmapBytes = largest / 8 + 1;
+    const auto base64Size = [](std::size_t bytes) { return (bytes + 2) / 3 * 4; };
+    if (base64Size(bitmapBytes) + 1 >= base64Size(deltaCoded.size())) {
+        return Base64(deltaCoded);
+    }
+    std::string bitmap(bitmapBytes, '\0');
+    std::int64_t previous = -1;
+    std::size_t i = 0;
+    while (i < deltaCoded.size()) {
+        std::uint64_t gap = 0;
+        int shift = 0;
+        unsigned char b = 0;
+        do {
+            b = static_cast<unsigned char>(deltaCoded[i++]);
+            gap |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+            shift += 7;
+        } while ((b & 0x80) != 0 && i < deltaCoded.size());
+        previous += static_cast<std::int64_t>(gap) + 1;
+        bitmap[static_cast<std::size_t>(previous) / 8] |= static_cast<char>(1 << (previous % 8));
+    }
+    return "!" + Base64(bitmap);
+}
+
 void AppendStringLiteral(std::string_view utf8, std::string& out)
 {
     out += '"';

@@ -22,6 +22,12 @@ std::string DeltaCode(const std::vector<std::uint32_t>& ascending);
 // larger than it.
 void AppendDelta(std::uint32_t n, std::int64_t& previous, std::string& out);
 
+// The posting list of a term as a shard holds it: base64 of the delta code,
+// or, where that is shorter, "!" and base64 of a bitmap of the numbers up to
+// the largest (number n is bit n % 8 of byte n / 8): a term in most mails
+// takes a bit a mail instead of a byte.
+std::string PostingsText(std::string_view deltaCoded, std::uint32_t largest);
+
 // A JavaScript (and JSON) string literal of UTF-8 text, quotes included.
 // Bytes that are not UTF-8 become U+FFFD; the line separators U+2028 and
 // U+2029 are escaped, so the literal is valid in every version of the

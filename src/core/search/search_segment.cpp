@@ -55,11 +55,11 @@ void SegmentWriter::Add(const SearchMail& mail, std::int64_t sortKey)
     AddPart(mail.sender, kept, terms);
     kept += '\n';
     AddPart(mail.body, kept, terms);
-    std::sort(terms.begin(), terms.end());
-    terms.erase(std::unique(terms.begin(), terms.end()), terms.end());
     for (std::string& term : terms) {
         Postings& postings = terms_[std::move(term)];
-        AppendDelta(number, postings.last, postings.coded);
+        if (postings.last != number) {  // once a mail
+            AppendDelta(number, postings.last, postings.coded);
+        }
     }
 
     mailBlock_ += mailBlock_.empty() ? "[" : ",";
@@ -106,7 +106,8 @@ void SegmentWriter::FlushTextBlock()
     textBlock_ += ']';
     const std::uint32_t block = (count_ - 1) / kTextsPerBlock;
     std::string script = "PostloomSearch.texts(\"" + id_ + "\"," + std::to_string(block) + ",\"";
-    script += Base64(platform::RawDeflate(textBlock_));
+    // UTF-16 compresses Japanese better than UTF-8 (a tenth smaller).
+    script += Base64(platform::RawDeflate(text::Utf32ToUtf16Le(text::Utf8ToUtf32(textBlock_))));
     script += "\");\n";
     textBlock_.clear();
     WriteScript("x" + std::to_string(block) + ".js", script);
@@ -120,7 +121,8 @@ WrittenSegment SegmentWriter::Finish()
     // Each entry costs about its term, its base64 postings and the quotes.
     std::uint64_t estimate = 0;
     for (const auto& [term, postings] : terms_) {
-        estimate += term.size() + (postings.coded.size() + 2) / 3 * 4 + 6;
+        const auto bitmap = static_cast<std::uint64_t>(postings.last / 8 + 3) / 3 * 4 + 1;
+        estimate += term.size() + std::min<std::uint64_t>((postings.coded.size() + 2) / 3 * 4, bitmap) + 6;
     }
     const auto shards = static_cast<std::uint32_t>(
         std::max<std::uint64_t>(1, (estimate + kShardTargetBytes - 1) / kShardTargetBytes));
@@ -139,7 +141,8 @@ WrittenSegment SegmentWriter::Finish()
             }
             AppendStringLiteral(entries[i]->first, script);
             script += ":\"";
-            script += Base64(entries[i]->second.coded);
+            const Postings& postings = entries[i]->second;
+            script += PostingsText(postings.coded, static_cast<std::uint32_t>(postings.last));
             script += '"';
         }
         script += "});\n";

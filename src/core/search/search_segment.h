@@ -2,10 +2,11 @@
 
 // One segment of the search index: a folder of scripts for a set of mails,
 // numbered 0.. newest first.
-//   t<k>.js  terms hashed into shards: { term: base64(DeltaCode(numbers)) }
+//   t<k>.js  terms hashed into shards: { term: PostingsText(numbers) }
 //   m<b>.js  the mail table in blocks: [page URL, subject, sender, date, sort key]
 //   x<b>.js  the folded texts in blocks (subject, sender and body joined by
-//            LF), as a JSON array compressed with raw DEFLATE, in base64
+//            LF), as a JSON array in UTF-16LE compressed with raw DEFLATE,
+//            in base64
 // Each script hands its data to PostloomSearch.shard / .mails / .texts with
 // the segment's id and its own number.
 

@@ -96,4 +96,26 @@ std::string Utf32ToUtf8(std::u32string_view text)
     return out;
 }
 
+std::string Utf32ToUtf16Le(std::u32string_view text)
+{
+    std::string out;
+    out.reserve(text.size() * 2);
+    const auto unit = [&out](char32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    };
+    for (char32_t c : text) {
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            c = kReplacement;
+        }
+        if (c < 0x10000) {
+            unit(c);
+        } else {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+    }
+    return out;
+}
+
 }  // namespace postloom::text

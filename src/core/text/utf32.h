@@ -12,5 +12,7 @@ namespace postloom::text {
 std::u32string Utf8ToUtf32(std::string_view utf8);
 std::string Utf32ToUtf8(std::u32string_view text);
 void AppendUtf8(char32_t c, std::string& out);
+// UTF-16, little-endian, as bytes.
+std::string Utf32ToUtf16Le(std::u32string_view text);
 
 }  // namespace postloom::text

@@ -25,6 +25,23 @@ TEST(ScriptEncodingTest, DeltaCodeStoresGapsLessOneInLeb128)
     EXPECT_EQ(DeltaCode({0xFFFFFFFFu}), "\xFF\xFF\xFF\xFF\x0F");
 }
 
+TEST(ScriptEncodingTest, PostingsTakeABitmapWhereItIsShorter)
+{
+    std::vector<std::uint32_t> few{3, 700};
+    EXPECT_EQ(PostingsText(DeltaCode(few), 700), Base64(DeltaCode(few)));
+    std::vector<std::uint32_t> most;
+    for (std::uint32_t n = 0; n < 100; ++n) {
+        if (n % 3 != 0) {
+            most.push_back(n);
+        }
+    }
+    // Bits 1, 2, 4, 5, 7, ...: 0b10110110 0b01101101 0b11011011 ..., 13 bytes.
+    const std::string text = PostingsText(DeltaCode(most), 98);
+    ASSERT_TRUE(text.starts_with("!"));
+    EXPECT_TRUE(text.starts_with("!" + Base64("\xB6\x6D\xDB")));
+    EXPECT_EQ(text.size(), 1 + Base64(std::string(13, 'x')).size());
+}
+
 TEST(ScriptEncodingTest, StringLiteralsEscapeWhatWouldEndOrBreakThem)
 {
     std::string out;

@@ -34,6 +34,12 @@ TEST(SearchTokensTest, BytesThatAreNoUtf8BecomeReplacementCharacters)
     EXPECT_EQ(FoldForSearch(std::string_view("\xED\xA0\x80")), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
+TEST(SearchTokensTest, Utf16KeepsEveryCharacterAndReplacesWhatIsNone)
+{
+    EXPECT_EQ(text::Utf32ToUtf16Le(U"a\u3042\U00020BB7"), std::string("a\0\x42\x30\x42\xD8\xB7\xDF", 8));
+    EXPECT_EQ(text::Utf32ToUtf16Le(std::u32string(1, char32_t{0xD800})), "\xFD\xFF");
+}
+
 // Folding twice changes nothing, so a query may be folded again where the
 // text it came from was folded already.
 TEST(SearchTokensTest, FoldingIsIdempotentOnTheVectors)
