@@ -28,6 +28,14 @@ TEST(SearchTokensTest, AgreesWithTheSharedVectors)
     }
 }
 
+// The index also holds each kana and kanji alone, so a query of one
+// character finds it inside a longer run.
+TEST(SearchTokensTest, IndexTermsAddEachKanaAndKanjiAlone)
+{
+    EXPECT_EQ(IndexTerms(U"日本語 ok"), (std::vector<std::string>{"日本", "本語", "ok", "日", "本", "語"}));
+    EXPECT_EQ(IndexTerms(U"本"), (std::vector<std::string>{"本", "本"}));
+}
+
 TEST(SearchTokensTest, BytesThatAreNoUtf8BecomeReplacementCharacters)
 {
     EXPECT_EQ(FoldForSearch(std::string_view("a\xFF" "b\xE3\x81")), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD");
