@@ -84,10 +84,13 @@
       return;
     }
     status.textContent = '検索中…';
+    const start = performance.now();
     try {
       const search = await Runtime.search(openStore(), query);
       current = search;
       await showMore(search);
+      // How long the first results took, for measurements of the page.
+      status.dataset.firstResultsMs = String(Math.round(performance.now() - start));
     } catch (error) {
       status.textContent = '検索の索引を読めません (' + error.message + ')';
     }
