@@ -214,6 +214,11 @@ void RemoveOldSegments(std::string_view folder, const SearchState& state)
             continue;
         }
         const std::string path = Join(folder, entry.name);
+        // A symbolic link named like a segment is left alone, and so is
+        // whatever it points to.
+        if (platform::MakeOwnFolder(path) != 0) {
+            continue;
+        }
         if (const auto files = platform::ListDirectory(path)) {
             for (const platform::DirectoryEntry& file : *files) {
                 if (file.type == platform::EntryType::RegularFile) {

@@ -247,6 +247,20 @@ TEST(SearchIndexWriterTest, TheBrowsersCodeComesWithTheIndexAndThePageLoadsAllOf
     }
 }
 
+TEST(SearchIndexWriterTest, ALinkNamedLikeASegmentIsNeverFollowedToRemoveFiles)
+{
+    TempDir dir;
+    const std::string folder = dir.File("search");
+    Archive archive = Numbered(3);
+    ASSERT_TRUE(archive.Write(folder).Ok());
+    std::filesystem::create_directory(dir.path() / "elsewhere");
+    test::WriteFile(dir.File("elsewhere/keep.txt"), "x");
+    std::filesystem::create_directory_symlink(dir.path() / "elsewhere", dir.path() / "search" / "s7");
+
+    ASSERT_TRUE(archive.Write(folder).Ok());
+    EXPECT_EQ(ReadFile(dir.File("elsewhere/keep.txt")), "x");
+}
+
 TEST(SearchIndexWriterTest, AFileWhereTheFolderGoesIsAProblemNotACrash)
 {
     TempDir dir;
