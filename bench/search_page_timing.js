@@ -51,11 +51,12 @@ function openBrowser() {
 
 async function firstResultsMs(evaluate) {
   for (let tries = 0; tries < 3000; ++tries) {
-    const ms = await evaluate("document.getElementById('search-status').dataset.firstResultsMs ?? ''");
-    if (ms !== '') return Number(ms);
+    const ms = await evaluate(`location.protocol !== 'file:' ? '' :
+      document.getElementById('search-status')?.dataset.firstResultsMs ?? ''`);
+    if (typeof ms === 'string' && ms !== '') return Number(ms);
     await new Promise((resolve) => setTimeout(resolve, 10));
   }
-  throw new Error('no results in 30 s');
+  throw new Error('no results in 30 s: ' + await evaluate("document.getElementById('search-status')?.textContent"));
 }
 
 async function measure(query) {

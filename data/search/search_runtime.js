@@ -40,9 +40,48 @@
     return out;
   }
 
-  // A term's posting list as a shard holds it: base64 of the gaps, or "!"
-  // and base64 of a bitmap (number n is bit n % 8 of byte n / 8).
+  // Numbers from a Golomb-Rice code of their gaps: the count less one in
+  // LEB128, the parameter k in a byte, then per gap its high part in unary
+  // (one bits ended by a zero) and its k low bits, bits from each byte's
+  // lowest.
+  function decodeRice(bytes) {
+    let i = 0;
+    let count = 0;
+    let scale = 1;
+    let b;
+    do {
+      if (i >= bytes.length) throw new Error('cut posting list');
+      b = bytes[i++];
+      count += (b & 0x7f) * scale;
+      scale *= 128;
+    } while (b & 0x80);
+    count += 1;
+    const k = bytes[i++];
+    let bit = i * 8;
+    const next = () => {
+      if (bit >= bytes.length * 8) throw new Error('cut posting list');
+      const value = (bytes[bit >> 3] >> (bit & 7)) & 1;
+      ++bit;
+      return value;
+    };
+    const out = [];
+    let previous = -1;
+    for (let n = 0; n < count; ++n) {
+      let gap = 0;
+      while (next()) ++gap;
+      let low = 0;
+      for (let j = 0; j < k; ++j) low += next() * 2 ** j;
+      previous += gap * 2 ** k + low + 1;
+      out.push(previous);
+    }
+    return out;
+  }
+
+  // A term's posting list as a shard holds it: base64 of the gaps, "!" and
+  // base64 of a bitmap (number n is bit n % 8 of byte n / 8), or "~" and
+  // base64 of a Golomb-Rice code.
   function decodePostings(text) {
+    if (text.startsWith('~')) return decodeRice(decodeBase64(text.slice(1)));
     if (!text.startsWith('!')) return decodeDeltas(decodeBase64(text));
     const bitmap = decodeBase64(text.slice(1));
     const out = [];
@@ -287,7 +326,7 @@
   }
 
   const api = {
-    decodeBase64, decodeDeltas, decodePostings, termHash, shardOf, parseQuery, containsWord, containsAll, intersect,
+    decodeBase64, decodeDeltas, decodeRice, decodePostings, termHash, shardOf, parseQuery, containsWord, containsAll, intersect,
     snippet, shardsFor, candidates, search, Store,
   };
   if (typeof module === 'object' && module.exports) {

@@ -118,6 +118,14 @@ test('bitmaps decode to the numbers of their bits', () => {
   assert.deepStrictEqual(runtime.decodePostings(Buffer.from([0, 0xc7, 0x01]).toString('base64')), [0, 200]);
 });
 
+test('Rice codes decode to their numbers', () => {
+  // Count 3 (2 stored), k 2; gaps 4, 5, 0: bits 1 0 00, 1 0 10, 0 00.
+  const bytes = Buffer.from([2, 2, 0b01010001, 0b00000000]);
+  assert.deepStrictEqual(runtime.decodeRice(bytes), [4, 10, 11]);
+  assert.deepStrictEqual(runtime.decodePostings('~' + bytes.toString('base64')), [4, 10, 11]);
+  assert.throws(() => runtime.decodeRice(Buffer.from([5, 2, 0])));
+});
+
 test('queries split at spaces of either width and fold each word', () => {
   assert.deepStrictEqual(runtime.parseQuery(' ＱＴ６対応　東京 '), { words: ['qt6対応', '東京'], terms: ['qt6', '対応', '東京'] });
   assert.deepStrictEqual(runtime.parseQuery('!!'), { words: ['!!'], terms: [] });

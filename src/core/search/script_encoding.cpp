@@ -2,6 +2,8 @@
 
 #include "core/text/utf32.h"
 
+#include <numeric>
+
 namespace postloom::search {
 
 std::string Base64(std::string_view bytes)
@@ -55,15 +57,12 @@ std::string DeltaCode(const std::vector<std::uint32_t>& ascending)
     return out;
 }
 
-std::string PostingsText(std::string_view deltaCoded, std::uint32_t largest)
+namespace {
+
+// The gaps (less one) of a delta code.
+std::vector<std::uint64_t> Gaps(std::string_view deltaCoded)
 {
-    const std::size_t bitmapBytes = largest / 8 + 1;
-    const auto base64Size = [](std::size_t bytes) { return (bytes + 2) / 3 * 4; };
-    if (base64Size(bitmapBytes) + 1 >= base64Size(deltaCoded.size())) {
-        return Base64(deltaCoded);
-    }
-    std::string bitmap(bitmapBytes, '\0');
-    std::int64_t previous = -1;
+    std::vector<std::uint64_t> gaps;
     std::size_t i = 0;
     while (i < deltaCoded.size()) {
         std::uint64_t gap = 0;
@@ -74,10 +73,85 @@ std::string PostingsText(std::string_view deltaCoded, std::uint32_t largest)
             gap |= static_cast<std::uint64_t>(b & 0x7F) << shift;
             shift += 7;
         } while ((b & 0x80) != 0 && i < deltaCoded.size());
-        previous += static_cast<std::int64_t>(gap) + 1;
-        bitmap[static_cast<std::size_t>(previous) / 8] |= static_cast<char>(1 << (previous % 8));
+        gaps.push_back(gap);
     }
-    return "!" + Base64(bitmap);
+    return gaps;
+}
+
+std::string Bitmap(const std::vector<std::uint64_t>& gaps, std::uint32_t largest)
+{
+    std::string bitmap(largest / 8 + 1, '\0');
+    std::uint64_t n = 0;
+    for (std::size_t i = 0; i < gaps.size(); ++i) {
+        n += gaps[i] + (i > 0 ? 1 : 0);
+        bitmap[n / 8] |= static_cast<char>(1 << (n % 8));
+    }
+    return bitmap;
+}
+
+std::uint64_t RiceBits(const std::vector<std::uint64_t>& gaps, unsigned k)
+{
+    std::uint64_t bits = gaps.size() * (k + 1);
+    for (const std::uint64_t gap : gaps) {
+        bits += gap >> k;
+    }
+    return bits;
+}
+
+// The count (LEB128), k (one byte), then each gap as gap >> k one bits, a
+// zero bit and the low k bits of the gap; bits fill each byte from its
+// lowest.
+std::string Rice(const std::vector<std::uint64_t>& gaps)
+{
+    const std::uint64_t total = std::accumulate(gaps.begin(), gaps.end(), std::uint64_t{0});
+    unsigned k = 0;
+    while (k < 31 && (std::uint64_t{2} << k) * gaps.size() <= total) {
+        ++k;
+    }
+    // The mean's logarithm is close; a neighbour can be better.
+    for (const unsigned other : {k > 0 ? k - 1 : k, k + 1}) {
+        k = RiceBits(gaps, other) < RiceBits(gaps, k) ? other : k;
+    }
+    std::string out;
+    std::int64_t previous = -1;
+    AppendDelta(static_cast<std::uint32_t>(gaps.size() - 1), previous, out);
+    out += static_cast<char>(k);
+    const std::size_t start = out.size();
+    out.append((RiceBits(gaps, k) + 7) / 8, '\0');
+    std::uint64_t bit = 0;
+    const auto put = [&](bool one) {
+        if (one) {
+            out[start + bit / 8] |= static_cast<char>(1 << (bit % 8));
+        }
+        ++bit;
+    };
+    for (const std::uint64_t gap : gaps) {
+        for (std::uint64_t q = gap >> k; q > 0; --q) {
+            put(true);
+        }
+        put(false);
+        for (unsigned b = 0; b < k; ++b) {
+            put(((gap >> b) & 1) != 0);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string PostingsText(std::string_view deltaCoded, std::uint32_t largest)
+{
+    const std::vector<std::uint64_t> gaps = Gaps(deltaCoded);
+    std::string best = Base64(deltaCoded);
+    if (gaps.size() < 2) {
+        return best;
+    }
+    for (std::string other : {"!" + Base64(Bitmap(gaps, largest)), "~" + Base64(Rice(gaps))}) {
+        if (other.size() < best.size()) {
+            best = std::move(other);
+        }
+    }
+    return best;
 }
 
 void AppendStringLiteral(std::string_view utf8, std::string& out)

@@ -22,10 +22,15 @@ std::string DeltaCode(const std::vector<std::uint32_t>& ascending);
 // larger than it.
 void AppendDelta(std::uint32_t n, std::int64_t& previous, std::string& out);
 
-// The posting list of a term as a shard holds it: base64 of the delta code,
-// or, where that is shorter, "!" and base64 of a bitmap of the numbers up to
-// the largest (number n is bit n % 8 of byte n / 8): a term in most mails
-// takes a bit a mail instead of a byte.
+// The posting list of a term as a shard holds it, whichever is shortest:
+//   base64 of the delta code;
+//   "!" and base64 of a bitmap of the numbers up to the largest (number n is
+//   bit n % 8 of byte n / 8): a term in most mails takes a bit a mail;
+//   "~" and base64 of a Golomb-Rice code of the gaps (less one): the count
+//   less one in LEB128, the parameter k in a byte, then per gap its high
+//   part in unary (gap >> k one bits and a zero) and its k low bits, the
+//   bits filling each byte from its lowest: a few bits a mail for terms
+//   in some of the mails.
 std::string PostingsText(std::string_view deltaCoded, std::uint32_t largest);
 
 // A JavaScript (and JSON) string literal of UTF-8 text, quotes included.

@@ -118,33 +118,30 @@ WrittenSegment SegmentWriter::Finish()
     FlushMailBlock();
     FlushTextBlock();
 
-    // Each entry costs about its term, its base64 postings and the quotes.
+    // Each entry costs its term, its postings and the quotes.
+    std::vector<std::pair<std::string_view, std::string>> entries;
+    entries.reserve(terms_.size());
     std::uint64_t estimate = 0;
     for (const auto& [term, postings] : terms_) {
-        const auto bitmap = static_cast<std::uint64_t>(postings.last / 8 + 3) / 3 * 4 + 1;
-        estimate += term.size() + std::min<std::uint64_t>((postings.coded.size() + 2) / 3 * 4, bitmap) + 6;
+        entries.emplace_back(term, PostingsText(postings.coded, static_cast<std::uint32_t>(postings.last)));
+        estimate += term.size() + entries.back().second.size() + 6;
     }
     const auto shards = static_cast<std::uint32_t>(
         std::max<std::uint64_t>(1, (estimate + kShardTargetBytes - 1) / kShardTargetBytes));
 
-    std::vector<std::vector<const std::pair<const std::string, Postings>*>> byShard(shards);
-    for (const auto& entry : terms_) {
-        byShard[TermHash(entry.first) % shards].push_back(&entry);
+    std::sort(entries.begin(), entries.end());
+    std::vector<std::string> scripts(shards);
+    for (const auto& [term, postings] : entries) {
+        std::string& script = scripts[TermHash(term) % shards];
+        script += script.empty() ? "{" : ",";
+        AppendStringLiteral(term, script);
+        script += ":\"";
+        script += postings;
+        script += '"';
     }
     for (std::uint32_t k = 0; k < shards; ++k) {
-        auto& entries = byShard[k];
-        std::sort(entries.begin(), entries.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
-        std::string script = "PostloomSearch.shard(\"" + id_ + "\"," + std::to_string(k) + ",{";
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (i > 0) {
-                script += ',';
-            }
-            AppendStringLiteral(entries[i]->first, script);
-            script += ":\"";
-            const Postings& postings = entries[i]->second;
-            script += PostingsText(postings.coded, static_cast<std::uint32_t>(postings.last));
-            script += '"';
-        }
+        std::string script = "PostloomSearch.shard(\"" + id_ + "\"," + std::to_string(k) + ",";
+        script += scripts[k].empty() ? "{" : scripts[k];
         script += "});\n";
         WriteScript("t" + std::to_string(k) + ".js", script);
     }

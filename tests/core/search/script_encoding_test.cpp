@@ -42,6 +42,20 @@ TEST(ScriptEncodingTest, PostingsTakeABitmapWhereItIsShorter)
     EXPECT_EQ(text.size(), 1 + Base64(std::string(13, 'x')).size());
 }
 
+TEST(ScriptEncodingTest, PostingsTakeARiceCodeForTermsInSomeOfTheMails)
+{
+    // Gaps less one of 4, 4, 5, 6, 4, 5, 6, ...: about 5, so k = 2.
+    std::vector<std::uint32_t> some;
+    for (std::uint32_t n = 4, step = 0; some.size() < 30; n += 5 + step % 3, ++step) {
+        some.push_back(n);
+    }
+    const std::string text = PostingsText(DeltaCode(some), some.back());
+    ASSERT_TRUE(text.starts_with("~"));
+    // Count 30 less one, k 2, then gap 4 twice: 1 0 00 (unary, its end, low
+    // bits from the lowest), a byte 0b00010001.
+    EXPECT_TRUE(text.starts_with("~" + Base64("\x1D\x02\x11")));
+}
+
 TEST(ScriptEncodingTest, StringLiteralsEscapeWhatWouldEndOrBreakThem)
 {
     std::string out;
