@@ -230,6 +230,16 @@
     manifest() { return this.get('manifest', 'manifest.js'); }
     shard(s, k) { return this.get(`${s}/t${k}`, `${s}/t${k}.js`); }
 
+    // The numbers of the mails of segment s that hold term, decoded once.
+    async postings(s, shards, term) {
+      const key = `${s}/p/${term}`;
+      if (!this.data.has(key)) {
+        const shard = await this.shard(s, shardOf(term, shards));
+        this.data.set(key, Object.prototype.hasOwnProperty.call(shard, term) ? decodePostings(shard[term]) : []);
+      }
+      return this.data.get(key);
+    }
+
     async mail(s, n, manifest) {
       const b = Math.floor(n / manifest.mailBlock);
       const row = (await this.get(`${s}/m${b}`, `${s}/m${b}.js`))[n % manifest.mailBlock];
@@ -263,10 +273,7 @@
   // not gone, ascending (so newest first).
   async function candidates(store, manifest, terms) {
     return Promise.all(manifest.segments.map(async (segment) => {
-      const lists = await Promise.all(terms.map(async (term) => {
-        const shard = await store.shard(segment.id, shardOf(term, segment.shards));
-        return Object.prototype.hasOwnProperty.call(shard, term) ? decodePostings(shard[term]) : [];
-      }));
+      const lists = await Promise.all(terms.map((term) => store.postings(segment.id, segment.shards, term)));
       const gone = new Set(decodeDeltas(decodeBase64(segment.gone)));
       return intersect(lists).filter((n) => !gone.has(n));
     }));
