@@ -106,8 +106,8 @@ bool ReadRecord(Reader& in, SearchState& state)
     return false;
 }
 
-// Every mail in a segment of the state, within its numbers, not gone, and
-// no two mails with one key or one place.
+// Every mail in a segment of the state, within its numbers, not gone, no
+// two mails with one key or one place, and no number unaccounted for.
 bool Consistent(const SearchState& state)
 {
     std::set<std::uint32_t> ids;
@@ -127,6 +127,15 @@ bool Consistent(const SearchState& state)
         if (segment == state.segments.end() || mail.number >= segment->mails ||
             std::binary_search(segment->gone.begin(), segment->gone.end(), mail.number) ||
             !keys.insert(mail.key).second || !places.insert({mail.segment, mail.number}).second) {
+            return false;
+        }
+    }
+    // Every number of every segment is a mail or gone: a mail missing here
+    // would stay in the results and be written again.
+    for (const StateSegment& segment : state.segments) {
+        const auto held = static_cast<std::size_t>(std::count_if(
+            state.mails.begin(), state.mails.end(), [&](const StateMail& m) { return m.segment == segment.id; }));
+        if (held + segment.gone.size() != segment.mails) {
             return false;
         }
     }

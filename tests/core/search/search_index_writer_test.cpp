@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <map>
+#include <random>
 
 namespace postloom::search {
 namespace {
@@ -205,10 +206,45 @@ TEST(SearchIndexWriterTest, StateKeepsKeysOfAnyBytes)
     EXPECT_EQ(read->mails[0].fingerprint, "fp\n");
     EXPECT_EQ(read->segments[0].gone, std::vector<std::uint32_t>{1});
 
-    // A mail placed on a gone number, or in no segment, is damage.
+    // A mail placed on a gone number, or a number neither a mail nor gone,
+    // is damage.
     state.mails[0].number = 1;
     ASSERT_FALSE(WriteSearchState(dir.File("state"), state));
     EXPECT_FALSE(ReadSearchState(dir.File("state")));
+    state.mails[0].number = 0;
+    state.segments[0].mails = 3;
+    ASSERT_FALSE(WriteSearchState(dir.File("state"), state));
+    EXPECT_FALSE(ReadSearchState(dir.File("state")));
+}
+
+// A state file can be cut or changed by anything; reading it never goes
+// wrong, and the index is then built anew.
+TEST(SearchIndexWriterTest, DamagedStatesAreRefusedOrReadWhole)
+{
+    TempDir dir;
+    const std::string folder = dir.File("search");
+    Archive archive = Numbered(40);
+    archive.Remove("m110");
+    ASSERT_TRUE(archive.Write(folder).Ok());
+    archive.Put("m900", 900, "新しい本文");
+    ASSERT_TRUE(archive.Write(folder).Ok());
+    const std::string state = ReadFile(folder + "/.postloom-search");
+    std::mt19937 random(5);
+    for (int round = 0; round < 300; ++round) {
+        std::string damaged = state.substr(0, random() % (state.size() + 1));
+        for (int i = 0; i < 3 && !damaged.empty(); ++i) {
+            damaged[random() % damaged.size()] = static_cast<char>(random());
+        }
+        test::WriteFile(dir.File("damaged"), damaged);
+        if (const auto read = ReadSearchState(dir.File("damaged"))) {
+            // Only a change that keeps it whole passes, e.g. in a fingerprint.
+            EXPECT_EQ(read->mails.size(), 40u);
+        }
+    }
+    test::WriteFile(folder + "/.postloom-search", state.substr(0, state.size() / 2));
+    const SearchIndexRun run = archive.Write(folder);
+    EXPECT_TRUE(run.Ok());
+    EXPECT_TRUE(run.rebuilt);
 }
 
 TEST(SearchIndexWriterTest, AFailedSegmentLeavesTheLastManifestAndState)
