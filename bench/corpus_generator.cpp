@@ -2,6 +2,7 @@
 
 #include "core/project/project_settings.h"
 #include "core/text/codec.h"
+#include "core/text/utf32.h"
 
 #include <glib.h>
 
@@ -40,6 +41,26 @@ constexpr std::array<std::string_view, 8> kNames = {
     "山田 太郎", "佐藤 花子", "鈴木 一郎", "高橋 美咲", "田中 健", "伊藤 由美", "渡辺 誠", "中村 さくら",
 };
 
+// Common kanji and katakana words, from which the varied bodies' vocabulary
+// is made, and what joins the words into sentences.
+constexpr std::u32string_view kKanji =
+    U"日本人会社時間年月週今後前中外内手気分地方国生活仕事場所問題説明資料確認新線学校員電話"
+    U"一二三四五六七八九十百千万円上下左右東西南北大小高低長短多少明暗強弱早遅近遠古新正反同"
+    U"事業開発設計試験品質管理運用保守障害対応報告連絡相談予定変更追加削除修正機能性能表示入"
+    U"出力画面操作環境構成版最初終了結果原因調査作業手順方法必要可能不具合条件登録情報技術部"
+    U"課長担当者議題案件目的内容期限次回打合検討実施完了準備依頼返信添付文書記録送信受信件名"
+    U"本文宛先差出社内外部署名前会議室予約利用規約契約価格費用見積請求支払納品発注注文商談顧"
+    U"客様品物動作確認検証環境移行計画進捗状況共有共通全体一部個別詳細概要資源容量速度回線網";
+constexpr std::array<std::string_view, 24> kKatakanaWords = {
+    "サーバー", "メール", "システム", "データ", "ファイル", "テスト", "バージョン", "ネットワーク",
+    "プロジェクト", "スケジュール", "ミーティング", "ドキュメント", "ソフトウェア", "パスワード", "アカウント", "ログ",
+    "エラー", "メッセージ", "ブラウザ", "リリース", "レビュー", "コメント", "フォルダ", "ガベージコレクション",
+};
+constexpr std::array<std::string_view, 10> kParticles = {"は", "が", "を", "に", "で", "と", "の", "も", "から", "まで"};
+constexpr std::array<std::string_view, 8> kEndings = {
+    "です。", "ます。", "しました。", "でしょうか。", "をお願いします。", "と思います。", "になります。", "ください。",
+};
+
 constexpr std::array<std::string_view, 7> kDays = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -50,8 +71,29 @@ struct Texts {
     std::vector<std::string> bodyLines;
     std::vector<std::string> names;
 
+    std::vector<std::string> vocabulary;  // UTF-8; the common words first
+    std::vector<std::string> particles;
+    std::vector<std::string> endings;
+
     Texts()
     {
+        // The same list on every run: its own fixed seed.
+        std::mt19937 random(20240101);
+        for (std::size_t i = 0; i < 8000; ++i) {
+            if (i % 10 == 9) {
+                vocabulary.emplace_back(kKatakanaWords[random() % kKatakanaWords.size()]);
+                continue;
+            }
+            std::u32string word;
+            const std::size_t length = random() % 5 == 0 ? 3 : 2;
+            for (std::size_t k = 0; k < length; ++k)
+                word += kKanji[random() % kKanji.size()];
+            vocabulary.push_back(text::Utf32ToUtf8(word));
+        }
+        for (const std::string_view t : kParticles)
+            particles.emplace_back(t);
+        for (const std::string_view t : kEndings)
+            endings.emplace_back(t);
         for (const std::string_view t : kTopics)
             topics.push_back(text::Utf8ToCp932(t));
         for (const std::string_view t : kBodyLines)
@@ -228,7 +270,7 @@ private:
         if (reply)
             body += "> " + texts_.bodyLines[Below(texts_.bodyLines.size())] + "\r\n\r\n";
         while (out.size() + body.size() < size)
-            body += texts_.bodyLines[Below(texts_.bodyLines.size())] + "\r\n";
+            body += (options_.variedJapanese ? Sentence() : texts_.bodyLines[Below(texts_.bodyLines.size())]) + "\r\n";
         if (!mime)
             return out + body;
 
@@ -247,6 +289,21 @@ private:
                "Content-Transfer-Encoding: base64\r\n\r\n" + Base64Lines(data);
         out += "--=_part_" + std::string(count) + "--\r\n";
         return out;
+    }
+
+    // One line of words and particles, the common words far more often than
+    // the rare ones, in CP932.
+    std::string Sentence()
+    {
+        std::string line;
+        const std::size_t words = 3 + Below(6);
+        for (std::size_t i = 0; i < words; ++i) {
+            const double u = std::uniform_real_distribution<double>(0.0, 1.0)(random_);
+            line += texts_.vocabulary[static_cast<std::size_t>(u * u * u * static_cast<double>(texts_.vocabulary.size()))];
+            line += i + 1 < words ? texts_.particles[Below(texts_.particles.size())]
+                                  : texts_.endings[Below(texts_.endings.size())];
+        }
+        return text::Utf8ToCp932(line);
     }
 
     const CorpusOptions options_;

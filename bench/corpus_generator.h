@@ -20,6 +20,11 @@ struct CorpusOptions {
     // them with a small attachment. The other mails are the old clients'
     // Shift-JIS text. 0 gives the same archive as before this option.
     double mimeShare = 0;
+    // Bodies of sentences drawn from a vocabulary of thousands of Japanese
+    // words, with about as many different character pairs as real mail has
+    // (what a search index is measured on), instead of the few fixed lines.
+    // false gives the same archive as before this option.
+    bool variedJapanese = false;
 };
 
 struct CorpusMail {
