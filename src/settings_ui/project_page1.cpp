@@ -199,9 +199,13 @@ void CProjectPage1::updateMatchCount()
 
 bool CProjectPage1::takeValues()
 {
-    // A missing folder is no surprise (it may be made later); an existing
+    // Asked when the folder or the pattern was changed here: a project
+    // whose folder is empty for now is not asked about at every OK. A
+    // missing folder is no surprise (it may be made later); an existing
     // one that gives no mail is.
-    if (matchingFiles().value_or(1) != 0)
+    const bool edited = mailExtText_.take(*mailExt_) != settings().MailExt ||
+                        targetPathText_.take(*targetPath_) != settings().TargetPath;
+    if (!edited || matchingFiles().value_or(1) != 0)
         return true;
     if (prompts().ask(this, kNoMatchCaption, kNoMatchQuestion.arg(mailExt_->text())) == Answer::Yes)
         return true;

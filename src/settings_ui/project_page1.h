@@ -30,8 +30,9 @@ public:
     // Before the page is left: offers to create a missing index folder and
     // mail page folder, and reports one that cannot be created.
     bool checkOnLeave() override;
-    // At OK: a pattern that takes no file of an existing mail folder is
-    // asked about; No keeps the user on the pattern.
+    // At OK: a folder or pattern changed on the page that takes no file of
+    // an existing mail folder is asked about; No keeps the user on the
+    // pattern.
     bool takeValues() override;
     void save() override;
 

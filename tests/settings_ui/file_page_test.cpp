@@ -492,40 +492,48 @@ private slots:
     void okWithAPatternThatTakesNoFileAsksFirst()
     {
         QVERIFY(QDir().mkpath(in(QStringLiteral("mail"))));
+        QFile file(in(QStringLiteral("mail/1.alm")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
         ProjectSettings document;
         document.TargetPath = "mail";
         document.MailExt = "*.alm";
         FileSheet f(document, projectFolder());
-
-        f.prompts.answers = {Answer::No};
-        QVERIFY(!f.pressOk());
-        QCOMPARE(f.prompts.questions.size(), std::size_t{1});
-        QCOMPARE(f.prompts.questions[0].text,
-                 QStringLiteral("ﾒｰﾙの有るﾊﾟｽに「*.alm」に該当するﾌｧｲﾙがありません。\nﾒｰﾙは読み込まれません。"
-                                "このまま続けますか"));
-        QVERIFY(f.page->mailExtEdit()->hasFocus() || !f.sheet->isActiveWindow());
-
-        f.prompts.answers = {Answer::Yes};
+        f.page->mailExtEdit()->setText(QStringLiteral("*.alm"));
         QVERIFY(f.pressOk());
-        QCOMPARE(f.prompts.questions.size(), std::size_t{2});
+        QVERIFY(f.prompts.questions.empty());
+
+        FileSheet typo(document, projectFolder());
+        typo.page->mailExtEdit()->setText(QStringLiteral("*.aml"));
+        typo.prompts.answers = {Answer::No};
+        QVERIFY(!typo.pressOk());
+        QCOMPARE(typo.prompts.questions.size(), std::size_t{1});
+        QCOMPARE(typo.prompts.questions[0].text,
+                 QStringLiteral("ﾒｰﾙの有るﾊﾟｽに「*.aml」に該当するﾌｧｲﾙがありません。\nﾒｰﾙは読み込まれません。"
+                                "このまま続けますか"));
+
+        typo.prompts.answers = {Answer::Yes};
+        QVERIFY(typo.pressOk());
+        QCOMPARE(typo.prompts.questions.size(), std::size_t{2});
+        QVERIFY(typo.sheet->handBack(document).applied);
+        QCOMPARE(document.MailExt, std::string("*.aml"));
     }
 
-    void okAsksNothingForAMissingFolderOrOneWithMail()
+    void okAsksNothingForAMissingFolderOrAnUnchangedPattern()
     {
         ProjectSettings document;
-        document.TargetPath = "not-made-yet";
         document.MailExt = "*.alm";
         FileSheet missing(document, projectFolder());
+        missing.page->targetPathEdit()->setText(QStringLiteral("not-made-yet"));
         QVERIFY(missing.pressOk());
         QVERIFY(missing.prompts.questions.empty());
 
+        // Empty for now, as the project left it.
         QVERIFY(QDir().mkpath(in(QStringLiteral("mail"))));
-        QFile file(in(QStringLiteral("mail/1.alm")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
         document.TargetPath = "mail";
-        FileSheet withMail(document, projectFolder());
-        QVERIFY(withMail.pressOk());
-        QVERIFY(withMail.prompts.questions.empty());
+        FileSheet unchanged(document, projectFolder());
+        unchanged.page->titleEdit()->setText(QStringLiteral("renamed"));
+        QVERIFY(unchanged.pressOk());
+        QVERIFY(unchanged.prompts.questions.empty());
     }
 
     void cancelKeepsAFolderCreatedOnRequest()
