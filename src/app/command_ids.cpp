@@ -47,6 +47,8 @@ constexpr std::array kCommands{
     CommandInfo{ID_FILE_IMPORT, "ID_FILE_IMPORT", Command},
     CommandInfo{ID_FILE_IMPORT_FOLDER, "ID_FILE_IMPORT_FOLDER", Command},
     CommandInfo{ID_IMPORT_FIN, "ID_IMPORT_FIN", Notice},
+    CommandInfo{ID_FILE_NEW_FROM_FOLDER, "ID_FILE_NEW_FROM_FOLDER", Command},
+    CommandInfo{ID_HELP_GETTING_STARTED, "ID_HELP_GETTING_STARTED", Command},
     CommandInfo{ID_FILE_NEW, "ID_FILE_NEW", Command},
     CommandInfo{ID_FILE_OPEN, "ID_FILE_OPEN", Command},
     CommandInfo{ID_FILE_SAVE, "ID_FILE_SAVE", Command},

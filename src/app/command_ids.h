@@ -64,6 +64,8 @@ enum CommandId : int {
     ID_FILE_IMPORT = 32816,
     ID_FILE_IMPORT_FOLDER = 32817,
     ID_IMPORT_FIN = 32818,
+    ID_FILE_NEW_FROM_FOLDER = 32819,
+    ID_HELP_GETTING_STARTED = 32820,
 };
 
 enum class CommandKind {

@@ -270,6 +270,9 @@ void GenerationChain::endMailPages()
         context_.commands().post(ID_APP_EXIT);
     }
     marks = {};
+    if (!mailPagesResult_.stopped) {
+        host_.pagesFinished();
+    }
 }
 
 }  // namespace postloom

@@ -53,6 +53,9 @@ public:
     virtual void setStatusText(QStringView text) = 0;
     // A problem that stops the run before it writes anything.
     virtual void showError(const QString& message) = 0;
+    // The mail pages of a run have ended (also when none could be written),
+    // after the run's summary; not after a stop.
+    virtual void pagesFinished() {}
 };
 
 class GenerationChain {

@@ -1,6 +1,7 @@
 #include "settings_ui/project_page1.h"
 
 #include "core/html/output_paths.h"
+#include "core/mail/folder_reader.h"
 #include "core/platform/file_system.h"
 #include "settings_ui/folder_checks.h"
 
@@ -11,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 
 namespace postloom {
@@ -26,6 +28,12 @@ const QString kMailFolderQuestion = QStringLiteral("ﾒｰﾙHTMLﾌｧｲﾙを
 const QString kDifferentDrives =
     QStringLiteral("ｲﾝﾃﾞｯｸｽHTMLﾌｧｲﾙを作成するﾊﾟｽとﾒｰﾙHTMLﾌｧｲﾙを作成するﾊﾟｽが同じﾄﾞﾗｲﾌﾞではありません");
 const QString kCannotCreate = QStringLiteral("ﾊﾟｽを作成できませんでした\n%1\n%2");
+const QString kNoMatchCaption = QStringLiteral("ﾒｰﾙﾌｧｲﾙの確認");
+const QString kNoMatchQuestion =
+    QStringLiteral("ﾒｰﾙの有るﾊﾟｽに「%1」に該当するﾌｧｲﾙがありません。\nﾒｰﾙは読み込まれません。このまま続けますか");
+
+// Long enough that a word typed at speed lists the folder once.
+constexpr int kCountPauseMs = 300;
 
 struct ClientType {
     const char* label;    // UTF-8
@@ -61,7 +69,8 @@ CProjectPage1::CProjectPage1(const ProjectPageContext& context, QWidget* parent)
       toLower_(new QCheckBox(QStringLiteral("ﾌｧｲﾙ/ﾃﾞｨﾚｸﾄﾘ名をすべて小文字で扱う"), this)),
       mimeDecode_(new QCheckBox(QStringLiteral("MIMEをﾃﾞｺｰﾄﾞする(&M)"), this)),
       metaCharset_(new QCheckBox(QStringLiteral("文字ｺｰﾄﾞを宣言する(&C)"), this)),
-      directParent_(new QCheckBox(QStringLiteral("返信先の直下に置く(&D)"), this))
+      directParent_(new QCheckBox(QStringLiteral("返信先の直下に置く(&D)"), this)),
+      matchCount_(new QLabel(this))
 {
     for (const ClientType& type : kClientTypes)
         clientType_->addItem(QString::fromUtf8(type.label), QString::fromUtf8(type.pattern));
@@ -81,18 +90,19 @@ CProjectPage1::CProjectPage1(const ProjectPageContext& context, QWidget* parent)
     grid->addWidget(new QLabel(QStringLiteral("ﾒｰﾙの有るﾊﾟｽ"), this), 2, 0);
     grid->addWidget(targetPath_, 2, 1);
     grid->addWidget(targetPathBrowse_, 2, 2);
-    grid->addWidget(new QLabel(QStringLiteral("ｲﾝﾃﾞｯｸｽHTMLﾌｧｲﾙ名"), this), 3, 0);
-    grid->addWidget(indexPath_, 3, 1);
-    grid->addWidget(indexPathBrowse_, 3, 2);
-    grid->addWidget(new QLabel(QStringLiteral("ﾒｰﾙHTML出力先 (ｲﾝﾃﾞｯｸｽHTMLﾌｧｲﾙからの相対パス)"), this), 4, 0, 1, 3);
-    grid->addWidget(mailPath_, 5, 1);
-    grid->addWidget(mailPathBrowse_, 5, 2);
-    grid->addWidget(cutMLTitle_, 6, 0, 1, 3);
-    grid->addWidget(toLower_, 7, 0, 1, 3);
-    grid->addWidget(mimeDecode_, 8, 0, 1, 3);
-    grid->addWidget(metaCharset_, 9, 0, 1, 3);
-    grid->addWidget(directParent_, 10, 0, 1, 3);
-    grid->setRowStretch(11, 1);
+    grid->addWidget(matchCount_, 3, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("ｲﾝﾃﾞｯｸｽHTMLﾌｧｲﾙ名"), this), 4, 0);
+    grid->addWidget(indexPath_, 4, 1);
+    grid->addWidget(indexPathBrowse_, 4, 2);
+    grid->addWidget(new QLabel(QStringLiteral("ﾒｰﾙHTML出力先 (ｲﾝﾃﾞｯｸｽHTMLﾌｧｲﾙからの相対パス)"), this), 5, 0, 1, 3);
+    grid->addWidget(mailPath_, 6, 1);
+    grid->addWidget(mailPathBrowse_, 6, 2);
+    grid->addWidget(cutMLTitle_, 7, 0, 1, 3);
+    grid->addWidget(toLower_, 8, 0, 1, 3);
+    grid->addWidget(mimeDecode_, 9, 0, 1, 3);
+    grid->addWidget(metaCharset_, 10, 0, 1, 3);
+    grid->addWidget(directParent_, 11, 0, 1, 3);
+    grid->setRowStretch(12, 1);
     grid->setColumnStretch(1, 1);
 
     // Every change of a field's text counts, also the fill at the first
@@ -108,6 +118,12 @@ CProjectPage1::CProjectPage1(const ProjectPageContext& context, QWidget* parent)
     connect(targetPathBrowse_, &QPushButton::clicked, this, [this] { browseFolder(*targetPath_); });
     connect(mailPathBrowse_, &QPushButton::clicked, this, [this] { browseFolder(*mailPath_); });
     connect(indexPathBrowse_, &QPushButton::clicked, this, &CProjectPage1::browseIndexFile);
+
+    countTimer_.setSingleShot(true);
+    countTimer_.setInterval(kCountPauseMs);
+    connect(&countTimer_, &QTimer::timeout, this, &CProjectPage1::updateMatchCount);
+    for (QLineEdit* const edit : {mailExt_, targetPath_})
+        connect(edit, &QLineEdit::textChanged, &countTimer_, qOverload<>(&QTimer::start));
 }
 
 void CProjectPage1::load()
@@ -123,6 +139,7 @@ void CProjectPage1::load()
     mimeDecode_->setChecked(s.MimeDecode != 0);
     metaCharset_->setChecked(s.MetaCharset != 0);
     directParent_->setChecked(s.DirectParent != 0);
+    updateMatchCount();
 }
 
 void CProjectPage1::save()
@@ -156,6 +173,44 @@ bool CProjectPage1::checkOnLeave()
         return false;
     }
     return ensureFolder(folders.mailFolder, kMailFolderQuestion, *mailPath_);
+}
+
+std::optional<std::size_t> CProjectPage1::matchingFiles() const
+{
+    const std::string folder = targetPathText_.take(*targetPath_);
+    if (folder.empty())
+        return std::nullopt;
+    return CountMailFiles(OutputPaths(settings(), projectFolder()).Resolve(folder), mailExtText_.take(*mailExt_));
+}
+
+void CProjectPage1::updateMatchCount()
+{
+    countTimer_.stop();
+    const std::optional<std::size_t> count = matchingFiles();
+    if (count) {
+        // Thousands grouped with ",", whatever the user's locale.
+        QLocale numbers = QLocale::c();
+        numbers.setNumberOptions(QLocale::DefaultNumberOptions);
+        matchCount_->setText(QStringLiteral("該当ﾌｧｲﾙ: %1").arg(numbers.toString(static_cast<qulonglong>(*count))));
+    } else {
+        matchCount_->setText(targetPath_->text().isEmpty() ? QString() : QStringLiteral("ﾌｫﾙﾀﾞがありません"));
+    }
+}
+
+bool CProjectPage1::takeValues()
+{
+    // Asked when the folder or the pattern was changed here: a project
+    // whose folder is empty for now is not asked about at every OK. A
+    // missing folder is no surprise (it may be made later); an existing
+    // one that gives no mail is.
+    const bool edited = mailExtText_.take(*mailExt_) != settings().MailExt ||
+                        targetPathText_.take(*targetPath_) != settings().TargetPath;
+    if (!edited || matchingFiles().value_or(1) != 0)
+        return true;
+    if (prompts().ask(this, kNoMatchCaption, kNoMatchQuestion.arg(mailExt_->text())) == Answer::Yes)
+        return true;
+    mailExt_->setFocus();
+    return false;
 }
 
 bool CProjectPage1::ensureFolder(const std::string& folder, const QString& question, QLineEdit& field)

@@ -2,7 +2,11 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -16,7 +20,8 @@ CProjectSheet::CProjectSheet(const ProjectSettings& document, std::string projec
     : QDialog(parent),
       projectFolder_(std::move(projectFolder)),
       prompts_(prompts),
-      tabs_(new QTabWidget(this)),
+      scroll_(new QScrollArea(this)),
+      tabs_(new QTabWidget),
       okButton_(new QPushButton(QStringLiteral("OK"), this)),
       cancelButton_(new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this))
 {
@@ -28,8 +33,11 @@ CProjectSheet::CProjectSheet(const ProjectSettings& document, std::string projec
     buttons->addStretch();
     buttons->addWidget(okButton_);
     buttons->addWidget(cancelButton_);
+    scroll_->setWidget(tabs_);
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
     auto* const layout = new QVBoxLayout(this);
-    layout->addWidget(tabs_);
+    layout->addWidget(scroll_, 1);
     layout->addLayout(buttons);
 
     connect(okButton_, &QPushButton::clicked, this, &CProjectSheet::pressOk);
@@ -68,8 +76,47 @@ ProjectSheetHandBack CProjectSheet::handBack(ProjectSettings& document) const
     return ProjectSheetHandBack{.applied = true, .targetPathChanged = targetPathChanged};
 }
 
+void CProjectSheet::fitToScreen(const QRect& available)
+{
+    // The frame the window system draws around the sheet is not part of
+    // its size; where it is not known yet, leave a margin for a title bar.
+    const QRect frame = frameGeometry();
+    const QSize decoration =
+        frame.size() != size() ? frame.size() - size() : QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    const QSize room = available.size() - decoration;
+    // The tabs at their full size, with scroll bars' room only when they
+    // have to scroll.
+    const QSize content = tabs_->sizeHint().expandedTo(tabs_->minimumSizeHint());
+    const int bar = scroll_->verticalScrollBar()->sizeHint().width();
+    const QSize chrome = sizeHint() - scroll_->sizeHint();
+    QSize wanted = content + chrome;
+    if (wanted.height() > room.height())
+        wanted.rwidth() += bar;
+    if (wanted.width() > room.width())
+        wanted.rheight() += bar;
+    setMinimumSize(minimumSizeHint().boundedTo(room));
+    resize(wanted.boundedTo(room));
+
+    const QWidget* const owner = parentWidget();
+    QRect placed(QPoint(), size() + decoration);
+    placed.moveCenter(owner != nullptr ? owner->window()->frameGeometry().center() : available.center());
+    // Inside the free area, the top left corner first: the title bar is
+    // what the user needs to reach.
+    placed.moveRight(std::min(placed.right(), available.right()));
+    placed.moveBottom(std::min(placed.bottom(), available.bottom()));
+    placed.moveLeft(std::max(placed.left(), available.left()));
+    placed.moveTop(std::max(placed.top(), available.top()));
+    move(placed.topLeft());
+}
+
 void CProjectSheet::showEvent(QShowEvent* event)
 {
+    if (!fitted_) {
+        fitted_ = true;
+        const QScreen* const shown = parentWidget() != nullptr ? parentWidget()->screen() : screen();
+        if (shown != nullptr)
+            fitToScreen(shown->availableGeometry());
+    }
     QDialog::showEvent(event);
     if (displayed_ < 0 && tabs_->currentIndex() >= 0)
         showPage(tabs_->currentIndex());

@@ -16,6 +16,8 @@
 #include <vector>
 
 class QPushButton;
+class QRect;
+class QScrollArea;
 class QTabWidget;
 
 namespace postloom {
@@ -52,6 +54,14 @@ public:
     QPushButton* okButton() const { return okButton_; }
     QPushButton* cancelButton() const { return cancelButton_; }
     QTabWidget* tabs() const { return tabs_; }
+    // Holds the tabs; it scrolls when the screen is too small for them,
+    // while OK and ｷｬﾝｾﾙ stay in view below it.
+    QScrollArea* scrollArea() const { return scroll_; }
+
+    // Makes the sheet no larger than available (a screen's free area, frame
+    // included) and places it inside, centred on its parent where there is
+    // room. Done by itself when the sheet is first shown.
+    void fitToScreen(const QRect& available);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -65,12 +75,14 @@ private:
     ProjectSettings workingCopy_;
     std::string projectFolder_;
     UserPrompts& prompts_;
+    QScrollArea* scroll_;
     QTabWidget* tabs_;
     QPushButton* okButton_;
     QPushButton* cancelButton_;
     std::vector<CProjectPage*> pages_;  // owned by tabs_
     int displayed_ = -1;                // the page the user is on
     bool changed_ = false;
+    bool fitted_ = false;
 };
 
 }  // namespace postloom

@@ -1,5 +1,6 @@
 // Renders the three pages of the project property sheet and the appearance
-// details dialog of a project into PNG files:
+// details dialog of a project into PNG files, and the sheet as the one-step
+// start from the project's mail folder shows it (one-step-start.png):
 //
 //   postloom_settings_screenshots PROJECT.plp OUTPUT-FOLDER
 //
@@ -11,6 +12,9 @@
 // A question or notice that a page asks while the sheet turns its pages is
 // answered No and reported; the pictures are then not written.
 
+#include "core/html/output_paths.h"
+#include "core/mail/mail_folder_survey.h"
+#include "core/project/folder_project.h"
 #include "core/project/project_file.h"
 #include "settings_ui/appearance_dialog.h"
 #include "settings_ui/gui_text.h"
@@ -107,6 +111,17 @@ int main(int argc, char* argv[])
         if (!Save(*sheet, output, QString::fromLatin1(pages[i])))
             return 1;
     }
+
+    // The one-step start: a new project filled from the mail folder alone.
+    const std::string mailFolder = postloom::OutputPaths(settings, projectFolder).Resolve(settings.TargetPath);
+    postloom::ProjectSettings fresh;
+    fresh.Reset();
+    postloom::FillFolderProject(fresh, mailFolder, postloom::SurveyMailFolder(mailFolder).pattern);
+    const std::unique_ptr<postloom::CProjectSheet> oneStep = postloom::CreateProjectSheet(fresh, projectFolder, prompts);
+    oneStep->resize(oneStep->sizeHint().expandedTo(QSize(620, 0)));
+    oneStep->show();
+    if (prompts.asked != 0 || !Save(*oneStep, output, QStringLiteral("one-step-start.png")))
+        return 1;
 
     postloom::CAppearanceDialog details(
         postloom::ProjectPageContext{settings, projectFolder, prompts}, postloom::PageKind::Index);

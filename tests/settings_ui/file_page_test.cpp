@@ -449,6 +449,93 @@ private slots:
         QCOMPARE(document.IndexPath, Bytes(in(QStringLiteral("index.html"))));
     }
 
+    void matchCountFollowsTheFolderAndThePatternAsTheUserTypes()
+    {
+        QVERIFY(QDir().mkpath(in(QStringLiteral("mail"))));
+        for (const char* name : {"1.alm", "2.alm", "3.ALM", "4.txt"}) {
+            QFile file(in(QStringLiteral("mail/") + QLatin1String(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        ProjectSettings document;
+        document.TargetPath = "mail";
+        document.MailExt = "*.alm";
+        FileSheet f(document, projectFolder());
+        QLabel* const count = f.page->matchCountLabel();
+        QCOMPARE(count->text(), QStringLiteral("該当ﾌｧｲﾙ: 3"));
+
+        // Counted after a pause in typing, not at every key.
+        f.page->mailExtEdit()->setText(QStringLiteral("*.tx"));
+        f.page->mailExtEdit()->setText(QStringLiteral("*.txt"));
+        QCOMPARE(count->text(), QStringLiteral("該当ﾌｧｲﾙ: 3"));
+        QTRY_COMPARE(count->text(), QStringLiteral("該当ﾌｧｲﾙ: 1"));
+
+        f.page->targetPathEdit()->setText(QStringLiteral("nowhere"));
+        QTRY_COMPARE(count->text(), QStringLiteral("ﾌｫﾙﾀﾞがありません"));
+        f.page->targetPathEdit()->clear();
+        QTRY_COMPARE(count->text(), QString());
+    }
+
+    void matchCountGroupsThousands()
+    {
+        QVERIFY(QDir().mkpath(in(QStringLiteral("mail"))));
+        for (int n = 0; n < 1002; ++n) {
+            QFile file(in(QStringLiteral("mail/%1.alm").arg(n)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        ProjectSettings document;
+        document.TargetPath = "mail";
+        document.MailExt = "*.alm";
+        FileSheet f(document, projectFolder());
+        QCOMPARE(f.page->matchCountLabel()->text(), QStringLiteral("該当ﾌｧｲﾙ: 1,002"));
+    }
+
+    void okWithAPatternThatTakesNoFileAsksFirst()
+    {
+        QVERIFY(QDir().mkpath(in(QStringLiteral("mail"))));
+        QFile file(in(QStringLiteral("mail/1.alm")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        ProjectSettings document;
+        document.TargetPath = "mail";
+        document.MailExt = "*.alm";
+        FileSheet f(document, projectFolder());
+        f.page->mailExtEdit()->setText(QStringLiteral("*.alm"));
+        QVERIFY(f.pressOk());
+        QVERIFY(f.prompts.questions.empty());
+
+        FileSheet typo(document, projectFolder());
+        typo.page->mailExtEdit()->setText(QStringLiteral("*.aml"));
+        typo.prompts.answers = {Answer::No};
+        QVERIFY(!typo.pressOk());
+        QCOMPARE(typo.prompts.questions.size(), std::size_t{1});
+        QCOMPARE(typo.prompts.questions[0].text,
+                 QStringLiteral("ﾒｰﾙの有るﾊﾟｽに「*.aml」に該当するﾌｧｲﾙがありません。\nﾒｰﾙは読み込まれません。"
+                                "このまま続けますか"));
+
+        typo.prompts.answers = {Answer::Yes};
+        QVERIFY(typo.pressOk());
+        QCOMPARE(typo.prompts.questions.size(), std::size_t{2});
+        QVERIFY(typo.sheet->handBack(document).applied);
+        QCOMPARE(document.MailExt, std::string("*.aml"));
+    }
+
+    void okAsksNothingForAMissingFolderOrAnUnchangedPattern()
+    {
+        ProjectSettings document;
+        document.MailExt = "*.alm";
+        FileSheet missing(document, projectFolder());
+        missing.page->targetPathEdit()->setText(QStringLiteral("not-made-yet"));
+        QVERIFY(missing.pressOk());
+        QVERIFY(missing.prompts.questions.empty());
+
+        // Empty for now, as the project left it.
+        QVERIFY(QDir().mkpath(in(QStringLiteral("mail"))));
+        document.TargetPath = "mail";
+        FileSheet unchanged(document, projectFolder());
+        unchanged.page->titleEdit()->setText(QStringLiteral("renamed"));
+        QVERIFY(unchanged.pressOk());
+        QVERIFY(unchanged.prompts.questions.empty());
+    }
+
     void cancelKeepsAFolderCreatedOnRequest()
     {
         ProjectSettings document;

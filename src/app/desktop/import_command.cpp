@@ -88,13 +88,23 @@ void ImportCommand::run(ImportFrom from)
                                               : prompts.chooseFolder(window, QDir::homePath());
     if (!source || source->isEmpty())
         return;
-    const ImportRequest request{QFileInfo(*source).absoluteFilePath(), from == ImportFrom::MboxFile};
+    runFor(*source, from, {});
+}
+
+void ImportCommand::runFor(const QString& source, ImportFrom from, std::function<void(const QString&)> then)
+{
+    if (worker_)
+        return;
+    DesktopPrompts& prompts = app_.gate();
+    QWidget* const window = &app_.frame();
+    const ImportRequest request{QFileInfo(source).absoluteFilePath(), from == ImportFrom::MboxFile};
     const std::optional<ImportChoice> choice = prompts.chooseImportTarget(window, request);
     if (!choice || choice->folder.isEmpty())
         return;
 
     app_.context().problems().beginRun();
     folder_ = choice->folder;
+    then_ = std::move(then);
     worker_ = std::make_unique<CImportThread>(app_.context(), ToCp932(request.source), ToCp932(folder_),
                                               ImportOptions{.mboxVariant = choice->mboxVariant});
     CPostloomDoc& document = app_.document();
@@ -127,6 +137,11 @@ void ImportCommand::finished()
     ProblemLog& log = app_.context().problems();
     log.add(problems, notices);
     log.endRun(Summary(result));
+    const std::function<void(const QString&)> then = std::exchange(then_, {});
+    if (then && !result.failure && !result.stopped && result.imported + result.alreadyThere > 0) {
+        then(QFileInfo(folder_).absoluteFilePath());
+        return;
+    }
     if (result.failure || result.stopped || result.imported == 0)
         return;
 

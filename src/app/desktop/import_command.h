@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace postloom {
@@ -31,6 +32,10 @@ public:
     // runs, the status bar shows its progress and the stop button, and the
     // project's commands wait, as for the other long runs.
     void run(ImportFrom from);
+    // The same for a source already chosen; when mails are in the folder
+    // afterwards, then(folder) goes on with it instead of the offer of a
+    // project.
+    void runFor(const QString& source, ImportFrom from, std::function<void(const QString&)> then);
     // The stop button: the import ends before its next mail.
     void stop();
     bool running() const { return worker_ != nullptr; }
@@ -43,6 +48,7 @@ private:
     CPostloomApp& app_;
     std::unique_ptr<CImportThread> worker_;
     QString folder_;
+    std::function<void(const QString&)> then_;
     CommandDispatcher::Registration route_;
 };
 

@@ -38,6 +38,7 @@ struct CommandTexts {
 // or a button, and the button's tool tip.
 constexpr CommandTexts kCommandTexts[] = {
     {ID_FILE_NEW, u"新しいﾌﾟﾛｼﾞｪｸﾄを作成", u"新しいﾌﾟﾛｼﾞｪｸﾄ"},
+    {ID_FILE_NEW_FROM_FOLDER, u"ﾒｰﾙのﾌｫﾙﾀﾞを選んで、そのﾌｫﾙﾀﾞを読む新しいﾌﾟﾛｼﾞｪｸﾄを作成", u"ﾌｫﾙﾀﾞから新規作成"},
     {ID_FILE_OPEN, u"既存のﾌﾟﾛｼﾞｪｸﾄを開く", u"開く"},
     {ID_FILE_SAVE, u"ﾌﾟﾛｼﾞｪｸﾄを上書きして保存", u"上書き保存"},
     {ID_FILE_SAVE_AS, u"ﾌﾟﾛｼﾞｪｸﾄに名前を付けて保存", u"名前を付けて保存"},
@@ -50,6 +51,7 @@ constexpr CommandTexts kCommandTexts[] = {
     {ID_EDIT_PASTE, u"切り取ったﾒｰﾙを、選択されているﾒｰﾙへの返信にする (ﾌﾟﾛｼﾞｪｸﾄではｽﾚｯﾄﾞの先頭)", u"貼り付け"},
     {ID_APP_ABOUT, u"ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝ、著作権を表示", u"ﾊﾞｰｼﾞｮﾝ情報"},
     {ID_HELP_FINDER, u"ﾍﾙﾌﾟ ﾄﾋﾟｯｸの一覧を表示", u"ﾍﾙﾌﾟ ﾄﾋﾟｯｸ"},
+    {ID_HELP_GETTING_STARTED, u"ﾌｫﾙﾀﾞから新規作成してﾍﾟｰｼﾞを作るまでの手順を表示", u"はじめに"},
     {ID_VIEW_STATUS_BAR, u"ｽﾃｰﾀｽ ﾊﾞｰの表示/非表示", nullptr},
     {ID_PROJECT_PROPERTY, u"ﾌﾟﾛｼﾞｪｸﾄのﾌﾟﾛﾊﾟﾃｨ", u"ﾌﾟﾛﾊﾟﾃｨ"},
     {ID_THREAD_EXPAND, u"ﾒｰﾙをｽﾚｯﾄﾞに展開", u"ｽﾚｯﾄﾞ展開"},
@@ -186,6 +188,7 @@ QAction* CMainFrame::action(int id) const
 void CMainFrame::createActions()
 {
     makeAction(ID_FILE_NEW, QStringLiteral("新規作成(&N)"))->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+    makeAction(ID_FILE_NEW_FROM_FOLDER, QStringLiteral("ﾌｫﾙﾀﾞから新規作成(&F)..."));
     makeAction(ID_FILE_OPEN, QStringLiteral("開く(&O)..."))->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
     makeAction(ID_FILE_SAVE, QStringLiteral("上書き保存(&S)"))->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
     makeAction(ID_FILE_SAVE_AS, QStringLiteral("名前を付けて保存(&A)..."));
@@ -244,6 +247,7 @@ void CMainFrame::createActions()
     makeAction(ID_INDEX_OPEN, QStringLiteral("ｲﾝﾃﾞｯｸｽHTMLを開く(&O)"))
         ->setIcon(ToolBarIcon(ToolBarPicture::PageWithGlobeAndMagnifier));
     makeAction(ID_HELP_FINDER, QStringLiteral("ﾄﾋﾟｯｸの検索(&H)"))->setShortcut(QKeySequence(Qt::Key_F1));
+    makeAction(ID_HELP_GETTING_STARTED, QStringLiteral("はじめに(&G)"));
     makeAction(ID_APP_ABOUT, QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(Postloom) (&A)..."));
     action(ID_FILE_NEW)->setIcon(ToolBarIcon(ToolBarPicture::NewPage));
     action(ID_FILE_OPEN)->setIcon(ToolBarIcon(ToolBarPicture::OpenFolder));
@@ -263,6 +267,7 @@ void CMainFrame::createMenus()
     QMenuBar* bar = menuBar();
     fileMenu_ = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
     fileMenu_->addAction(action(ID_FILE_NEW));
+    fileMenu_->addAction(action(ID_FILE_NEW_FROM_FOLDER));
     fileMenu_->addAction(action(ID_FILE_OPEN));
     fileMenu_->addAction(action(ID_FILE_SAVE));
     fileMenu_->addAction(action(ID_FILE_SAVE_AS));
@@ -317,6 +322,7 @@ void CMainFrame::createMenus()
     htmlMenu->addAction(action(ID_INDEX_OPEN));
 
     QMenu* helpMenu = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    helpMenu->addAction(action(ID_HELP_GETTING_STARTED));
     helpMenu->addAction(action(ID_HELP_FINDER));
     helpMenu->addSeparator();
     helpMenu->addAction(action(ID_APP_ABOUT));

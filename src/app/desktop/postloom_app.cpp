@@ -2,7 +2,9 @@
 
 #include "app/command_ids.h"
 #include "app/desktop/import_command.h"
+#include "app/desktop/index_offer.h"
 #include "app/desktop/mail_info_dialog.h"
+#include "app/desktop/welcome_panel.h"
 #include "app/view/pictures.h"
 #include "core/report/problem_wording.h"
 #include "settings_ui/gui_text.h"
@@ -18,6 +20,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTextBrowser>
 #include <QTimer>
@@ -129,6 +132,10 @@ CPostloomApp::CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironm
     document_ = std::make_unique<CPostloomDoc>(*context_, gate_);
     frame_ = std::make_unique<CMainFrame>(*context_, *document_, gate_);
     import_ = std::make_unique<ImportCommand>(*this);
+    folderProject_ = std::make_unique<FolderProjectCommand>(*this);
+    // Both belong to the frame's widgets, which delete them.
+    new WelcomePanel(*context_, *document_, view().viewport());
+    frame_->statusBar()->addPermanentWidget(new IndexOffer(*context_, *document_, view()));
     if (commandLine_.marks.autoRun != 0) {
         // An unattended run prints the problems the list would show, in
         // the words of postloom-batch, and ends with a non-zero status after
@@ -164,6 +171,7 @@ CPostloomApp::CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironm
             {.id = ID_FILE_OPEN, .handler = [this] { chooseAndOpen(); }},
             {.id = ID_APP_ABOUT, .handler = [this] { CreateVersionBox(frame_.get())->exec(); }},
             {.id = ID_HELP_FINDER, .handler = [this] { showHelp(); }},
+            {.id = ID_HELP_GETTING_STARTED, .handler = [this] { showHelp(QStringLiteral("getting-started.html")); }},
             {.id = ID_FILE_IMPORT, .handler = [this] { import_->run(ImportFrom::MboxFile); }},
             {.id = ID_FILE_IMPORT_FOLDER, .handler = [this] { import_->run(ImportFrom::Folder); }},
         });
@@ -182,6 +190,7 @@ CPostloomApp::CPostloomApp(CPostloomCommandLineInfo commandLine, DesktopEnvironm
 CPostloomApp::~CPostloomApp()
 {
     routes_ = {};
+    folderProject_.reset();
     import_.reset();
     help_.reset();
     // The view's workers end with the frame, before the document they read.
@@ -319,16 +328,16 @@ void CPostloomApp::requestQuit()
     Q_EMIT quitRequested(gate_.failed() || problems ? 1 : 0);
 }
 
-void CPostloomApp::showHelp()
+void CPostloomApp::showHelp(const QString& page)
 {
     if (!help_) {
         help_ = std::make_unique<QTextBrowser>();
         help_->setWindowTitle(QStringLiteral("Postloom ﾍﾙﾌﾟ"));
         help_->setWindowIcon(ProgramIcon());
         help_->setOpenExternalLinks(true);
-        help_->setSource(QUrl(QStringLiteral("qrc:/postloom/help/index.html")));
         PlaceOnScreen(*help_, *frame_, kHelpSize);
     }
+    help_->setSource(QUrl(QStringLiteral("qrc:/postloom/help/") + page));
     help_->show();
     help_->raise();
 }

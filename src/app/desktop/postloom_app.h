@@ -16,6 +16,7 @@
 #include "app/app_context.h"
 #include "app/desktop/command_line.h"
 #include "app/desktop/desktop_prompts.h"
+#include "app/desktop/folder_project_command.h"
 #include "app/desktop/import_command.h"
 #include "app/desktop/main_frame.h"
 #include "app/desktop/postloom_doc.h"
@@ -80,6 +81,8 @@ public:
     void stopRun();
     // ﾌｧｲﾙ → ｲﾝﾎﾟｰﾄ... and ﾌｫﾙﾀﾞからｲﾝﾎﾟｰﾄ....
     ImportCommand& importCommand() { return *import_; }
+    // ﾌｧｲﾙ → ﾌｫﾙﾀﾞから新規作成....
+    FolderProjectCommand& folderProjectCommand() { return *folderProject_; }
 
 Q_SIGNALS:
     // The program is to end with status.
@@ -87,7 +90,8 @@ Q_SIGNALS:
 
 private:
     void chooseAndOpen();
-    void showHelp();
+    // The help window at page (a file of the help, "index.html" first).
+    void showHelp(const QString& page = QStringLiteral("index.html"));
     void addRecent(const QString& path);
     void removeRecent(const QString& path);
     void storeRecent();
@@ -115,6 +119,7 @@ private:
     std::unique_ptr<QTextBrowser> help_;
     // Made after the frame, ended before it.
     std::unique_ptr<ImportCommand> import_;
+    std::unique_ptr<FolderProjectCommand> folderProject_;
     // The automatic chain runs and has not ended yet.
     bool runInProgress_ = false;
     bool quitting_ = false;

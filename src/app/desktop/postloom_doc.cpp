@@ -531,22 +531,23 @@ void CPostloomDoc::sortFinished()
     }
 }
 
-void CPostloomDoc::editProperties()
+bool CPostloomDoc::editProperties()
 {
     const std::unique_ptr<CProjectSheet> sheet =
         CreateProjectSheet(*settings_, projectFolder(), prompts_, dialogParent_);
     const int result = sheetRunner_ ? sheetRunner_(*sheet) : sheet->exec();
     if (result != QDialog::Accepted) {
-        return;
+        return false;
     }
     const ProjectSheetHandBack back = sheet->handBack(*settings_);
     if (!back.applied) {
-        return;
+        return true;
     }
     if (back.targetPathChanged) {
         startReading(false);
     }
     setModified(true);
+    return true;
 }
 
 bool CPostloomDoc::indexFileReadable() const

@@ -152,8 +152,8 @@ public:
     void stopReading();
     void finishStoppedReading();
 
-    // ID_PROJECT_PROPERTY.
-    void editProperties();
+    // ID_PROJECT_PROPERTY. True when the sheet ended with OK.
+    bool editProperties();
     // ID_INDEX_OPEN's rule: the index file exists and may be read.
     bool indexFileReadable() const;
 

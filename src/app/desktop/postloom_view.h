@@ -92,6 +92,8 @@ Q_SIGNALS:
     void stateChanged();
     // ID_UPDATE_TREEITEM has been handled.
     void treeFinished();
+    // A run of the mail pages has ended without a stop.
+    void pagesWritten();
 
 protected:
     bool event(QEvent* event) override;
@@ -110,6 +112,7 @@ private:
     const ThreadTree& threadTree() const override { return model_.Tree(); }
     void setStatusText(QStringView text) override { document_.setStatusText(text); }
     void showError(const QString& message) override { prompts_.showError(this, message); }
+    void pagesFinished() override { Q_EMIT pagesWritten(); }
 
     // TreeEditHost
     ThreadTreeModel& editedModel() override { return model_; }

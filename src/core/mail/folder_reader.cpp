@@ -125,7 +125,24 @@ bool IsProgramsOwnFile(std::string_view name)
     return name.starts_with(".postloom-");
 }
 
+bool PassedOver(const platform::DirectoryEntry& entry)
+{
+    return entry.type == platform::EntryType::Directory || entry.type == platform::EntryType::Other;
+}
+
 }  // namespace
+
+std::optional<std::size_t> CountMailFiles(std::string_view mailFolder, std::string_view pattern)
+{
+    if (!platform::IsDirectory(mailFolder))
+        return std::nullopt;
+    const std::optional<std::vector<platform::DirectoryEntry>> listing = platform::ListDirectory(mailFolder);
+    if (!listing)
+        return std::nullopt;
+    return static_cast<std::size_t>(std::ranges::count_if(*listing, [pattern](const platform::DirectoryEntry& entry) {
+        return !IsProgramsOwnFile(entry.name) && !PassedOver(entry) && MatchesMailPattern(entry.name, pattern);
+    }));
+}
 
 // The listing is taken once, so the count and the second pass see the same
 // entries. The count includes the entries that are passed over
@@ -164,14 +181,11 @@ FolderReadResult ReadMailFolder(ProjectSettings& settings, std::string_view mail
     std::string folder(mailFolder);
     if (folder.back() != '/')
         folder += '/';
-    const auto passedOver = [](const platform::DirectoryEntry& entry) {
-        return entry.type == platform::EntryType::Directory || entry.type == platform::EntryType::Other;
-    };
     // The new files are parsed ahead on other threads, in the listing's
     // order; the list takes them in that order on this one.
     std::vector<std::size_t> newEntries;
     for (std::size_t k = 0; k < matching.size(); ++k) {
-        if (!passedOver(*matching[k]) && !known.contains(matching[k]->name))
+        if (!PassedOver(*matching[k]) && !known.contains(matching[k]->name))
             newEntries.push_back(k);
     }
     const HeaderDecoding decoding = settings.MimeDecode != 0 ? HeaderDecoding::Mime : HeaderDecoding::Raw;

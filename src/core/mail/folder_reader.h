@@ -8,6 +8,7 @@
 #include "core/project/project_settings.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,11 @@ namespace postloom {
 // "*" stands for any run of characters, "?" for exactly one (a double-byte
 // character counts as one), ASCII case ignored; "*.*" matches every name.
 bool MatchesMailPattern(std::string_view name, std::string_view pattern);
+
+// The files of mailFolder that ReadMailFolder takes as mails under pattern
+// (folders and special files are passed over, and so are the program's own
+// hidden files); nullopt when the folder is missing or cannot be listed.
+std::optional<std::size_t> CountMailFiles(std::string_view mailFolder, std::string_view pattern);
 
 struct FolderReadResult {
     bool folderFound = true;       // false: the folder is missing, not a folder or cannot be listed

@@ -372,7 +372,8 @@ private Q_SLOTS:
         for (QAction* entry : frame.fileMenu()->actions()) {
             file.append(entry->isSeparator() ? QStringLiteral("-") : entry->text());
         }
-        QCOMPARE(file, (QStringList{QStringLiteral("新規作成(&N)"), QStringLiteral("開く(&O)..."),
+        QCOMPARE(file, (QStringList{QStringLiteral("新規作成(&N)"), QStringLiteral("ﾌｫﾙﾀﾞから新規作成(&F)..."),
+                                    QStringLiteral("開く(&O)..."),
                                     QStringLiteral("上書き保存(&S)"), QStringLiteral("名前を付けて保存(&A)..."),
                                     QStringLiteral("-"), QStringLiteral("ｲﾝﾎﾟｰﾄ(&I)..."),
                                     QStringLiteral("ﾌｫﾙﾀﾞからｲﾝﾎﾟｰﾄ(&D)..."), QStringLiteral("-"),

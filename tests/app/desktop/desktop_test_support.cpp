@@ -93,9 +93,10 @@ std::optional<QString> ScriptedDesktopPrompts::chooseProjectToOpen(QWidget*)
     return chosen;
 }
 
-std::optional<QString> ScriptedDesktopPrompts::chooseProjectToSave(QWidget*, const QString&)
+std::optional<QString> ScriptedDesktopPrompts::chooseProjectToSave(QWidget*, const QString& suggested)
 {
     asked.append(QStringLiteral("save dialog"));
+    suggestedSaves.append(suggested);
     if (projectsToSave.empty()) {
         return std::nullopt;
     }

@@ -37,6 +37,7 @@ public:
     QStringList errors;  // every error and notice
     QStringList warnings;
     QStringList opened;  // paths handed to the desktop
+    QStringList suggestedSaves;  // what each save dialog proposed
 
     Answer ask(QWidget* parent, const QString& caption, const QString& question) override;
     void inform(QWidget* parent, const QString& caption, const QString& message) override;
