@@ -1,7 +1,8 @@
 #pragma once
 
 // The parts of a mail's caption as the modern pages show them, each
-// escaped UTF-8: the subject, the sender and the date.
+// escaped UTF-8: the subject, the sender and the date. Subjects and
+// senders show their addresses as the project's HideAddresses says.
 
 #include "core/mail/mail_record.h"
 #include "core/project/project_settings.h"
