@@ -27,9 +27,11 @@ std::string SenderHtml(const ProjectSettings& settings, const MailRecord& mail)
     std::string name = HideSenderAddresses(Utf8OfCp932(SenderName(mail)), AddressHidingOf(settings), TextEncoding::Utf8);
     // "Name <address>" leaves the blank before the address behind.
     name.erase(name.find_last_not_of(" \t") + 1);
-    std::string html;
+    // The name keeps together on a narrow screen (the stylesheet cuts a
+    // name too long for the line short).
+    std::string html = "<span class=\"sender\">";
     AppendEscapedText(name, html);
-    return html;
+    return html.append("</span>");
 }
 
 std::string DateHtml(const MailRecord& mail, bool withTime)

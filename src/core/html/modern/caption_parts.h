@@ -15,7 +15,7 @@ namespace postloom::modern {
 // "(件名なし)" for a mail without one.
 std::string SubjectHtml(const ProjectSettings& settings, const MailRecord& mail);
 
-// The sender's display name. Every sender on a modern page is formatted
+// The sender's display name, in a span of class "sender". Every sender on a modern page is formatted
 // here, on the index page and on the mail pages alike.
 std::string SenderHtml(const ProjectSettings& settings, const MailRecord& mail);
 
