@@ -162,6 +162,8 @@ TEST(BatchEndToEndTest, RelativePathsResolveAgainstTheProjectFolderFromAnyWorkin
 {
     TempDir dir;
     const fs::path sample = CopySample(dir);
+    // The classic index takes the tree graphics, found from the project.
+    UseClassicPages(sample);
     fs::create_directory(dir.path() / "elsewhere");
     const RunOutput run = RunBatchTool(dir.path() / "elsewhere", "../sample/sample.plp");
     ASSERT_EQ(run.status, 0) << run.err;

@@ -45,7 +45,8 @@ GraphicsCopyResult CopyGraphics(const ProjectSettings& settings, const std::stri
 {
     GraphicsCopyResult result;
     const OutputPaths paths(settings, projectFolder);
-    if (settings.DrawGraphic != 0) {
+    // Only the classic index draws its tree with the graphics.
+    if (settings.DrawGraphic != 0 && PageStyleOf(settings) == PageStyleKind::Classic) {
         const std::array<const std::string*, 5> trees{&settings.FirstTree, &settings.ContTree, &settings.LastTree,
                                                       &settings.NextTree, &settings.NullTree};
         for (std::size_t k = 0; k < trees.size(); ++k) {

@@ -1,9 +1,9 @@
 #pragma once
 
-// Copies the five tree graphics (while DrawGraphic is on) into the index
-// graphic folder, and the background images of the index and mail pages
-// (while switched on) into their graphic folders, so that the pages find
-// them where they refer to them.
+// Copies the five tree graphics (while DrawGraphic is on, for the classic
+// page style) into the index graphic folder, and the background images of
+// the index and mail pages (while switched on) into their graphic folders,
+// so that the pages find them where they refer to them.
 
 #include "core/platform/file_problem.h"
 #include "core/platform/job_control.h"
@@ -26,8 +26,7 @@ struct GraphicsCopyResult {
 };
 
 // Relative settings paths resolve against projectFolder. Reports 0 to 4
-// before each tree graphic while DrawGraphic is on; the backgrounds report
-// nothing.
+// before each tree graphic it copies; the backgrounds report nothing.
 GraphicsCopyResult CopyGraphics(const ProjectSettings& settings, const std::string& projectFolder,
                                 JobProgress& progress);
 

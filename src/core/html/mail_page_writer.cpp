@@ -156,14 +156,14 @@ public:
 
     // The same for a modern page: the body's lines as UTF-8 in their block,
     // or the decoded texts and the attachments.
-    bool AppendModernBody(std::string& page, const PageOut& out)
+    bool AppendModernBody(std::string& page, const PageOut& out, AddressHiding hiding)
     {
         if (mimeBody_) {
-            if (!modern::AppendMimeBody(*mimeBody_, page, out))
+            if (!modern::AppendMimeBody(*mimeBody_, hiding, page, out))
                 error_ = EIO;
             return error_ == 0;
         }
-        modern::BodyFormatter formatter;
+        modern::BodyFormatter formatter(hiding);
         modern::ArchiveBodyLines lines;
         page.append(modern::kBodyStart);
         const bool read = FeedFile(
@@ -394,7 +394,7 @@ private:
         const modern::MailPageLinks links{indexLink_,          ThreadTopLink(mail),       LinkTo(mail.parent),
                                           LinkTo(mail.firstChild), LinkTo(mail.nextSibling), LinkTo(mail.prevSibling)};
         layout_->AppendTop(mail, links, page);
-        const bool read = archive.AppendModernBody(page, out);
+        const bool read = archive.AppendModernBody(page, out, AddressHidingOf(settings_));
         layout_->AppendBottom(page);
         return read;
     }

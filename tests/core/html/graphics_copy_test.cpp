@@ -101,6 +101,20 @@ TEST_F(GraphicsCopyTest, BackgroundsGoToTheirPagesFoldersWithoutTreeGraphics)
     EXPECT_EQ(ReadFile(dir.File("web/mail/Back.gif")), kImage + "back");
 }
 
+TEST_F(GraphicsCopyTest, TheModernStyleTakesOnlyTheBackgrounds)
+{
+    // Its index draws the tree with the stylesheet.
+    settings.PageStyle = 1;
+    settings.DrawGraphic = 1;
+    settings.IndexBackGround = 1;
+    settings.IndexBackGroundFile = "gif/Back.gif";
+    const GraphicsCopyResult result = Run();
+    EXPECT_EQ(result.copiesDone, 1);
+    EXPECT_TRUE(progress.positions.empty());
+    EXPECT_TRUE(Exists("web/Back.gif"));
+    EXPECT_FALSE(Exists("web/First.gif"));
+}
+
 TEST_F(GraphicsCopyTest, ImageFoldersTakeTheCopies)
 {
     settings.DrawGraphic = 1;

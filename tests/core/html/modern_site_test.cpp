@@ -105,7 +105,7 @@ TEST_F(ModernSiteTest, PagesAreUtf8Html5LinkingTheStylesheet)
     EXPECT_TRUE(page.starts_with("<!DOCTYPE html>\r\n<html lang=\"ja\">\r\n<head>\r\n<meta charset=\"utf-8\">\r\n"));
     EXPECT_NE(page.find("<link rel=\"stylesheet\" href=\"../postloom.css\">"), std::string::npos);
     EXPECT_NE(page.find("<h1>開設のお知らせ</h1>"), std::string::npos);
-    EXPECT_NE(page.find("<dd>山田 太郎</dd>"), std::string::npos);
+    EXPECT_NE(page.find("<dd><span class=\"sender\">山田 太郎</span></dd>"), std::string::npos);
     EXPECT_NE(page.find("<a href=\"../index.html\">インデックスへ</a>"), std::string::npos);
     EXPECT_NE(page.find("<a href=\"b.html\">最初の返信</a>"), std::string::npos);
     EXPECT_NE(page.find("<div class=\"mail-body\">こんにちは。\r\n<span class=\"quote\">&gt; 引用です</span>\r\n"
@@ -201,6 +201,39 @@ TEST_F(ModernSiteTest, DecodedMailsKeepCharactersCp932CannotHold)
               std::string::npos);
     EXPECT_NE(page.find("<img src=\"a_files/pic.png\" alt=\"pic.png\""), std::string::npos);
     EXPECT_TRUE(fs::exists(Web("pages/a_files/pic.png")));
+}
+
+TEST_F(ModernSiteTest, AddressesAreHiddenInSendersSubjectsAndBodies)
+{
+    settings.PageStyle = 1;
+    settings.MimeDecode = 1;
+    MailRecord& plain = AddMail("a.alm", "to taro@example.jp",
+                                Crlf(Sjis("Subject: x\n\n山田 <taro@example.jp> wrote:\n> mail taro@example.jp\n")));
+    plain.from = "taro@example.jp";
+    AddMail("b.eml", "b",
+            Crlf("From: x\nSubject: b\nMIME-Version: 1.0\nContent-Type: text/plain; charset=utf-8\n"
+                 "Content-Transfer-Encoding: 8bit\n\nask hanako@example.jp 😀\n"));
+    const struct {
+        std::int32_t hiding;
+        std::string sender, subject, quote, decoded;
+    } modes[] = {
+        {1, "taro@…", "to taro@…", "山田 &lt;taro@…&gt; wrote:", "ask hanako@… 😀"},
+        {2, "(アドレス非表示)", "to (アドレス非表示)", "山田 wrote:", "ask (アドレス非表示) 😀"},
+    };
+    for (const auto& mode : modes) {
+        settings.HideAddresses = mode.hiding;
+        ASSERT_EQ(Run().pagesWritten, 2);
+        const std::string page = ReadFile(Web("pages/a.html"));
+        const std::string indexPage = ReadFile(Web("index.html"));
+        EXPECT_NE(page.find("<title>" + mode.subject), std::string::npos) << mode.hiding;
+        EXPECT_NE(page.find("<h1>" + mode.subject + "</h1>"), std::string::npos) << mode.hiding;
+        EXPECT_NE(page.find("<dd><span class=\"sender\">" + mode.sender + "</span></dd>"), std::string::npos);
+        EXPECT_NE(page.find(mode.quote), std::string::npos) << mode.hiding;
+        EXPECT_NE(indexPage.find("<span class=\"sender\">" + mode.sender + "</span>"), std::string::npos);
+        EXPECT_NE(ReadFile(Web("pages/b.html")).find(mode.decoded), std::string::npos) << mode.hiding;
+        for (const std::string& text : {page, indexPage, ReadFile(Web("pages/b.html"))})
+            EXPECT_EQ(text.find("example.jp"), std::string::npos) << mode.hiding;
+    }
 }
 
 TEST_F(ModernSiteTest, SwitchingStylesRewritesThePagesInPlace)

@@ -3,6 +3,7 @@
 // into lines as the classic page cuts it, and dark colours that stay
 // readable.
 
+#include "core/html/address_hiding.h"
 #include "core/html/modern/body_formatter.h"
 #include "core/html/modern/body_lines.h"
 #include "core/html/modern/colours.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 namespace postloom::modern {
 namespace {
@@ -137,8 +139,8 @@ TEST(ModernBody, QuotedLinesAreMarkedAndLinesAreJoined)
 
     BodyFormatter formatter;
     std::string out;
-    for (const std::string_view line : {"Hello <world>", "> see http://example.jp/", "", "end"})
-        formatter.AppendLine(line, out);
+    formatter.Feed("Hello <world>\n> see http://example.jp/\n\nend", out);
+    formatter.Finish(out);
     EXPECT_EQ(out, "Hello &lt;world&gt;\n<span class=\"quote\">&gt; see " + Link("http://example.jp/") +
                        "</span>\n\nend");
 }
@@ -165,16 +167,119 @@ TEST(ModernBody, TheArchiveIsReadAsTheClassicPageReadsIt)
     EXPECT_EQ(BodyOf("\r\nbody at once\r\n", 4), "body at once");
     EXPECT_EQ(BodyOf("H: v\n\nbefore\x1A after", 3), "before");
     EXPECT_EQ(BodyOf("H: v\n   \nstill header\n\nbody\n", 5), "body");
+    // A character or a CR LF cut by the end of a piece stays whole.
+    const std::string kanji = Sjis("\r\n表示予定\r\nｶﾅ\r") + "\x82";
+    for (std::size_t n : {1, 2, 3, 5})
+        EXPECT_EQ(BodyOf(kanji, n), "表示予定\nｶﾅ\r\uFFFD") << n;
+}
+
+// The plain transcription of the body rules, a line at a time: addresses
+// hidden over the whole text, then each line marked when it quotes and
+// made links run by run, a run longer than longest shown as text.
+std::string PlainBody(std::string_view text, AddressHiding hiding, std::size_t longest)
+{
+    const std::string hidden = HideAddressesInText(text, hiding, TextEncoding::Utf8);
+    std::string out;
+    std::string_view rest = hidden;
+    bool first = true;
+    while (!rest.empty()) {
+        const std::size_t lf = rest.find('\n');
+        const std::string_view line = rest.substr(0, lf);
+        rest = lf == std::string_view::npos ? std::string_view() : rest.substr(lf + 1);
+        if (!first)
+            out.push_back('\n');
+        first = false;
+        const bool quoted = IsQuotedLine(line);
+        if (quoted)
+            out.append("<span class=\"quote\">");
+        for (std::size_t start = 0; start < line.size();) {
+            std::size_t end = start + 1;
+            while (end < line.size() && !IsLinkBoundary(line[end]))
+                ++end;
+            const std::string_view run = line.substr(start, end - start);
+            if (run.size() > longest)
+                AppendEscapedText(run, out);
+            else
+                AppendLinkedText(run, out);
+            start = end;
+        }
+        if (quoted)
+            out.append("</span>");
+    }
+    return out;
+}
+
+TEST(ModernBody, TheBodyIsTheSameHoweverItIsCut)
+{
+    const std::vector<std::string_view> words = {
+        "http://", "https://ex.jp/a?b=c", "ftp://f.jp", "(", ")", "<", ">", " ", "  ", "\t", "あ", "＞",
+        "\u3000", ".", "a", "xyz", "\n", "\n", "|", "taro@example.jp", "<hanako@mail.example.jp>", "\"",
+        "😀", "&", "wrote:", "javascript:x"};
+    std::mt19937 random(20);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int count = static_cast<int>(random() % 40);
+        for (int i = 0; i < count; ++i)
+            text.append(words[random() % words.size()]);
+        const auto hiding = static_cast<AddressHiding>(random() % 3);
+        const std::size_t longest = 4 + random() % 40;
+        BodyFormatter formatter(hiding, longest);
+        std::string out;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t n = 1 + random() % 12;
+            formatter.Feed(std::string_view(text).substr(at, n), out);
+            at += n;
+        }
+        formatter.Finish(out);
+        ASSERT_EQ(out, PlainBody(text, hiding, longest)) << text << " hiding " << static_cast<int>(hiding);
+        ASSERT_TRUE(text::IsValidUtf8(out)) << text;
+    }
+}
+
+TEST(ModernBody, AddressesAreHiddenBeforeLinksAreMade)
+{
+    const auto body = [](AddressHiding hiding) {
+        BodyFormatter formatter(hiding);
+        std::string out;
+        formatter.Feed("山田 <taro@example.jp> wrote:\n> mail taro@example.jp or see https://example.jp/", out);
+        formatter.Finish(out);
+        return out;
+    };
+    EXPECT_EQ(body(AddressHiding::Shown), "山田 &lt;taro@example.jp&gt; wrote:\n<span class=\"quote\">&gt; mail "
+                                          "taro@example.jp or see " +
+                                              Link("https://example.jp/") + "</span>");
+    EXPECT_EQ(body(AddressHiding::Masked), "山田 &lt;taro@…&gt; wrote:\n<span class=\"quote\">&gt; mail taro@… or see " +
+                                               Link("https://example.jp/") + "</span>");
+    EXPECT_EQ(body(AddressHiding::Removed), "山田 wrote:\n<span class=\"quote\">&gt; mail (アドレス非表示) or see " +
+                                                Link("https://example.jp/") + "</span>");
+}
+
+TEST(ModernBody, AVeryLongLinePassesInBoundedPieces)
+{
+    // One line of ten megabytes: what is held back stays far below it.
+    BodyFormatter formatter;
+    std::string out;
+    std::size_t written = 0;
+    const std::string piece(64 * 1024, 'x');
+    formatter.Feed("see http://example.jp/", out);
+    for (int i = 0; i < 160; ++i) {
+        formatter.Feed(piece, out);
+        written += out.size();
+        out.clear();
+        ASSERT_GE(written + 2 * kLongestLinkedRun, (i + 1) * piece.size()) << i;
+    }
+    formatter.Finish(out);
+    written += out.size();
+    EXPECT_EQ(written, 160 * piece.size() + std::string_view("see http://example.jp/").size());
 }
 
 TEST(ModernBody, DecodedTextIsCutIntoLines)
 {
     BodyFormatter formatter;
-    TextBodyLines lines;
     std::string out;
     for (const std::string_view piece : {"絵文字😀と", "\n改行\n", "> q", "uote"})
-        lines.Feed(piece, formatter, out);
-    lines.Finish(formatter, out);
+        formatter.Feed(piece, out);
+    formatter.Finish(out);
     EXPECT_EQ(out, "絵文字😀と\n改行\n<span class=\"quote\">&gt; quote</span>");
 }
 

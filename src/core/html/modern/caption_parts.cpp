@@ -1,5 +1,6 @@
 #include "core/html/modern/caption_parts.h"
 
+#include "core/html/address_hiding.h"
 #include "core/html/modern/page_text.h"
 #include "core/html/text_helpers.h"
 #include "core/mail/mail_parser.h"
@@ -11,19 +12,26 @@ namespace postloom::modern {
 
 std::string SubjectHtml(const ProjectSettings& settings, const MailRecord& mail)
 {
-    std::string subject = EscapedUtf8OfCp932(DisplaySubject(mail, settings.CutMLTitle));
+    std::string subject;
+    AppendEscapedText(HideAddressesInText(Utf8OfCp932(DisplaySubject(mail, settings.CutMLTitle)),
+                                          AddressHidingOf(settings), TextEncoding::Utf8),
+                      subject);
     // A heading, a title and a link all need some text.
     if (subject.find_first_not_of(" \t") == std::string::npos)
         return "(件名なし)";
     return subject;
 }
 
-std::string SenderHtml(const ProjectSettings&, const MailRecord& mail)
+std::string SenderHtml(const ProjectSettings& settings, const MailRecord& mail)
 {
+    std::string name = HideSenderAddresses(Utf8OfCp932(SenderName(mail)), AddressHidingOf(settings), TextEncoding::Utf8);
     // "Name <address>" leaves the blank before the address behind.
-    std::string name = SenderName(mail);
     name.erase(name.find_last_not_of(" \t") + 1);
-    return EscapedUtf8OfCp932(name);
+    // The name keeps together on a narrow screen (the stylesheet cuts a
+    // name too long for the line short).
+    std::string html = "<span class=\"sender\">";
+    AppendEscapedText(name, html);
+    return html.append("</span>");
 }
 
 std::string DateHtml(const MailRecord& mail, bool withTime)

@@ -1,7 +1,8 @@
 #pragma once
 
 // The parts of a mail's caption as the modern pages show them, each
-// escaped UTF-8: the subject, the sender and the date.
+// escaped UTF-8: the subject, the sender and the date. Subjects and
+// senders show their addresses as the project's HideAddresses says.
 
 #include "core/mail/mail_record.h"
 #include "core/project/project_settings.h"
@@ -14,7 +15,7 @@ namespace postloom::modern {
 // "(件名なし)" for a mail without one.
 std::string SubjectHtml(const ProjectSettings& settings, const MailRecord& mail);
 
-// The sender's display name. Every sender on a modern page is formatted
+// The sender's display name, in a span of class "sender". Every sender on a modern page is formatted
 // here, on the index page and on the mail pages alike.
 std::string SenderHtml(const ProjectSettings& settings, const MailRecord& mail);
 

@@ -1,7 +1,6 @@
 #include "core/html/modern/mail_page.h"
 
 #include "core/html/modern/body_formatter.h"
-#include "core/html/modern/body_lines.h"
 #include "core/html/modern/caption_parts.h"
 #include "core/html/modern/page_frame.h"
 #include "core/html/modern/page_text.h"
@@ -93,14 +92,14 @@ void MailPageLayout::AppendBottom(std::string& page) const
     AppendPageEnd(page, footer_);
 }
 
-bool AppendMimeBody(const MimePageBody& body, std::string& page, const std::function<void(std::string_view)>& out)
+bool AppendMimeBody(const MimePageBody& body, AddressHiding hiding, std::string& page,
+                    const std::function<void(std::string_view)>& out)
 {
     for (std::size_t i = 0; i < body.TextCount(); ++i) {
         page.append(kBodyStart);
-        BodyFormatter formatter;
-        TextBodyLines lines;
+        BodyFormatter formatter(hiding);
         const bool read = body.WriteTextUtf8(i, [&](std::string_view piece) {
-            lines.Feed(piece, formatter, page);
+            formatter.Feed(piece, page);
             if (page.size() >= kPagePiece) {
                 out(page);
                 page.clear();
@@ -108,7 +107,7 @@ bool AppendMimeBody(const MimePageBody& body, std::string& page, const std::func
         });
         if (!read)
             return false;
-        lines.Finish(formatter, page);
+        formatter.Finish(page);
         page.append(kBodyEnd);
     }
     if (body.HasAttachments())

@@ -44,10 +44,11 @@ private:
     std::string footer_;
 };
 
-// The body of a decoded MIME mail: each text in its own block, then the
-// attachments. Whenever page has grown to a few hundred kilobytes it is
-// handed to out and emptied. False when the mail file could not be read.
-bool AppendMimeBody(const MimePageBody& body, std::string& page, const std::function<void(std::string_view)>& out);
+// The body of a decoded MIME mail: each text in its own block, its
+// addresses hidden as hiding says, then the attachments. Whenever page has
+// grown to a few hundred kilobytes it is handed to out and emptied. False when the mail file could not be read.
+bool AppendMimeBody(const MimePageBody& body, AddressHiding hiding, std::string& page,
+                    const std::function<void(std::string_view)>& out);
 
 // The attachment list: name, type and size of each, images shown small
 // and linking to their file.

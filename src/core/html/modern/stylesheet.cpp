@@ -240,6 +240,16 @@ nav ul {
   color: var(--quote);
 }
 
+/* A name stays on one line; one too long for the screen is cut short. */
+.sender {
+  display: inline-block;
+  max-width: 100%;
+  overflow: hidden;
+  text-overflow: ellipsis;
+  white-space: nowrap;
+  vertical-align: bottom;
+}
+
 /* The thread tree: nested lists whose lines are drawn by borders. */
 .threads, .threads ul {
   list-style: none;
@@ -292,6 +302,20 @@ nav ul {
   }
   .threads ul > li {
     padding-left: 0.8em;
+  }
+}
+
+/* Below ten levels a reply is no longer indented (the margin takes back
+   the room its tree line takes): a very deep thread stays inside a
+   narrow screen. */
+.threads ul ul ul ul ul ul ul ul ul ul {
+  padding-left: 0;
+  margin-left: -1em;
+}
+
+@media (max-width: 30em) {
+  .threads ul ul ul ul ul ul ul ul ul ul {
+    margin-left: -0.8em;
   }
 }
 

@@ -57,6 +57,22 @@ std::size_t UrlEnd(std::string_view text, std::size_t begin, std::size_t schemeL
 
 }  // namespace
 
+bool IsLinkBoundary(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    const bool continuation = byte >= 0x80 && byte <= 0xBF;
+    return !IsUrlChar(c) && !continuation;
+}
+
+std::size_t FirstLinkBoundary(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (IsLinkBoundary(text[i]))
+            return i;
+    }
+    return std::string_view::npos;
+}
+
 std::vector<UrlSpan> FindUrls(std::string_view text)
 {
     std::vector<UrlSpan> spans;

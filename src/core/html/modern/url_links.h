@@ -23,6 +23,13 @@ struct UrlSpan {
 // The addresses in text (UTF-8), in order, not overlapping.
 std::vector<UrlSpan> FindUrls(std::string_view text);
 
+// A byte no address holds that starts a character (a blank, '<', the lead
+// byte of a character beyond ASCII, ...): cutting a text before it changes
+// none of its links.
+bool IsLinkBoundary(char c);
+// The offset of the first such byte in text, or npos.
+std::size_t FirstLinkBoundary(std::string_view text);
+
 // Appends text escaped, with every address as
 // <a href="..." rel="nofollow noopener">...</a>.
 void AppendLinkedText(std::string_view text, std::string& out);
