@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """The sample project's Atom feed as a feed reader takes it: converted with
 postloom-batch into a temporary folder, parsed by Python's feedparser without
 any warning, and valid against the RELAX NG schema of the Atom format.
@@ -41,8 +41,11 @@ def main():
         with open(feed_path, "rb") as f:
             data = f.read()
 
+        # As a web server would serve it: the relative links resolve
+        # against the feed's address.
         parsed = feedparser.parse(data, response_headers={
-            "content-location": "https://lists.example.jp/sample/feed.atom"})
+            "content-location": "https://lists.example.jp/sample/feed.atom",
+            "content-type": "application/atom+xml; charset=utf-8"})
         problems = []
         if parsed.bozo:
             problems.append(f"feedparser: {parsed.bozo_exception!r}")
