@@ -278,6 +278,18 @@ TEST_F(MonthFeedTest, MailsThatLoseTheirPagesLeaveMonthsAndFeed)
     EXPECT_TRUE(LoadSiteRecord(Web(".postloom-site"), dir.File("web/pages"))->views.empty());
 }
 
+TEST_F(MonthFeedTest, AMailPageInTheMonthsFolderKeepsItsName)
+{
+    settings.MailPath = "months";
+    fs::create_directories(dir.path() / "web" / "months");
+    AddMail("index.alm", "名前が同じ", RecordDate(2024, 1, 10, 0, 0));
+    const MailPageResult result = Run();
+    ASSERT_EQ(result.pagesNotWritten.size(), 1u);
+    EXPECT_EQ(result.pagesNotWritten[0].path, Web("months/index.html"));
+    EXPECT_NE(ReadFile(Web("months/index.html")).find("<body class=\"mail\">"), std::string::npos);
+    EXPECT_TRUE(Exists("months/2024-01.html"));
+}
+
 TEST(SiteRecordViews, ReadBackAndRefuseForeignPaths)
 {
     SiteRecord record{"/site/pages", {}};

@@ -38,17 +38,27 @@ Views ViewsOf(const ProjectSettings& settings, const OutputPaths& paths, const S
     return views;
 }
 
-// A mail file of that name in the view's folder is the user's mail.
-bool TakenByMail(const ProjectSettings& settings, const OutputPaths& paths, const std::string& path)
+// Why the view may not have its file: a mail file or a mail page of that
+// name stands in its folder (the mail folder or the page folder may be
+// that folder); nullopt when it may.
+std::optional<std::string> NameTaken(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
+                                     const std::string& path)
 {
-    if (paths.Resolve(settings.TargetPath) != FullPath("..", path, kNativePathStyle))
-        return false;
+    const std::string folder = FullPath("..", path, kNativePathStyle);
     const std::string name = FileNamePart(path);
-    for (const auto& mail : settings.mailList) {
-        if (mail->fileName == name)
-            return true;
+    if (paths.Resolve(settings.TargetPath) == folder) {
+        for (const auto& mail : settings.mailList) {
+            if (mail->fileName == name)
+                return "the name is taken by a mail file";
+        }
     }
-    return false;
+    if (plan.pageFolder() == folder) {
+        for (std::size_t i = 0; i < plan.size(); ++i) {
+            if (plan.HasPage(i) && plan[i].name == name)
+                return "the name is taken by a mail page";
+        }
+    }
+    return std::nullopt;
 }
 
 platform::FileProblem ProblemOf(const std::string& path, std::string reason)
@@ -87,8 +97,8 @@ void WriteMonthPagesAndFeed(const ProjectSettings& settings, const std::string& 
             kept.emplace(relative, recorded->second);
             continue;
         }
-        if (TakenByMail(settings, paths, path)) {
-            result.pagesNotWritten.push_back(ProblemOf(path, "the name is taken by a mail file"));
+        if (std::optional<std::string> taken = NameTaken(settings, paths, plan, path)) {
+            result.pagesNotWritten.push_back(ProblemOf(path, std::move(*taken)));
             continue;
         }
         // Line ends as every other page of the site has them.
