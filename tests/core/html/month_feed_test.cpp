@@ -278,6 +278,27 @@ TEST_F(MonthFeedTest, MailsThatLoseTheirPagesLeaveMonthsAndFeed)
     EXPECT_TRUE(LoadSiteRecord(Web(".postloom-site"), dir.File("web/pages"))->views.empty());
 }
 
+TEST_F(MonthFeedTest, ARerunWritesWhatAFullRunWrites)
+{
+    AddMail("a.alm", "一", RecordDate(2024, 1, 10, 0, 0));
+    MailRecord& b = AddMail("b.alm", "二", RecordDate(2024, 2, 10, 0, 0));
+    Run();
+    AddMail("c.alm", "三", RecordDate(2024, 1, 20, 0, 0));
+    b.outputHtml = 0;
+    Run();
+    const std::vector<std::string> names = {"feed.atom", "months/index.html", "months/2024-01.html"};
+    std::vector<std::string> rerun;
+    for (const std::string& name : names)
+        rerun.push_back(ReadFile(Web(name)));
+    EXPECT_FALSE(Exists("months/2024-02.html"));
+
+    fs::remove_all(dir.path() / "web");
+    fs::create_directories(dir.path() / "web" / "pages");
+    Run();
+    for (std::size_t k = 0; k < names.size(); ++k)
+        EXPECT_EQ(ReadFile(Web(names[k])), rerun[k]) << names[k];
+}
+
 TEST_F(MonthFeedTest, AMailPageInTheMonthsFolderKeepsItsName)
 {
     settings.MailPath = "months";

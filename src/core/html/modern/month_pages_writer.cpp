@@ -11,6 +11,8 @@
 #include "core/platform/output_file.h"
 #include "core/text/codec.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <map>
 #include <system_error>
@@ -22,6 +24,29 @@ namespace {
 // Path beside the index page -> the file's bytes.
 using Views = std::map<std::string, std::string>;
 
+// The start of a mail file, enough for the first lines of its text: a
+// mail of any size costs the feed no more memory than this.
+std::string MailStart(const std::string& path)
+{
+    constexpr std::size_t kEnough = 256 * 1024;
+    platform::FileError error;
+    const std::optional<platform::ReadableFile> file = platform::OpenReadable(path, error);
+    if (!file)
+        return {};
+    std::string bytes(kEnough, '\0');
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t got = ::read(file->fd.get(), bytes.data() + filled, bytes.size() - filled);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
 Views ViewsOf(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan)
 {
     Views views;
@@ -31,8 +56,7 @@ Views ViewsOf(const ProjectSettings& settings, const OutputPaths& paths, const S
     std::vector<std::string> summaries;
     summaries.reserve(mails.size());
     for (const std::size_t i : mails) {
-        const std::optional<std::string> bytes = platform::ReadWholeFile(paths.MailSourcePath(*settings.mailList[i]));
-        summaries.push_back(bytes ? SummaryOf(settings, *bytes) : std::string());
+        summaries.push_back(SummaryOf(settings, MailStart(paths.MailSourcePath(*settings.mailList[i]))));
     }
     views.emplace(std::string(kFeedName), AtomFeedText(settings, paths, plan, mails, summaries));
     return views;
