@@ -18,10 +18,13 @@
 //   postloom_pipeline_bench [work-folder] [repetitions] [mhonarc-repetitions]
 //   postloom_pipeline_bench --reruns [work-folder] [repetitions]
 //   postloom_pipeline_bench --styles [work-folder] [repetitions]
+//   postloom_pipeline_bench --modern-reruns [work-folder] [repetitions]
 //
 // With --reruns only the runs that follow a first one are timed, with the
 // re-run target. With --styles only the paired runs of 20,000 mails in the
-// classic and the modern page style, with their target.
+// classic and the modern page style, with their target. With
+// --modern-reruns the runs that follow a first one in the modern style,
+// whose sites also have month pages and a feed.
 //
 // MHonArc takes about half a minute per run, so it runs only in the first
 // mhonarc-repetitions repetitions (3 unless given).
@@ -444,7 +447,7 @@ constexpr std::array<const char*, 3> kRerunNames = {"first run, 20,000 mails", "
                                                     "re-run, nothing new"};
 using RerunRows = std::array<RerunRow, kRerunNames.size()>;
 
-bool TimeReruns(const fs::path& work, int repetitions, RerunRows& rows)
+bool TimeReruns(const fs::path& work, int repetitions, RerunRows& rows, bool modernPages = false)
 {
     const fs::path folder = work / "rerun";
     PutAside(folder);
@@ -456,7 +459,7 @@ bool TimeReruns(const fs::path& work, int repetitions, RerunRows& rows)
         if (!WriteArchive(folder / "mail", oldMails))
             return false;
         TimeFreshCopy(folder / "mail", folder / "warm");
-        if (!StartAfresh(folder))
+        if (!StartAfresh(folder, false, modernPages))
             return false;
         for (std::size_t k = 0; k < rows.size(); ++k) {
             if (k == 1 && !WriteArchive(folder / "mail", newMails))
@@ -655,7 +658,8 @@ void PrintTargets(const std::vector<SizeResult>& results, const RerunRows& rerun
 
 int main(int argc, char** argv)
 {
-    const bool rerunsOnly = argc > 1 && std::string_view(argv[1]) == "--reruns";
+    const bool modernReruns = argc > 1 && std::string_view(argv[1]) == "--modern-reruns";
+    const bool rerunsOnly = modernReruns || (argc > 1 && std::string_view(argv[1]) == "--reruns");
     const bool stylesOnly = argc > 1 && std::string_view(argv[1]) == "--styles";
     if (rerunsOnly || stylesOnly) {
         --argc;
@@ -677,8 +681,10 @@ int main(int argc, char** argv)
     const RemoveAsideAtEnd removeAside;
     if (rerunsOnly) {
         RerunRows reruns{};
-        if (!TimeReruns(options.work, options.repetitions, reruns))
+        if (!TimeReruns(options.work, options.repetitions, reruns, modernReruns))
             return 1;
+        if (modernReruns)
+            std::printf("\nModern page style: mail pages, month pages and the feed\n");
         PrintReruns(options.repetitions, reruns);
         std::printf("\nTarget (medians as above)\n");
         PrintRerunTarget(reruns);

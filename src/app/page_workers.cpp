@@ -1,6 +1,7 @@
 #include "app/page_workers.h"
 
 #include "app/command_ids.h"
+#include "core/html/modern/month_pages_writer.h"
 
 #include <utility>
 
@@ -70,6 +71,8 @@ CHtmlThread::~CHtmlThread()
 void CHtmlThread::work()
 {
     result_ = WriteMailPages(settings_, projectFolder_, plan_, progress(), stopFlag(), options_);
+    if (!result_.stopped)
+        modern::WriteMonthPagesAndFeed(settings_, projectFolder_, plan_, result_);
 }
 
 }  // namespace postloom

@@ -1,6 +1,7 @@
 #include "cli/batch_pipeline.h"
 
 #include "core/html/left_over_temporaries.h"
+#include "core/html/modern/month_pages_writer.h"
 #include "core/html/output_folders.h"
 #include "core/report/run_problems.h"
 #include "core/html/output_paths.h"
@@ -59,6 +60,8 @@ void WriteSite(const ProjectSettings& settings, const std::string& projectFolder
     if (withPages) {
         StageScope scope(progress, Stage::Pages);
         report.pages = WriteMailPages(settings, projectFolder, plan, scope.sink(), stop);
+        if (!report.pages.stopped)
+            modern::WriteMonthPagesAndFeed(settings, projectFolder, plan, report.pages);
         AddPageNotices(report.pages, report.notices);
         AddPageProblems(report.pages, settings, projectFolder, report.problems);
     }

@@ -19,6 +19,8 @@ const PHONE = { width: 390, height: 844, isMobile: true, hasTouch: true, deviceS
 // markup characters in its subject, one that quotes a URL, and one with an
 // attachment.
 const AXE_MAIL_PAGES = ['pages/00017.html', 'pages/00028.html', 'pages/00043.html'];
+// The list of months and the page of one month.
+const AXE_MONTH_PAGES = ['months/index.html', 'months/2004-05.html'];
 
 const program = batchProgram();
 let site;
@@ -127,11 +129,11 @@ test('at 390 px the longest subject of the index wraps under itself', async () =
     );
 });
 
-test('axe-core finds no violation on the index and mail pages, light and dark', async () => {
+test('axe-core finds no violation on the index, mail and month pages, light and dark', async () => {
     const axeSource = fs.readFileSync(require.resolve('axe-core/axe.min.js'), 'utf8');
     const checks = [];
     for (const scheme of ['light', 'dark']) {
-        for (const name of ['index.html', ...AXE_MAIL_PAGES])
+        for (const name of ['index.html', ...AXE_MAIL_PAGES, ...AXE_MONTH_PAGES])
             checks.push({ scheme, name, file: path.join(site.site, name) });
     }
     const results = await inTabs(browser, checks, async (tab, check) => {

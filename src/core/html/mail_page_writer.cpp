@@ -960,6 +960,9 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     Collect(mails, plan, pageFolder, outcomes, result);
     SiteRecord fresh = FreshRecord(plan, old, outcomes, result.stopped);
     fresh.stylesheet = stylesheet;
+    // The views are kept by their own writer, after the pages.
+    if (old)
+        fresh.views = old->views;
     if (!stylesheet && old && old->stylesheet)
         fresh.stylesheet = result.stopped ? old->stylesheet
                                           : RemoveOldStylesheet(paths.IndexFolder(), *old->stylesheet, result);

@@ -132,6 +132,14 @@ bool IsAttachmentOf(const std::string& path, const std::string& pageName)
 
 }  // namespace
 
+bool IsViewPath(std::string_view path)
+{
+    constexpr std::string_view kMonths = "months/";
+    if (path == "feed.atom")
+        return true;
+    return path.starts_with(kMonths) && path.ends_with(".html") && IsUsableFileName(path.substr(kMonths.size()));
+}
+
 std::string AttachmentFolderOf(std::string_view pageName)
 {
     const std::size_t dot = pageName.rfind('.');
@@ -149,6 +157,13 @@ std::string FormatSiteRecord(const SiteRecord& record)
     if (record.stylesheet) {
         text.append("style");
         AppendStamp(text, *record.stylesheet);
+        text.push_back('\n');
+    }
+    for (const auto& [path, view] : record.views) {
+        text.append("view");
+        AppendField(text, path);
+        AppendField(text, view.inputs);
+        AppendStamp(text, view.file);
         text.push_back('\n');
     }
     for (const auto& [name, page] : record.pages) {
@@ -211,6 +226,13 @@ std::optional<SiteRecord> ParseSiteRecord(std::string_view text)
             if (!ReadStamp(f, 1, stamp))
                 return std::nullopt;
             record.stylesheet = stamp;
+        } else if (f[0] == "view" && count == 5 && current == nullptr) {
+            std::optional<std::string> path = Decoded(f[1]);
+            std::optional<std::string> inputs = Decoded(f[2]);
+            RecordedView view;
+            if (!path || !inputs || !IsViewPath(*path) || !ReadStamp(f, 3, view.file) ||
+                !record.views.emplace(std::move(*path), RecordedView{std::move(*inputs), view.file}).second)
+                return std::nullopt;
         } else if (f[0] == "page" && count == 9) {
             std::optional<std::string> name = Decoded(f[1]);
             std::optional<std::string> mailFile = Decoded(f[2]);

@@ -45,12 +45,26 @@ struct RecordedPage {
     bool operator==(const RecordedPage&) const = default;
 };
 
+// A page of the site's other views (months, feed), by its path relative to
+// the index page's folder.
+struct RecordedView {
+    std::string inputs;        // digest of what the file was made from
+    platform::FileStamp file;  // the file as written
+    bool operator==(const RecordedView&) const = default;
+};
+
+// The paths a view may have: "feed.atom" or "months/<name>.html". No
+// record names any other file to replace or remove.
+bool IsViewPath(std::string_view path);
+
 struct SiteRecord {
     std::string pageFolder;  // absolute, CP932
     // By page name.
     std::map<std::string, RecordedPage> pages;
     // The modern style's stylesheet beside the index page, as written.
     std::optional<platform::FileStamp> stylesheet = std::nullopt;
+    // The month pages and the feed, by path beside the index page.
+    std::map<std::string, RecordedView> views = {};
     bool operator==(const SiteRecord&) const = default;
 };
 

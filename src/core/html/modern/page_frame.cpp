@@ -6,7 +6,7 @@
 namespace postloom::modern {
 
 void AppendPageStart(std::string& page, std::string_view title, const std::optional<std::string>& stylesheetHref,
-                     std::string_view bodyClass, std::string_view headerInclude)
+                     std::string_view bodyClass, std::string_view headerInclude, std::string_view headLinks)
 {
     page.append("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
                 "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
@@ -14,6 +14,7 @@ void AppendPageStart(std::string& page, std::string_view title, const std::optio
     page.append(title).append("</title>\n");
     if (stylesheetHref)
         page.append("<link rel=\"stylesheet\" href=\"").append(Utf8OfCp932(*stylesheetHref)).append("\">\n");
+    page.append(headLinks);
     page.append("</head>\n<body class=\"").append(bodyClass).append("\">\n");
     page.append(headerInclude);
 }

@@ -12,9 +12,10 @@ namespace postloom::modern {
 
 // Everything up to and including the body's start tag and the header
 // include. title is escaped UTF-8; stylesheetHref is in URL form (CP932),
-// none when the page cannot reach the stylesheet.
+// none when the page cannot reach the stylesheet. headLinks are further
+// elements of the head, complete.
 void AppendPageStart(std::string& page, std::string_view title, const std::optional<std::string>& stylesheetHref,
-                     std::string_view bodyClass, std::string_view headerInclude);
+                     std::string_view bodyClass, std::string_view headerInclude, std::string_view headLinks = {});
 // The footer include and the end tags.
 void AppendPageEnd(std::string& page, std::string_view footerInclude);
 

@@ -203,6 +203,24 @@ nav ul {
   gap: 0.25em 1em;
 }
 
+nav.links {
+  display: flex;
+  flex-wrap: wrap;
+  gap: 0.25em 1em;
+  margin-bottom: 0.5em;
+}
+
+/* The month pages: one mail or one month a line. */
+.month-mails, .month-list {
+  list-style: none;
+  margin: 0;
+  padding: 0;
+}
+
+.month-mails li, .month-list li {
+  margin: 0.35em 0;
+}
+
 .mail-head {
   display: grid;
   grid-template-columns: auto 1fr;

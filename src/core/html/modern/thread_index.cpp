@@ -1,6 +1,8 @@
 #include "core/html/modern/thread_index.h"
 
+#include "core/html/modern/atom_feed.h"
 #include "core/html/modern/caption_parts.h"
+#include "core/html/modern/month_pages.h"
 #include "core/html/modern/page_frame.h"
 #include "core/html/modern/page_text.h"
 #include "core/html/modern/stylesheet.h"
@@ -20,9 +22,13 @@ void ThreadIndex::AppendPage(std::string& out, std::string_view header, std::str
     std::string title = EscapedUtf8OfCp932(settings_.Title);
     if (title.empty())
         title = "メール一覧";
-    AppendPageStart(out, title, std::string(kStylesheetName), "index", header);
+    const std::string feedLink = std::string("<link rel=\"alternate\" type=\"application/atom+xml\" title=\"") +
+                                 title + "\" href=\"" + std::string(kFeedName) + "\">\n";
+    AppendPageStart(out, title, std::string(kStylesheetName), "index", header, feedLink);
     out.append(settings_.DispIndexTitle != 0 ? "<header>\n<h1>" : "<header>\n<h1 class=\"unshown\">");
-    out.append(title).append("</h1>\n</header>\n<main>\n");
+    out.append(title).append("</h1>\n<nav class=\"links\"><a href=\"").append(kMonthsFolder).append("/");
+    out.append(kMonthsIndexName).append("\">月別一覧</a> <a href=\"").append(kFeedName);
+    out.append("\">フィード (Atom)</a></nav>\n</header>\n<main>\n");
     AppendListing(out);
     out.append("</main>\n");
     AppendPageEnd(out, footer);
