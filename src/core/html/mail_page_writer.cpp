@@ -416,7 +416,9 @@ std::vector<PageTask> TasksOf(const SitePlan& plan, const SiteRecord* record)
             task.decided = OutcomeOf(*planned.noPage);
             continue;
         }
-        task.absent = existing && !existing->contains(platform::NativePath(task.name));
+        // A page taken for absent is never compared: any doubt counts as there.
+        task.absent = existing && !existing->contains(task.name) &&
+                      !existing->contains(platform::NativePath(task.name));
         if (record) {
             if (const auto found = record->pages.find(task.name); found != record->pages.end())
                 task.recorded = &found->second;
