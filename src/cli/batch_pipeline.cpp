@@ -6,6 +6,7 @@
 #include "core/report/run_problems.h"
 #include "core/html/output_paths.h"
 #include "core/html/site_plan.h"
+#include "core/html/site_survey.h"
 #include "core/mail/mail_parser.h"
 #include "core/platform/file_system.h"
 #include "core/project/project_file.h"
@@ -44,7 +45,8 @@ private:
 // Copies the graphics, writes the index page and, with withPages, the mail
 // pages; both pages link the mails that one plan gives a page.
 void WriteSite(const ProjectSettings& settings, const std::string& projectFolder, const ThreadTree& tree,
-               bool withPages, StageProgress& progress, const StopFlag& stop, BatchReport& report)
+               bool withPages, SiteSurveyAhead& survey, StageProgress& progress, const StopFlag& stop,
+               BatchReport& report)
 {
     const SitePlan plan(settings, projectFolder);
     {
@@ -59,7 +61,7 @@ void WriteSite(const ProjectSettings& settings, const std::string& projectFolder
     }
     if (withPages) {
         StageScope scope(progress, Stage::Pages);
-        report.pages = WriteMailPages(settings, projectFolder, plan, scope.sink(), stop);
+        report.pages = WriteMailPages(settings, projectFolder, plan, scope.sink(), stop, {.survey = &survey});
         if (!report.pages.stopped)
             modern::WriteMonthPagesAndFeed(settings, projectFolder, plan, report.pages);
         AddPageNotices(report.pages, report.notices);
@@ -112,6 +114,9 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
         return report;
     }
 
+    // Which pages are still in place is found out meanwhile on a thread of
+    // its own: it depends on nothing the next stages do.
+    SiteSurveyAhead survey(SurveyPlacesOf(settings, projectFolder));
     const OutputPaths paths(settings, projectFolder);
     {
         StageScope scope(progress, Stage::Read);
@@ -149,7 +154,7 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
         const OutputFoldersResult folders = CreateOutputFolders(settings, projectFolder);
         AddOutputFolderLines(folders, report.notices, report.problems);
         if (!folders.failed || folders.onlyPagesBlocked)
-            WriteSite(settings, projectFolder, tree, !folders.failed, progress, stop, report);
+            WriteSite(settings, projectFolder, tree, !folders.failed, survey, progress, stop, report);
     }
     if (stop)
         return report;

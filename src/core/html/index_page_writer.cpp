@@ -31,6 +31,8 @@ public:
         next_ = paths.TreeGraphicUrl(settings.NextTree).value_or("");
         cont_ = paths.TreeGraphicUrl(settings.ContTree).value_or("");
         null_ = paths.TreeGraphicUrl(settings.NullTree).value_or("");
+        // The same for every page: worked out once, not once per entry.
+        pageLinkStart_ = paths.PageLinkStartFromIndex();
     }
 
     int entries() const { return entries_; }
@@ -114,7 +116,7 @@ private:
             out.append(MailCaption(settings_, mail)).append("<BR>\n");
             return;
         }
-        out.append("<A HREF=\"").append(paths_.PageLinkFromIndex(mail)).append("\"");
+        out.append("<A HREF=\"").append(pageLinkStart_).append(paths_.PageLinkFromMail(mail)).append("\"");
         if (settings_.MailWindowType == 1)
             out.append(" TARGET=\"new\"");
         out.append(">").append(MailCaption(settings_, mail)).append("</A><BR>\n");
@@ -181,6 +183,7 @@ private:
     platform::OutputFile& writer_;
     const bool graphics_;
     std::string first_, last_, next_, cont_, null_;
+    std::string pageLinkStart_;
     std::vector<unsigned char> columns_;
     int entries_ = 0;
 };

@@ -16,9 +16,11 @@ std::size_t RemoveLeftOverTemporaries(const ProjectSettings& settings, const std
     const std::set<std::string> folders = {paths.IndexFolder(), pageFolder, paths.IndexGraphicFolder(),
                                            paths.MailGraphicFolder()};
     std::size_t removed = 0;
-    for (const std::string& folder : folders)
-        removed += platform::RemoveStaleTemporaries(folder, runStart);
-    removed += platform::RemoveStaleTemporariesInSubfolders(pageFolder, kAttachmentFolderSuffix, runStart);
+    for (const std::string& folder : folders) {
+        removed += folder == pageFolder
+                       ? platform::RemoveStaleTemporariesWithSubfolders(folder, kAttachmentFolderSuffix, runStart)
+                       : platform::RemoveStaleTemporaries(folder, runStart);
+    }
     return removed;
 }
 

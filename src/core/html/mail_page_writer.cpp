@@ -535,7 +535,9 @@ std::vector<PageTask> TasksOf(const SitePlan& plan, const SiteRecord* record)
             task.decided = OutcomeOf(*planned.noPage);
             continue;
         }
-        task.absent = existing && !existing->contains(platform::NativePath(task.name));
+        // A page taken for absent is never compared: any doubt counts as there.
+        task.absent = existing && !existing->contains(task.name) &&
+                      !existing->contains(platform::NativePath(task.name));
         if (record) {
             if (const auto found = record->pages.find(task.name); found != record->pages.end())
                 task.recorded = &found->second;
@@ -591,17 +593,14 @@ std::optional<RecordedPage> RecordOf(const MailRecord& mail, const PageTask& tas
     return page;
 }
 
-// True when the page the record knows is still in place and was made from
-// exactly these inputs: then it is what building it again would give.
-bool StillInPlace(const RecordedPage& recorded, const MailRecord& mail, const PageTask& task,
-                  const PageInputs& inputs, const platform::FolderStamps& pageStamps)
+// True when the page the record knows was made from exactly these inputs
+// and its files are still in place: then it is what building it again
+// would give.
+bool StillInPlace(const RecordedPage& recorded, const SurveyedPage& found, const MailRecord& mail,
+                  const PageInputs& inputs)
 {
-    if (!inputs.archive || recorded.archive != *inputs.archive || recorded.mailFile != mail.fileName ||
-        recorded.inputs != inputs.digest || pageStamps.Output(task.name) != recorded.page)
-        return false;
-    return std::all_of(recorded.attachments.begin(), recorded.attachments.end(), [&](const RecordedFile& file) {
-        return pageStamps.Output(file.path) == file.stamp;
-    });
+    return inputs.archive && recorded.archive == *inputs.archive && recorded.mailFile == mail.fileName &&
+           recorded.inputs == inputs.digest && found.filesInPlace;
 }
 
 // Saves the attachments, then puts the page in place: a page in place never
@@ -721,23 +720,26 @@ struct Settled {
     std::vector<std::size_t> toBuild;  // the mails whose pages are built, in order
 };
 
-Settled Settle(const MailList& mails, const std::vector<PageTask>& tasks, const std::string& mailFolder,
-               const std::string& pageFolder, const PageBuilder& builder, unsigned threads)
+Settled Settle(const MailList& mails, const std::vector<PageTask>& tasks, const SiteSurvey& survey,
+               const PageBuilder& builder, unsigned threads)
 {
     Settled settled;
     settled.inputs.resize(mails.size());
     std::vector<char> build(mails.size(), 0);
-    const platform::FolderStamps mailStamps(mailFolder);
-    const platform::FolderStamps pageStamps(pageFolder);
+    const platform::FolderStamps mailStamps(survey.places().mailFolder);
     const auto settleRun = [&](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             const PageTask& task = tasks[i];
             if (task.decided)
                 continue;
             PageInputs& inputs = settled.inputs[i];
-            inputs.archive = mailStamps.Input(mails[i]->fileName);
-            inputs.digest = builder.InputsOf(*mails[i], task.name);
-            build[i] = !task.recorded || !StillInPlace(*task.recorded, *mails[i], task, inputs, pageStamps);
+            const MailRecord& mail = *mails[i];
+            // The survey looked at the mail file the record names.
+            const SurveyedPage* found = task.recorded ? &survey.Of(*task.recorded) : nullptr;
+            inputs.archive = found && task.recorded->mailFile == mail.fileName ? found->archive
+                                                                               : mailStamps.Input(mail.fileName);
+            inputs.digest = builder.InputsOf(mail, task.name);
+            build[i] = !found || !StillInPlace(*task.recorded, *found, mail, inputs);
         }
     };
     const std::size_t runs = std::max<std::size_t>(1, std::min<std::size_t>(threads, mails.size() / 1024));
@@ -921,14 +923,18 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
 
     const MailList& mails = settings.mailList;
     const std::string& pageFolder = plan.pageFolder();
-    const std::string recordPath = JoinPath(paths.IndexFolder(), kSiteRecordName);
-    const std::optional<SiteRecord> old = LoadSiteRecord(recordPath, pageFolder);
+    const SurveyPlaces places = SurveyPlacesOf(settings, projectFolder);
+    const std::string& recordPath = places.recordPath;
+    const std::string& mailFolder = places.mailFolder;
+    const unsigned cores = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    std::unique_ptr<SiteSurvey> survey = options.survey ? options.survey->Take(places) : nullptr;
+    if (!survey)
+        survey = std::make_unique<SiteSurvey>(places, cores);
+    const std::optional<SiteRecord>& old = survey->record();
     const std::vector<PageTask> tasks = TasksOf(plan, old ? &*old : nullptr);
     RunOutcomes outcomes(mails.size());
 
-    const std::string mailFolder = paths.Resolve(settings.TargetPath);
-    const unsigned cores = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-    const Settled settled = Settle(mails, tasks, mailFolder, pageFolder, builder, cores);
+    const Settled settled = Settle(mails, tasks, *survey, builder, cores);
 
     const unsigned threads = PageThreads(options, settled.toBuild.size());
     // With more threads, the others build pages ahead and the calling

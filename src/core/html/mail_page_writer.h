@@ -5,6 +5,7 @@
 // insert tags replaced (MailCreateType 1).
 
 #include "core/html/site_plan.h"
+#include "core/html/site_survey.h"
 #include "core/platform/file_problem.h"
 #include "core/platform/job_control.h"
 #include "core/project/project_settings.h"
@@ -22,6 +23,9 @@ struct MailPageOptions {
     // reports the progress in list order and writes every file, so the
     // pages come out the same as with one thread.
     unsigned threads = 0;
+    // A survey of the site started earlier in the run; without one (or one
+    // of other places) the run surveys the site itself.
+    SiteSurveyAhead* survey = nullptr;
 };
 
 // A mail that gets no page because its page name is taken by another file.

@@ -143,12 +143,17 @@ std::string OutputPaths::MailFolderFromIndex() const
     return EncodeUrl(ToUrlSeparators(LowerIf(LowerFolders(settings_, style_), folder), style_));
 }
 
-std::string OutputPaths::PageLinkFromIndex(const MailRecord& mail) const
+std::string OutputPaths::PageLinkStartFromIndex() const
 {
     std::string link = MailFolderFromIndex();
     if (!link.empty() && link.back() != '/')
         link += '/';
-    return link + PageLinkFromMail(mail);
+    return link;
+}
+
+std::string OutputPaths::PageLinkFromIndex(const MailRecord& mail) const
+{
+    return PageLinkStartFromIndex() + PageLinkFromMail(mail);
 }
 
 std::optional<std::string> OutputPaths::IndexLinkFromMail() const

@@ -94,6 +94,9 @@ public:
     std::string IndexFileFullPath() const;
     // Mail page folder as seen from the index page, in URL form.
     std::string MailFolderFromIndex() const;
+    // The same ending in "/" unless it is empty: what every page's URL in
+    // the index page starts with.
+    std::string PageLinkStartFromIndex() const;
     // URL of the mail's page in the index page.
     std::string PageLinkFromIndex(const MailRecord& mail) const;
     // URL of the index page in every mail page. Never nullopt: where no

@@ -55,8 +55,9 @@ bool IsOtherOutput(const OtherOutput& output, const std::string& pagePath,
 // keep their links: a folder that is away is no take-down.
 bool ArchiveListed(const std::optional<std::unordered_set<std::string>>& mailFolderNames, const std::string& name)
 {
-    return !mailFolderNames || mailFolderNames->contains(platform::NativePath(name)) ||
-           mailFolderNames->contains(name);
+    // Most names are spelt alike both ways: no conversion for those.
+    return !mailFolderNames || mailFolderNames->contains(name) ||
+           mailFolderNames->contains(platform::NativePath(name));
 }
 
 }  // namespace

@@ -1,28 +1,19 @@
 #include "core/platform/digest.h"
 
-#include <glib.h>
+#include <nettle/sha2.h>
+
+#include <array>
+#include <cstdint>
 
 namespace postloom::platform {
 
+// Nettle picks the processor's SHA instructions where there are any: a
+// run digests the inputs of every page and the whole site record, and
+// that costs a tenth of a portable implementation's time.
 struct Digest::State {
-    State() : checksum(g_checksum_new(G_CHECKSUM_SHA256)) {}
-    ~State() { g_checksum_free(checksum); }
-    State(const State&) = delete;
-    State& operator=(const State&) = delete;
+    State() { sha256_init(&context); }
 
-    void Update(std::string_view bytes)
-    {
-        // g_checksum_update takes a signed length: feed large runs in pieces.
-        constexpr std::size_t kPiece = std::size_t{1} << 30;
-        while (!bytes.empty()) {
-            const std::string_view piece = bytes.substr(0, kPiece);
-            g_checksum_update(checksum, reinterpret_cast<const guchar*>(piece.data()),
-                              static_cast<gssize>(piece.size()));
-            bytes.remove_prefix(piece.size());
-        }
-    }
-
-    GChecksum* checksum;
+    sha256_ctx context{};
 };
 
 Digest::Digest() : state_(std::make_unique<State>()) {}
@@ -31,23 +22,32 @@ Digest::~Digest() = default;
 
 Digest& Digest::Add(std::uint64_t number)
 {
-    unsigned char bytes[8];
-    for (int i = 0; i < 8; ++i)
-        bytes[i] = static_cast<unsigned char>(number >> (8 * i));
-    state_->Update(std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes));
+    std::array<std::uint8_t, 8> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(number >> (8 * i));
+    sha256_update(&state_->context, bytes.size(), bytes.data());
     return *this;
 }
 
 Digest& Digest::Add(std::string_view bytes)
 {
     Add(static_cast<std::uint64_t>(bytes.size()));
-    state_->Update(bytes);
+    sha256_update(&state_->context, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
     return *this;
 }
 
 std::string Digest::Hex()
 {
-    return g_checksum_get_string(state_->checksum);
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::array<std::uint8_t, SHA256_DIGEST_SIZE> digest{};
+    sha256_digest(&state_->context, digest.size(), digest.data());
+    std::string hex;
+    hex.reserve(2 * digest.size());
+    for (const std::uint8_t byte : digest) {
+        hex.push_back(kHex[byte >> 4]);
+        hex.push_back(kHex[byte & 0xF]);
+    }
+    return hex;
 }
 
 }  // namespace postloom::platform

@@ -51,16 +51,9 @@ bool LastWrittenBefore(const struct stat& st, std::chrono::system_clock::time_po
     return written + kMargin < runStart;
 }
 
-std::size_t RemoveIn(DIR* dir, std::chrono::system_clock::time_point runStart)
+// Removes the stale temporaries among names, in the folder open as fd.
+std::size_t RemoveStale(int fd, const std::vector<std::string>& names, std::chrono::system_clock::time_point runStart)
 {
-    // Names first, removal after: a folder changed while it is read may
-    // list an entry twice or not at all.
-    std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (IsTemporaryName(entry->d_name))
-            names.emplace_back(entry->d_name);
-    }
-    const int fd = ::dirfd(dir);
     std::size_t removed = 0;
     for (const std::string& name : names) {
         struct stat st {};
@@ -71,34 +64,51 @@ std::size_t RemoveIn(DIR* dir, std::chrono::system_clock::time_point runStart)
     return removed;
 }
 
+// Lists dir once for its temporary names and, with a suffix, the names of
+// the folders in it that end in suffix. Names first, removal after: a
+// folder changed while it is read may list an entry twice or not at all.
+std::vector<std::string> Temporaries(DIR* dir, std::string_view suffix, std::vector<std::string>& subfolders)
+{
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (IsTemporaryName(entry->d_name))
+            names.emplace_back(name);
+        else if (!suffix.empty() && (entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN) &&
+                 name.ends_with(suffix) && name != "." && name != "..")
+            subfolders.emplace_back(name);
+    }
+    return names;
+}
+
 }  // namespace
 
 std::size_t RemoveStaleTemporaries(std::string_view cp932Folder, std::chrono::system_clock::time_point runStart)
 {
     const DirHandle dir = OpenFolder(cp932Folder);
-    return dir ? RemoveIn(dir.get(), runStart) : 0;
+    if (!dir)
+        return 0;
+    std::vector<std::string> none;
+    return RemoveStale(::dirfd(dir.get()), Temporaries(dir.get(), {}, none), runStart);
 }
 
-std::size_t RemoveStaleTemporariesInSubfolders(std::string_view cp932Folder, std::string_view suffix,
-                                               std::chrono::system_clock::time_point runStart)
+std::size_t RemoveStaleTemporariesWithSubfolders(std::string_view cp932Folder, std::string_view suffix,
+                                                 std::chrono::system_clock::time_point runStart)
 {
     const DirHandle dir = OpenFolder(cp932Folder);
     if (!dir)
         return 0;
     std::vector<std::string> subfolders;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
-        if ((entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN) && name.ends_with(suffix) &&
-            name != "." && name != "..")
-            subfolders.emplace_back(name);
-    }
-    std::size_t removed = 0;
+    const std::vector<std::string> names = Temporaries(dir.get(), suffix, subfolders);
+    std::size_t removed = RemoveStale(::dirfd(dir.get()), names, runStart);
     for (const std::string& name : subfolders) {
         // O_NOFOLLOW: a link planted under a folder's name leads nowhere.
         const DirHandle subfolder(
             ListingOf(::openat(::dirfd(dir.get()), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)));
-        if (subfolder)
-            removed += RemoveIn(subfolder.get(), runStart);
+        if (!subfolder)
+            continue;
+        std::vector<std::string> none;
+        removed += RemoveStale(::dirfd(subfolder.get()), Temporaries(subfolder.get(), {}, none), runStart);
     }
     return removed;
 }

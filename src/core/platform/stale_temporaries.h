@@ -19,9 +19,10 @@ namespace postloom::platform {
 // Returns how many files went; a folder that cannot be read removes none.
 std::size_t RemoveStaleTemporaries(std::string_view cp932Folder, std::chrono::system_clock::time_point runStart);
 
-// The same in each folder inside cp932Folder whose name ends in suffix; a
-// symbolic link to a folder is not entered.
-std::size_t RemoveStaleTemporariesInSubfolders(std::string_view cp932Folder, std::string_view suffix,
-                                               std::chrono::system_clock::time_point runStart);
+// The same in cp932Folder and in each folder inside it whose name ends in
+// suffix, from one listing of cp932Folder (a page folder holds a file per
+// mail); a symbolic link to a folder is not entered.
+std::size_t RemoveStaleTemporariesWithSubfolders(std::string_view cp932Folder, std::string_view suffix,
+                                                 std::chrono::system_clock::time_point runStart);
 
 }  // namespace postloom::platform

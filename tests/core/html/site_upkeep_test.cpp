@@ -304,6 +304,33 @@ TEST_F(SiteUpkeepTest, ChangedInputsRebuildThePage)
     EXPECT_EQ(page("a.html").substr(0, 4), "two ");
 }
 
+// A survey started before the run spares the same pages as the run's own;
+// one of other places is left, and the run surveys its site itself.
+TEST_F(SiteUpkeepTest, ASurveyStartedAheadIsTakenOnlyForItsOwnPlaces)
+{
+    AddPlainMail("a.eml");
+    MailRecord& b = AddPlainMail("b.eml");
+    Run();
+    WriteFile(Web("a.html"), "edited by hand");
+    const auto runWith = [&](SiteSurveyAhead& survey) {
+        const SitePlan plan(settings, dir.path().string());
+        return WriteMailPages(settings, dir.path().string(), plan, progress, stop, {.threads = 3, .survey = &survey});
+    };
+    SiteSurveyAhead ahead(SurveyPlacesOf(settings, dir.path().string()));
+    const MailPageResult first = runWith(ahead);
+    EXPECT_EQ(first.pagesWritten, 1);
+    EXPECT_EQ(first.pagesUnchanged, 1);
+    EXPECT_NE(ReadFile(Web("a.html")), "edited by hand");
+
+    // Only a run that knows the site's record removes the page of a mail
+    // switched off.
+    b.outputHtml = 0;
+    fs::create_directories(dir.path() / "elsewhere" / "web");
+    SiteSurveyAhead elsewhere(SurveyPlacesOf(settings, (dir.path() / "elsewhere").string()));
+    EXPECT_EQ(runWith(elsewhere).pagesRemoved, 1);
+    EXPECT_FALSE(fs::exists(Web("b.html")));
+}
+
 // A site kept up by re-runs through random changes equals, file for file,
 // the site a full run makes in a fresh folder.
 TEST_F(SiteUpkeepTest, RerunsGiveTheSiteOfAFullRun)

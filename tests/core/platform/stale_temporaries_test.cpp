@@ -89,7 +89,7 @@ TEST(StaleTemporariesTest, AFileWrittenJustBeforeTheRunBeganStays)
     EXPECT_EQ(Names(dir.path()), std::vector<std::string>{kStale});
 }
 
-TEST(StaleTemporariesTest, SubfoldersOfTheSuffixAreCleanedButLinksAreNotEntered)
+TEST(StaleTemporariesTest, TheFolderAndItsSubfoldersOfTheSuffixAreCleanedButLinksAreNotEntered)
 {
     const TempDir dir;
     const TempDir elsewhere;
@@ -100,8 +100,9 @@ TEST(StaleTemporariesTest, SubfoldersOfTheSuffixAreCleanedButLinksAreNotEntered)
     fs::create_directories(folder / "_files" / "deeper" / "x_files");
     fs::create_directory_symlink(elsewhere.path(), folder / "00003_files");
     const std::vector<fs::path> stale = {folder / "00001_files" / kStale, folder / "00001_files" / kStale2,
-                                         folder / "00002_files" / kStale, folder / "_files" / kStale};
-    const std::vector<fs::path> kept = {elsewhere.path() / kStale, folder / "notes" / kStale, folder / kStale,
+                                         folder / "00002_files" / kStale, folder / "_files" / kStale,
+                                         folder / kStale};
+    const std::vector<fs::path> kept = {elsewhere.path() / kStale, folder / "notes" / kStale,
                                         folder / "00001_files" / "report.pdf",
                                         folder / "_files" / "deeper" / "x_files" / kStale};
     for (const auto& list : {stale, kept}) {
@@ -111,7 +112,7 @@ TEST(StaleTemporariesTest, SubfoldersOfTheSuffixAreCleanedButLinksAreNotEntered)
         }
     }
 
-    EXPECT_EQ(RemoveStaleTemporariesInSubfolders(folder.string(), "_files", std::chrono::system_clock::now()), 4u);
+    EXPECT_EQ(RemoveStaleTemporariesWithSubfolders(folder.string(), "_files", std::chrono::system_clock::now()), 5u);
     for (const fs::path& path : stale)
         EXPECT_FALSE(fs::exists(path)) << path;
     for (const fs::path& path : kept)
@@ -126,7 +127,7 @@ TEST(StaleTemporariesTest, AFolderThatCannotBeReadRemovesNothing)
     EXPECT_EQ(RemoveStaleTemporaries(std::string("a\0b", 3), now), 0u);
     EXPECT_EQ(RemoveStaleTemporaries("", now), 0u);
     WriteFile(dir.File("file"), "x");
-    EXPECT_EQ(RemoveStaleTemporariesInSubfolders(dir.File("file"), "_files", now), 0u);
+    EXPECT_EQ(RemoveStaleTemporariesWithSubfolders(dir.File("file"), "_files", now), 0u);
 }
 
 }  // namespace

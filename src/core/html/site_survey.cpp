@@ -1,0 +1,78 @@
+#include "core/html/site_survey.h"
+
+#include "core/html/output_paths.h"
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+namespace postloom {
+
+namespace {
+
+// Below this many pages per thread, a thread costs more than it saves.
+constexpr std::size_t kPagesPerThread = 1024;
+
+}  // namespace
+
+SiteSurvey::SiteSurvey(SurveyPlaces places, unsigned threads)
+    : places_(std::move(places)), record_(LoadSiteRecord(places_.recordPath, places_.pageFolder))
+{
+    if (!record_)
+        return;
+    std::vector<const std::pair<const std::string, RecordedPage>*> pages;
+    pages.reserve(record_->pages.size());
+    pages_.reserve(record_->pages.size());
+    for (const auto& entry : record_->pages) {
+        pages.push_back(&entry);
+        pages_.try_emplace(&entry.second);
+    }
+
+    const platform::FolderStamps mailStamps(places_.mailFolder);
+    const platform::FolderStamps pageStamps(places_.pageFolder);
+    // Each thread fills the entries of its own pages; the map is not
+    // changed meanwhile.
+    const auto survey = [&](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            const auto& [name, page] = *pages[k];
+            SurveyedPage& found = pages_.find(&page)->second;
+            found.archive = mailStamps.Input(page.mailFile);
+            found.filesInPlace = pageStamps.Output(name) == page.page &&
+                                 std::all_of(page.attachments.begin(), page.attachments.end(),
+                                             [&](const RecordedFile& file) {
+                                                 return pageStamps.Output(file.path) == file.stamp;
+                                             });
+        }
+    };
+    const std::size_t runs =
+        std::max<std::size_t>(1, std::min<std::size_t>(std::max(threads, 1u), pages.size() / kPagesPerThread));
+    const std::size_t perRun = (pages.size() + runs - 1) / runs;
+    std::vector<std::jthread> helpers;
+    for (std::size_t r = 1; r < runs; ++r)
+        helpers.emplace_back(survey, r * perRun, std::min(pages.size(), (r + 1) * perRun));
+    survey(0, std::min(pages.size(), perRun));
+}
+
+SurveyPlaces SurveyPlacesOf(const ProjectSettings& settings, const std::string& projectFolder)
+{
+    const OutputPaths paths(settings, projectFolder);
+    return {JoinPath(paths.IndexFolder(), kSiteRecordName), paths.MailFolderFullPath(),
+            paths.Resolve(settings.TargetPath)};
+}
+
+SiteSurveyAhead::SiteSurveyAhead(SurveyPlaces places)
+    : places_(places), survey_(std::async(std::launch::async, [places = std::move(places)] {
+          return std::make_unique<SiteSurvey>(places, std::max(1u, std::thread::hardware_concurrency()));
+      }))
+{
+}
+
+std::unique_ptr<SiteSurvey> SiteSurveyAhead::Take(const SurveyPlaces& places)
+{
+    if (!survey_.valid())
+        return nullptr;
+    std::unique_ptr<SiteSurvey> survey = survey_.get();
+    return places == places_ ? std::move(survey) : nullptr;
+}
+
+}  // namespace postloom
