@@ -70,6 +70,9 @@ CHtmlThread::~CHtmlThread()
 void CHtmlThread::work()
 {
     result_ = WriteMailPages(settings_, projectFolder_, plan_, progress(), stopFlag(), options_);
+    // The search lists the mails whose pages are in place: after a whole run.
+    if (!result_.stopped && !result_.templateMissing)
+        searchResult_ = WriteSiteSearch(settings_, projectFolder_, plan_, progress(), stopFlag());
 }
 
 }  // namespace postloom

@@ -4,6 +4,7 @@
 #include "core/html/modern/page_frame.h"
 #include "core/html/modern/page_text.h"
 #include "core/html/modern/stylesheet.h"
+#include "core/html/site_search.h"
 
 #include <vector>
 
@@ -21,6 +22,7 @@ void ThreadIndex::AppendPage(std::string& out, std::string_view header, std::str
     if (title.empty())
         title = "メール一覧";
     AppendPageStart(out, title, std::string(kStylesheetName), "index", header);
+    AppendSearchBox(out, kSearchPageName);
     out.append(settings_.DispIndexTitle != 0 ? "<header>\n<h1>" : "<header>\n<h1 class=\"unshown\">");
     out.append(title).append("</h1>\n</header>\n<main>\n");
     AppendListing(out);
