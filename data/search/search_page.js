@@ -1,3 +1,4 @@
+/* Postloom search, MIT licence */
 // The search page: the box, the list of results and the keys. The index is
 // loaded only when a query is searched.
 (function () {

@@ -1,3 +1,4 @@
+/* Postloom search, MIT licence */
 // Searching the index under search/ (written by the program, see
 // src/core/search/search_index_writer.h) without a server: every file is a
 // classic script that hands its data to PostloomSearch, loaded on demand.

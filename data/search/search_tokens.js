@@ -1,3 +1,4 @@
+/* Postloom search, MIT licence */
 // The searchable form of a query and its terms, by the rules the index was
 // built with (src/core/search/search_text.h and search_tokens.h); the table
 // tests/search/token_vectors.json keeps the two sides the same.

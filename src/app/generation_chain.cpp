@@ -234,12 +234,14 @@ void GenerationChain::mailPagesDone()
     }
     host_.setStatusText({});
     mailPagesResult_ = pageWorker_->result();
+    const SiteSearchResult searchResult = pageWorker_->searchResult();
     pageWorker_.reset();
     postProgressEnd();
     Problems notices;
     AddPageNotices(mailPagesResult_, notices);
     Problems problems;
     AddPageProblems(mailPagesResult_, host_.settings(), host_.projectFolder(), problems);
+    AddSearchProblems(searchResult, problems);
     if (mailPagesResult_.stopped) {
         AddStoppedProblem(problems);
     } else {

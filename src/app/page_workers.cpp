@@ -73,6 +73,9 @@ void CHtmlThread::work()
     result_ = WriteMailPages(settings_, projectFolder_, plan_, progress(), stopFlag(), options_);
     if (!result_.stopped)
         modern::WriteMonthPagesAndFeed(settings_, projectFolder_, plan_, result_);
+    // The search lists the mails whose pages are in place: after a whole run.
+    if (!result_.stopped && !result_.templateMissing)
+        searchResult_ = WriteSiteSearch(settings_, projectFolder_, plan_, progress(), stopFlag());
 }
 
 }  // namespace postloom

@@ -8,6 +8,7 @@
 #include "core/html/graphics_copy.h"
 #include "core/html/index_page_writer.h"
 #include "core/html/mail_page_writer.h"
+#include "core/html/site_search.h"
 #include "core/project/project_settings.h"
 #include "core/threading/thread_tree.h"
 
@@ -59,8 +60,9 @@ private:
 // The index and the mail pages link the mails that plan, which outlives
 // the worker, gives a page.
 //
-// Writes the mail pages. Reports, before each mail of mailList, the mail's
-// index plus 1. Stops before the next mail when asked to. Posts
+// Writes the mail pages and then, for a modern site, its search. Reports,
+// before each mail of mailList, the mail's index plus 1, once for the pages
+// and once for the search. Stops before the next mail when asked to. Posts
 // ID_UPDATE_HTML, also after a stop.
 class CHtmlThread final : public WorkerThread {
 public:
@@ -70,6 +72,7 @@ public:
 
     // Valid once ID_UPDATE_HTML has arrived.
     const MailPageResult& result() const { return result_; }
+    const SiteSearchResult& searchResult() const { return searchResult_; }
 
 private:
     void work() override;
@@ -79,6 +82,7 @@ private:
     const SitePlan& plan_;
     const MailPageOptions options_;
     MailPageResult result_;
+    SiteSearchResult searchResult_;
 };
 
 }  // namespace postloom

@@ -67,6 +67,13 @@ void WriteSite(const ProjectSettings& settings, const std::string& projectFolder
         AddPageNotices(report.pages, report.notices);
         AddPageProblems(report.pages, settings, projectFolder, report.problems);
     }
+    // The search lists the mails whose pages are in place: after a whole run.
+    if (withPages && !report.pages.stopped && !report.pages.templateMissing &&
+        PageStyleOf(settings) == PageStyleKind::Modern) {
+        StageScope scope(progress, Stage::Search);
+        report.search = WriteSiteSearch(settings, projectFolder, plan, scope.sink(), stop);
+        AddSearchProblems(report.search, report.problems);
+    }
 }
 
 }  // namespace
@@ -81,6 +88,7 @@ const char* StageName(Stage stage)
     case Stage::Graphics: return "copying graphics";
     case Stage::Index: return "writing index page";
     case Stage::Pages: return "writing mail pages";
+    case Stage::Search: return "writing search index";
     case Stage::Save: return "saving project";
     case Stage::Import: return "importing mails";
     }

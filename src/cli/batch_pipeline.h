@@ -9,6 +9,7 @@
 #include "core/html/graphics_copy.h"
 #include "core/html/index_page_writer.h"
 #include "core/html/mail_page_writer.h"
+#include "core/html/site_search.h"
 #include "core/mail/folder_reader.h"
 #include "core/platform/job_control.h"
 #include "core/report/problem.h"
@@ -19,7 +20,7 @@
 
 namespace postloom::batch {
 
-enum class Stage { Load, Read, Sort, Thread, Graphics, Index, Pages, Save, Import };
+enum class Stage { Load, Read, Sort, Thread, Graphics, Index, Pages, Search, Save, Import };
 
 // Human name of a stage, for progress displays.
 const char* StageName(Stage stage);
@@ -40,6 +41,7 @@ struct BatchReport {
     GraphicsCopyResult graphics;
     IndexPageResult index;
     MailPageResult pages;
+    SiteSearchResult search;
     bool saveNeeded = false;
     bool saved = false;
 

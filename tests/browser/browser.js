@@ -30,6 +30,7 @@ function launchBrowser() {
 const CONTENT_TYPES = {
     '.html': 'text/html; charset=utf-8',
     '.css': 'text/css; charset=utf-8',
+    '.js': 'text/javascript; charset=utf-8',
     '.txt': 'text/plain; charset=utf-8',
     '.png': 'image/png',
     '.gif': 'image/gif',

@@ -22,6 +22,10 @@ const AXE_MAIL_PAGES = ['pages/00017.html', 'pages/00028.html', 'pages/00043.htm
 // The list of months and the page of one month.
 const AXE_MONTH_PAGES = ['months/index.html', 'months/2004-05.html'];
 
+// Words the search must find in exactly the mail pages that hold them:
+// Japanese of several lengths, a full-width form, and an English word.
+const SEARCHED_WORDS = ['ひだまり', '喫茶店', '会費', 'friend', 'ＦＲＩＥＮＤ'];
+
 const program = batchProgram();
 let site;
 let browser;
@@ -129,16 +133,22 @@ test('at 390 px the longest subject of the index wraps under itself', async () =
     );
 });
 
-test('axe-core finds no violation on the index, mail and month pages, light and dark', async () => {
+// The search page with the results of a query shown.
+const SEARCH_WITH_RESULTS = { name: 'search.html', query: '?q=' + encodeURIComponent(SEARCHED_WORDS[0]) };
+
+test('axe-core finds no violation on the index, mail, month and search pages, light and dark', async () => {
     const axeSource = fs.readFileSync(require.resolve('axe-core/axe.min.js'), 'utf8');
     const checks = [];
     for (const scheme of ['light', 'dark']) {
         for (const name of ['index.html', ...AXE_MAIL_PAGES, ...AXE_MONTH_PAGES])
-            checks.push({ scheme, name, file: path.join(site.site, name) });
+            checks.push({ scheme, name, file: path.join(site.site, name), query: '' });
+        checks.push({ scheme, ...SEARCH_WITH_RESULTS, file: path.join(site.site, SEARCH_WITH_RESULTS.name) });
     }
     const results = await inTabs(browser, checks, async (tab, check) => {
         await tab.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: check.scheme }]);
-        await tab.goto(serverUrl(check.file), { waitUntil: 'load' });
+        await tab.goto(serverUrl(check.file) + check.query, { waitUntil: 'load' });
+        if (check.query)
+            await tab.waitForFunction(() => /件$/.test(document.getElementById('search-status').textContent));
         await tab.addScriptTag({ content: axeSource });
         const violations = await tab.evaluate(async () => {
             const found = await window.axe.run(document, { resultTypes: ['violations'] });
@@ -150,4 +160,68 @@ test('axe-core finds no violation on the index, mail and month pages, light and 
         return violations.map((violation) => `${check.name} ${check.scheme}: ${violation}`);
     });
     assertNone(results.flat(), 'violations');
+});
+
+// The text of a mail page's main part, as a reader sees it.
+function mainText(file) {
+    const html = fs.readFileSync(file, 'utf8');
+    const main = html.slice(html.indexOf('<main>'), html.indexOf('</main>'));
+    return main
+        .replace(/<[^>]*>/g, '')
+        .replace(/&lt;/g, '<')
+        .replace(/&gt;/g, '>')
+        .replace(/&quot;/g, '"')
+        .replace(/&#39;/g, "'")
+        .replace(/&amp;/g, '&')
+        .normalize('NFKC')
+        .toLowerCase();
+}
+
+test('a word typed into the index page\'s box finds exactly the pages that hold it, from the files and a server', async () => {
+    const mailPages = site.pages.filter((file) => relative(file).startsWith('pages/'));
+    const texts = new Map(mailPages.map((file) => [relative(file), mainText(file)]));
+    const holding = (word) => {
+        const folded = word.normalize('NFKC').toLowerCase();
+        const pattern = /^[a-z]+$/.test(folded) ? new RegExp(`\\b${folded}\\b`) : null;
+        return [...texts].filter(([, text]) => (pattern ? pattern.test(text) : text.includes(folded))).map(([name]) => name).sort();
+    };
+    const searches = [];
+    for (const word of SEARCHED_WORDS) {
+        searches.push({ word, url: fileUrl(site.index) });
+        searches.push({ word, url: serverUrl(site.index) });
+    }
+    const found = await inTabs(browser, searches, async (tab, search) => {
+        await tab.goto(search.url, { waitUntil: 'load' });
+        // Nothing of the index is loaded until a query is searched.
+        const loadedBefore = await tab.evaluate(() => performance.getEntriesByType('resource').map((r) => r.name));
+        await tab.keyboard.press('/');
+        await tab.keyboard.type(search.word);
+        await Promise.all([tab.waitForNavigation({ waitUntil: 'load' }), tab.keyboard.press('Enter')]);
+        await tab.waitForFunction(() => /^\d+ 件$/.test(document.getElementById('search-status').textContent));
+        const links = await tab.evaluate(() =>
+            [...document.querySelectorAll('#search-results a')].map((a) => a.getAttribute('href')));
+        return {
+            ...search,
+            at: new URL(tab.url()).pathname.split('/').pop(),
+            loadedBefore: loadedBefore.filter((name) => name.includes('/search/')),
+            links: links.sort(),
+            problems: [...tab.problems],
+        };
+    });
+    const failures = [];
+    for (const result of found) {
+        const where = `${result.word} (${result.url.startsWith('file:') ? 'file' : 'server'})`;
+        const expected = holding(result.word);
+        if (result.at !== 'search.html')
+            failures.push(`${where}: Enter led to ${result.at}`);
+        if (expected.length === 0)
+            failures.push(`${where}: no page of the sample holds the word`);
+        if (JSON.stringify(result.links) !== JSON.stringify(expected))
+            failures.push(`${where}: found ${result.links.join(' ')}, expected ${expected.join(' ')}`);
+        if (result.loadedBefore.length > 0)
+            failures.push(`${where}: the index page loaded ${result.loadedBefore.join(' ')}`);
+        for (const problem of result.problems)
+            failures.push(`${where}: ${problem}`);
+    }
+    assertNone(failures, 'searches that went wrong');
 });

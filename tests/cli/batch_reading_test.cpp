@@ -30,9 +30,13 @@ std::map<std::string, std::string> FilesUnder(const fs::path& root)
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
         // Hidden files are the sample's placeholder and the run's own
-        // bookkeeping (the site record holds times and folders).
-        if (entry.is_regular_file() && !entry.path().filename().string().starts_with('.'))
-            files[fs::relative(entry.path(), root).string()] = ReadFile(entry.path().string());
+        // bookkeeping (the site record holds times and folders). The search
+        // index's files tell the runs that made it (a segment per run); the
+        // mails it finds do not.
+        const std::string name = fs::relative(entry.path(), root).string();
+        if (entry.is_regular_file() && !entry.path().filename().string().starts_with('.') &&
+            !name.starts_with("search/"))
+            files[name] = ReadFile(entry.path().string());
     }
     return files;
 }

@@ -25,8 +25,11 @@ std::map<std::string, std::string> SiteFiles(const fs::path& site)
 {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(site)) {
-        if (entry.is_regular_file() && entry.path().filename().string().front() != '.')
-            files[fs::relative(entry.path(), site).string()] = ReadFile(entry.path().string());
+        // The search index's files tell the runs that made it (a segment
+        // per run, the mails it dropped); the mails it finds do not.
+        const std::string name = fs::relative(entry.path(), site).string();
+        if (entry.is_regular_file() && entry.path().filename().string().front() != '.' && !name.starts_with("search/"))
+            files[name] = ReadFile(entry.path().string());
     }
     return files;
 }

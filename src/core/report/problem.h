@@ -55,6 +55,8 @@ enum class ProblemKind {
     MailFileGone,
     PagesRemoved,
     AttachmentsRemoved,
+    // The search of a modern site.
+    SearchNotWritten,
     RunStopped,
     // Saving the project.
     BackupKept,

@@ -89,6 +89,8 @@ constexpr std::array kWordings = {
     ProblemWording{AttachmentsRemoved, "{count} attachments that no page links were removed",
                    "1 attachment that no page links was removed",
                    "どのﾍﾟｰｼﾞからもﾘﾝｸされない添付ﾌｧｲﾙを{count}個削除しました"},
+    ProblemWording{SearchNotWritten, "cannot write the search file {path}: {reason}", {},
+                   "検索用のﾌｧｲﾙ {path} を作成できません: {reason}"},
     ProblemWording{RunStopped, "the run was stopped before its end", {}, "処理は途中で中止されました"},
     ProblemWording{BackupKept, "kept the old project file as {path}", {}, "元のﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙを {path} に残しました"},
     ProblemWording{ProjectNotSaved, "cannot save the project {path}: {reason}", {},

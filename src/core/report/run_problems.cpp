@@ -167,6 +167,11 @@ void AddPageNotices(const MailPageResult& pages, Problems& notices)
     AddCount(static_cast<std::size_t>(pages.attachmentsRemoved), AttachmentsRemoved, notices);
 }
 
+void AddSearchProblems(const SiteSearchResult& search, Problems& out)
+{
+    AddEach(search.problems, SearchNotWritten, out);
+}
+
 void AddStoppedProblem(Problems& out)
 {
     out.push_back({.kind = RunStopped});

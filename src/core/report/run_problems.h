@@ -8,6 +8,7 @@
 #include "core/html/index_page_writer.h"
 #include "core/html/mail_page_writer.h"
 #include "core/html/output_folders.h"
+#include "core/html/site_search.h"
 #include "core/mail/folder_reader.h"
 #include "core/project/project_file.h"
 #include "core/project/project_settings.h"
@@ -37,6 +38,7 @@ void AddPageProblems(const MailPageResult& pages, const ProjectSettings& setting
 // What the mail pages run did that is no problem: mails whose file is gone
 // (their records stay) and the files it took off the site.
 void AddPageNotices(const MailPageResult& pages, Problems& notices);
+void AddSearchProblems(const SiteSearchResult& search, Problems& out);
 // The user stopped the run before its end.
 void AddStoppedProblem(Problems& out);
 void AddSaveLines(const SaveResult& saved, std::string_view projectFile, Problems& notices, Problems& out);

@@ -34,21 +34,38 @@ std::string SenderHtml(const ProjectSettings& settings, const MailRecord& mail)
     return html.append("</span>");
 }
 
-std::string DateHtml(const MailRecord& mail, bool withTime)
+namespace {
+
+// The machine form and the shown form of the mail's date, the same shift
+// and break-down as the classic caption's date; false when it cannot be shown.
+bool DateForms(const MailRecord& mail, bool withTime, char (&machine)[32], char (&shown)[32])
 {
-    // The same shift and break-down as the classic caption's date.
     const std::int64_t shifted = static_cast<std::int64_t>(mail.date) + 32400;
     if (shifted < 0)
-        return {};
+        return false;
     const std::optional<std::tm> tm = platform::BreakDownLocal(shifted);
-    if (!tm)
-        return {};
+    return tm && std::strftime(machine, sizeof machine, "%Y-%m-%dT%H:%M", &*tm) != 0 &&
+           std::strftime(shown, sizeof shown, withTime ? "%Y/%m/%d %H:%M" : "%Y/%m/%d", &*tm) != 0;
+}
+
+}  // namespace
+
+std::string DateHtml(const MailRecord& mail, bool withTime)
+{
     char machine[32];
     char shown[32];
-    if (std::strftime(machine, sizeof machine, "%Y-%m-%dT%H:%M", &*tm) == 0 ||
-        std::strftime(shown, sizeof shown, withTime ? "%Y/%m/%d %H:%M" : "%Y/%m/%d", &*tm) == 0)
+    if (!DateForms(mail, withTime, machine, shown))
         return {};
     return std::string("<time datetime=\"") + machine + "\">" + shown + "</time>";
+}
+
+std::string DateText(const MailRecord& mail, bool withTime)
+{
+    char machine[32];
+    char shown[32];
+    if (!DateForms(mail, withTime, machine, shown))
+        return {};
+    return shown;
 }
 
 bool DateBeforeSender(const ProjectSettings& settings)

@@ -23,6 +23,8 @@ std::string SenderHtml(const ProjectSettings& settings, const MailRecord& mail);
 // classic caption gives it, with the time of day when withTime is set;
 // empty when the date cannot be shown.
 std::string DateHtml(const MailRecord& mail, bool withTime);
+// The same date as plain text ("2024/01/02 03:04").
+std::string DateText(const MailRecord& mail, bool withTime);
 
 // True when the project's caption order puts the date before the sender.
 bool DateBeforeSender(const ProjectSettings& settings);

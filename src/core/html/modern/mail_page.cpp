@@ -4,6 +4,7 @@
 #include "core/html/modern/caption_parts.h"
 #include "core/html/modern/page_frame.h"
 #include "core/html/modern/page_text.h"
+#include "core/html/site_search.h"
 #include "core/text/cp932.h"
 
 #include <array>
@@ -64,6 +65,8 @@ void MailPageLayout::AppendTop(const MailRecord& mail, const MailPageLinks& link
 {
     const std::string subject = SubjectHtml(settings_, mail);
     AppendPageStart(page, subject, stylesheetHref_, "mail", header_);
+    if (stylesheetHref_)
+        AppendSearchBox(page, BesideStylesheet(*stylesheetHref_, kSearchPageName));
     if (settings_.DispLink != 0) {
         page.append("<header>\n<nav aria-label=\"メールの移動\">\n<ul>\n");
         for (const NavEntry& entry : kNavEntries) {

@@ -19,6 +19,26 @@ void AppendPageStart(std::string& page, std::string_view title, const std::optio
     page.append(headerInclude);
 }
 
+void AppendSearchBox(std::string& page, std::string_view searchHref)
+{
+    page.append("<form class=\"site-search\" role=\"search\" action=\"")
+        .append(Utf8OfCp932(searchHref))
+        .append("\">\n<input type=\"search\" name=\"q\" placeholder=\"検索 ( / )\" aria-label=\"メールを検索\">"
+                "\n<button type=\"submit\">検索</button>\n</form>\n");
+    // Only the search page loads the search itself: this is just the key.
+    page.append("<script>document.addEventListener(\"keydown\",function(e){var t=e.target,b=document.querySelector("
+                "\".site-search input\");if(e.key===\"/\"&&b&&!e.ctrlKey&&!e.metaKey&&!e.altKey&&!(t instanceof "
+                "HTMLInputElement||t instanceof HTMLTextAreaElement||t.isContentEditable)){e.preventDefault();b.focus();}"
+                "});</script>\n");
+}
+
+std::string BesideStylesheet(std::string_view stylesheetHref, std::string_view name)
+{
+    const std::size_t slash = stylesheetHref.rfind('/');
+    std::string link(slash == std::string_view::npos ? std::string_view{} : stylesheetHref.substr(0, slash + 1));
+    return link.append(name);
+}
+
 void AppendPageEnd(std::string& page, std::string_view footerInclude)
 {
     page.append(footerInclude);

@@ -16,6 +16,12 @@ namespace postloom::modern {
 // elements of the head, complete.
 void AppendPageStart(std::string& page, std::string_view title, const std::optional<std::string>& stylesheetHref,
                      std::string_view bodyClass, std::string_view headerInclude, std::string_view headLinks = {});
+// A search box that sends its query to the search page at searchHref (URL
+// form, CP932) with no script; the "/" key focuses it.
+void AppendSearchBox(std::string& page, std::string_view searchHref);
+// The link to a file beside the index page from a page whose link to the
+// stylesheet (also beside the index page) is stylesheetHref.
+std::string BesideStylesheet(std::string_view stylesheetHref, std::string_view name);
 // The footer include and the end tags.
 void AppendPageEnd(std::string& page, std::string_view footerInclude);
 

@@ -337,8 +337,26 @@ nav.links {
   }
 }
 
+.site-search {
+  display: flex;
+  gap: 0.4em;
+  max-width: 30em;
+  margin: 0.5em 0;
+}
+
+.site-search input {
+  flex: 1;
+  min-width: 0;
+  font: inherit;
+  padding: 0.2em 0.4em;
+}
+
+#search-results li { margin: 0.8em 0; }
+.snippet { margin: 0.2em 0; }
+mark { background: #ffe27a; color: #000; }
+
 @media print {
-  nav { display: none; }
+  nav, .site-search { display: none; }
 }
 )";
 

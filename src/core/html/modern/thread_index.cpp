@@ -6,6 +6,7 @@
 #include "core/html/modern/page_frame.h"
 #include "core/html/modern/page_text.h"
 #include "core/html/modern/stylesheet.h"
+#include "core/html/site_search.h"
 
 #include <vector>
 
@@ -25,6 +26,7 @@ void ThreadIndex::AppendPage(std::string& out, std::string_view header, std::str
     const std::string feedLink = std::string("<link rel=\"alternate\" type=\"application/atom+xml\" title=\"") +
                                  title + "\" href=\"" + std::string(kFeedName) + "\">\n";
     AppendPageStart(out, title, std::string(kStylesheetName), "index", header, feedLink);
+    AppendSearchBox(out, kSearchPageName);
     out.append(settings_.DispIndexTitle != 0 ? "<header>\n<h1>" : "<header>\n<h1 class=\"unshown\">");
     out.append(title).append("</h1>\n<nav class=\"links\"><a href=\"").append(kMonthsFolder).append("/");
     out.append(kMonthsIndexName).append("\">月別一覧</a> <a href=\"").append(kFeedName);

@@ -1,0 +1,170 @@
+#include "core/html/site_search.h"
+
+#include "core/html/modern/caption_parts.h"
+#include "core/html/modern/page_frame.h"
+#include "core/html/modern/page_text.h"
+#include "core/html/modern/stylesheet.h"
+#include "core/html/output_paths.h"
+#include "core/html/search_body_text.h"
+#include "core/html/text_helpers.h"
+#include "core/mail/mail_parser.h"
+#include "core/platform/file_stamp.h"
+#include "core/platform/files.h"
+#include "core/platform/output_file.h"
+#include "core/search/embedded_file.h"
+#include "core/search/search_index_writer.h"
+
+#include <climits>
+#include <cstdint>
+
+namespace postloom {
+
+namespace {
+
+// Bumped whenever what the index keeps of a mail is made differently, so
+// that every mail is read again.
+constexpr std::string_view kEntryFormat = "1";
+
+std::string Hex64(std::uint64_t value)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out(16, '0');
+    for (int i = 15; i >= 0; --i, value >>= 4)
+        out[static_cast<std::size_t>(i)] = kDigits[value & 15];
+    return out;
+}
+
+// FNV-1a over the parts, each ended by a byte no part holds.
+std::string Fingerprint(std::initializer_list<std::string_view> parts)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    const auto add = [&](unsigned char byte) {
+        hash ^= byte;
+        hash *= 1099511628211ull;
+    };
+    for (const std::string_view part : parts) {
+        for (const char c : part)
+            add(static_cast<unsigned char>(c));
+        add(0xFF);
+    }
+    return Hex64(hash);
+}
+
+std::string Trimmed(std::string text)
+{
+    text.erase(text.find_last_not_of(" \t") + 1);
+    return text;
+}
+
+// What the index shows of a mail, known without reading its file.
+struct MailHead {
+    std::string pageUrl;
+    std::string subject;
+    std::string sender;
+    std::string date;
+};
+
+MailHead HeadOf(const ProjectSettings& settings, const OutputPaths& paths, const MailRecord& mail)
+{
+    const AddressHiding hiding = AddressHidingOf(settings);
+    return {modern::Utf8OfCp932(paths.PageLinkFromIndex(mail)),
+            modern::Utf8OfCp932(
+                HideAddressesInText(DisplaySubject(mail, settings.CutMLTitle), hiding, TextEncoding::Cp932)),
+            modern::Utf8OfCp932(Trimmed(ShownSenderName(hiding, mail))), modern::DateText(mail, true)};
+}
+
+std::string IndexHref(const OutputPaths& paths)
+{
+    return EncodeUrl(FileNamePart(paths.IndexFileFullPath(), paths.style()));
+}
+
+// Puts the search page in place beside the index page.
+std::optional<platform::FileProblem> WriteSearchPage(const OutputPaths& paths)
+{
+    const std::string path = JoinPath(paths.IndexFolder(), kSearchPageName, paths.style());
+    platform::OutputFile file(path, platform::OutputFile::Mode::Binary);
+    file.Write(SearchPageText(IndexHref(paths)));
+    if (file.Commit() == platform::OutputFile::Outcome::Failed)
+        return platform::FileProblem{path, file.Error()};
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string SearchPageText(std::string_view indexHref)
+{
+    std::string page;
+    modern::AppendPageStart(page, "検索", std::string(modern::kStylesheetName), "search", {});
+    page.append("<header>\n<nav aria-label=\"サイト内の移動\">\n<ul>\n<li><a href=\"")
+        .append(modern::Utf8OfCp932(indexHref))
+        .append("\">メール一覧</a></li>\n</ul>\n</nav>\n<h1>検索</h1>\n</header>\n<main>\n");
+    page.append("<form id=\"search-form\" class=\"site-search\" role=\"search\">\n"
+                "<input id=\"search-box\" type=\"search\" name=\"q\" placeholder=\"検索 ( / )\" autocomplete=\"off\" "
+                "aria-label=\"メールを検索\">\n<button type=\"submit\">検索</button>\n</form>\n"
+                "<p id=\"search-status\" aria-live=\"polite\"></p>\n<ol id=\"search-results\"></ol>\n"
+                "<button id=\"search-more\" type=\"button\" hidden>さらに表示</button>\n"
+                "<noscript><p>検索にはJavaScriptが必要です。</p></noscript>\n</main>\n");
+    for (const search::EmbeddedFile& script : search::SearchScripts()) {
+        page.append("<script src=\"")
+            .append(kSearchFolderName)
+            .append("/")
+            .append(script.name)
+            .append("\" charset=\"utf-8\"></script>\n");
+    }
+    modern::AppendPageEnd(page, {});
+    return page;
+}
+
+SiteSearchResult WriteSiteSearch(const ProjectSettings& settings, const std::string& projectFolder,
+                                 const SitePlan& plan, JobProgress& progress, const StopFlag& stop)
+{
+    SiteSearchResult result;
+    if (PageStyleOf(settings) != PageStyleKind::Modern || stop)
+        return result;
+    const OutputPaths paths(settings, projectFolder);
+    const AddressHiding hiding = AddressHidingOf(settings);
+    const std::string hidingName = std::to_string(static_cast<int>(hiding));
+    const std::string mimeName = settings.MimeDecode != 0 ? "mime" : "plain";
+
+    std::vector<search::SearchEntry> entries;
+    std::vector<const MailRecord*> mails;
+    for (std::size_t i = 0; i < settings.mailList.size() && i < plan.size(); ++i) {
+        if (!plan.HasPage(i))
+            continue;
+        const MailRecord& mail = *settings.mailList[i];
+        const std::optional<platform::FileStamp> stamp = platform::InputStamp(paths.MailSourcePath(mail));
+        const MailHead head = HeadOf(settings, paths, mail);
+        const std::string stampText =
+            stamp ? std::to_string(stamp->size) + ":" + std::to_string(stamp->modifiedNs) : std::string("none");
+        entries.push_back({mail.fileName,
+                           Fingerprint({kEntryFormat, stampText, hidingName, mimeName, plan[i].name, head.pageUrl,
+                                        head.subject, head.sender, head.date}),
+                           mail.date});
+        mails.push_back(&mail);
+    }
+
+    progress.SetRange(0, static_cast<int>(std::min<std::size_t>(mails.size(), INT_MAX)));
+    std::size_t done = 0;
+    const auto source = [&](std::size_t index) {
+        progress.Report(static_cast<int>(std::min<std::size_t>(++done, INT_MAX)));
+        const MailRecord& mail = *mails[index];
+        MailHead head = HeadOf(settings, paths, mail);
+        // A mail file that went since the plan was made is indexed by its
+        // head alone; the page run reports it.
+        const std::optional<std::string> bytes = platform::ReadWholeFile(paths.MailSourcePath(mail));
+        std::string body = bytes ? SearchBodyText(*bytes, paths.PageFileName(mail), settings.MimeDecode != 0, hiding)
+                                 : std::string();
+        return search::SearchMail{std::move(head.pageUrl), std::move(head.subject), std::move(head.sender),
+                                  std::move(head.date), std::move(body)};
+    };
+    search::SearchIndexRun run =
+        search::WriteSearchIndex(JoinPath(paths.IndexFolder(), kSearchFolderName, paths.style()), entries, source);
+    result.mailsIndexed = entries.size();
+    result.problems = std::move(run.problems);
+    if (auto problem = WriteSearchPage(paths))
+        result.problems.push_back(std::move(*problem));
+    result.written = true;
+    return result;
+}
+
+}  // namespace postloom
