@@ -9,7 +9,8 @@
 // The record is a text file of lines: a first line naming the format, the
 // page folder it describes, one "page" line per page followed by one
 // "file" line per attachment saved beside it (a "style" line after the
-// folder's for a site with a stylesheet), and a last line with the
+// folder's for a site with a stylesheet), one "thread" line per thread
+// page, and a last line with the
 // digest of everything before it. Names are CP932 with the bytes that could
 // break a line percent-encoded. A record that does not read back whole and
 // intact, or that describes another page folder, is no record at all.
@@ -45,12 +46,22 @@ struct RecordedPage {
     bool operator==(const RecordedPage&) const = default;
 };
 
+// A whole-thread page of the modern style, in the thread folder beside the
+// index page.
+struct RecordedThreadPage {
+    std::string inputs;        // digest of everything the page is made from
+    platform::FileStamp page;  // the page file as written
+    bool operator==(const RecordedThreadPage&) const = default;
+};
+
 struct SiteRecord {
     std::string pageFolder;  // absolute, CP932
     // By page name.
     std::map<std::string, RecordedPage> pages;
     // The modern style's stylesheet beside the index page, as written.
     std::optional<platform::FileStamp> stylesheet = std::nullopt;
+    // By page name inside the thread folder.
+    std::map<std::string, RecordedThreadPage> threadPages = {};
     bool operator==(const SiteRecord&) const = default;
 };
 
