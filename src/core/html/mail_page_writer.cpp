@@ -880,9 +880,10 @@ SiteRecord FreshRecord(const SitePlan& plan, const std::optional<SiteRecord>& ol
 // of this run knows them; a site without them loses those of earlier runs.
 void WriteThreadPages(const ProjectSettings& settings, const OutputPaths& paths,
                       const modern::ThreadPagePlan& threads, const std::optional<SiteRecord>& old, SiteRecord& fresh,
-                      MailPageResult& result)
+                      unsigned workers, MailPageResult& result)
 {
-    modern::ThreadPagesResult pages = modern::WriteThreadPages(settings, paths, threads, old ? &*old : nullptr, fresh);
+    modern::ThreadPagesResult pages =
+        modern::WriteThreadPages(settings, paths, threads, old ? &*old : nullptr, fresh, workers);
     result.threadPagesWritten = pages.written;
     result.threadPagesUnchanged = pages.unchanged;
     result.threadPagesRemoved = pages.removed;
@@ -993,7 +994,8 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
         if (old)
             fresh.threadPages = old->threadPages;
     } else {
-        WriteThreadPages(settings, paths, threadPages, old, fresh, result);
+        WriteThreadPages(settings, paths, threadPages, old, fresh, PageThreads(options, threadPages.threads().size()),
+                         result);
     }
     // Only a whole run knows every page the site holds; a site without a
     // record of its own removes nothing.

@@ -13,6 +13,7 @@
 #include "core/platform/file_system.h"
 #include "core/platform/files.h"
 #include "core/platform/output_file.h"
+#include "core/platform/work_ahead.h"
 #include "core/text/codec.h"
 
 #include <unistd.h>
@@ -177,13 +178,62 @@ private:
     std::string stylesheet_;
 };
 
+// A thread page built ahead of its writing, or left to be built while it
+// is written when its mails are too large to hold.
+struct BuiltPage {
+    std::string text;  // with CR LF line ends
+    int error = 0;     // the system's, when a mail file could not be read
+    bool large = false;
+};
+
+// Pages whose mail files add up to more than this are not held whole.
+constexpr std::uint64_t kHeldThreadLimit = 256 * 1024;
+
+// The size of a thread's mail files as the record of their pages knows
+// them; none when one is not known.
+std::optional<std::uint64_t> ArchiveBytes(const ThreadPageEntry& thread, const SitePlan& plan, const SiteRecord& fresh)
+{
+    std::uint64_t bytes = 0;
+    for (const ThreadMail& member : thread.mails) {
+        const auto found = fresh.pages.find(plan[member.mail].name);
+        if (found == fresh.pages.end())
+            return std::nullopt;
+        bytes += found->second.archive.size;
+    }
+    return bytes;
+}
+
+BuiltPage BuildAhead(const ThreadPageEntry& thread, const ThreadPageBuilder& builder, const SitePlan& plan,
+                     const SiteRecord& fresh)
+{
+    BuiltPage page;
+    const std::optional<std::uint64_t> bytes = ArchiveBytes(thread, plan, fresh);
+    if (!bytes || *bytes > kHeldThreadLimit) {
+        page.large = true;
+        return page;
+    }
+    page.text.reserve(static_cast<std::size_t>(*bytes) * 2 + 4096);
+    page.error = builder.Build(thread, plan, [&page](std::string_view piece) { platform::AppendCrlf(piece, page.text); });
+    return page;
+}
+
 // Writes one page; its record once it is in place, or the problem.
-std::optional<RecordedThreadPage> WritePage(const ThreadPageEntry& thread, const ThreadPageBuilder& builder,
-                                            const SitePlan& plan, const std::string& path, bool& written,
+std::optional<RecordedThreadPage> WritePage(const ThreadPageEntry& thread, BuiltPage& built,
+                                            const ThreadPageBuilder& builder, const SitePlan& plan,
+                                            const std::string& path, bool& written,
                                             std::optional<platform::FileProblem>& problem)
 {
-    platform::OutputFile out(path, platform::OutputFile::Mode::Text);
-    if (const int error = builder.Build(thread, plan, [&out](std::string_view piece) { out.Write(piece); })) {
+    platform::OutputFile out(path, platform::OutputFile::Mode::Binary);
+    int error = built.error;
+    if (built.large)
+        error = builder.Build(thread, plan, [&out](std::string_view piece) {
+            std::string text;
+            platform::AppendCrlf(piece, text);
+            out.Write(text);
+        });
+    else if (error == 0)
+        out.Write(built.text);
+    if (error != 0) {
         out.Discard();
         problem = platform::FileProblem{path, SystemReason(error)};
         return std::nullopt;
@@ -200,10 +250,19 @@ std::optional<RecordedThreadPage> WritePage(const ThreadPageEntry& thread, const
     return RecordedThreadPage{{}, *stamp};
 }
 
+// A thread page the record does not show as in place and made from the
+// same inputs.
+struct PageToWrite {
+    const ThreadPageEntry* thread = nullptr;
+    std::optional<std::string> inputs;
+    const RecordedThreadPage* recorded = nullptr;
+};
+
 }  // namespace
 
 ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const OutputPaths& paths,
-                                   const ThreadPagePlan& threads, const SiteRecord* old, SiteRecord& fresh)
+                                   const ThreadPagePlan& threads, const SiteRecord* old, SiteRecord& fresh,
+                                   unsigned workers)
 {
     ThreadPagesResult result;
     const SitePlan& plan = threads.sitePlan();
@@ -218,12 +277,11 @@ ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const Output
             stamps.emplace(indexFolder);
         return stamps->Output(inFolder(name));
     };
-    const ThreadPageBuilder builder(settings, paths);
-    std::optional<int> folderError;
     std::unordered_set<std::string> current;
+    std::vector<PageToWrite> toWrite;
     for (const ThreadPageEntry& thread : threads.threads()) {
         current.insert(thread.name);
-        const std::optional<std::string> inputs = InputsOf(thread, settings, plan, fresh);
+        std::optional<std::string> inputs = InputsOf(thread, settings, plan, fresh);
         const RecordedThreadPage* recorded = nullptr;
         if (old) {
             if (const auto found = old->threadPages.find(thread.name); found != old->threadPages.end())
@@ -234,32 +292,47 @@ ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const Output
             ++result.unchanged;
             continue;
         }
+        toWrite.push_back({&thread, std::move(inputs), recorded});
+    }
+
+    const ThreadPageBuilder builder(settings, paths);
+    const int folderError = toWrite.empty() ? 0 : platform::MakeOwnFolder(folder);
+    // Other threads build the pages ahead; this one writes every file, as
+    // threads creating files in one folder only wait for each other.
+    const auto build = [&](std::size_t k) { return BuildAhead(*toWrite[k].thread, builder, plan, fresh); };
+    std::optional<platform::WorkAhead<BuiltPage>> queue;
+    if (folderError == 0 && workers > 1 && toWrite.size() > 1)
+        queue.emplace(toWrite.size(), workers - 1, build);
+    for (std::size_t k = 0; k < toWrite.size(); ++k) {
+        PageToWrite& pending = toWrite[k];
+        const ThreadPageEntry& thread = *pending.thread;
         const std::string path = JoinPath(folder, thread.name, paths.style());
-        if (!folderError)
-            folderError = platform::MakeOwnFolder(folder);
         std::optional<platform::FileProblem> problem;
         bool written = false;
         std::optional<RecordedThreadPage> page;
-        if (*folderError != 0)
-            problem = platform::FileProblem{path, SystemReason(*folderError)};
-        else
-            page = WritePage(thread, builder, plan, path, written, problem);
+        if (folderError != 0) {
+            problem = platform::FileProblem{path, SystemReason(folderError)};
+        } else {
+            BuiltPage built = queue ? queue->Take(k) : build(k);
+            page = WritePage(thread, built, builder, plan, path, written, problem);
+        }
         if (problem) {
             result.notWritten.push_back(std::move(*problem));
             // The old page is still there and still linked.
-            if (recorded)
-                fresh.threadPages.emplace(thread.name, *recorded);
+            if (pending.recorded)
+                fresh.threadPages.emplace(thread.name, *pending.recorded);
             continue;
         }
         if (written)
             ++result.written;
         else
             ++result.unchanged;
-        if (page && inputs) {
-            page->inputs = *inputs;
+        if (page && pending.inputs) {
+            page->inputs = std::move(*pending.inputs);
             fresh.threadPages.emplace(thread.name, std::move(*page));
         }
     }
+    queue.reset();
     if (!old)
         return result;
     // Pages of threads gone or left without a mail page: only a file still

@@ -29,8 +29,10 @@ struct ThreadPagesResult {
 
 // fresh holds the mail pages of this run (what each thread page is made
 // from is read from them) and gets the thread pages in place afterwards.
-// old is the record of the run before, or none.
+// old is the record of the run before, or none. workers: threads of the
+// run, the calling one included.
 ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const OutputPaths& paths,
-                                   const ThreadPagePlan& threads, const SiteRecord* old, SiteRecord& fresh);
+                                   const ThreadPagePlan& threads, const SiteRecord* old, SiteRecord& fresh,
+                                   unsigned workers);
 
 }  // namespace postloom::modern
