@@ -212,7 +212,7 @@ BuiltPage BuildAhead(const ThreadPageEntry& thread, const ThreadPageBuilder& bui
         page.large = true;
         return page;
     }
-    page.text.reserve(static_cast<std::size_t>(*bytes) * 2 + 4096);
+    page.text.reserve(static_cast<std::size_t>(*bytes) + 4096);
     page.error = builder.Build(thread, plan, [&page](std::string_view piece) { platform::AppendCrlf(piece, page.text); });
     return page;
 }
