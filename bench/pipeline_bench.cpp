@@ -10,7 +10,8 @@
 // the end (see PutAside).
 // Then the runs that follow a first one on 20,000 mails: after 5% new mails
 // arrived (the site record spares building the pages whose inputs did not
-// change) and with nothing new. Then an archive of 10,000 mails of which a fifth are today's MIME
+// change) and with nothing new; with --reruns in the classic style and in
+// the modern one, whose site also has a page per whole thread. Then an archive of 10,000 mails of which a fifth are today's MIME
 // mail, converted with MIME decoding off and on in paired runs; then 20,000
 // mails in the classic and the modern page style in paired runs. Last, each
 // speed and memory target with its figure and whether it holds.
@@ -18,13 +19,12 @@
 //   postloom_pipeline_bench [work-folder] [repetitions] [mhonarc-repetitions]
 //   postloom_pipeline_bench --reruns [work-folder] [repetitions]
 //   postloom_pipeline_bench --styles [work-folder] [repetitions]
-//   postloom_pipeline_bench --modern-reruns [work-folder] [repetitions]
 //
-// With --reruns only the runs that follow a first one are timed, with the
-// re-run target. With --styles only the paired runs of 20,000 mails in the
-// classic and the modern page style, with their target. With
-// --modern-reruns the runs that follow a first one in the modern style,
-// whose sites also have month pages and a feed.
+// With --reruns only the runs that follow a first one are timed, in the
+// classic and in the modern style (whose sites also have thread pages, month
+// pages and a feed), with the re-run target. With --styles only the paired
+// runs of 20,000 mails in the classic and the modern page style, with their
+// target.
 //
 // MHonArc takes about half a minute per run, so it runs only in the first
 // mhonarc-repetitions repetitions (3 unless given).
@@ -438,6 +438,8 @@ struct RerunRow {
     std::vector<double> wall, processor;
     int pagesWritten = 0;
     int pagesUnchanged = 0;
+    int threadPagesWritten = 0;
+    int threadPagesUnchanged = 0;
     std::array<double, kStages.size()> stages{};  // of the last repetition
 };
 
@@ -447,6 +449,8 @@ constexpr std::array<const char*, 3> kRerunNames = {"first run, 20,000 mails", "
                                                     "re-run, nothing new"};
 using RerunRows = std::array<RerunRow, kRerunNames.size()>;
 
+// modernPages: the modern style, whose site has a page per whole thread
+// besides the mail pages.
 bool TimeReruns(const fs::path& work, int repetitions, RerunRows& rows, bool modernPages = false)
 {
     const fs::path folder = work / "rerun";
@@ -472,6 +476,8 @@ bool TimeReruns(const fs::path& work, int repetitions, RerunRows& rows, bool mod
             rows[k].processor.push_back(run.timing.processor);
             rows[k].pagesWritten = run.report.pages.pagesWritten;
             rows[k].pagesUnchanged = run.report.pages.pagesUnchanged;
+            rows[k].threadPagesWritten = run.report.pages.threadPagesWritten;
+            rows[k].threadPagesUnchanged = run.report.pages.threadPagesUnchanged;
             rows[k].stages = timer.times;
         }
     }
@@ -484,13 +490,16 @@ double RerunShare(const RerunRows& rows)
     return Median(rows[1].wall) / Median(rows[0].wall);
 }
 
-void PrintReruns(int repetitions, const RerunRows& rows)
+void PrintReruns(int repetitions, const RerunRows& rows, std::string_view style = "classic")
 {
-    std::printf("\nRuns that follow a first run, in process, median of %d, milliseconds\n\n", repetitions);
-    std::printf("%-28s %10s %10s %10s %10s\n", "run", "wall", "processor", "written", "unchanged");
+    std::printf("\nRuns that follow a first run, %.*s pages, in process, median of %d, milliseconds\n\n",
+                static_cast<int>(style.size()), style.data(), repetitions);
+    std::printf("%-28s %10s %10s %10s %10s %14s %14s\n", "run", "wall", "processor", "written", "unchanged",
+                "threads written", "threads same");
     for (std::size_t k = 0; k < rows.size(); ++k)
-        std::printf("%-28s %10.1f %10.1f %10d %10d\n", kRerunNames[k], Median(rows[k].wall),
-                    Median(rows[k].processor), rows[k].pagesWritten, rows[k].pagesUnchanged);
+        std::printf("%-28s %10.1f %10.1f %10d %10d %14d %14d\n", kRerunNames[k], Median(rows[k].wall),
+                    Median(rows[k].processor), rows[k].pagesWritten, rows[k].pagesUnchanged,
+                    rows[k].threadPagesWritten, rows[k].threadPagesUnchanged);
     std::printf("\nStages of the last repetition, wall milliseconds\n\n%-20s", "stage");
     for (const char* name : kRerunNames)
         std::printf(" %28s", name);
@@ -622,9 +631,10 @@ void PrintTarget(const Target& target)
                 holds ? "holds" : "does not hold");
 }
 
-void PrintRerunTarget(const RerunRows& reruns)
+void PrintRerunTarget(const RerunRows& reruns, std::string_view style = "classic")
 {
-    PrintTarget({"re-run with 5% new / first run, " + Grouped(kRerunMails) + " mails", RerunShare(reruns), 0.1});
+    PrintTarget({"re-run with 5% new / first run, " + std::string(style) + ", " + Grouped(kRerunMails) + " mails",
+                 RerunShare(reruns), 0.1});
 }
 
 void PrintStyleTarget(const StyleRows& styles)
@@ -658,8 +668,7 @@ void PrintTargets(const std::vector<SizeResult>& results, const RerunRows& rerun
 
 int main(int argc, char** argv)
 {
-    const bool modernReruns = argc > 1 && std::string_view(argv[1]) == "--modern-reruns";
-    const bool rerunsOnly = modernReruns || (argc > 1 && std::string_view(argv[1]) == "--reruns");
+    const bool rerunsOnly = argc > 1 && std::string_view(argv[1]) == "--reruns";
     const bool stylesOnly = argc > 1 && std::string_view(argv[1]) == "--styles";
     if (rerunsOnly || stylesOnly) {
         --argc;
@@ -681,13 +690,15 @@ int main(int argc, char** argv)
     const RemoveAsideAtEnd removeAside;
     if (rerunsOnly) {
         RerunRows reruns{};
-        if (!TimeReruns(options.work, options.repetitions, reruns, modernReruns))
+        RerunRows modernReruns{};
+        if (!TimeReruns(options.work, options.repetitions, reruns) ||
+            !TimeReruns(options.work, options.repetitions, modernReruns, true))
             return 1;
-        if (modernReruns)
-            std::printf("\nModern page style: mail pages, month pages and the feed\n");
         PrintReruns(options.repetitions, reruns);
-        std::printf("\nTarget (medians as above)\n");
+        PrintReruns(options.repetitions, modernReruns, "modern");
+        std::printf("\nTargets (medians as above)\n");
         PrintRerunTarget(reruns);
+        PrintRerunTarget(modernReruns, "modern");
         return 0;
     }
     if (stylesOnly) {

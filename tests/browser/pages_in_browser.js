@@ -17,8 +17,8 @@ const PHONE = { width: 390, height: 844, isMobile: true, hasTouch: true, deviceS
 
 // The mail pages that axe-core checks besides the index: a reply with
 // markup characters in its subject, one that quotes a URL, and one with an
-// attachment.
-const AXE_MAIL_PAGES = ['pages/00017.html', 'pages/00028.html', 'pages/00043.html'];
+// attachment; and the whole-thread page of the sample's longest thread.
+const AXE_MAIL_PAGES = ['pages/00017.html', 'pages/00028.html', 'pages/00043.html', 'threads/00008.html'];
 // The list of months and the page of one month.
 const AXE_MONTH_PAGES = ['months/index.html', 'months/2004-05.html'];
 

@@ -84,7 +84,9 @@ std::vector<PageLink> LinksOfSite(const fs::path& root)
         for (const std::string& url : LinkValues(ReadFile(entry.path().string()))) {
             if (IsAbsoluteUrl(url))
                 continue;
-            const fs::path target = (entry.path().parent_path() / PercentDecode(url)).lexically_normal();
+            // A link to a place in a page names the page's file.
+            const std::string file = url.substr(0, url.find('#'));
+            const fs::path target = (entry.path().parent_path() / PercentDecode(file)).lexically_normal();
             links.push_back({entry.path(), url, target});
         }
     }

@@ -6,6 +6,8 @@
 #include "core/html/modern/mail_page.h"
 #include "core/html/modern/page_frame.h"
 #include "core/html/modern/stylesheet.h"
+#include "core/html/modern/thread_page_plan.h"
+#include "core/html/modern/thread_page_writer.h"
 #include "core/html/output_paths.h"
 #include "core/html/site_plan.h"
 #include "core/html/site_cleanup.h"
@@ -236,8 +238,9 @@ private:
 // Everything a page needs that is the same for every mail of one run.
 class PageBuilder {
 public:
-    PageBuilder(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan)
-        : settings_(settings), paths_(paths), plan_(plan),
+    PageBuilder(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
+                const modern::ThreadPagePlan& threads)
+        : settings_(settings), paths_(paths), plan_(plan), threads_(threads),
           modern_(PageStyleOf(settings) == PageStyleKind::Modern && settings.MailCreateType == 0)
     {
         indexLink_ = paths.IndexLinkFromMail();
@@ -292,10 +295,12 @@ public:
             digest.Add(link ? "1" : "0").Add(link.value_or(""));
         }
         // A modern page shows the sender and the date whatever the caption
-        // shows, and links the first mail of its thread.
+        // shows, and links the first mail of its thread and its place in
+        // the thread's page.
         if (modern_) {
             const std::optional<std::string> top = ThreadTopLink(mail);
             digest.Add(mail.from).Add(std::to_string(mail.date)).Add(top ? "1" : "0").Add(top.value_or(""));
+            digest.Add(threads_.LinkFromMail(mail).value_or(""));
         }
         return digest.Hex();
     }
@@ -391,8 +396,13 @@ private:
 
     bool BuildModern(const MailRecord& mail, Archive& archive, std::string& page, const PageOut& out) const
     {
-        const modern::MailPageLinks links{indexLink_,          ThreadTopLink(mail),       LinkTo(mail.parent),
-                                          LinkTo(mail.firstChild), LinkTo(mail.nextSibling), LinkTo(mail.prevSibling)};
+        const modern::MailPageLinks links{indexLink_,
+                                          ThreadTopLink(mail),
+                                          LinkTo(mail.parent),
+                                          LinkTo(mail.firstChild),
+                                          LinkTo(mail.nextSibling),
+                                          LinkTo(mail.prevSibling),
+                                          threads_.LinkFromMail(mail)};
         layout_->AppendTop(mail, links, page);
         const bool read = archive.AppendModernBody(page, out, AddressHidingOf(settings_));
         layout_->AppendBottom(page);
@@ -494,6 +504,7 @@ private:
     const ProjectSettings& settings_;
     const OutputPaths& paths_;
     const SitePlan& plan_;
+    const modern::ThreadPagePlan& threads_;
     std::optional<std::string> indexLink_;
     std::string bodyTag_;
     std::string header_;
@@ -867,6 +878,21 @@ SiteRecord FreshRecord(const SitePlan& plan, const std::optional<SiteRecord>& ol
     return fresh;
 }
 
+// The whole-thread pages once the mail pages are in place, as the record
+// of this run knows them; a site without them loses those of earlier runs.
+void WriteThreadPages(const ProjectSettings& settings, const OutputPaths& paths,
+                      const modern::ThreadPagePlan& threads, const std::optional<SiteRecord>& old, SiteRecord& fresh,
+                      unsigned workers, MailPageResult& result)
+{
+    modern::ThreadPagesResult pages =
+        modern::WriteThreadPages(settings, paths, threads, old ? &*old : nullptr, fresh, workers);
+    result.threadPagesWritten = pages.written;
+    result.threadPagesUnchanged = pages.unchanged;
+    result.threadPagesRemoved = pages.removed;
+    result.pagesNotWritten.insert(result.pagesNotWritten.end(), pages.notWritten.begin(), pages.notWritten.end());
+    result.filesNotRemoved.insert(result.filesNotRemoved.end(), pages.notRemoved.begin(), pages.notRemoved.end());
+}
+
 // A site back in the classic style has no use for the stylesheet of its
 // modern days: it goes when it is still the file written then. What the
 // record is to keep of it: nothing once it is gone.
@@ -900,7 +926,8 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
         return result;
 
     const OutputPaths paths(settings, projectFolder);
-    PageBuilder builder(settings, paths, plan);
+    const modern::ThreadPagePlan threadPages(settings, paths, plan);
+    PageBuilder builder(settings, paths, plan, threadPages);
     if (settings.MailCreateType == 1) {
         if (!builder.LoadTemplate(paths.Resolve(settings.MailTemplateFile))) {
             result.templateMissing = true;
@@ -972,13 +999,21 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     if (!stylesheet && old && old->stylesheet)
         fresh.stylesheet = result.stopped ? old->stylesheet
                                           : RemoveOldStylesheet(paths.IndexFolder(), *old->stylesheet, result);
+    if (result.stopped) {
+        if (old)
+            fresh.threadPages = old->threadPages;
+    } else {
+        WriteThreadPages(settings, paths, threadPages, old, fresh, PageThreads(options, threadPages.threads().size()),
+                         result);
+    }
     // Only a whole run knows every page the site holds; a site without a
     // record of its own removes nothing.
     if (!result.stopped && old) {
         const SiteCleanup cleanup = RemoveUnlinkedFiles(*old, fresh, plan);
         result.pagesRemoved = cleanup.pagesRemoved;
         result.attachmentsRemoved = cleanup.attachmentsRemoved;
-        result.filesNotRemoved = cleanup.notRemoved;
+        result.filesNotRemoved.insert(result.filesNotRemoved.end(), cleanup.notRemoved.begin(),
+                                      cleanup.notRemoved.end());
     }
     if (std::optional<std::string> error = SaveSiteRecord(recordPath, fresh))
         result.recordNotWritten = platform::FileProblem{recordPath, std::move(*error)};

@@ -81,6 +81,13 @@ struct MailPageResult {
     // index page, or the one of an earlier modern run not removed.
     std::optional<platform::FileProblem> stylesheetNotWritten;
     std::optional<platform::FileProblem> stylesheetNotRemoved;
+    // Whole-thread pages of the modern style: created or replaced, already
+    // as they are, and removed as no thread has them any more. Those that
+    // cannot be written or removed are among pagesNotWritten and
+    // filesNotRemoved.
+    int threadPagesWritten = 0;
+    int threadPagesUnchanged = 0;
+    int threadPagesRemoved = 0;
     // The site record (beside the index page) could not be written.
     std::optional<platform::FileProblem> recordNotWritten;
     // Template mode with a template that cannot be read: no page is touched.

@@ -182,6 +182,13 @@ std::string FormatSiteRecord(const SiteRecord& record)
             text.push_back('\n');
         }
     }
+    for (const auto& [name, page] : record.threadPages) {
+        text.append("thread");
+        AppendField(text, name);
+        AppendField(text, page.inputs);
+        AppendStamp(text, page.page);
+        text.push_back('\n');
+    }
     const std::string digest = DigestOf(text);
     text.append("end ").append(digest).append("\n");
     return text;
@@ -254,6 +261,14 @@ std::optional<SiteRecord> ParseSiteRecord(std::string_view text)
                 return std::nullopt;
             current = &record.pages.emplace_hint(hint, *name, std::move(page))->second;
             currentName = std::move(*name);
+        } else if (f[0] == "thread" && count == 5) {
+            std::optional<std::string> name = Decoded(f[1]);
+            std::optional<std::string> inputs = Decoded(f[2]);
+            RecordedThreadPage page;
+            if (!name || !inputs || !IsPageName(*name) || !ReadStamp(f, 3, page.page) ||
+                !record.threadPages.emplace(std::move(*name), RecordedThreadPage{std::move(*inputs), page.page}).second)
+                return std::nullopt;
+            current = nullptr;
         } else if (f[0] == "file" && count == 4 && current != nullptr) {
             std::optional<std::string> path = Decoded(f[1]);
             RecordedFile file;

@@ -9,7 +9,8 @@
 // The record is a text file of lines: a first line naming the format, the
 // page folder it describes, one "page" line per page followed by one
 // "file" line per attachment saved beside it (a "style" line after the
-// folder's for a site with a stylesheet), and a last line with the
+// folder's for a site with a stylesheet), one "thread" line per thread
+// page, and a last line with the
 // digest of everything before it. Names are CP932 with the bytes that could
 // break a line percent-encoded. A record that does not read back whole and
 // intact, or that describes another page folder, is no record at all.
@@ -57,6 +58,14 @@ struct RecordedView {
 // record names any other file to replace or remove.
 bool IsViewPath(std::string_view path);
 
+// A whole-thread page of the modern style, in the thread folder beside the
+// index page.
+struct RecordedThreadPage {
+    std::string inputs;        // digest of everything the page is made from
+    platform::FileStamp page;  // the page file as written
+    bool operator==(const RecordedThreadPage&) const = default;
+};
+
 struct SiteRecord {
     std::string pageFolder;  // absolute, CP932
     // By page name.
@@ -65,6 +74,8 @@ struct SiteRecord {
     std::optional<platform::FileStamp> stylesheet = std::nullopt;
     // The month pages and the feed, by path beside the index page.
     std::map<std::string, RecordedView> views = {};
+    // By page name inside the thread folder.
+    std::map<std::string, RecordedThreadPage> threadPages = {};
     bool operator==(const SiteRecord&) const = default;
 };
 

@@ -22,8 +22,9 @@ struct NavEntry {
 };
 
 // The order of the link bar.
-constexpr std::array<NavEntry, 6> kNavEntries = {{
+constexpr std::array<NavEntry, 7> kNavEntries = {{
     {&MailPageLinks::index, "", "インデックスへ"},
+    {&MailPageLinks::thread, "", "スレッド全体"},
     {&MailPageLinks::threadTop, "", "スレッドの先頭へ"},
     {&MailPageLinks::parent, "up", "親メール"},
     {&MailPageLinks::child, "", "最初の返信"},
@@ -98,6 +99,15 @@ void MailPageLayout::AppendBottom(std::string& page) const
 bool AppendMimeBody(const MimePageBody& body, AddressHiding hiding, std::string& page,
                     const std::function<void(std::string_view)>& out)
 {
+    if (!AppendMimeTexts(body, page, out))
+        return false;
+    if (body.HasAttachments())
+        AppendAttachmentList(body.AttachmentLinks(), page);
+    return true;
+}
+
+bool AppendMimeTexts(const MimePageBody& body, std::string& page, const std::function<void(std::string_view)>& out)
+{
     for (std::size_t i = 0; i < body.TextCount(); ++i) {
         page.append(kBodyStart);
         BodyFormatter formatter(hiding);
@@ -113,8 +123,6 @@ bool AppendMimeBody(const MimePageBody& body, AddressHiding hiding, std::string&
         formatter.Finish(page);
         page.append(kBodyEnd);
     }
-    if (body.HasAttachments())
-        AppendAttachmentList(body.AttachmentLinks(), page);
     return true;
 }
 

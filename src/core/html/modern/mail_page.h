@@ -24,6 +24,8 @@ struct MailPageLinks {
     std::optional<std::string> child;
     std::optional<std::string> next;
     std::optional<std::string> prev;
+    // The mail's place in its whole-thread page.
+    std::optional<std::string> thread;
 };
 
 class MailPageLayout {
@@ -49,6 +51,9 @@ private:
 // grown to a few hundred kilobytes it is handed to out and emptied. False when the mail file could not be read.
 bool AppendMimeBody(const MimePageBody& body, AddressHiding hiding, std::string& page,
                     const std::function<void(std::string_view)>& out);
+
+// The same without the attachments, for a page other than the mail's own.
+bool AppendMimeTexts(const MimePageBody& body, std::string& page, const std::function<void(std::string_view)>& out);
 
 // The attachment list: name, type and size of each, images shown small
 // and linking to their file.

@@ -314,6 +314,27 @@ nav.links {
   border-top: 1px solid var(--line);
 }
 
+/* A whole thread on one page: each mail indented by its depth, the
+   depth capped so that a deep thread keeps room for its text. */
+.thread-mail {
+  margin: 1.5em 0 0;
+  padding-left: 0.75em;
+  border-left: 3px solid var(--line);
+}
+
+.thread-mail h2 {
+  font-size: 1.1em;
+  margin: 0 0 0.25em;
+  overflow-wrap: anywhere;
+}
+
+.depth-1 { margin-left: 1.2em; }
+.depth-2 { margin-left: 2.4em; }
+.depth-3 { margin-left: 3.6em; }
+.depth-4 { margin-left: 4.8em; }
+.depth-5 { margin-left: 6em; }
+.depth-6 { margin-left: 7.2em; }
+
 @media (max-width: 30em) {
   .threads ul {
     padding-left: 0.3em;
@@ -321,6 +342,12 @@ nav.links {
   .threads ul > li {
     padding-left: 0.8em;
   }
+  .depth-1 { margin-left: 0.5em; }
+  .depth-2 { margin-left: 1em; }
+  .depth-3 { margin-left: 1.5em; }
+  .depth-4 { margin-left: 2em; }
+  .depth-5 { margin-left: 2.5em; }
+  .depth-6 { margin-left: 3em; }
 }
 
 /* Below ten levels a reply is no longer indented (the margin takes back

@@ -14,7 +14,8 @@ namespace postloom::modern {
 
 ThreadIndex::ThreadIndex(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
                          const ThreadTree& tree, JobProgress& progress, std::function<void(std::string_view)> flush)
-    : settings_(settings), paths_(paths), plan_(plan), tree_(tree), progress_(progress), flush_(std::move(flush))
+    : settings_(settings), paths_(paths), plan_(plan), tree_(tree), threadPages_(settings, paths, plan),
+      progress_(progress), flush_(std::move(flush))
 {
 }
 
@@ -46,7 +47,7 @@ void ThreadIndex::AppendListing(std::string& out)
         if (mail == nullptr || mail->outputHtml == 0)
             continue;
         out.append("<li>");
-        AppendEntry(out, *mail);
+        AppendEntry(out, *mail, threadPages_.ThreadOf(mail));
         Report();
         FlushWhenLarge(out);
         // Replies, depth first, without recursion: threads can be tens of
@@ -90,7 +91,7 @@ const MailRecord* ThreadIndex::MailOf(TreeItem item) const
     return index < settings_.mailList.size() ? settings_.mailList[index].get() : nullptr;
 }
 
-void ThreadIndex::AppendEntry(std::string& out, const MailRecord& mail) const
+void ThreadIndex::AppendEntry(std::string& out, const MailRecord& mail, const ThreadPageEntry* thread) const
 {
     out.append("<div class=\"entry\">");
     const std::string subject = SubjectHtml(settings_, mail);
@@ -112,6 +113,10 @@ void ThreadIndex::AppendEntry(std::string& out, const MailRecord& mail) const
         if (!first.empty() && !second.empty())
             out.append(" ");
         out.append(second).append("</span>");
+    }
+    if (thread != nullptr) {
+        out.append(" <a class=\"thread-all\" href=\"").append(Utf8OfCp932(ThreadPagePlan::LinkFromIndex(*thread)));
+        out.append("\">スレッド全体</a>");
     }
     out.append("</div>");
 }

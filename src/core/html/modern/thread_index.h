@@ -4,6 +4,7 @@
 // tree lines are drawn by the stylesheet), each entry the subject linking
 // its page, the date and the sender.
 
+#include "core/html/modern/thread_page_plan.h"
 #include "core/html/output_paths.h"
 #include "core/html/site_plan.h"
 #include "core/platform/job_control.h"
@@ -34,7 +35,8 @@ public:
 
 private:
     const MailRecord* MailOf(TreeItem item) const;
-    void AppendEntry(std::string& out, const MailRecord& mail) const;
+    // thread: the whole-thread page to link beside the entry, if any.
+    void AppendEntry(std::string& out, const MailRecord& mail, const ThreadPageEntry* thread = nullptr) const;
     void Report() { progress_.Report(entries_++); }
     void FlushWhenLarge(std::string& out);
 
@@ -42,6 +44,7 @@ private:
     const OutputPaths& paths_;
     const SitePlan& plan_;
     const ThreadTree& tree_;
+    const ThreadPagePlan threadPages_;
     JobProgress& progress_;
     std::function<void(std::string_view)> flush_;
     int entries_ = 0;

@@ -1,0 +1,357 @@
+#include "core/html/modern/thread_page_writer.h"
+
+#include "core/html/mime_page_body.h"
+#include "core/html/modern/body_formatter.h"
+#include "core/html/modern/body_lines.h"
+#include "core/html/modern/caption_parts.h"
+#include "core/html/modern/mail_page.h"
+#include "core/html/modern/page_frame.h"
+#include "core/html/modern/page_text.h"
+#include "core/html/modern/stylesheet.h"
+#include "core/platform/digest.h"
+#include "core/platform/file_stamp.h"
+#include "core/platform/file_system.h"
+#include "core/platform/files.h"
+#include "core/platform/output_file.h"
+#include "core/platform/work_ahead.h"
+#include "core/text/codec.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <unordered_set>
+
+namespace postloom::modern {
+
+namespace {
+
+constexpr std::size_t kPagePiece = 256 * 1024;
+
+using PageOut = std::function<void(std::string_view)>;
+
+void FlushWhenLarge(std::string& page, const PageOut& out)
+{
+    if (page.size() >= kPagePiece) {
+        out(page);
+        page.clear();
+    }
+}
+
+std::string SystemReason(int error)
+{
+    return text::Utf8ToCp932(std::generic_category().message(error));
+}
+
+// What a thread page is made from: every mail it shows as the record of
+// the mail's own page knows it (its inputs and its mail file), in order,
+// with its depth. nullopt when a mail's page is not in the record: such a
+// page is written and not recorded, so the next run builds it again.
+std::optional<std::string> InputsOf(const ThreadPageEntry& thread, const ProjectSettings& settings,
+                                    const SitePlan& plan, const SiteRecord& fresh)
+{
+    platform::Digest digest;
+    digest.Add(POSTLOOM_VERSION).Add(thread.name);
+    for (const ThreadMail& member : thread.mails) {
+        const std::string& name = plan[member.mail].name;
+        const auto found = fresh.pages.find(name);
+        if (found == fresh.pages.end())
+            return std::nullopt;
+        const RecordedPage& page = found->second;
+        digest.Add(name).Add(std::to_string(member.depth)).Add(page.inputs);
+        digest.Add(std::to_string(page.archive.size)).Add(std::to_string(page.archive.modifiedNs));
+    }
+    digest.Add(std::to_string(settings.MimeDecode));
+    return digest.Hex();
+}
+
+// The body of a mail read from its file piece by piece: the decoded texts
+// of a MIME mail (its attachments stay on its own page), else its lines.
+// The system's error when the file could not be read through.
+int AppendBody(const std::string& archivePath, std::string_view pageName, bool decodeMime, std::string& page,
+               const PageOut& out)
+{
+    platform::FileError error;
+    const std::optional<platform::ReadableFile> file = platform::OpenReadable(archivePath, error);
+    if (!file)
+        return error.code != 0 ? error.code : EIO;
+    if (decodeMime) {
+        bool readFailed = false;
+        const std::optional<MimePageBody> body = MimePageBody::FromOpenFile(file->fd.get(), pageName, readFailed);
+        if (readFailed)
+            return EIO;
+        if (body)
+            return AppendMimeTexts(*body, page, out) ? 0 : EIO;
+    }
+    BodyFormatter formatter;
+    ArchiveBodyLines lines;
+    page.append(kBodyStart);
+    thread_local std::string raw(64 * 1024, '\0');
+    for (off_t offset = 0; !lines.Ended();) {
+        const ssize_t n = ::pread(file->fd.get(), raw.data(), raw.size(), offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            break;
+        offset += n;
+        lines.Feed(std::string_view(raw.data(), static_cast<std::size_t>(n)), formatter, page);
+        FlushWhenLarge(page, out);
+    }
+    lines.Finish(formatter, page);
+    page.append(kBodyEnd);
+    return 0;
+}
+
+class ThreadPageBuilder {
+public:
+    ThreadPageBuilder(const ProjectSettings& settings, const OutputPaths& paths) : settings_(settings), paths_(paths)
+    {
+        indexLink_ = "../" + EncodeUrl(FileNamePart(paths.IndexFileFullPath(), paths.style()));
+        stylesheet_ = "../" + std::string(kStylesheetName);
+    }
+
+    // Builds the page of thread into out; the system's error when a mail
+    // file could not be read.
+    int Build(const ThreadPageEntry& thread, const SitePlan& plan, const PageOut& out) const
+    {
+        const MailList& mails = settings_.mailList;
+        std::string page;
+        const std::string subject = SubjectHtml(settings_, *mails[thread.mails.front().mail]);
+        AppendPageStart(page, subject, stylesheet_, "thread", {});
+        page.append("<header>\n<nav aria-label=\"スレッドの移動\">\n<ul>\n<li><a href=\"");
+        page.append(Utf8OfCp932(indexLink_)).append("\">インデックスへ</a></li>\n</ul>\n</nav>\n</header>\n");
+        page.append("<main>\n<h1>").append(subject).append("</h1>\n<p class=\"meta\">");
+        page.append(std::to_string(thread.mails.size())).append(" 通</p>\n");
+        for (const ThreadMail& member : thread.mails) {
+            const MailRecord& mail = *mails[member.mail];
+            const std::string anchor = MailAnchor(plan[member.mail].name);
+            page.append("<article class=\"thread-mail depth-")
+                .append(std::to_string(std::min(member.depth, kThreadDepthCap)))
+                .append("\" id=\"")
+                .append(anchor)
+                .append("\" aria-labelledby=\"")
+                .append(anchor)
+                .append("-h\">\n<h2 id=\"")
+                .append(anchor)
+                .append("-h\"><a href=\"")
+                .append(Utf8OfCp932(PageLink(mail)))
+                .append("\">")
+                .append(SubjectHtml(settings_, mail))
+                .append("</a></h2>\n");
+            page.append("<dl class=\"mail-head\">\n<dt>差出人</dt><dd>").append(SenderHtml(settings_, mail));
+            page.append("</dd>\n");
+            if (const std::string date = DateHtml(mail, true); !date.empty())
+                page.append("<dt>日付</dt><dd>").append(date).append("</dd>\n");
+            page.append("</dl>\n");
+            if (const int error = AppendBody(paths_.MailSourcePath(mail), plan[member.mail].name,
+                                             settings_.MimeDecode != 0, page, out))
+                return error;
+            page.append("</article>\n");
+            FlushWhenLarge(page, out);
+        }
+        page.append("</main>\n");
+        AppendPageEnd(page, {});
+        out(page);
+        return 0;
+    }
+
+private:
+    // A mail's page from the thread folder: one folder up from the index
+    // page's view of it, unless that is absolute.
+    std::string PageLink(const MailRecord& mail) const
+    {
+        std::string link = paths_.PageLinkFromIndex(mail);
+        if (link.starts_with("/") || link.starts_with("file:"))
+            return link;
+        return "../" + link;
+    }
+
+    const ProjectSettings& settings_;
+    const OutputPaths& paths_;
+    std::string indexLink_;
+    std::string stylesheet_;
+};
+
+// A thread page built ahead of its writing, or left to be built while it
+// is written when its mails are too large to hold.
+struct BuiltPage {
+    std::string text;  // with CR LF line ends
+    int error = 0;     // the system's, when a mail file could not be read
+    bool large = false;
+};
+
+// Pages whose mail files add up to more than this are not held whole.
+constexpr std::uint64_t kHeldThreadLimit = 256 * 1024;
+
+// The size of a thread's mail files as the record of their pages knows
+// them; none when one is not known.
+std::optional<std::uint64_t> ArchiveBytes(const ThreadPageEntry& thread, const SitePlan& plan, const SiteRecord& fresh)
+{
+    std::uint64_t bytes = 0;
+    for (const ThreadMail& member : thread.mails) {
+        const auto found = fresh.pages.find(plan[member.mail].name);
+        if (found == fresh.pages.end())
+            return std::nullopt;
+        bytes += found->second.archive.size;
+    }
+    return bytes;
+}
+
+BuiltPage BuildAhead(const ThreadPageEntry& thread, const ThreadPageBuilder& builder, const SitePlan& plan,
+                     const SiteRecord& fresh)
+{
+    BuiltPage page;
+    const std::optional<std::uint64_t> bytes = ArchiveBytes(thread, plan, fresh);
+    if (!bytes || *bytes > kHeldThreadLimit) {
+        page.large = true;
+        return page;
+    }
+    page.text.reserve(static_cast<std::size_t>(*bytes) + 4096);
+    page.error = builder.Build(thread, plan, [&page](std::string_view piece) { platform::AppendCrlf(piece, page.text); });
+    return page;
+}
+
+// Writes one page; its record once it is in place, or the problem.
+std::optional<RecordedThreadPage> WritePage(const ThreadPageEntry& thread, BuiltPage& built,
+                                            const ThreadPageBuilder& builder, const SitePlan& plan,
+                                            const std::string& path, bool& written,
+                                            std::optional<platform::FileProblem>& problem)
+{
+    platform::OutputFile out(path, platform::OutputFile::Mode::Binary);
+    int error = built.error;
+    if (built.large)
+        error = builder.Build(thread, plan, [&out](std::string_view piece) {
+            std::string text;
+            platform::AppendCrlf(piece, text);
+            out.Write(text);
+        });
+    else if (error == 0)
+        out.Write(built.text);
+    if (error != 0) {
+        out.Discard();
+        problem = platform::FileProblem{path, SystemReason(error)};
+        return std::nullopt;
+    }
+    const platform::OutputFile::Outcome outcome = out.Commit();
+    if (outcome == platform::OutputFile::Outcome::Failed) {
+        problem = platform::FileProblem{path, out.Error()};
+        return std::nullopt;
+    }
+    written = outcome == platform::OutputFile::Outcome::Written;
+    const std::optional<platform::FileStamp> stamp = platform::OutputStamp(path);
+    if (!stamp)
+        return std::nullopt;
+    return RecordedThreadPage{{}, *stamp};
+}
+
+// A thread page the record does not show as in place and made from the
+// same inputs.
+struct PageToWrite {
+    const ThreadPageEntry* thread = nullptr;
+    std::optional<std::string> inputs;
+    const RecordedThreadPage* recorded = nullptr;
+};
+
+}  // namespace
+
+ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const OutputPaths& paths,
+                                   const ThreadPagePlan& threads, const SiteRecord* old, SiteRecord& fresh,
+                                   unsigned workers)
+{
+    ThreadPagesResult result;
+    const SitePlan& plan = threads.sitePlan();
+    const std::string& folder = threads.folder();
+    const std::string indexFolder = paths.IndexFolder();
+    // The thread folder is looked at from the index page's folder, so a
+    // link put in its place is never followed.
+    const auto inFolder = [](std::string_view name) { return std::string(kThreadFolder) + "/" + std::string(name); };
+    std::optional<platform::FolderStamps> stamps;
+    const auto stampOf = [&](std::string_view name) {
+        if (!stamps)
+            stamps.emplace(indexFolder);
+        return stamps->Output(inFolder(name));
+    };
+    std::unordered_set<std::string> current;
+    std::vector<PageToWrite> toWrite;
+    for (const ThreadPageEntry& thread : threads.threads()) {
+        current.insert(thread.name);
+        std::optional<std::string> inputs = InputsOf(thread, settings, plan, fresh);
+        const RecordedThreadPage* recorded = nullptr;
+        if (old) {
+            if (const auto found = old->threadPages.find(thread.name); found != old->threadPages.end())
+                recorded = &found->second;
+        }
+        if (recorded && inputs && recorded->inputs == *inputs && stampOf(thread.name) == recorded->page) {
+            fresh.threadPages.emplace(thread.name, *recorded);
+            ++result.unchanged;
+            continue;
+        }
+        toWrite.push_back({&thread, std::move(inputs), recorded});
+    }
+
+    const ThreadPageBuilder builder(settings, paths);
+    const int folderError = toWrite.empty() ? 0 : platform::MakeOwnFolder(folder);
+    // Other threads build the pages ahead; this one writes every file, as
+    // threads creating files in one folder only wait for each other.
+    const auto build = [&](std::size_t k) { return BuildAhead(*toWrite[k].thread, builder, plan, fresh); };
+    std::optional<platform::WorkAhead<BuiltPage>> queue;
+    if (folderError == 0 && workers > 1 && toWrite.size() > 1)
+        queue.emplace(toWrite.size(), workers - 1, build);
+    for (std::size_t k = 0; k < toWrite.size(); ++k) {
+        PageToWrite& pending = toWrite[k];
+        const ThreadPageEntry& thread = *pending.thread;
+        const std::string path = JoinPath(folder, thread.name, paths.style());
+        std::optional<platform::FileProblem> problem;
+        bool written = false;
+        std::optional<RecordedThreadPage> page;
+        if (folderError != 0) {
+            problem = platform::FileProblem{path, SystemReason(folderError)};
+        } else {
+            BuiltPage built = queue ? queue->Take(k) : build(k);
+            page = WritePage(thread, built, builder, plan, path, written, problem);
+        }
+        if (problem) {
+            result.notWritten.push_back(std::move(*problem));
+            // The old page is still there and still linked.
+            if (pending.recorded)
+                fresh.threadPages.emplace(thread.name, *pending.recorded);
+            continue;
+        }
+        if (written)
+            ++result.written;
+        else
+            ++result.unchanged;
+        if (page && pending.inputs) {
+            page->inputs = std::move(*pending.inputs);
+            fresh.threadPages.emplace(thread.name, std::move(*page));
+        }
+    }
+    queue.reset();
+    if (!old)
+        return result;
+    // Pages of threads gone or left without a mail page: only a file still
+    // as it was written is the program's to remove.
+    bool removedAny = false;
+    for (const auto& [name, recorded] : old->threadPages) {
+        if (current.contains(name) || stampOf(name) != recorded.page)
+            continue;
+        if (platform::RemoveOutputFile(indexFolder, inFolder(name)) == platform::Removal::Failed) {
+            result.notRemoved.push_back({JoinPath(folder, name, paths.style()), SystemReason(errno)});
+            fresh.threadPages.emplace(name, recorded);
+            continue;
+        }
+        ++result.removed;
+        removedAny = true;
+    }
+    if (removedAny && fresh.threadPages.empty())
+        platform::RemoveEmptyOutputFolder(indexFolder, kThreadFolder);
+    return result;
+}
+
+}  // namespace postloom::modern

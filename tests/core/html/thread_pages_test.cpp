@@ -1,0 +1,250 @@
+// Whole-thread pages of the modern style: one page per thread beside the
+// index page, the mails in tree order and indented by a capped depth, kept
+// up to date run by run like the mail pages.
+
+#include "core/html/index_page_writer.h"
+#include "core/html/mail_page_writer.h"
+#include "core/html/site_record.h"
+#include "core/text/codec.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <regex>
+
+namespace postloom {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Crlf;
+using test::ReadFile;
+using test::Sjis;
+using test::TempDir;
+using test::WriteFile;
+
+// Anchors of a thread page (the page name's stem) with their depths.
+using Listing = std::vector<std::pair<std::string, int>>;
+
+class SilentProgress final : public JobProgress {
+public:
+    void SetRange(int, int) override {}
+    void Report(int) override {}
+};
+
+// Mails in "mails", index in "web", pages in "web/pages", thread pages in
+// "web/threads".
+class ThreadPagesTest : public ::testing::Test {
+protected:
+    ThreadPagesTest()
+    {
+        settings.Reset();
+        settings.PageStyle = 1;
+        settings.TargetPath = "mails";
+        settings.IndexPath = "web/index.html";
+        settings.MailPath = "pages";
+        settings.MailExt = "*.*";
+        settings.DispLink = 1;
+        settings.DispSubject = 1;
+        settings.OutDate = 1;
+        settings.OutFrom = 1;
+        fs::create_directories(dir.path() / "mails");
+        fs::create_directories(dir.path() / "web" / "pages");
+        project = tree.Insert("project", 2, 0, kNoItem, ThreadTree::Place::Last);
+    }
+
+    MailRecord& AddMail(const std::string& name, MailRecord* parent = nullptr, const std::string& body = "")
+    {
+        auto mail = std::make_unique<MailRecord>();
+        mail->fileName = name + ".alm";
+        mail->subject = Sjis("件名 " + name);
+        mail->from = Sjis("山田 太郎 <taro@example.jp>");
+        mail->date = 1081126800;
+        WriteFile(dir.File("mails/" + mail->fileName),
+                  Crlf("Subject: x\n\n") + (body.empty() ? Crlf("body of " + name + "\n") : body));
+        MailRecord& added = *mail;
+        settings.mailList.push_back(std::move(mail));
+        const auto index = static_cast<std::uint32_t>(settings.mailList.size() - 1);
+        items[&added] = tree.Insert(name, 0, index, parent == nullptr ? project : items.at(parent),
+                                    ThreadTree::Place::Last);
+        added.parent = parent;
+        if (parent != nullptr) {
+            MailRecord** link = &parent->firstChild;
+            MailRecord* prev = nullptr;
+            while (*link != nullptr) {
+                prev = *link;
+                link = &(*link)->nextSibling;
+            }
+            *link = &added;
+            added.prevSibling = prev;
+        }
+        return added;
+    }
+
+    MailPageResult Run()
+    {
+        const SitePlan plan(settings, dir.path().string());
+        SilentProgress progress;
+        WriteIndexPage(settings, dir.path().string(), plan, tree, progress);
+        StopFlag stop{false};
+        return WriteMailPages(settings, dir.path().string(), plan, progress, stop, {.threads = 2});
+    }
+
+    std::string Web(const std::string& name) const { return dir.File("web/" + name); }
+    bool Exists(const std::string& name) const { return fs::exists(Web(name)); }
+
+    // The anchors of a thread page, in page order, each with its depth.
+    Listing Articles(const std::string& name) const
+    {
+        const std::string page = ReadFile(Web("threads/" + name));
+        static const std::regex article("<article class=\"thread-mail depth-([0-9]+)\" id=\"m-([^\"]+)\\.2Ehtml\"");
+        Listing found;
+        for (auto it = std::sregex_iterator(page.begin(), page.end(), article); it != std::sregex_iterator(); ++it)
+            found.emplace_back((*it)[2].str(), std::stoi((*it)[1].str()));
+        return found;
+    }
+
+    TempDir dir;
+    ProjectSettings settings;
+    ThreadTree tree;
+    TreeItem project = kNoItem;
+    std::map<const MailRecord*, TreeItem> items;
+};
+
+TEST_F(ThreadPagesTest, MailsInTreeOrderIndentedUpToTheCap)
+{
+    MailRecord& a = AddMail("a");
+    MailRecord& b = AddMail("b", &a);
+    AddMail("c", &b);
+    MailRecord* deep = &AddMail("d", &a);
+    for (int i = 0; i < 8; ++i)
+        deep = &AddMail("e" + std::to_string(i), deep);
+    AddMail("z");
+    const MailPageResult result = Run();
+    EXPECT_EQ(result.threadPagesWritten, 2);
+    EXPECT_TRUE(result.pagesNotWritten.empty());
+
+    EXPECT_EQ(Articles("a.html"), (Listing{{"a", 0}, {"b", 1}, {"c", 2}, {"d", 1}, {"e0", 2}, {"e1", 3},
+                                            {"e2", 4}, {"e3", 5}, {"e4", 6}, {"e5", 6}, {"e6", 6}, {"e7", 6}}));
+    EXPECT_EQ(Articles("z.html"), (Listing{{"z", 0}}));
+
+    const std::string page = ReadFile(Web("threads/a.html"));
+    EXPECT_TRUE(text::IsValidUtf8(page));
+    EXPECT_NE(page.find("<link rel=\"stylesheet\" href=\"../postloom.css\">"), std::string::npos);
+    EXPECT_NE(page.find("<a href=\"../index.html\">インデックスへ</a>"), std::string::npos);
+    EXPECT_NE(page.find("<h2 id=\"m-c.2Ehtml-h\"><a href=\"../pages/c.html\">件名 c</a></h2>"), std::string::npos);
+    EXPECT_NE(page.find("<dd>山田 太郎</dd>"), std::string::npos);
+    EXPECT_NE(page.find("<div class=\"mail-body\">body of c</div>"), std::string::npos);
+
+    EXPECT_NE(ReadFile(Web("pages/c.html")).find("<a href=\"../threads/a.html#m-c.2Ehtml\">スレッド全体</a>"),
+              std::string::npos);
+    const std::string index = ReadFile(Web("index.html"));
+    EXPECT_NE(index.find("<a class=\"thread-all\" href=\"threads/a.html\">スレッド全体</a>"), std::string::npos);
+    EXPECT_NE(index.find("<a class=\"thread-all\" href=\"threads/z.html\">スレッド全体</a>"), std::string::npos);
+}
+
+TEST_F(ThreadPagesTest, ABodyLargerThanAPieceIsWrittenWhole)
+{
+    std::string body;
+    for (int i = 0; body.size() < 600 * 1024; ++i)
+        body += Crlf("line " + std::to_string(i) + "\n");
+    AddMail("a", nullptr, body);
+    Run();
+    const std::string page = ReadFile(Web("threads/a.html"));
+    EXPECT_NE(page.find("line 0\r\nline 1\r\n"), std::string::npos);
+    EXPECT_NE(page.find("line " + std::to_string(600 * 1024 / 12 - 1) + "\r\n"), std::string::npos);
+    EXPECT_TRUE(page.ends_with("</html>\r\n"));
+}
+
+TEST_F(ThreadPagesTest, MailsWithoutAPageAreLeftOut)
+{
+    MailRecord& a = AddMail("a");
+    MailRecord& b = AddMail("b", &a);
+    AddMail("c", &b);
+    a.outputHtml = 0;
+    fs::remove(dir.File("mails/c.alm"));
+    Run();
+    // Named after its first mail with a page.
+    EXPECT_FALSE(Exists("threads/a.html"));
+    EXPECT_EQ(Articles("b.html"), (Listing{{"b", 1}}));
+    EXPECT_NE(ReadFile(Web("pages/b.html")).find("href=\"../threads/b.html#m-b.2Ehtml\">スレッド全体"),
+              std::string::npos);
+}
+
+TEST_F(ThreadPagesTest, AThreadLeftWithoutPagesLosesItsPage)
+{
+    MailRecord& a = AddMail("a");
+    MailRecord& b = AddMail("b", &a);
+    MailRecord& z = AddMail("z");
+    AddMail("y");
+    Run();
+    ASSERT_TRUE(Exists("threads/z.html"));
+    // Changed by hand: no longer the program's file, so it stays.
+    WriteFile(Web("threads/y.html"), "mine");
+
+    b.outputHtml = 0;
+    z.outputHtml = 0;
+    settings.mailList.back()->outputHtml = 0;
+    const MailPageResult result = Run();
+    EXPECT_EQ(result.threadPagesRemoved, 1);
+    EXPECT_EQ(result.threadPagesWritten, 1);
+    EXPECT_FALSE(Exists("threads/z.html"));
+    EXPECT_EQ(ReadFile(Web("threads/y.html")), "mine");
+    EXPECT_EQ(Articles("a.html"), (Listing{{"a", 0}}));
+    EXPECT_EQ(ReadFile(Web("index.html")).find("threads/z.html"), std::string::npos);
+
+    const std::optional<SiteRecord> record = LoadSiteRecord(Web(std::string(kSiteRecordName)), Web("pages"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->threadPages.size(), 1u);
+    EXPECT_TRUE(record->threadPages.contains("a.html"));
+
+    // Back in the classic style nothing links thread pages: they go.
+    settings.PageStyle = 0;
+    EXPECT_EQ(Run().threadPagesRemoved, 1);
+    EXPECT_FALSE(Exists("threads/a.html"));
+}
+
+TEST_F(ThreadPagesTest, AReRunRewritesOnlyChangedThreadsAndEqualsAFullRun)
+{
+    MailRecord& a = AddMail("a");
+    AddMail("b", &a);
+    AddMail("m");
+    AddMail("z");
+    Run();
+    MailPageResult again = Run();
+    EXPECT_EQ(again.threadPagesWritten, 0);
+    EXPECT_EQ(again.threadPagesUnchanged, 3);
+
+    AddMail("c", &a);
+    WriteFile(dir.File("mails/z.alm"), Crlf("Subject: x\n\nnew text\n"));
+    again = Run();
+    EXPECT_EQ(again.threadPagesWritten, 2);
+    EXPECT_EQ(again.threadPagesUnchanged, 1);
+    EXPECT_NE(ReadFile(Web("threads/z.html")).find("new text"), std::string::npos);
+
+    std::map<std::string, std::string> rerun;
+    for (const auto& entry : fs::directory_iterator(Web("threads")))
+        rerun[entry.path().filename().string()] = ReadFile(entry.path().string());
+    fs::remove_all(Web(""));
+    fs::create_directories(Web("pages"));
+    EXPECT_EQ(Run().threadPagesWritten, 3);
+    for (const auto& [name, bytes] : rerun)
+        EXPECT_EQ(ReadFile(Web("threads/" + name)), bytes) << name;
+}
+
+TEST(ThreadPageRecord, ThreadLinesReadBackAndBadOnesSpoilTheRecord)
+{
+    SiteRecord record{"/site/pages", {}};
+    record.threadPages["a.html"] = RecordedThreadPage{"digest", {12, 34}};
+    const std::string text = FormatSiteRecord(record);
+    EXPECT_EQ(ParseSiteRecord(text), record);
+
+    SiteRecord bad = record;
+    bad.threadPages["../x.html"] = RecordedThreadPage{"d", {1, 2}};
+    EXPECT_FALSE(ParseSiteRecord(FormatSiteRecord(bad)));
+}
+
+}  // namespace
+}  // namespace postloom
