@@ -135,7 +135,7 @@ TEST_F(ThreadPagesTest, MailsInTreeOrderIndentedUpToTheCap)
     EXPECT_NE(page.find("<link rel=\"stylesheet\" href=\"../postloom.css\">"), std::string::npos);
     EXPECT_NE(page.find("<a href=\"../index.html\">インデックスへ</a>"), std::string::npos);
     EXPECT_NE(page.find("<h2 id=\"m-c.2Ehtml-h\"><a href=\"../pages/c.html\">件名 c</a></h2>"), std::string::npos);
-    EXPECT_NE(page.find("<dd>山田 太郎</dd>"), std::string::npos);
+    EXPECT_NE(page.find("<dd><span class=\"sender\">山田 太郎</span></dd>"), std::string::npos);
     EXPECT_NE(page.find("<div class=\"mail-body\">body of c</div>"), std::string::npos);
 
     EXPECT_NE(ReadFile(Web("pages/c.html")).find("<a href=\"../threads/a.html#m-c.2Ehtml\">スレッド全体</a>"),

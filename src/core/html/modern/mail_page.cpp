@@ -99,14 +99,15 @@ void MailPageLayout::AppendBottom(std::string& page) const
 bool AppendMimeBody(const MimePageBody& body, AddressHiding hiding, std::string& page,
                     const std::function<void(std::string_view)>& out)
 {
-    if (!AppendMimeTexts(body, page, out))
+    if (!AppendMimeTexts(body, hiding, page, out))
         return false;
     if (body.HasAttachments())
         AppendAttachmentList(body.AttachmentLinks(), page);
     return true;
 }
 
-bool AppendMimeTexts(const MimePageBody& body, std::string& page, const std::function<void(std::string_view)>& out)
+bool AppendMimeTexts(const MimePageBody& body, AddressHiding hiding, std::string& page,
+                     const std::function<void(std::string_view)>& out)
 {
     for (std::size_t i = 0; i < body.TextCount(); ++i) {
         page.append(kBodyStart);

@@ -53,7 +53,8 @@ bool AppendMimeBody(const MimePageBody& body, AddressHiding hiding, std::string&
                     const std::function<void(std::string_view)>& out);
 
 // The same without the attachments, for a page other than the mail's own.
-bool AppendMimeTexts(const MimePageBody& body, std::string& page, const std::function<void(std::string_view)>& out);
+bool AppendMimeTexts(const MimePageBody& body, AddressHiding hiding, std::string& page,
+                     const std::function<void(std::string_view)>& out);
 
 // The attachment list: name, type and size of each, images shown small
 // and linking to their file.

@@ -72,8 +72,8 @@ std::optional<std::string> InputsOf(const ThreadPageEntry& thread, const Project
 // The body of a mail read from its file piece by piece: the decoded texts
 // of a MIME mail (its attachments stay on its own page), else its lines.
 // The system's error when the file could not be read through.
-int AppendBody(const std::string& archivePath, std::string_view pageName, bool decodeMime, std::string& page,
-               const PageOut& out)
+int AppendBody(const std::string& archivePath, std::string_view pageName, bool decodeMime, AddressHiding hiding,
+               std::string& page, const PageOut& out)
 {
     platform::FileError error;
     const std::optional<platform::ReadableFile> file = platform::OpenReadable(archivePath, error);
@@ -85,9 +85,9 @@ int AppendBody(const std::string& archivePath, std::string_view pageName, bool d
         if (readFailed)
             return EIO;
         if (body)
-            return AppendMimeTexts(*body, page, out) ? 0 : EIO;
+            return AppendMimeTexts(*body, hiding, page, out) ? 0 : EIO;
     }
-    BodyFormatter formatter;
+    BodyFormatter formatter(hiding);
     ArchiveBodyLines lines;
     page.append(kBodyStart);
     thread_local std::string raw(64 * 1024, '\0');
@@ -150,7 +150,7 @@ public:
                 page.append("<dt>日付</dt><dd>").append(date).append("</dd>\n");
             page.append("</dl>\n");
             if (const int error = AppendBody(paths_.MailSourcePath(mail), plan[member.mail].name,
-                                             settings_.MimeDecode != 0, page, out))
+                                             settings_.MimeDecode != 0, AddressHidingOf(settings_), page, out))
                 return error;
             page.append("</article>\n");
             FlushWhenLarge(page, out);
