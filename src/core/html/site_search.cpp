@@ -14,8 +14,12 @@
 #include "core/search/embedded_file.h"
 #include "core/search/search_index_writer.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
+
+#include <unistd.h>
 
 namespace postloom {
 
@@ -23,7 +27,36 @@ namespace {
 
 // Bumped whenever what the index keeps of a mail is made differently, so
 // that every mail is read again.
-constexpr std::string_view kEntryFormat = "1";
+constexpr std::string_view kEntryFormat = "2";
+
+// The search reads at most this much of a mail file: the text of a huge mail
+// past it is not searchable, and a run's memory stays bounded whatever the
+// mails hold.
+constexpr std::size_t kSearchedFileBytes = 1024 * 1024;
+
+// The start of a mail file, up to kSearchedFileBytes; nullopt when it cannot
+// be opened or read.
+std::optional<std::string> ReadSearchedPart(std::string_view cp932Path)
+{
+    platform::FileError error;
+    const std::optional<platform::ReadableFile> file = platform::OpenReadable(cp932Path, error);
+    if (!file)
+        return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(std::min<std::uint64_t>(file->size, kSearchedFileBytes)), '\0');
+    std::size_t used = 0;
+    while (used < bytes.size()) {
+        const ssize_t n = ::pread(file->fd.get(), bytes.data() + used, bytes.size() - used, static_cast<off_t>(used));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            break;
+        used += static_cast<std::size_t>(n);
+    }
+    bytes.resize(used);
+    return bytes;
+}
 
 std::string Hex64(std::uint64_t value)
 {
@@ -151,7 +184,7 @@ SiteSearchResult WriteSiteSearch(const ProjectSettings& settings, const std::str
         MailHead head = HeadOf(settings, paths, mail);
         // A mail file that went since the plan was made is indexed by its
         // head alone; the page run reports it.
-        const std::optional<std::string> bytes = platform::ReadWholeFile(paths.MailSourcePath(mail));
+        const std::optional<std::string> bytes = ReadSearchedPart(paths.MailSourcePath(mail));
         std::string body = bytes ? SearchBodyText(*bytes, paths.PageFileName(mail), settings.MimeDecode != 0, hiding)
                                  : std::string();
         return search::SearchMail{std::move(head.pageUrl), std::move(head.subject), std::move(head.sender),
