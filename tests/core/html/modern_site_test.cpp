@@ -8,6 +8,7 @@
 #include "core/html/site_record.h"
 #include "core/text/codec.h"
 
+#include "core/platform/job_control.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -23,12 +24,6 @@ using test::ReadFile;
 using test::Sjis;
 using test::TempDir;
 using test::WriteFile;
-
-class SilentProgress final : public JobProgress {
-public:
-    void SetRange(int, int) override {}
-    void Report(int) override {}
-};
 
 // Mails in "mails", index in "web", pages in "web/pages".
 class ModernSiteTest : public ::testing::Test {
@@ -73,7 +68,7 @@ protected:
     MailPageResult Run()
     {
         const SitePlan plan(settings, dir.path().string());
-        SilentProgress progress;
+        NoProgress progress;
         index = WriteIndexPage(settings, dir.path().string(), plan, tree, progress);
         StopFlag stop{false};
         return WriteMailPages(settings, dir.path().string(), plan, progress, stop, {.threads = 2});

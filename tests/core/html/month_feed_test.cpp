@@ -12,6 +12,7 @@
 #include "core/platform/local_time.h"
 #include "core/text/codec.h"
 
+#include "core/platform/job_control.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -30,12 +31,6 @@ using test::ReadFile;
 using test::Sjis;
 using test::TempDir;
 using test::WriteFile;
-
-class SilentProgress final : public JobProgress {
-public:
-    void SetRange(int, int) override {}
-    void Report(int) override {}
-};
 
 // The time zone of the test, put back afterwards.
 class ZoneScope {
@@ -114,7 +109,7 @@ protected:
     MailPageResult Run()
     {
         const SitePlan plan(settings, dir.path().string());
-        SilentProgress progress;
+        NoProgress progress;
         WriteIndexPage(settings, dir.path().string(), plan, tree, progress);
         StopFlag stop{false};
         MailPageResult result = WriteMailPages(settings, dir.path().string(), plan, progress, stop, {.threads = 1});

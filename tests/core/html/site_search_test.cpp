@@ -8,6 +8,7 @@
 #include "core/html/site_search.h"
 #include "core/search/search_state.h"
 
+#include "core/platform/job_control.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -24,12 +25,6 @@ using test::ReadFile;
 using test::Sjis;
 using test::TempDir;
 using test::WriteFile;
-
-class SilentProgress final : public JobProgress {
-public:
-    void SetRange(int, int) override {}
-    void Report(int) override {}
-};
 
 // Mails in "mails", index in "web", pages in "web/pages".
 class SiteSearchTest : public ::testing::Test {
@@ -61,7 +56,7 @@ protected:
     SiteSearchResult Run()
     {
         const SitePlan plan(settings, dir.path().string());
-        SilentProgress progress;
+        NoProgress progress;
         StopFlag stop{false};
         ThreadTree tree;
         tree.Insert("project", 2, 0, kNoItem, ThreadTree::Place::Last);

@@ -7,6 +7,7 @@
 #include "core/html/site_record.h"
 #include "core/text/codec.h"
 
+#include "core/platform/job_control.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -27,12 +28,6 @@ using test::WriteFile;
 
 // Anchors of a thread page (the page name's stem) with their depths.
 using Listing = std::vector<std::pair<std::string, int>>;
-
-class SilentProgress final : public JobProgress {
-public:
-    void SetRange(int, int) override {}
-    void Report(int) override {}
-};
 
 // Mails in "mails", index in "web", pages in "web/pages", thread pages in
 // "web/threads".
@@ -86,7 +81,7 @@ protected:
     MailPageResult Run()
     {
         const SitePlan plan(settings, dir.path().string());
-        SilentProgress progress;
+        NoProgress progress;
         WriteIndexPage(settings, dir.path().string(), plan, tree, progress);
         StopFlag stop{false};
         return WriteMailPages(settings, dir.path().string(), plan, progress, stop, {.threads = 2});
