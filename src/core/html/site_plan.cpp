@@ -125,4 +125,26 @@ SitePlan::SitePlan(const ProjectSettings& settings, const std::string& projectFo
     }
 }
 
+std::optional<std::string> WhyNameIsTaken(const ProjectSettings& settings, const OutputPaths& paths,
+                                          const SitePlan& plan, const std::string& path)
+{
+    if (path == paths.IndexFileFullPath())
+        return "the name is taken by the index page";
+    const std::string folder = FullPath("..", path, kNativePathStyle);
+    const std::string name = FileNamePart(path);
+    if (paths.Resolve(settings.TargetPath) == folder) {
+        for (const auto& mail : settings.mailList) {
+            if (mail->fileName == name)
+                return "the name is taken by a mail file";
+        }
+    }
+    if (plan.pageFolder() == folder) {
+        for (std::size_t i = 0; i < plan.size(); ++i) {
+            if (plan.HasPage(i) && plan[i].name == name)
+                return "the name is taken by a mail page";
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace postloom

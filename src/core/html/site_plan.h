@@ -19,6 +19,8 @@
 
 namespace postloom {
 
+class OutputPaths;
+
 enum class NoPageReason {
     SwitchedOff,
     UnusableName,
@@ -70,5 +72,12 @@ private:
     std::optional<std::unordered_set<std::string>> pageFolderNames_;
     std::unordered_set<std::string> protectedNames_;
 };
+
+// Why a file the site adds at path (a month page, the feed, the search
+// page) may not be written there: it is the index page, or a mail file or a
+// mail page of that name stands in its folder (the mail folder or the page
+// folder may be that folder). nullopt when it may.
+std::optional<std::string> WhyNameIsTaken(const ProjectSettings& settings, const OutputPaths& paths,
+                                          const SitePlan& plan, const std::string& path);
 
 }  // namespace postloom

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <climits>
 #include <cstdint>
 
@@ -111,15 +112,33 @@ std::string IndexHref(const OutputPaths& paths)
     return EncodeUrl(FileNamePart(paths.IndexFileFullPath(), paths.style()));
 }
 
-// Puts the search page in place beside the index page.
-std::optional<platform::FileProblem> WriteSearchPage(const OutputPaths& paths)
+// Puts the search page in place beside the index page, unless a page or
+// mail file of the user's holds its name there.
+std::optional<platform::FileProblem> WriteSearchPage(const ProjectSettings& settings, const OutputPaths& paths,
+                                                     const SitePlan& plan)
 {
     const std::string path = JoinPath(paths.IndexFolder(), kSearchPageName, paths.style());
+    if (std::optional<std::string> taken = WhyNameIsTaken(settings, paths, plan, path))
+        return platform::FileProblem{path, std::move(*taken)};
     platform::OutputFile file(path, platform::OutputFile::Mode::Binary);
     file.Write(SearchPageText(IndexHref(paths)));
     if (file.Commit() == platform::OutputFile::Outcome::Failed)
         return platform::FileProblem{path, file.Error()};
     return std::nullopt;
+}
+
+// A site back in the classic style links no search: its index goes, and
+// the search page with it while it is still the page written here.
+std::vector<platform::FileProblem> RemoveSiteSearch(const OutputPaths& paths)
+{
+    const std::string folder = JoinPath(paths.IndexFolder(), kSearchFolderName, paths.style());
+    std::vector<platform::FileProblem> problems = search::RemoveSearchIndex(folder);
+    platform::RemoveEmptyOutputFolder(paths.IndexFolder(), kSearchFolderName);
+    const std::string page = JoinPath(paths.IndexFolder(), kSearchPageName, paths.style());
+    if (platform::ReadWholeFile(page) == SearchPageText(IndexHref(paths)) &&
+        platform::RemoveOutputFile(paths.IndexFolder(), kSearchPageName) == platform::Removal::Failed)
+        problems.push_back({page, std::strerror(errno)});
+    return problems;
 }
 
 }  // namespace
@@ -152,9 +171,13 @@ SiteSearchResult WriteSiteSearch(const ProjectSettings& settings, const std::str
                                  const SitePlan& plan, JobProgress& progress, const StopFlag& stop)
 {
     SiteSearchResult result;
-    if (PageStyleOf(settings) != PageStyleKind::Modern || stop)
+    if (stop)
         return result;
     const OutputPaths paths(settings, projectFolder);
+    if (PageStyleOf(settings) != PageStyleKind::Modern) {
+        result.problems = RemoveSiteSearch(paths);
+        return result;
+    }
     const AddressHiding hiding = AddressHidingOf(settings);
     const std::string hidingName = std::to_string(static_cast<int>(hiding));
     const std::string mimeName = settings.MimeDecode != 0 ? "mime" : "plain";
@@ -194,7 +217,7 @@ SiteSearchResult WriteSiteSearch(const ProjectSettings& settings, const std::str
         search::WriteSearchIndex(JoinPath(paths.IndexFolder(), kSearchFolderName, paths.style()), entries, source);
     result.mailsIndexed = entries.size();
     result.problems = std::move(run.problems);
-    if (auto problem = WriteSearchPage(paths))
+    if (auto problem = WriteSearchPage(settings, paths, plan))
         result.problems.push_back(std::move(*problem));
     result.written = true;
     return result;

@@ -3,7 +3,8 @@
 // The search of a modern site: "search.html" beside the index page and the
 // index it reads in the "search" folder there, made from the mails that
 // have a page this run. A mail that loses its page leaves the results on
-// the next run. A classic site gets neither.
+// the next run. A classic site gets neither, and a site switched back to
+// classic loses both (a search page edited since stays).
 
 #include "core/html/site_plan.h"
 #include "core/platform/file_problem.h"

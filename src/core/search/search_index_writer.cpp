@@ -230,6 +230,14 @@ void RemoveOldSegments(std::string_view folder, const SearchState& state)
     }
 }
 
+// Removes the file at path when it is there; a problem when it stays.
+void RemoveIfThere(const std::string& path, std::vector<platform::FileProblem>& problems)
+{
+    if (platform::IsRegularFile(path) && !platform::RemoveFile(path)) {
+        problems.push_back({path, std::strerror(errno)});
+    }
+}
+
 }  // namespace
 
 SearchIndexRun WriteSearchIndex(std::string_view cp932Folder, const std::vector<SearchEntry>& entries,
@@ -286,6 +294,25 @@ SearchIndexRun WriteSearchIndex(std::string_view cp932Folder, const std::vector<
     }
     RemoveOldSegments(cp932Folder, state);
     return run;
+}
+
+std::vector<platform::FileProblem> RemoveSearchIndex(std::string_view cp932Folder)
+{
+    std::vector<platform::FileProblem> problems;
+    // A folder reached through a symbolic link is not the one written here.
+    if (!platform::IsRegularFile(Join(cp932Folder, kStateName)) || platform::MakeOwnFolder(cp932Folder) != 0) {
+        return problems;
+    }
+    RemoveIfThere(Join(cp932Folder, kManifestName), problems);
+    if (!problems.empty()) {
+        return problems;
+    }
+    RemoveOldSegments(cp932Folder, SearchState{});
+    for (const EmbeddedFile& script : SearchScripts()) {
+        RemoveIfThere(Join(cp932Folder, script.name), problems);
+    }
+    RemoveIfThere(Join(cp932Folder, kStateName), problems);
+    return problems;
 }
 
 }  // namespace postloom::search

@@ -49,4 +49,10 @@ struct SearchIndexRun {
 SearchIndexRun WriteSearchIndex(std::string_view cp932Folder, const std::vector<SearchEntry>& entries,
                                 const SearchMailSource& source, const SearchIndexLimits& limits = {});
 
+// Takes away a search index this program wrote in the folder (its state
+// file is there): the manifest first, so a page never loads half an index,
+// then the segments, the scripts and the state. Other files stay, and so
+// does the folder. The paths that could not be removed, with why.
+std::vector<platform::FileProblem> RemoveSearchIndex(std::string_view cp932Folder);
+
 }  // namespace postloom::search

@@ -136,6 +136,46 @@ TEST_F(SiteSearchTest, AClassicSiteGetsNothingNew)
     EXPECT_EQ(ReadFile(dir.File("web/index.html")).find("site-search"), std::string::npos);
 }
 
+TEST_F(SiteSearchTest, ASiteBackInTheClassicStyleLosesItsSearchButNotTheUsersFiles)
+{
+    AddMail("a.alm", "一", Crlf("Subject: x\n\none\n"));
+    ASSERT_TRUE(Run().problems.empty());
+    settings.PageStyle = 0;
+    ASSERT_TRUE(Run().problems.empty());
+    EXPECT_FALSE(fs::exists(dir.path() / "web/search"));
+    EXPECT_FALSE(fs::exists(dir.path() / "web/search.html"));
+
+    // A file of the user's in the folder keeps it, and an edited search
+    // page stays.
+    settings.PageStyle = 1;
+    ASSERT_TRUE(Run().problems.empty());
+    WriteFile(dir.File("web/search/notes.txt"), "mine");
+    WriteFile(dir.File("web/search.html"), "edited");
+    settings.PageStyle = 0;
+    ASSERT_TRUE(Run().problems.empty());
+    EXPECT_EQ(ReadFile(dir.File("web/search/notes.txt")), "mine");
+    EXPECT_FALSE(fs::exists(dir.path() / "web/search/manifest.js"));
+    EXPECT_FALSE(fs::exists(dir.path() / "web/search/.postloom-search"));
+    EXPECT_EQ(ReadFile(dir.File("web/search.html")), "edited");
+}
+
+TEST_F(SiteSearchTest, APageOrIndexNamedLikeTheSearchPageKeepsItsName)
+{
+    settings.MailPath = "";
+    AddMail("search.alm", "名前が同じ", Crlf("Subject: x\n\none\n"));
+    SiteSearchResult result = Run();
+    ASSERT_EQ(result.problems.size(), 1u);
+    EXPECT_EQ(result.problems[0].path, dir.File("web/search.html"));
+    EXPECT_NE(ReadFile(dir.File("web/search.html")).find("<body class=\"mail\">"), std::string::npos);
+
+    settings.MailPath = "pages";
+    settings.IndexPath = "web/search.html";
+    result = Run();
+    ASSERT_EQ(result.problems.size(), 1u);
+    EXPECT_EQ(result.problems[0].reason, "the name is taken by the index page");
+    EXPECT_NE(ReadFile(dir.File("web/search.html")).find("<body class=\"index\">"), std::string::npos);
+}
+
 TEST_F(SiteSearchTest, AFileWhereTheSearchFolderGoesIsAProblem)
 {
     AddMail("a.alm", "一", Crlf("Subject: x\n\none\n"));

@@ -62,29 +62,6 @@ Views ViewsOf(const ProjectSettings& settings, const OutputPaths& paths, const S
     return views;
 }
 
-// Why the view may not have its file: a mail file or a mail page of that
-// name stands in its folder (the mail folder or the page folder may be
-// that folder); nullopt when it may.
-std::optional<std::string> NameTaken(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
-                                     const std::string& path)
-{
-    const std::string folder = FullPath("..", path, kNativePathStyle);
-    const std::string name = FileNamePart(path);
-    if (paths.Resolve(settings.TargetPath) == folder) {
-        for (const auto& mail : settings.mailList) {
-            if (mail->fileName == name)
-                return "the name is taken by a mail file";
-        }
-    }
-    if (plan.pageFolder() == folder) {
-        for (std::size_t i = 0; i < plan.size(); ++i) {
-            if (plan.HasPage(i) && plan[i].name == name)
-                return "the name is taken by a mail page";
-        }
-    }
-    return std::nullopt;
-}
-
 platform::FileProblem ProblemOf(const std::string& path, std::string reason)
 {
     return platform::FileProblem{path, std::move(reason)};
@@ -121,7 +98,7 @@ void WriteMonthPagesAndFeed(const ProjectSettings& settings, const std::string& 
             kept.emplace(relative, recorded->second);
             continue;
         }
-        if (std::optional<std::string> taken = NameTaken(settings, paths, plan, path)) {
+        if (std::optional<std::string> taken = WhyNameIsTaken(settings, paths, plan, path)) {
             result.pagesNotWritten.push_back(ProblemOf(path, std::move(*taken)));
             continue;
         }
