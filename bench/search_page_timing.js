@@ -12,7 +12,7 @@ const { pathToFileURL } = require('node:url');
 
 const site = process.argv[2];
 const queries = process.argv.length > 3 ? process.argv.slice(3)
-  : ['会議 資料', '東京 確認', 'サーバー 移行', '予定 変更', '報告 結果'];
+  : ['サーバー 移行', 'テスト 結果', '資料 確認', '検索 追加', 'システム エラー'];
 const chromium = process.env.CHROMIUM ?? 'chromium';
 
 function openBrowser() {
@@ -42,9 +42,11 @@ function openBrowser() {
   });
   const exited = new Promise((resolve) => child.on('exit', resolve));
   const close = async () => {
-    child.kill();
+    // Closed over its own pipe, Chromium takes its helper processes down
+    // with it; killed, they may go on writing the profile for a while.
+    await send('Browser.close').catch(() => child.kill());
     await exited;
-    fs.rmSync(profile, { recursive: true, force: true });
+    fs.rmSync(profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 });
   };
   return { send, close };
 }
