@@ -1017,6 +1017,7 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     }
     if (std::optional<std::string> error = SaveSiteRecord(recordPath, fresh))
         result.recordNotWritten = platform::FileProblem{recordPath, std::move(*error)};
+    result.siteRecord = std::move(fresh);
     return result;
 }
 

@@ -5,6 +5,7 @@
 // insert tags replaced (MailCreateType 1).
 
 #include "core/html/site_plan.h"
+#include "core/html/site_record.h"
 #include "core/html/site_survey.h"
 #include "core/platform/file_problem.h"
 #include "core/platform/job_control.h"
@@ -90,6 +91,9 @@ struct MailPageResult {
     int threadPagesRemoved = 0;
     // The site record (beside the index page) could not be written.
     std::optional<platform::FileProblem> recordNotWritten;
+    // The site record as this run left it (saved unless recordNotWritten),
+    // for the writers of the site's other files: they need not read it again.
+    std::optional<SiteRecord> siteRecord;
     // Template mode with a template that cannot be read: no page is touched.
     bool templateMissing = false;
     // A header or footer include that is switched on but cannot be read

@@ -75,8 +75,13 @@ void WriteMonthPagesAndFeed(const ProjectSettings& settings, const std::string& 
     const OutputPaths paths(settings, projectFolder);
     const std::string indexFolder = paths.IndexFolder();
     const std::string recordPath = JoinPath(indexFolder, kSiteRecordName);
-    const std::optional<SiteRecord> old = LoadSiteRecord(recordPath, plan.pageFolder());
-    SiteRecord fresh = old ? *old : SiteRecord{plan.pageFolder(), {}};
+    // The record the page writer left; read only when it made none.
+    if (!result.siteRecord)
+        result.siteRecord = LoadSiteRecord(recordPath, plan.pageFolder());
+    const bool recorded = result.siteRecord.has_value();
+    if (!recorded)
+        result.siteRecord = SiteRecord{plan.pageFolder(), {}};
+    SiteRecord& fresh = *result.siteRecord;
 
     Views views;
     if (PageStyleOf(settings) == PageStyleKind::Modern && settings.IndexCreateType == 0)
@@ -133,9 +138,9 @@ void WriteMonthPagesAndFeed(const ProjectSettings& settings, const std::string& 
     if (views.empty())
         platform::RemoveEmptyOutputFolder(indexFolder, kMonthsFolder);
 
-    fresh.views = std::move(kept);
-    if (old && fresh == *old)
+    if (recorded && kept == fresh.views)
         return;
+    fresh.views = std::move(kept);
     if (std::optional<std::string> error = SaveSiteRecord(recordPath, fresh))
         result.recordNotWritten = ProblemOf(recordPath, std::move(*error));
 }
