@@ -45,10 +45,10 @@ private:
 // Copies the graphics, writes the index page and, with withPages, the mail
 // pages; both pages link the mails that one plan gives a page.
 void WriteSite(const ProjectSettings& settings, const std::string& projectFolder, const ThreadTree& tree,
-               bool withPages, SiteSurveyAhead& survey, StageProgress& progress, const StopFlag& stop,
-               BatchReport& report)
+               bool withPages, SiteParts parts, SiteSurveyAhead& survey, StageProgress& progress,
+               const StopFlag& stop, BatchReport& report)
 {
-    const SitePlan plan(settings, projectFolder);
+    const SitePlan plan(settings, projectFolder, parts);
     {
         StageScope scope(progress, Stage::Graphics);
         report.graphics = CopyGraphics(settings, projectFolder, scope.sink());
@@ -69,7 +69,7 @@ void WriteSite(const ProjectSettings& settings, const std::string& projectFolder
     }
     // The search lists the mails whose pages are in place: after a whole run.
     if (withPages && !report.pages.stopped && !report.pages.templateMissing &&
-        PageStyleOf(settings) == PageStyleKind::Modern) {
+        PageStyleOf(settings) == PageStyleKind::Modern && parts.search) {
         StageScope scope(progress, Stage::Search);
         report.search = WriteSiteSearch(settings, projectFolder, plan, scope.sink(), stop);
         AddSearchProblems(report.search, report.problems);
@@ -95,7 +95,7 @@ const char* StageName(Stage stage)
     return "";
 }
 
-BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, const StopFlag& stop)
+BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, const StopFlag& stop, SiteParts parts)
 {
     BatchReport report;
     const auto runStart = std::chrono::system_clock::now();
@@ -162,7 +162,7 @@ BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, co
         const OutputFoldersResult folders = CreateOutputFolders(settings, projectFolder);
         AddOutputFolderLines(folders, report.notices, report.problems);
         if (!folders.failed || folders.onlyPagesBlocked)
-            WriteSite(settings, projectFolder, tree, !folders.failed, survey, progress, stop, report);
+            WriteSite(settings, projectFolder, tree, !folders.failed, parts, survey, progress, stop, report);
     }
     if (stop)
         return report;

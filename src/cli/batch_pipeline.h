@@ -9,6 +9,7 @@
 #include "core/html/graphics_copy.h"
 #include "core/html/index_page_writer.h"
 #include "core/html/mail_page_writer.h"
+#include "core/html/site_plan.h"
 #include "core/html/site_search.h"
 #include "core/mail/folder_reader.h"
 #include "core/platform/job_control.h"
@@ -55,7 +56,9 @@ struct BatchReport {
 };
 
 // projectPath may be relative to the working directory. The stop flag ends
-// the current stage at its next test and skips the rest (no save).
-BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, const StopFlag& stop);
+// the current stage at its next test and skips the rest (no save). parts
+// leaves files of a modern site out, for timing the others.
+BatchReport RunBatch(const std::string& projectPath, StageProgress& progress, const StopFlag& stop,
+                     SiteParts parts = {});
 
 }  // namespace postloom::batch

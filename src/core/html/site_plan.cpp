@@ -62,7 +62,8 @@ bool ArchiveListed(const std::optional<std::unordered_set<std::string>>& mailFol
 
 }  // namespace
 
-SitePlan::SitePlan(const ProjectSettings& settings, const std::string& projectFolder)
+SitePlan::SitePlan(const ProjectSettings& settings, const std::string& projectFolder, SiteParts parts)
+    : parts_(parts)
 {
     const OutputPaths paths(settings, projectFolder);
     const MailList& mails = settings.mailList;

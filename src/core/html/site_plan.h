@@ -42,11 +42,20 @@ struct PlannedPage {
     std::size_t taker = 0;
 };
 
+// The files of a modern site besides its index page and mail pages. A run
+// makes all of them; the pipeline benchmark leaves some out to time the
+// others.
+struct SiteParts {
+    bool threadPages = true;
+    bool monthsAndFeed = true;
+    bool search = true;
+};
+
 class SitePlan {
 public:
     // Lists the mail folder and the page folder once. Relative settings
     // paths resolve against projectFolder.
-    SitePlan(const ProjectSettings& settings, const std::string& projectFolder);
+    SitePlan(const ProjectSettings& settings, const std::string& projectFolder, SiteParts parts = {});
 
     std::size_t size() const { return pages_.size(); }
     const PlannedPage& operator[](std::size_t mail) const { return pages_[mail]; }
@@ -64,7 +73,10 @@ public:
     // page and the graphic copies placed there.
     bool IsProtectedName(const std::string& name) const { return protectedNames_.contains(name); }
 
+    const SiteParts& parts() const { return parts_; }
+
 private:
+    SiteParts parts_;
     std::vector<PlannedPage> pages_;
     // Usually few: looked up for every link of every page.
     std::unordered_set<const MailRecord*> withoutPage_;

@@ -84,7 +84,7 @@ void WriteMonthPagesAndFeed(const ProjectSettings& settings, const std::string& 
     SiteRecord& fresh = *result.siteRecord;
 
     Views views;
-    if (PageStyleOf(settings) == PageStyleKind::Modern && settings.IndexCreateType == 0)
+    if (PageStyleOf(settings) == PageStyleKind::Modern && settings.IndexCreateType == 0 && plan.parts().monthsAndFeed)
         views = ViewsOf(settings, paths, plan);
     if (views.empty() && fresh.views.empty())
         return;

@@ -24,7 +24,7 @@ std::string FolderPartOfLink(std::string_view link)
 ThreadPagePlan::ThreadPagePlan(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan)
     : folder_(JoinPath(paths.IndexFolder(), kThreadFolder, paths.style())), plan_(plan)
 {
-    if (!MakesThreadPages(settings) || plan.pageFolder() == folder_)
+    if (!MakesThreadPages(settings) || !plan.parts().threadPages || plan.pageFolder() == folder_)
         return;
     indexFolderFromMail_ = FolderPartOfLink(paths.IndexLinkFromMail().value_or(""));
     const MailList& mails = settings.mailList;
