@@ -157,11 +157,11 @@ public:
     }
 
     // The same for a modern page: the body's lines as UTF-8 in their block,
-    // or the decoded texts and the attachments.
-    bool AppendModernBody(std::string& page, const PageOut& out, AddressHiding hiding)
+    // or the decoded texts (AppendModernAttachments lists the attachments).
+    bool AppendModernTexts(std::string& page, const PageOut& out, AddressHiding hiding)
     {
         if (mimeBody_) {
-            if (!modern::AppendMimeBody(*mimeBody_, hiding, page, out))
+            if (!modern::AppendMimeTexts(*mimeBody_, hiding, page, out))
                 error_ = EIO;
             return error_ == 0;
         }
@@ -175,6 +175,12 @@ public:
             page.append(modern::kBodyEnd);
         }
         return read;
+    }
+
+    void AppendModernAttachments(std::string& page) const
+    {
+        if (mimeBody_ && mimeBody_->HasAttachments())
+            modern::AppendAttachmentList(mimeBody_->AttachmentLinks(), page);
     }
 
     int error() const { return error_; }
@@ -238,9 +244,10 @@ private:
 // Everything a page needs that is the same for every mail of one run.
 class PageBuilder {
 public:
+    // keptBodies, when given, gets the bodies of the mails on thread pages.
     PageBuilder(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
-                const modern::ThreadPagePlan& threads)
-        : settings_(settings), paths_(paths), plan_(plan), threads_(threads),
+                const modern::ThreadPagePlan& threads, modern::KeptBodies* keptBodies)
+        : settings_(settings), paths_(paths), plan_(plan), threads_(threads), keptBodies_(keptBodies),
           modern_(PageStyleOf(settings) == PageStyleKind::Modern && settings.MailCreateType == 0)
     {
         indexLink_ = paths.IndexLinkFromMail();
@@ -404,7 +411,18 @@ private:
                                           LinkTo(mail.prevSibling),
                                           threads_.LinkFromMail(mail)};
         layout_->AppendTop(mail, links, page);
-        const bool read = archive.AppendModernBody(page, out, AddressHidingOf(settings_));
+        const std::optional<std::size_t> position = keptBodies_ ? threads_.PositionOf(mail) : std::nullopt;
+        const std::size_t bodyStart = page.size();
+        bool handedOn = false;
+        const PageOut watched = [&](std::string_view piece) {
+            handedOn = true;
+            out(piece);
+        };
+        const bool read = archive.AppendModernTexts(page, position ? watched : out, AddressHidingOf(settings_));
+        // A body that went out piece by piece is too large to keep.
+        if (read && position && !handedOn)
+            keptBodies_->Keep(*position, std::string_view(page).substr(bodyStart));
+        archive.AppendModernAttachments(page);
         layout_->AppendBottom(page);
         return read;
     }
@@ -505,6 +523,7 @@ private:
     const OutputPaths& paths_;
     const SitePlan& plan_;
     const modern::ThreadPagePlan& threads_;
+    modern::KeptBodies* keptBodies_;
     std::optional<std::string> indexLink_;
     std::string bodyTag_;
     std::string header_;
@@ -882,10 +901,10 @@ SiteRecord FreshRecord(const SitePlan& plan, const std::optional<SiteRecord>& ol
 // of this run knows them; a site without them loses those of earlier runs.
 void WriteThreadPages(const ProjectSettings& settings, const OutputPaths& paths,
                       const modern::ThreadPagePlan& threads, const std::optional<SiteRecord>& old, SiteRecord& fresh,
-                      unsigned workers, MailPageResult& result)
+                      unsigned workers, modern::KeptBodies& keptBodies, MailPageResult& result)
 {
     modern::ThreadPagesResult pages =
-        modern::WriteThreadPages(settings, paths, threads, old ? &*old : nullptr, fresh, workers);
+        modern::WriteThreadPages(settings, paths, threads, old ? &*old : nullptr, fresh, workers, &keptBodies);
     result.threadPagesWritten = pages.written;
     result.threadPagesUnchanged = pages.unchanged;
     result.threadPagesRemoved = pages.removed;
@@ -927,7 +946,8 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
 
     const OutputPaths paths(settings, projectFolder);
     const modern::ThreadPagePlan threadPages(settings, paths, plan);
-    PageBuilder builder(settings, paths, plan, threadPages);
+    modern::KeptBodies keptBodies(threadPages.threads().empty() ? 0 : settings.mailList.size());
+    PageBuilder builder(settings, paths, plan, threadPages, &keptBodies);
     if (settings.MailCreateType == 1) {
         if (!builder.LoadTemplate(paths.Resolve(settings.MailTemplateFile))) {
             result.templateMissing = true;
@@ -1004,7 +1024,7 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
             fresh.threadPages = old->threadPages;
     } else {
         WriteThreadPages(settings, paths, threadPages, old, fresh, PageThreads(options, threadPages.threads().size()),
-                         result);
+                         keptBodies, result);
     }
     // Only a whole run knows every page the site holds; a site without a
     // record of its own removes nothing.

@@ -4,6 +4,7 @@
 
 #include "core/html/index_page_writer.h"
 #include "core/html/mail_page_writer.h"
+#include "core/html/modern/kept_bodies.h"
 #include "core/html/site_record.h"
 #include "core/text/codec.h"
 
@@ -227,6 +228,60 @@ TEST_F(ThreadPagesTest, AReRunRewritesOnlyChangedThreadsAndEqualsAFullRun)
     EXPECT_EQ(Run().threadPagesWritten, 3);
     for (const auto& [name, bytes] : rerun)
         EXPECT_EQ(ReadFile(Web("threads/" + name)), bytes) << name;
+}
+
+// A thread page takes the bodies the run's mail pages formatted; one
+// written when the mail pages were unchanged reads the mail files. Both
+// must give the same bytes, whatever the body holds.
+TEST_F(ThreadPagesTest, BodiesFromTheMailPagesEqualBodiesReadFromTheFiles)
+{
+    settings.MimeDecode = 1;
+    settings.HideAddresses = 1;
+    MailRecord& a = AddMail("a", nullptr,
+                            Crlf(Sjis("> 引用です\n本文 https://example.jp/a?b=c&d (hanako@example.jp)\n＞ 全角\n")));
+    const std::string mime = "MIME-Version: 1.0\n"
+                             "Content-Type: multipart/mixed; boundary=\"sep\"\n\n"
+                             "--sep\nContent-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: base64\n\n"
+                             "44GT44KT44Gr44Gh44GvIPCfmIAK\n"
+                             "--sep\nContent-Type: application/pdf; name=\"r.pdf\"\n"
+                             "Content-Disposition: attachment; filename=\"r.pdf\"\n"
+                             "Content-Transfer-Encoding: base64\n\nAAECAwQ=\n--sep--\n";
+    MailRecord& b = AddMail("b", &a);
+    WriteFile(dir.File("mails/" + b.fileName), Crlf("Subject: x\n" + mime));
+    std::string large;
+    for (int i = 0; large.size() < 300 * 1024; ++i)
+        large += Crlf("> line " + std::to_string(i) + " http://example.jp/" + std::to_string(i) + "\n");
+    AddMail("c", &b, large);
+    AddMail("d", &a, Crlf("\n\n  \ttrailing blanks  \n\x1a after the end mark\n"));
+    ASSERT_EQ(Run().threadPagesWritten, 1);
+    const std::string fromPages = ReadFile(Web("threads/a.html"));
+    ASSERT_NE(fromPages.find("<span class=\"quote\">"), std::string::npos);
+    ASSERT_NE(fromPages.find("こんにちは"), std::string::npos);
+    EXPECT_EQ(fromPages.find("r.pdf"), std::string::npos) << "attachments stay on the mail's own page";
+    EXPECT_NE(ReadFile(Web("pages/b.html")).find("r.pdf"), std::string::npos);
+
+    fs::remove(Web("threads/a.html"));
+    const MailPageResult again = Run();
+    EXPECT_EQ(again.pagesWritten, 0);
+    EXPECT_EQ(again.threadPagesWritten, 1);
+    EXPECT_EQ(ReadFile(Web("threads/a.html")), fromPages);
+}
+
+TEST(KeptBodies, KeepsWithinItsLimitAndHandsEachBodyOverOnce)
+{
+    modern::KeptBodies kept(3, 10);
+    kept.Keep(0, "123456");
+    kept.Keep(1, "12345");  // past the limit: not kept
+    kept.Keep(7, "1");      // no such mail
+    EXPECT_EQ(kept.Take(0), "123456");
+    EXPECT_EQ(kept.Take(0), std::nullopt);
+    EXPECT_EQ(kept.Take(1), std::nullopt);
+    EXPECT_EQ(kept.Take(7), std::nullopt);
+    // Room handed over is room again.
+    kept.Keep(2, "1234567890");
+    EXPECT_EQ(kept.Take(2), "1234567890");
+    kept.Keep(1, "");
+    EXPECT_EQ(kept.Take(1), "");
 }
 
 TEST(ThreadPageRecord, ThreadLinesReadBackAndBadOnesSpoilTheRecord)

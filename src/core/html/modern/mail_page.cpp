@@ -96,16 +96,6 @@ void MailPageLayout::AppendBottom(std::string& page) const
     AppendPageEnd(page, footer_);
 }
 
-bool AppendMimeBody(const MimePageBody& body, AddressHiding hiding, std::string& page,
-                    const std::function<void(std::string_view)>& out)
-{
-    if (!AppendMimeTexts(body, hiding, page, out))
-        return false;
-    if (body.HasAttachments())
-        AppendAttachmentList(body.AttachmentLinks(), page);
-    return true;
-}
-
 bool AppendMimeTexts(const MimePageBody& body, AddressHiding hiding, std::string& page,
                      const std::function<void(std::string_view)>& out)
 {

@@ -46,13 +46,10 @@ private:
     std::string footer_;
 };
 
-// The body of a decoded MIME mail: each text in its own block, its
-// addresses hidden as hiding says, then the attachments. Whenever page has
-// grown to a few hundred kilobytes it is handed to out and emptied. False when the mail file could not be read.
-bool AppendMimeBody(const MimePageBody& body, AddressHiding hiding, std::string& page,
-                    const std::function<void(std::string_view)>& out);
-
-// The same without the attachments, for a page other than the mail's own.
+// The texts of a decoded MIME mail, each in its own block, its addresses
+// hidden as hiding says. Whenever page has grown to a few hundred
+// kilobytes it is handed to out and emptied. False when the mail file
+// could not be read. The mail's own page lists the attachments after them.
 bool AppendMimeTexts(const MimePageBody& body, AddressHiding hiding, std::string& page,
                      const std::function<void(std::string_view)>& out);
 

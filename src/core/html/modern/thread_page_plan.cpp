@@ -81,6 +81,14 @@ const ThreadPageEntry* ThreadPagePlan::ThreadOf(const MailRecord* mail) const
     return found == threadOf_.end() ? nullptr : &threads_[found->second.thread];
 }
 
+std::optional<std::size_t> ThreadPagePlan::PositionOf(const MailRecord& mail) const
+{
+    const auto found = threadOf_.find(&mail);
+    if (found == threadOf_.end())
+        return std::nullopt;
+    return found->second.mail;
+}
+
 std::string ThreadPagePlan::LinkFromIndex(const ThreadPageEntry& thread)
 {
     return std::string(kThreadFolder) + "/" + EncodeUrl(thread.name);

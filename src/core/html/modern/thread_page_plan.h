@@ -48,6 +48,8 @@ public:
     const std::vector<ThreadPageEntry>& threads() const { return threads_; }
     // The thread page holding a mail, or nullptr for a mail without a page.
     const ThreadPageEntry* ThreadOf(const MailRecord* mail) const;
+    // The position in the mail list of a mail shown on a thread page.
+    std::optional<std::size_t> PositionOf(const MailRecord& mail) const;
 
     const SitePlan& sitePlan() const { return plan_; }
     // The absolute folder of the thread pages.

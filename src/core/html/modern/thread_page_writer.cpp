@@ -110,7 +110,8 @@ int AppendBody(const std::string& archivePath, std::string_view pageName, bool d
 
 class ThreadPageBuilder {
 public:
-    ThreadPageBuilder(const ProjectSettings& settings, const OutputPaths& paths) : settings_(settings), paths_(paths)
+    ThreadPageBuilder(const ProjectSettings& settings, const OutputPaths& paths, KeptBodies* keptBodies)
+        : settings_(settings), paths_(paths), keptBodies_(keptBodies)
     {
         indexLink_ = "../" + EncodeUrl(FileNamePart(paths.IndexFileFullPath(), paths.style()));
         stylesheet_ = "../" + std::string(kStylesheetName);
@@ -149,8 +150,10 @@ public:
             if (const std::string date = DateHtml(mail, true); !date.empty())
                 page.append("<dt>日付</dt><dd>").append(date).append("</dd>\n");
             page.append("</dl>\n");
-            if (const int error = AppendBody(paths_.MailSourcePath(mail), plan[member.mail].name,
-                                             settings_.MimeDecode != 0, AddressHidingOf(settings_), page, out))
+            if (std::optional<std::string> kept = keptBodies_ ? keptBodies_->Take(member.mail) : std::nullopt)
+                page.append(*kept);
+            else if (const int error = AppendBody(paths_.MailSourcePath(mail), plan[member.mail].name,
+                                                  settings_.MimeDecode != 0, AddressHidingOf(settings_), page, out))
                 return error;
             page.append("</article>\n");
             FlushWhenLarge(page, out);
@@ -174,6 +177,7 @@ private:
 
     const ProjectSettings& settings_;
     const OutputPaths& paths_;
+    KeptBodies* keptBodies_;
     std::string indexLink_;
     std::string stylesheet_;
 };
@@ -262,7 +266,7 @@ struct PageToWrite {
 
 ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const OutputPaths& paths,
                                    const ThreadPagePlan& threads, const SiteRecord* old, SiteRecord& fresh,
-                                   unsigned workers)
+                                   unsigned workers, KeptBodies* keptBodies)
 {
     ThreadPagesResult result;
     const SitePlan& plan = threads.sitePlan();
@@ -295,7 +299,7 @@ ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const Output
         toWrite.push_back({&thread, std::move(inputs), recorded});
     }
 
-    const ThreadPageBuilder builder(settings, paths);
+    const ThreadPageBuilder builder(settings, paths, keptBodies);
     const int folderError = toWrite.empty() ? 0 : platform::MakeOwnFolder(folder);
     // Other threads build the pages ahead; this one writes every file, as
     // threads creating files in one folder only wait for each other.
