@@ -1,7 +1,6 @@
 #include "app/page_workers.h"
 
 #include "app/command_ids.h"
-#include "core/html/modern/month_pages_writer.h"
 
 #include <utility>
 
@@ -71,8 +70,6 @@ CHtmlThread::~CHtmlThread()
 void CHtmlThread::work()
 {
     result_ = WriteMailPages(settings_, projectFolder_, plan_, progress(), stopFlag(), options_);
-    if (!result_.stopped)
-        modern::WriteMonthPagesAndFeed(settings_, projectFolder_, plan_, result_);
     // The search lists the mails whose pages are in place: after a whole run.
     if (!result_.stopped && !result_.templateMissing)
         searchResult_ = WriteSiteSearch(settings_, projectFolder_, plan_, progress(), stopFlag());

@@ -1,7 +1,6 @@
 #include "cli/batch_pipeline.h"
 
 #include "core/html/left_over_temporaries.h"
-#include "core/html/modern/month_pages_writer.h"
 #include "core/html/output_folders.h"
 #include "core/report/run_problems.h"
 #include "core/html/output_paths.h"
@@ -62,8 +61,6 @@ void WriteSite(const ProjectSettings& settings, const std::string& projectFolder
     if (withPages) {
         StageScope scope(progress, Stage::Pages);
         report.pages = WriteMailPages(settings, projectFolder, plan, scope.sink(), stop, {.survey = &survey});
-        if (!report.pages.stopped)
-            modern::WriteMonthPagesAndFeed(settings, projectFolder, plan, report.pages);
         AddPageNotices(report.pages, report.notices);
         AddPageProblems(report.pages, settings, projectFolder, report.problems);
     }

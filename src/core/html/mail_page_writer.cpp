@@ -4,6 +4,7 @@
 #include "core/html/mime_page_body.h"
 #include "core/html/modern/body_lines.h"
 #include "core/html/modern/mail_page.h"
+#include "core/html/modern/month_pages_writer.h"
 #include "core/html/modern/page_frame.h"
 #include "core/html/modern/stylesheet.h"
 #include "core/html/modern/thread_page_plan.h"
@@ -1025,6 +1026,7 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     } else {
         WriteThreadPages(settings, paths, threadPages, old, fresh, PageThreads(options, threadPages.threads().size()),
                          keptBodies, result);
+        modern::WriteMonthPagesAndFeed(settings, paths, plan, fresh, result);
     }
     // Only a whole run knows every page the site holds; a site without a
     // record of its own removes nothing.
@@ -1037,7 +1039,6 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     }
     if (std::optional<std::string> error = SaveSiteRecord(recordPath, fresh))
         result.recordNotWritten = platform::FileProblem{recordPath, std::move(*error)};
-    result.siteRecord = std::move(fresh);
     return result;
 }
 

@@ -91,9 +91,6 @@ struct MailPageResult {
     int threadPagesRemoved = 0;
     // The site record (beside the index page) could not be written.
     std::optional<platform::FileProblem> recordNotWritten;
-    // The site record as this run left it (saved unless recordNotWritten),
-    // for the writers of the site's other files: they need not read it again.
-    std::optional<SiteRecord> siteRecord;
     // Template mode with a template that cannot be read: no page is touched.
     bool templateMissing = false;
     // A header or footer include that is switched on but cannot be read

@@ -7,7 +7,6 @@
 #include "core/html/modern/atom_feed.h"
 #include "core/html/modern/caption_parts.h"
 #include "core/html/modern/month_pages.h"
-#include "core/html/modern/month_pages_writer.h"
 #include "core/html/site_record.h"
 #include "core/platform/local_time.h"
 #include "core/text/codec.h"
@@ -113,7 +112,6 @@ protected:
         WriteIndexPage(settings, dir.path().string(), plan, tree, progress);
         StopFlag stop{false};
         MailPageResult result = WriteMailPages(settings, dir.path().string(), plan, progress, stop, {.threads = 1});
-        modern::WriteMonthPagesAndFeed(settings, dir.path().string(), plan, result);
         return result;
     }
 

@@ -69,20 +69,10 @@ platform::FileProblem ProblemOf(const std::string& path, std::string reason)
 
 }  // namespace
 
-void WriteMonthPagesAndFeed(const ProjectSettings& settings, const std::string& projectFolder, const SitePlan& plan,
-                            MailPageResult& result)
+void WriteMonthPagesAndFeed(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
+                            SiteRecord& fresh, MailPageResult& result)
 {
-    const OutputPaths paths(settings, projectFolder);
     const std::string indexFolder = paths.IndexFolder();
-    const std::string recordPath = JoinPath(indexFolder, kSiteRecordName);
-    // The record the page writer left; read only when it made none.
-    if (!result.siteRecord)
-        result.siteRecord = LoadSiteRecord(recordPath, plan.pageFolder());
-    const bool recorded = result.siteRecord.has_value();
-    if (!recorded)
-        result.siteRecord = SiteRecord{plan.pageFolder(), {}};
-    SiteRecord& fresh = *result.siteRecord;
-
     Views views;
     if (PageStyleOf(settings) == PageStyleKind::Modern && settings.IndexCreateType == 0 && plan.parts().monthsAndFeed)
         views = ViewsOf(settings, paths, plan);
@@ -138,11 +128,7 @@ void WriteMonthPagesAndFeed(const ProjectSettings& settings, const std::string& 
     if (views.empty())
         platform::RemoveEmptyOutputFolder(indexFolder, kMonthsFolder);
 
-    if (recorded && kept == fresh.views)
-        return;
     fresh.views = std::move(kept);
-    if (std::optional<std::string> error = SaveSiteRecord(recordPath, fresh))
-        result.recordNotWritten = ProblemOf(recordPath, std::move(*error));
 }
 
 }  // namespace postloom::modern

@@ -7,19 +7,19 @@
 // written again.
 
 #include "core/html/mail_page_writer.h"
+#include "core/html/output_paths.h"
 #include "core/html/site_plan.h"
+#include "core/html/site_record.h"
 #include "core/project/project_settings.h"
-
-#include <string>
 
 namespace postloom::modern {
 
-// Files that cannot be written go to result.pagesNotWritten, files that
-// cannot be removed to result.filesNotRemoved, removed ones count in
-// result.pagesRemoved, and a record that cannot be saved to
-// result.recordNotWritten. Relative settings paths resolve against
-// projectFolder.
-void WriteMonthPagesAndFeed(const ProjectSettings& settings, const std::string& projectFolder, const SitePlan& plan,
-                            MailPageResult& result);
+// Part of writing the mail pages, after them and before the site record is
+// saved: fresh is the record of this run, whose views this brings up to
+// date. Files that cannot be written go to result.pagesNotWritten, files
+// that cannot be removed to result.filesNotRemoved, removed ones count in
+// result.pagesRemoved.
+void WriteMonthPagesAndFeed(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
+                            SiteRecord& fresh, MailPageResult& result);
 
 }  // namespace postloom::modern
