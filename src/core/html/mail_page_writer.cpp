@@ -606,11 +606,13 @@ struct PageInputs {
 
 // The record of a page in place at its path, and of those of its
 // attachments that are there.
+// pageStamp: the page's stamp where the writer knows it already.
 std::optional<RecordedPage> RecordOf(const MailRecord& mail, const PageTask& task, const PageInputs& inputs,
                                      const std::string& pageFolder, const std::optional<MimePageBody>& mimeBody,
-                                     bool madeFolder)
+                                     bool madeFolder, std::optional<platform::FileStamp> pageStamp = std::nullopt)
 {
-    const std::optional<platform::FileStamp> stamp = platform::OutputStamp(JoinPath(pageFolder, task.name));
+    const std::optional<platform::FileStamp> stamp =
+        pageStamp ? pageStamp : platform::OutputStamp(JoinPath(pageFolder, task.name));
     if (!stamp)
         return std::nullopt;
     RecordedPage page{mail.fileName, inputs.archive.value_or(platform::FileStamp{}), inputs.digest, *stamp, {},
@@ -658,7 +660,7 @@ PageOutcome Finish(platform::OutputFile& out, const std::optional<MimePageBody>&
         outcome.reason = out.Error();
         return outcome;
     }
-    outcome.recorded = RecordOf(mail, task, inputs, pageFolder, mimeBody, madeFolder);
+    outcome.recorded = RecordOf(mail, task, inputs, pageFolder, mimeBody, madeFolder, out.Stamp());
     return outcome;
 }
 

@@ -41,6 +41,14 @@ std::optional<FileStamp> OutputStamp(std::string_view cp932Path)
     return StampOf(st);
 }
 
+std::optional<FileStamp> OutputStampOfOpen(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0)
+        return std::nullopt;
+    return StampOf(st);
+}
+
 FolderStamps::FolderStamps(std::string cp932Folder) : folder_(std::move(cp932Folder))
 {
     // Only the spelling a full path tries first is held open; a file found

@@ -27,6 +27,8 @@ std::optional<FileStamp> InputStamp(std::string_view cp932Path);
 // that nobody may execute, as the program writes them: a file someone made
 // executable since counts as changed.
 std::optional<FileStamp> OutputStamp(std::string_view cp932Path);
+// The same for the file open at fd.
+std::optional<FileStamp> OutputStampOfOpen(int fd);
 
 // The stamps of many files of one folder, each looked up from the folder
 // held open instead of walking its whole path again: the same answers as

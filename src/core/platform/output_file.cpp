@@ -242,6 +242,7 @@ OutputFile::Outcome OutputFile::Commit()
 {
     if (state_ == State::Comparing) {
         if (matched_ + pending_.size() == oldSize_ && MatchesOld(pending_)) {
+            stamp_ = OutputStampOfOpen(oldFd_);
             CloseAll();
             state_ = State::Done;
             return Outcome::Unchanged;
@@ -258,6 +259,7 @@ OutputFile::Outcome OutputFile::Commit()
     WritePending();
     if (state_ == State::Done)
         return Outcome::Failed;
+    stamp_ = OutputStampOfOpen(newFd_);
     // close(2) can be the first to report a full disk on some file systems;
     // an anonymous file stays open until it is linked into place.
     if (!anonymous_ && ::close(std::exchange(newFd_, -1)) != 0) {
@@ -315,6 +317,7 @@ void OutputFile::Discard()
 void OutputFile::Fail(int error)
 {
     error_ = error;
+    stamp_.reset();
     CloseAll();
     state_ = State::Done;
 }

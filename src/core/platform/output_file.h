@@ -12,8 +12,11 @@
 // compared while it is written (the size first), and nothing is written at
 // all while it matches. Memory stays at one fixed buffer whatever the size.
 
+#include "core/platform/file_stamp.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -48,6 +51,11 @@ public:
     // bytes and was not touched. Failed: the target keeps its old bytes (or
     // stays absent) and no temporary file is left.
     Outcome Commit();
+    // After a Commit that did not fail: the OutputStamp of the file now in
+    // place, taken from the open file instead of looking its path up again
+    // (the size and the time of the last write; putting a file in place
+    // changes neither). nullopt where that could not be read.
+    const std::optional<FileStamp>& Stamp() const { return stamp_; }
     // Drops the new content; the target keeps its old bytes.
     void Discard();
 
@@ -83,6 +91,7 @@ private:
     bool anonymous_ = false;     // newFd_ has no name yet (O_TMPFILE)
     std::string temporary_;      // the named temporary file, when one exists
     std::string pending_;
+    std::optional<FileStamp> stamp_;
 };
 
 // Appends text with every LF turned into CR LF, as a Text file is written.

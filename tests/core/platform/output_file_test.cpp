@@ -131,6 +131,46 @@ TEST(OutputFileTest, AnyDifferenceReplacesTheFileWithExactlyTheNewBytes)
 
 // The check a page builder makes ahead of the writer: only a regular file
 // with exactly these bytes counts, never what a symbolic link points to.
+// The writers record a page by the stamp the commit hands back instead of
+// looking the file up again: it must be what a look-up would give.
+TEST(OutputFileTest, TheStampOfACommitIsThatOfTheFileInPlace)
+{
+    const TempDir dir;
+    const std::string page = dir.File("page.html");
+    const auto commitStamp = [&](std::string_view bytes, OutputFile::Outcome expected) {
+        OutputFile file(page, OutputFile::Mode::Text);
+        file.Write(bytes);
+        EXPECT_EQ(file.Commit(), expected);
+        return file.Stamp();
+    };
+    // New, replaced, replaced by a larger one, unchanged from long ago.
+    const std::string big(600 * 1024, 'b');
+    for (const std::string_view bytes : {std::string_view("new\n"), std::string_view("other\n"), std::string_view(big)}) {
+        const std::optional<FileStamp> written = commitStamp(bytes, OutputFile::Outcome::Written);
+        ASSERT_TRUE(written);
+        EXPECT_EQ(written, OutputStamp(page));
+    }
+    const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, page.c_str(), old, 0), 0);
+    const std::optional<FileStamp> unchanged = commitStamp(big, OutputFile::Outcome::Unchanged);
+    ASSERT_TRUE(unchanged);
+    EXPECT_EQ(unchanged, OutputStamp(page));
+    EXPECT_EQ(unchanged->modifiedNs, 1000000000LL * 1000000000);
+    EXPECT_EQ(unchanged->size, big.size());
+
+    // A file someone made executable is not the program's: no stamp, as
+    // for a look-up, whether it stays or is replaced keeping its mode.
+    ASSERT_EQ(::chmod(page.c_str(), 0755), 0);
+    EXPECT_EQ(commitStamp(big, OutputFile::Outcome::Unchanged), std::nullopt);
+    EXPECT_EQ(commitStamp("x", OutputFile::Outcome::Written), std::nullopt);
+    EXPECT_EQ(OutputStamp(page), std::nullopt);
+
+    OutputFile failed(dir.File("no-folder/page.html"), OutputFile::Mode::Text);
+    failed.Write("x");
+    EXPECT_EQ(failed.Commit(), OutputFile::Outcome::Failed);
+    EXPECT_EQ(failed.Stamp(), std::nullopt);
+}
+
 TEST(OutputFileTest, HoldsExactlyOnlyARegularFileWithTheSameBytes)
 {
     TempDir dir;

@@ -101,7 +101,7 @@ void WriteMonthPagesAndFeed(const ProjectSettings& settings, const OutputPaths& 
         platform::OutputFile out(path, platform::OutputFile::Mode::Text);
         out.Write(text);
         const std::optional<platform::FileStamp> stamp =
-            out.Commit() == platform::OutputFile::Outcome::Failed ? std::nullopt : platform::OutputStamp(path);
+            out.Commit() == platform::OutputFile::Outcome::Failed ? std::nullopt : out.Stamp();
         if (stamp) {
             kept.emplace(relative, RecordedView{inputs, *stamp});
         } else {

@@ -224,10 +224,10 @@ BuiltPage BuildAhead(const ThreadPageEntry& thread, const ThreadPageBuilder& bui
 // Writes one page; its record once it is in place, or the problem.
 std::optional<RecordedThreadPage> WritePage(const ThreadPageEntry& thread, BuiltPage& built,
                                             const ThreadPageBuilder& builder, const SitePlan& plan,
-                                            const std::string& path, bool& written,
-                                            std::optional<platform::FileProblem>& problem)
+                                            const std::string& path, platform::OutputFile::Target target,
+                                            bool& written, std::optional<platform::FileProblem>& problem)
 {
-    platform::OutputFile out(path, platform::OutputFile::Mode::Binary);
+    platform::OutputFile out(path, platform::OutputFile::Mode::Binary, target);
     int error = built.error;
     if (built.large)
         error = builder.Build(thread, plan, [&out](std::string_view piece) {
@@ -248,7 +248,7 @@ std::optional<RecordedThreadPage> WritePage(const ThreadPageEntry& thread, Built
         return std::nullopt;
     }
     written = outcome == platform::OutputFile::Outcome::Written;
-    const std::optional<platform::FileStamp> stamp = platform::OutputStamp(path);
+    const std::optional<platform::FileStamp>& stamp = out.Stamp();
     if (!stamp)
         return std::nullopt;
     return RecordedThreadPage{{}, *stamp};
@@ -300,7 +300,11 @@ ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const Output
     }
 
     const ThreadPageBuilder builder(settings, paths, keptBodies);
+    // In a folder made just now no page is there to compare with.
+    const bool newFolder = !toWrite.empty() && platform::TypeOf(folder) == platform::EntryType::Missing;
     const int folderError = toWrite.empty() ? 0 : platform::MakeOwnFolder(folder);
+    const platform::OutputFile::Target target =
+        newFolder ? platform::OutputFile::Target::Absent : platform::OutputFile::Target::Unknown;
     // Other threads build the pages ahead; this one writes every file, as
     // threads creating files in one folder only wait for each other.
     const auto build = [&](std::size_t k) { return BuildAhead(*toWrite[k].thread, builder, plan, fresh); };
@@ -318,7 +322,7 @@ ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const Output
             problem = platform::FileProblem{path, SystemReason(folderError)};
         } else {
             BuiltPage built = queue ? queue->Take(k) : build(k);
-            page = WritePage(thread, built, builder, plan, path, written, problem);
+            page = WritePage(thread, built, builder, plan, path, target, written, problem);
         }
         if (problem) {
             result.notWritten.push_back(std::move(*problem));
