@@ -21,6 +21,15 @@ FileStamp StampOf(const struct stat& st)
             static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
+// An output file is a regular file that nobody may execute, as the program
+// writes them.
+std::optional<FileStamp> OutputStampOf(const struct stat& st)
+{
+    if (!S_ISREG(st.st_mode) || (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0)
+        return std::nullopt;
+    return StampOf(st);
+}
+
 }  // namespace
 
 std::optional<FileStamp> InputStamp(std::string_view cp932Path)
@@ -35,18 +44,17 @@ std::optional<FileStamp> InputStamp(std::string_view cp932Path)
 std::optional<FileStamp> OutputStamp(std::string_view cp932Path)
 {
     struct stat st {};
-    if (!detail::Passable(cp932Path) || ::lstat(NativePath(cp932Path).c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0)
+    if (!detail::Passable(cp932Path) || ::lstat(NativePath(cp932Path).c_str(), &st) != 0)
         return std::nullopt;
-    return StampOf(st);
+    return OutputStampOf(st);
 }
 
 std::optional<FileStamp> OutputStampOfOpen(int fd)
 {
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0)
+    if (::fstat(fd, &st) != 0)
         return std::nullopt;
-    return StampOf(st);
+    return OutputStampOf(st);
 }
 
 FolderStamps::FolderStamps(std::string cp932Folder) : folder_(std::move(cp932Folder))
@@ -89,9 +97,7 @@ std::optional<FileStamp> FolderStamps::Output(std::string_view relativePath) con
     if (fd_ < 0 || relativePath.empty() || !detail::Passable(relativePath) ||
         ::fstatat(fd_, NativePath(relativePath).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return OutputStamp(Joined(relativePath));
-    if (!S_ISREG(st.st_mode) || (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0)
-        return std::nullopt;
-    return StampOf(st);
+    return OutputStampOf(st);
 }
 
 namespace {

@@ -464,7 +464,7 @@ StylesheetOutcome WriteStylesheet(const ProjectSettings& settings, const OutputP
         outcome.error = out.Error();
         return outcome;
     }
-    outcome.stamp = platform::OutputStamp(path);
+    outcome.stamp = out.Stamp();
     return outcome;
 }
 
