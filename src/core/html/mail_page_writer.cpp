@@ -16,6 +16,7 @@
 #include "core/html/template_files.h"
 #include "core/html/template_segments.h"
 #include "core/html/text_helpers.h"
+#include "core/platform/core_share.h"
 #include "core/platform/digest.h"
 #include "core/platform/file_stamp.h"
 #include "core/platform/file_system.h"
@@ -775,14 +776,7 @@ Settled Settle(const MailList& mails, const std::vector<PageTask>& tasks, const 
             build[i] = !found || !StillInPlace(*task.recorded, *found, mail, inputs);
         }
     };
-    const std::size_t runs = std::max<std::size_t>(1, std::min<std::size_t>(threads, mails.size() / 1024));
-    const std::size_t perRun = (mails.size() + runs - 1) / std::max<std::size_t>(runs, 1);
-    std::vector<std::thread> helpers;
-    for (std::size_t r = 1; r < runs; ++r)
-        helpers.emplace_back(settleRun, r * perRun, std::min(mails.size(), (r + 1) * perRun));
-    settleRun(0, std::min(mails.size(), perRun));
-    for (std::thread& helper : helpers)
-        helper.join();
+    platform::ShareAmongCores(mails.size(), threads, settleRun);
     for (std::size_t i = 0; i < mails.size(); ++i) {
         if (build[i])
             settled.toBuild.push_back(i);

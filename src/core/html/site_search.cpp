@@ -10,6 +10,7 @@
 #include "core/mail/mail_parser.h"
 #include "core/platform/file_stamp.h"
 #include "core/platform/files.h"
+#include "core/platform/core_share.h"
 #include "core/platform/output_file.h"
 #include "core/search/embedded_file.h"
 #include "core/search/search_index_writer.h"
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <climits>
 #include <cstdint>
+#include <thread>
 
 #include <unistd.h>
 
@@ -182,22 +184,32 @@ SiteSearchResult WriteSiteSearch(const ProjectSettings& settings, const std::str
     const std::string hidingName = std::to_string(static_cast<int>(hiding));
     const std::string mimeName = settings.MimeDecode != 0 ? "mime" : "plain";
 
-    std::vector<search::SearchEntry> entries;
+    std::vector<std::size_t> positions;
     std::vector<const MailRecord*> mails;
     for (std::size_t i = 0; i < settings.mailList.size() && i < plan.size(); ++i) {
-        if (!plan.HasPage(i))
-            continue;
-        const MailRecord& mail = *settings.mailList[i];
-        const std::optional<platform::FileStamp> stamp = platform::InputStamp(paths.MailSourcePath(mail));
-        const MailHead head = HeadOf(settings, paths, mail);
-        const std::string stampText =
-            stamp ? std::to_string(stamp->size) + ":" + std::to_string(stamp->modifiedNs) : std::string("none");
-        entries.push_back({mail.fileName,
-                           Fingerprint({kEntryFormat, stampText, hidingName, mimeName, plan[i].name, head.pageUrl,
-                                        head.subject, head.sender, head.date}),
-                           mail.date});
-        mails.push_back(&mail);
+        if (plan.HasPage(i)) {
+            positions.push_back(i);
+            mails.push_back(settings.mailList[i].get());
+        }
     }
+    // Every mail's entry is looked at on every run: the cores share them,
+    // and each mail file is looked up from its open folder.
+    std::vector<search::SearchEntry> entries(mails.size());
+    const platform::FolderStamps mailStamps(paths.Resolve(settings.TargetPath));
+    const auto fill = [&](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            const MailRecord& mail = *mails[k];
+            const std::optional<platform::FileStamp> stamp = mailStamps.Input(mail.fileName);
+            const MailHead head = HeadOf(settings, paths, mail);
+            const std::string stampText = stamp ? std::to_string(stamp->size) + ":" + std::to_string(stamp->modifiedNs)
+                                                : std::string("none");
+            entries[k] = {mail.fileName,
+                          Fingerprint({kEntryFormat, stampText, hidingName, mimeName, plan[positions[k]].name,
+                                       head.pageUrl, head.subject, head.sender, head.date}),
+                          mail.date};
+        }
+    };
+    platform::ShareAmongCores(mails.size(), std::max(1u, std::thread::hardware_concurrency()), fill);
 
     progress.SetRange(0, static_cast<int>(std::min<std::size_t>(mails.size(), INT_MAX)));
     std::size_t done = 0;

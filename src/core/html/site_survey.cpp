@@ -1,19 +1,13 @@
 #include "core/html/site_survey.h"
 
 #include "core/html/output_paths.h"
+#include "core/platform/core_share.h"
 
 #include <algorithm>
 #include <thread>
 #include <vector>
 
 namespace postloom {
-
-namespace {
-
-// Below this many pages per thread, a thread costs more than it saves.
-constexpr std::size_t kPagesPerThread = 1024;
-
-}  // namespace
 
 SiteSurvey::SiteSurvey(SurveyPlaces places, unsigned threads)
     : places_(std::move(places)), record_(LoadSiteRecord(places_.recordPath, places_.pageFolder))
@@ -44,13 +38,7 @@ SiteSurvey::SiteSurvey(SurveyPlaces places, unsigned threads)
                                              });
         }
     };
-    const std::size_t runs =
-        std::max<std::size_t>(1, std::min<std::size_t>(std::max(threads, 1u), pages.size() / kPagesPerThread));
-    const std::size_t perRun = (pages.size() + runs - 1) / runs;
-    std::vector<std::jthread> helpers;
-    for (std::size_t r = 1; r < runs; ++r)
-        helpers.emplace_back(survey, r * perRun, std::min(pages.size(), (r + 1) * perRun));
-    survey(0, std::min(pages.size(), perRun));
+    platform::ShareAmongCores(pages.size(), std::max(threads, 1u), survey);
 }
 
 SurveyPlaces SurveyPlacesOf(const ProjectSettings& settings, const std::string& projectFolder)
