@@ -6,12 +6,14 @@
 #include "core/html/modern/page_text.h"
 #include "core/html/modern/stylesheet.h"
 #include "core/html/text_helpers.h"
+#include "core/platform/core_share.h"
 #include "core/platform/local_time.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <map>
+#include <thread>
 
 namespace postloom::modern {
 
@@ -130,6 +132,13 @@ std::vector<MonthPage> MonthPages(const ProjectSettings& settings, const OutputP
             undated.push_back({mail, i});
     }
 
+    // The pages of the months are independent of each other: the cores
+    // share them.
+    struct Job {
+        std::string heading;
+        const std::vector<MonthEntry>* entries;
+    };
+    std::vector<Job> jobs;
     std::vector<MonthPage> pages(1);
     pages[0].name = kMonthsIndexName;
     std::string index;
@@ -144,13 +153,22 @@ std::vector<MonthPage> MonthPages(const ProjectSettings& settings, const OutputP
         const std::string name = month->first + ".html";
         index.append("<li><a href=\"").append(name).append("\">").append(heading).append("</a> <span class=\"meta\">");
         index.append(std::to_string(entries.size())).append("通</span></li>\n");
-        pages.push_back({name, MonthPageText(settings, paths, heading, entries)});
+        pages.push_back({name, {}});
+        jobs.push_back({heading, &entries});
     }
     if (!undated.empty()) {
         index.append("<li><a href=\"").append(kUndatedPageName).append("\">日付のないメール</a> <span class=\"meta\">");
         index.append(std::to_string(undated.size())).append("通</span></li>\n");
-        pages.push_back({std::string(kUndatedPageName), MonthPageText(settings, paths, "日付のないメール", undated)});
+        pages.push_back({std::string(kUndatedPageName), {}});
+        jobs.push_back({"日付のないメール", &undated});
     }
+    platform::ShareAmongCores(
+        jobs.size(), std::max(1u, std::thread::hardware_concurrency()),
+        [&](std::size_t begin, std::size_t end) {
+            for (std::size_t k = begin; k < end; ++k)
+                pages[k + 1].text = MonthPageText(settings, paths, jobs[k].heading, *jobs[k].entries);
+        },
+        1);
     index.append("</ol>\n");
     AppendEnd(index);
     pages[0].text = std::move(index);
