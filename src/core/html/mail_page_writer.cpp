@@ -35,7 +35,6 @@
 #include <cerrno>
 #include <string_view>
 #include <system_error>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <variant>
@@ -800,7 +799,7 @@ unsigned PageThreads(const MailPageOptions& options, std::size_t mailCount)
     // The writing thread mostly waits for the file system, so every core
     // gets a builder besides it.
     if (threads == 0)
-        threads = std::max(1u, std::thread::hardware_concurrency()) + 1;
+        threads = platform::CoreCount() + 1;
     return static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(mailCount, 1)));
 }
 
@@ -970,7 +969,7 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     const SurveyPlaces places = SurveyPlacesOf(settings, projectFolder);
     const std::string& recordPath = places.recordPath;
     const std::string& mailFolder = places.mailFolder;
-    const unsigned cores = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    const unsigned cores = options.threads != 0 ? options.threads : platform::CoreCount();
     std::unique_ptr<SiteSurvey> survey = options.survey ? options.survey->Take(places) : nullptr;
     if (!survey)
         survey = std::make_unique<SiteSurvey>(places, cores);

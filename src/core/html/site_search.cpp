@@ -20,7 +20,6 @@
 #include <cstring>
 #include <climits>
 #include <cstdint>
-#include <thread>
 
 #include <unistd.h>
 
@@ -184,21 +183,19 @@ SiteSearchResult WriteSiteSearch(const ProjectSettings& settings, const std::str
     const std::string hidingName = std::to_string(static_cast<int>(hiding));
     const std::string mimeName = settings.MimeDecode != 0 ? "mime" : "plain";
 
+    // The mails with a page, by their place in the list.
     std::vector<std::size_t> positions;
-    std::vector<const MailRecord*> mails;
     for (std::size_t i = 0; i < settings.mailList.size() && i < plan.size(); ++i) {
-        if (plan.HasPage(i)) {
+        if (plan.HasPage(i))
             positions.push_back(i);
-            mails.push_back(settings.mailList[i].get());
-        }
     }
     // Every mail's entry is looked at on every run: the cores share them,
     // and each mail file is looked up from its open folder.
-    std::vector<search::SearchEntry> entries(mails.size());
+    std::vector<search::SearchEntry> entries(positions.size());
     const platform::FolderStamps mailStamps(paths.Resolve(settings.TargetPath));
     const auto fill = [&](std::size_t begin, std::size_t end) {
         for (std::size_t k = begin; k < end; ++k) {
-            const MailRecord& mail = *mails[k];
+            const MailRecord& mail = *settings.mailList[positions[k]];
             const std::optional<platform::FileStamp> stamp = mailStamps.Input(mail.fileName);
             const MailHead head = HeadOf(settings, paths, mail);
             const std::string stampText = stamp ? std::to_string(stamp->size) + ":" + std::to_string(stamp->modifiedNs)
@@ -209,13 +206,13 @@ SiteSearchResult WriteSiteSearch(const ProjectSettings& settings, const std::str
                           mail.date};
         }
     };
-    platform::ShareAmongCores(mails.size(), std::max(1u, std::thread::hardware_concurrency()), fill);
+    platform::ShareAmongCores(positions.size(), platform::CoreCount(), fill);
 
-    progress.SetRange(0, static_cast<int>(std::min<std::size_t>(mails.size(), INT_MAX)));
+    progress.SetRange(0, static_cast<int>(std::min<std::size_t>(positions.size(), INT_MAX)));
     std::size_t done = 0;
     const auto source = [&](std::size_t index) {
         progress.Report(static_cast<int>(std::min<std::size_t>(++done, INT_MAX)));
-        const MailRecord& mail = *mails[index];
+        const MailRecord& mail = *settings.mailList[positions[index]];
         MailHead head = HeadOf(settings, paths, mail);
         // A mail file that went since the plan was made is indexed by its
         // head alone; the page run reports it.

@@ -4,7 +4,6 @@
 #include "core/platform/core_share.h"
 
 #include <algorithm>
-#include <thread>
 #include <vector>
 
 namespace postloom {
@@ -38,7 +37,7 @@ SiteSurvey::SiteSurvey(SurveyPlaces places, unsigned threads)
                                              });
         }
     };
-    platform::ShareAmongCores(pages.size(), std::max(threads, 1u), survey);
+    platform::ShareAmongCores(pages.size(), threads, survey);
 }
 
 SurveyPlaces SurveyPlacesOf(const ProjectSettings& settings, const std::string& projectFolder)
@@ -50,7 +49,7 @@ SurveyPlaces SurveyPlacesOf(const ProjectSettings& settings, const std::string& 
 
 SiteSurveyAhead::SiteSurveyAhead(SurveyPlaces places)
     : places_(places), survey_(std::async(std::launch::async, [places = std::move(places)] {
-          return std::make_unique<SiteSurvey>(places, std::max(1u, std::thread::hardware_concurrency()));
+          return std::make_unique<SiteSurvey>(places, platform::CoreCount());
       }))
 {
 }

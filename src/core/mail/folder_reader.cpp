@@ -1,6 +1,7 @@
 #include "core/mail/folder_reader.h"
 
 #include "core/mail/mail_parser.h"
+#include "core/platform/core_share.h"
 #include "core/platform/file_system.h"
 #include "core/platform/files.h"
 #include "core/platform/work_ahead.h"
@@ -11,7 +12,6 @@
 #include <climits>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <unordered_set>
 
 namespace postloom {
@@ -200,7 +200,7 @@ FolderReadResult ReadMailFolder(ProjectSettings& settings, std::string_view mail
     const std::size_t aheadCount = std::min(newEntries.size(), room);
     std::optional<platform::WorkAhead<ParsedMail>> ahead;
     if (aheadCount >= kParseAheadFrom)
-        ahead.emplace(aheadCount, std::max(1u, std::thread::hardware_concurrency()), parse);
+        ahead.emplace(aheadCount, platform::CoreCount(), parse);
 
     for (std::size_t k = 0, n = 0; k < matching.size(); ++k) {
         // The first entry is handled even when a stop is already requested.

@@ -10,8 +10,14 @@
 
 namespace postloom::platform {
 
+// The cores of the machine, at least one.
+inline unsigned CoreCount()
+{
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
 // Calls run(begin, end) over consecutive ranges that together cover
-// [0, count), at most one range per core and none shorter than about
+// [0, count), at most one range per core (one for none) and none shorter than about
 // minimumRun items; the calling thread takes the first range. run must be
 // safe to call from several threads at once on different ranges.
 template <typename Run>

@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <ctime>
 #include <map>
-#include <thread>
 
 namespace postloom::modern {
 
@@ -163,7 +162,7 @@ std::vector<MonthPage> MonthPages(const ProjectSettings& settings, const OutputP
         jobs.push_back({"日付のないメール", &undated});
     }
     platform::ShareAmongCores(
-        jobs.size(), std::max(1u, std::thread::hardware_concurrency()),
+        jobs.size(), platform::CoreCount(),
         [&](std::size_t begin, std::size_t end) {
             for (std::size_t k = begin; k < end; ++k)
                 pages[k + 1].text = MonthPageText(settings, paths, jobs[k].heading, *jobs[k].entries);
