@@ -72,7 +72,8 @@ void CHtmlThread::work()
     result_ = WriteMailPages(settings_, projectFolder_, plan_, progress(), stopFlag(), options_);
     // The search lists the mails whose pages are in place: after a whole run.
     if (!result_.stopped && !result_.templateMissing)
-        searchResult_ = WriteSiteSearch(settings_, projectFolder_, plan_, progress(), stopFlag());
+        searchResult_ =
+            WriteSiteSearch(settings_, projectFolder_, plan_, result_.mailFileStamps, progress(), stopFlag());
 }
 
 }  // namespace postloom

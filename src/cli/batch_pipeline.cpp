@@ -68,7 +68,7 @@ void WriteSite(const ProjectSettings& settings, const std::string& projectFolder
     if (withPages && !report.pages.stopped && !report.pages.templateMissing &&
         PageStyleOf(settings) == PageStyleKind::Modern && parts.search) {
         StageScope scope(progress, Stage::Search);
-        report.search = WriteSiteSearch(settings, projectFolder, plan, scope.sink(), stop);
+        report.search = WriteSiteSearch(settings, projectFolder, plan, report.pages.mailFileStamps, scope.sink(), stop);
         AddSearchProblems(report.search, report.problems);
     }
 }

@@ -977,7 +977,7 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     const std::vector<PageTask> tasks = TasksOf(plan, old ? &*old : nullptr);
     RunOutcomes outcomes(mails.size());
 
-    const Settled settled = Settle(mails, tasks, *survey, builder, cores);
+    Settled settled = Settle(mails, tasks, *survey, builder, cores);
 
     const unsigned threads = PageThreads(options, settled.toBuild.size());
     // With more threads, the others build pages ahead and the calling
@@ -1005,6 +1005,9 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
         outcomes.Set(i, WritePage(page, *mails[i], tasks[i], pageFolder, builder));
     }
     queue.reset();
+    result.mailFileStamps.reserve(mails.size());
+    for (PageInputs& inputs : settled.inputs)
+        result.mailFileStamps.push_back(std::move(inputs.archive));
 
     Collect(mails, plan, pageFolder, outcomes, result);
     SiteRecord fresh = FreshRecord(plan, old, outcomes, result.stopped);

@@ -8,6 +8,7 @@
 #include "core/html/site_record.h"
 #include "core/html/site_survey.h"
 #include "core/platform/file_problem.h"
+#include "core/platform/file_stamp.h"
 #include "core/platform/job_control.h"
 #include "core/project/project_settings.h"
 
@@ -99,6 +100,10 @@ struct MailPageResult {
     bool footerMissing = false;
     // The stop flag ended the run before the last mail.
     bool stopped = false;
+    // The stamp of each mail file that has a page, by its place in the
+    // list, as the run found it before building the pages; none where it
+    // could not be looked at. Empty when the run makes no mail pages.
+    std::vector<std::optional<platform::FileStamp>> mailFileStamps;
 };
 
 // Writes the pages of settings.mailList into the mail page folder, for the

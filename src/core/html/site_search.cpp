@@ -169,7 +169,9 @@ std::string SearchPageText(std::string_view indexHref)
 }
 
 SiteSearchResult WriteSiteSearch(const ProjectSettings& settings, const std::string& projectFolder,
-                                 const SitePlan& plan, JobProgress& progress, const StopFlag& stop)
+                                 const SitePlan& plan,
+                                 const std::vector<std::optional<platform::FileStamp>>& mailFileStamps,
+                                 JobProgress& progress, const StopFlag& stop)
 {
     SiteSearchResult result;
     if (stop)
@@ -189,14 +191,16 @@ SiteSearchResult WriteSiteSearch(const ProjectSettings& settings, const std::str
         if (plan.HasPage(i))
             positions.push_back(i);
     }
-    // Every mail's entry is looked at on every run: the cores share them,
-    // and each mail file is looked up from its open folder.
+    // Every mail's entry is looked at on every run: the cores share them.
     std::vector<search::SearchEntry> entries(positions.size());
-    const platform::FolderStamps mailStamps(paths.Resolve(settings.TargetPath));
+    std::optional<platform::FolderStamps> lookUp;
+    if (mailFileStamps.size() < settings.mailList.size())
+        lookUp.emplace(paths.Resolve(settings.TargetPath));
     const auto fill = [&](std::size_t begin, std::size_t end) {
         for (std::size_t k = begin; k < end; ++k) {
             const MailRecord& mail = *settings.mailList[positions[k]];
-            const std::optional<platform::FileStamp> stamp = mailStamps.Input(mail.fileName);
+            const std::optional<platform::FileStamp> stamp =
+                lookUp ? lookUp->Input(mail.fileName) : mailFileStamps[positions[k]];
             const MailHead head = HeadOf(settings, paths, mail);
             const std::string stampText = stamp ? std::to_string(stamp->size) + ":" + std::to_string(stamp->modifiedNs)
                                                 : std::string("none");

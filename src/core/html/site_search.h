@@ -8,9 +8,11 @@
 
 #include "core/html/site_plan.h"
 #include "core/platform/file_problem.h"
+#include "core/platform/file_stamp.h"
 #include "core/platform/job_control.h"
 #include "core/project/project_settings.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,9 +33,12 @@ struct SiteSearchResult {
 
 // Reports, before each mail it reads, its position in the list plus one.
 // Nothing is written when stop is set at the start: an index half made is
-// never what a page loads.
+// never what a page loads. mailFileStamps are the stamps the page run
+// found (MailPageResult); without them each mail file is looked up here.
 SiteSearchResult WriteSiteSearch(const ProjectSettings& settings, const std::string& projectFolder,
-                                 const SitePlan& plan, JobProgress& progress, const StopFlag& stop);
+                                 const SitePlan& plan,
+                                 const std::vector<std::optional<platform::FileStamp>>& mailFileStamps,
+                                 JobProgress& progress, const StopFlag& stop);
 
 // The search page in the modern frame (UTF-8): the stylesheet beside it,
 // the scripts in the search folder, and a link to the index page at

@@ -61,8 +61,9 @@ protected:
         ThreadTree tree;
         tree.Insert("project", 2, 0, kNoItem, ThreadTree::Place::Last);
         WriteIndexPage(settings, dir.path().string(), plan, tree, progress);
-        WriteMailPages(settings, dir.path().string(), plan, progress, stop, {.threads = 1});
-        return WriteSiteSearch(settings, dir.path().string(), plan, progress, stop);
+        const MailPageResult pages =
+            WriteMailPages(settings, dir.path().string(), plan, progress, stop, {.threads = 1});
+        return WriteSiteSearch(settings, dir.path().string(), plan, pages.mailFileStamps, progress, stop);
     }
 
     std::vector<std::string> IndexedKeys() const
