@@ -292,6 +292,31 @@ TEST_F(MonthFeedTest, ARerunWritesWhatAFullRunWrites)
         EXPECT_EQ(ReadFile(Web(names[k])), rerun[k]) << names[k];
 }
 
+// A re-run makes a month page again only when something it shows changed:
+// a mail's subject, or the time the time zone gives its date.
+TEST_F(MonthFeedTest, AMonthPageIsMadeAgainOnlyWhenWhatItShowsChanged)
+{
+    const ZoneScope scope("UTC0");
+    AddMail("jan.alm", "一月", RecordDate(2024, 1, 10, 0, 0));
+    MailRecord& feb = AddMail("feb.alm", "二月", RecordDate(2024, 2, 10, 0, 0));
+    Run();
+    const auto stampOf = [&](const std::string& view) {
+        return LoadSiteRecord(Web(".postloom-site"), dir.File("web/pages"))->views.at(view).file;
+    };
+    const platform::FileStamp january = stampOf("months/2024-01.html");
+
+    feb.subject = Sjis("二月の件");
+    Run();
+    EXPECT_EQ(stampOf("months/2024-01.html"), january);
+    EXPECT_NE(ReadFile(Web("months/2024-02.html")).find("二月の件"), std::string::npos);
+
+    // An hour later everywhere, in the same months.
+    const ZoneScope later("UTC-1");
+    Run();
+    EXPECT_NE(ReadFile(Web("months/2024-01.html")).find("2024/01/10 10:00"), std::string::npos);
+    EXPECT_NE(ReadFile(Web("months/2024-02.html")).find("2024/02/10 10:00"), std::string::npos);
+}
+
 TEST_F(MonthFeedTest, AMailPageInTheMonthsFolderKeepsItsName)
 {
     settings.MailPath = "months";

@@ -6,22 +6,18 @@
 #include "core/html/modern/page_text.h"
 #include "core/html/modern/stylesheet.h"
 #include "core/html/text_helpers.h"
-#include "core/platform/core_share.h"
+#include "core/platform/digest.h"
 #include "core/platform/local_time.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <map>
+#include <utility>
 
 namespace postloom::modern {
 
 namespace {
-
-struct MonthEntry {
-    const MailRecord* mail;
-    std::size_t position;  // in the mail list: orders mails of one date
-};
 
 // "2024年1月" for "2024-01".
 std::string MonthTitle(std::string_view month)
@@ -67,34 +63,11 @@ std::string SenderOf(const ProjectSettings& settings, const MailRecord& mail)
     return EscapedUtf8OfCp932(name);
 }
 
-std::string MonthPageText(const ProjectSettings& settings, const OutputPaths& paths, std::string_view heading,
-                          const std::vector<MonthEntry>& entries)
+// The shown date's break-down and "YYYY-MM", the same shift and
+// break-down as the date the pages show; nullopt for a mail without a
+// date or with one that cannot be shown.
+std::optional<std::pair<std::tm, std::string>> ShownMonth(const MailRecord& mail)
 {
-    std::string page;
-    AppendStart(page, settings, paths, heading, true);
-    page.append("<ol class=\"month-mails\">\n");
-    for (const MonthEntry& entry : entries) {
-        const MailRecord& mail = *entry.mail;
-        page.append("<li>");
-        if (MonthOf(mail))
-            page.append(DateHtml(mail, true)).append(" ");
-        page.append("<a href=\"");
-        AppendEscapedText(LinkFromSubfolder(Utf8OfCp932(paths.PageLinkFromIndex(mail))), page);
-        page.append("\">").append(SubjectHtml(settings, mail)).append("</a>");
-        if (const std::string sender = SenderOf(settings, mail); !sender.empty())
-            page.append(" <span class=\"meta\">").append(sender).append("</span>");
-        page.append("</li>\n");
-    }
-    page.append("</ol>\n");
-    AppendEnd(page);
-    return page;
-}
-
-}  // namespace
-
-std::optional<std::string> MonthOf(const MailRecord& mail)
-{
-    // The same shift and break-down as the date the pages show.
     if (mail.date == 0)
         return std::nullopt;
     const std::int64_t shifted = static_cast<std::int64_t>(mail.date) + 32400;
@@ -105,7 +78,16 @@ std::optional<std::string> MonthOf(const MailRecord& mail)
     if (!tm || tm->tm_year + 1900 < 1 || tm->tm_year + 1900 > 9999 ||
         std::strftime(month, sizeof month, "%Y-%m", &*tm) != 7)
         return std::nullopt;
-    return std::string(month);
+    return std::pair{*tm, std::string(month)};
+}
+
+}  // namespace
+
+std::optional<std::string> MonthOf(const MailRecord& mail)
+{
+    if (auto shown = ShownMonth(mail))
+        return std::move(shown->second);
+    return std::nullopt;
 }
 
 std::string LinkFromSubfolder(std::string_view linkFromIndex)
@@ -117,61 +99,105 @@ std::string LinkFromSubfolder(std::string_view linkFromIndex)
     return "../" + std::string(linkFromIndex);
 }
 
-std::vector<MonthPage> MonthPages(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan)
+MonthPagePlan::MonthPagePlan(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
+                             const SiteRecord& fresh)
+    : settings_(settings), paths_(paths)
 {
-    std::map<std::string, std::vector<MonthEntry>> months;
-    std::vector<MonthEntry> undated;
+    struct Listed {
+        Entry entry;
+        std::size_t position;  // in the mail list
+    };
+    std::map<std::string, std::vector<Listed>> byMonth;
+    std::vector<Listed> undated;
     for (std::size_t i = 0; i < settings.mailList.size(); ++i) {
         if (!plan.HasPage(i))
             continue;
         const MailRecord* mail = settings.mailList[i].get();
-        if (const std::optional<std::string> month = MonthOf(*mail))
-            months[*month].push_back({mail, i});
+        if (auto shown = ShownMonth(*mail))
+            byMonth[shown->second].push_back({{mail, shown->first}, i});
         else
-            undated.push_back({mail, i});
+            undated.push_back({{mail, std::nullopt}, i});
     }
 
-    // The pages of the months are independent of each other: the cores
-    // share them.
-    struct Job {
-        std::string heading;
-        const std::vector<MonthEntry>* entries;
+    // What every page shows besides its mails: the frame, the site's title
+    // and the link to the index page.
+    const auto addFrame = [&](platform::Digest& digest) {
+        digest.Add(POSTLOOM_VERSION).Add(settings.Title).Add(paths.IndexFileFullPath());
     };
-    std::vector<Job> jobs;
-    std::vector<MonthPage> pages(1);
-    pages[0].name = kMonthsIndexName;
-    std::string index;
-    AppendStart(index, settings, paths, "月別一覧", false);
-    index.append("<ol class=\"month-list\">\n");
-    for (auto month = months.rbegin(); month != months.rend(); ++month) {
-        std::vector<MonthEntry>& entries = month->second;
-        std::stable_sort(entries.begin(), entries.end(), [](const MonthEntry& a, const MonthEntry& b) {
-            return a.mail->date < b.mail->date;
+    platform::Digest index;
+    addFrame(index);
+    // A month page shows of each mail what the mail's own page shows, as
+    // the record of that page knows it, and the time as the time zone
+    // breaks it down.
+    const auto addMonth = [&](std::string name, std::string heading, const std::vector<Listed>& listed) {
+        index.Add(name).Add(listed.size());
+        platform::Digest digest;
+        addFrame(digest);
+        digest.Add(name);
+        bool recorded = true;
+        Month month{std::move(heading), {}};
+        for (const auto& [entry, position] : listed) {
+            const std::string& pageName = plan[position].name;
+            const auto found = fresh.pages.find(pageName);
+            if (found == fresh.pages.end())
+                recorded = false;
+            else
+                digest.Add(pageName).Add(found->second.inputs);
+            if (const std::optional<std::tm>& tm = entry.shown) {
+                for (const int field : {tm->tm_year, tm->tm_mon, tm->tm_mday, tm->tm_hour, tm->tm_min})
+                    digest.Add(static_cast<std::uint64_t>(static_cast<std::int64_t>(field)));
+            }
+            month.entries.push_back(entry);
+        }
+        pages_.push_back({std::move(name), recorded ? std::make_optional(digest.Hex()) : std::nullopt});
+        months_.push_back(std::move(month));
+    };
+
+    pages_.push_back({std::string(kMonthsIndexName), std::nullopt});
+    for (auto month = byMonth.rbegin(); month != byMonth.rend(); ++month) {
+        std::stable_sort(month->second.begin(), month->second.end(), [](const Listed& a, const Listed& b) {
+            return a.entry.mail->date < b.entry.mail->date;
         });
-        const std::string heading = MonthTitle(month->first);
-        const std::string name = month->first + ".html";
-        index.append("<li><a href=\"").append(name).append("\">").append(heading).append("</a> <span class=\"meta\">");
-        index.append(std::to_string(entries.size())).append("通</span></li>\n");
-        pages.push_back({name, {}});
-        jobs.push_back({heading, &entries});
+        addMonth(month->first + ".html", MonthTitle(month->first), month->second);
     }
-    if (!undated.empty()) {
-        index.append("<li><a href=\"").append(kUndatedPageName).append("\">日付のないメール</a> <span class=\"meta\">");
-        index.append(std::to_string(undated.size())).append("通</span></li>\n");
-        pages.push_back({std::string(kUndatedPageName), {}});
-        jobs.push_back({"日付のないメール", &undated});
+    if (!undated.empty())
+        addMonth(std::string(kUndatedPageName), "日付のないメール", undated);
+    pages_[0].inputs = index.Hex();
+}
+
+std::string MonthPagePlan::TextOf(std::size_t k) const
+{
+    std::string page;
+    if (k == 0) {
+        AppendStart(page, settings_, paths_, "月別一覧", false);
+        page.append("<ol class=\"month-list\">\n");
+        for (std::size_t m = 0; m < months_.size(); ++m) {
+            page.append("<li><a href=\"").append(pages_[m + 1].name).append("\">").append(months_[m].heading);
+            page.append("</a> <span class=\"meta\">").append(std::to_string(months_[m].entries.size()));
+            page.append("通</span></li>\n");
+        }
+        page.append("</ol>\n");
+        AppendEnd(page);
+        return page;
     }
-    platform::ShareAmongCores(
-        jobs.size(), platform::CoreCount(),
-        [&](std::size_t begin, std::size_t end) {
-            for (std::size_t k = begin; k < end; ++k)
-                pages[k + 1].text = MonthPageText(settings, paths, jobs[k].heading, *jobs[k].entries);
-        },
-        1);
-    index.append("</ol>\n");
-    AppendEnd(index);
-    pages[0].text = std::move(index);
-    return pages;
+    const Month& month = months_[k - 1];
+    AppendStart(page, settings_, paths_, month.heading, true);
+    page.append("<ol class=\"month-mails\">\n");
+    for (const Entry& entry : month.entries) {
+        const MailRecord& mail = *entry.mail;
+        page.append("<li>");
+        if (entry.shown)
+            page.append(DateHtml(mail, true)).append(" ");
+        page.append("<a href=\"");
+        AppendEscapedText(LinkFromSubfolder(Utf8OfCp932(paths_.PageLinkFromIndex(mail))), page);
+        page.append("\">").append(SubjectHtml(settings_, mail)).append("</a>");
+        if (const std::string sender = SenderOf(settings_, mail); !sender.empty())
+            page.append(" <span class=\"meta\">").append(sender).append("</span>");
+        page.append("</li>\n");
+    }
+    page.append("</ol>\n");
+    AppendEnd(page);
+    return page;
 }
 
 }  // namespace postloom::modern

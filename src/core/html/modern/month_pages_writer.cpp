@@ -4,6 +4,7 @@
 #include "core/html/modern/month_pages.h"
 #include "core/html/output_paths.h"
 #include "core/html/site_record.h"
+#include "core/platform/core_share.h"
 #include "core/platform/digest.h"
 #include "core/platform/file_stamp.h"
 #include "core/platform/file_system.h"
@@ -13,6 +14,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <system_error>
@@ -21,8 +23,14 @@ namespace postloom::modern {
 
 namespace {
 
-// Path beside the index page -> the file's bytes.
-using Views = std::map<std::string, std::string>;
+// A file of the site beside the index page that the pages lead to.
+struct View {
+    std::string relative;  // its path beside the index page
+    // What it is made from; none when that is not known, and it is always
+    // written.
+    std::optional<std::string> inputs;
+    std::string text;  // made only when the file is written
+};
 
 // The start of a mail file, enough for the first lines of its text: a
 // mail of any size costs the feed no more memory than this.
@@ -47,19 +55,14 @@ std::string MailStart(const std::string& path)
     return bytes;
 }
 
-Views ViewsOf(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan)
+std::string FeedText(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan)
 {
-    Views views;
-    for (MonthPage& page : MonthPages(settings, paths, plan))
-        views.emplace(std::string(kMonthsFolder) + "/" + page.name, std::move(page.text));
     const std::vector<std::size_t> mails = FeedMails(settings, plan);
     std::vector<std::string> summaries;
     summaries.reserve(mails.size());
-    for (const std::size_t i : mails) {
+    for (const std::size_t i : mails)
         summaries.push_back(SummaryOf(settings, MailStart(paths.MailSourcePath(*settings.mailList[i]))));
-    }
-    views.emplace(std::string(kFeedName), AtomFeedText(settings, paths, plan, mails, summaries));
-    return views;
+    return AtomFeedText(settings, paths, plan, mails, summaries);
 }
 
 platform::FileProblem ProblemOf(const std::string& path, std::string reason)
@@ -73,9 +76,15 @@ void WriteMonthPagesAndFeed(const ProjectSettings& settings, const OutputPaths& 
                             SiteRecord& fresh, MailPageResult& result)
 {
     const std::string indexFolder = paths.IndexFolder();
-    Views views;
-    if (PageStyleOf(settings) == PageStyleKind::Modern && settings.IndexCreateType == 0 && plan.parts().monthsAndFeed)
-        views = ViewsOf(settings, paths, plan);
+    std::optional<MonthPagePlan> months;
+    std::vector<View> views;
+    if (PageStyleOf(settings) == PageStyleKind::Modern && settings.IndexCreateType == 0 && plan.parts().monthsAndFeed) {
+        months.emplace(settings, paths, plan, fresh);
+        for (const MonthPagePlan::Page& page : months->pages())
+            views.push_back({std::string(kMonthsFolder) + "/" + page.name, page.inputs, {}});
+        std::string feed = FeedText(settings, paths, plan);
+        views.push_back({std::string(kFeedName), platform::Digest().Add(feed).Hex(), std::move(feed)});
+    }
     if (views.empty() && fresh.views.empty())
         return;
 
@@ -84,35 +93,51 @@ void WriteMonthPagesAndFeed(const ProjectSettings& settings, const OutputPaths& 
         result.pagesNotWritten.push_back(ProblemOf(monthsFolder, text::Utf8ToCp932(std::generic_category().message(errno))));
 
     std::map<std::string, RecordedView> kept;
-    for (const auto& [relative, text] : views) {
-        const std::string path = JoinPath(indexFolder, relative);
-        const std::string inputs = platform::Digest().Add(text).Hex();
-        const auto recorded = fresh.views.find(relative);
-        if (recorded != fresh.views.end() && recorded->second.inputs == inputs &&
-            platform::OutputStamp(path) == recorded->second.file) {
-            kept.emplace(relative, recorded->second);
-            continue;
-        }
+    std::vector<std::size_t> toWrite;
+    for (std::size_t k = 0; k < views.size(); ++k) {
+        const View& view = views[k];
+        const auto recorded = fresh.views.find(view.relative);
+        if (view.inputs && recorded != fresh.views.end() && recorded->second.inputs == *view.inputs &&
+            platform::OutputStamp(JoinPath(indexFolder, view.relative)) == recorded->second.file)
+            kept.emplace(view.relative, recorded->second);
+        else
+            toWrite.push_back(k);
+    }
+    // The month pages are independent of each other: the cores share them.
+    platform::ShareAmongCores(
+        toWrite.size(), platform::CoreCount(),
+        [&](std::size_t begin, std::size_t end) {
+            for (std::size_t w = begin; w < end; ++w) {
+                if (const std::size_t k = toWrite[w]; k < months->pages().size())
+                    views[k].text = months->TextOf(k);
+            }
+        },
+        1);
+    for (const std::size_t k : toWrite) {
+        const View& view = views[k];
+        const std::string path = JoinPath(indexFolder, view.relative);
+        const auto recorded = fresh.views.find(view.relative);
         if (std::optional<std::string> taken = WhyNameIsTaken(settings, paths, plan, path)) {
             result.pagesNotWritten.push_back(ProblemOf(path, std::move(*taken)));
             continue;
         }
         // Line ends as every other page of the site has them.
         platform::OutputFile out(path, platform::OutputFile::Mode::Text);
-        out.Write(text);
+        out.Write(view.text);
         const std::optional<platform::FileStamp> stamp =
             out.Commit() == platform::OutputFile::Outcome::Failed ? std::nullopt : out.Stamp();
         if (stamp) {
-            kept.emplace(relative, RecordedView{inputs, *stamp});
+            // Without known inputs the next run writes it again.
+            kept.emplace(view.relative, RecordedView{view.inputs.value_or(""), *stamp});
         } else {
             result.pagesNotWritten.push_back(ProblemOf(path, out.Error()));
             // An older file of the program's may still stand there.
             if (recorded != fresh.views.end())
-                kept.emplace(relative, recorded->second);
+                kept.emplace(view.relative, recorded->second);
         }
     }
     for (const auto& [relative, recorded] : fresh.views) {
-        if (views.contains(relative))
+        if (std::any_of(views.begin(), views.end(), [&](const View& view) { return view.relative == relative; }))
             continue;
         // A file changed since the program wrote it is the user's now.
         if (platform::OutputStamp(JoinPath(indexFolder, relative)) != recorded.file)
