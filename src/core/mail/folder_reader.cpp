@@ -18,16 +18,10 @@ namespace postloom {
 
 namespace {
 
-// The characters of a CP932 text, a double-byte character as one.
-std::vector<std::string_view> Characters(std::string_view s)
+// The CP932 character that starts at byte i, a double-byte character as one.
+std::string_view CharacterAt(std::string_view s, std::size_t i)
 {
-    std::vector<std::string_view> chars;
-    for (std::size_t i = 0; i < s.size();) {
-        const std::size_t length = text::CharLength(s, i);
-        chars.push_back(s.substr(i, length));
-        i += length;
-    }
-    return chars;
+    return s.substr(i, text::CharLength(s, i));
 }
 
 bool SameCharacter(std::string_view patternChar, std::string_view nameChar)
@@ -89,30 +83,34 @@ bool MatchesMailPattern(std::string_view name, std::string_view pattern)
 {
     if (pattern == "*.*")
         return true;
-    const std::vector<std::string_view> p = Characters(pattern);
-    const std::vector<std::string_view> n = Characters(name);
-    // Greedy matching that backs up to the last "*" on a mismatch.
+    // Greedy matching that backs up to the last "*" on a mismatch, walking
+    // both texts character by character by their byte offsets: it runs for
+    // every file of the folder on every run. "*" and "?" are never a
+    // trail byte where a character starts.
     std::size_t pi = 0;
     std::size_t ni = 0;
     std::optional<std::size_t> star;
     std::size_t starName = 0;
-    while (ni < n.size()) {
-        if (pi < p.size() && p[pi] == "*") {
+    while (ni < name.size()) {
+        const std::string_view nameChar = CharacterAt(name, ni);
+        if (pi < pattern.size() && pattern[pi] == '*') {
             star = pi++;
             starName = ni;
-        } else if (pi < p.size() && (p[pi] == "?" || SameCharacter(p[pi], n[ni]))) {
-            ++pi;
-            ++ni;
+        } else if (const std::string_view patternChar = pi < pattern.size() ? CharacterAt(pattern, pi) : "";
+                   !patternChar.empty() && (patternChar == "?" || SameCharacter(patternChar, nameChar))) {
+            pi += patternChar.size();
+            ni += nameChar.size();
         } else if (star) {
             pi = *star + 1;
-            ni = ++starName;
+            starName += CharacterAt(name, starName).size();
+            ni = starName;
         } else {
             return false;
         }
     }
-    while (pi < p.size() && p[pi] == "*")
+    while (pi < pattern.size() && pattern[pi] == '*')
         ++pi;
-    return pi == p.size();
+    return pi == pattern.size();
 }
 
 namespace {

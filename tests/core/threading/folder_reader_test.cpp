@@ -3,6 +3,7 @@
 
 #include "core/project/project_file.h"
 #include "core/report/run_problems.h"
+#include "core/text/cp932.h"
 
 #include "progress_recorder.h"
 #include "support/test_support.h"
@@ -13,9 +14,11 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -65,6 +68,67 @@ TEST(MailPatternTest, DoubleByteCharacterIsOneCharacter)
     EXPECT_FALSE(MatchesMailPattern(Sjis("ア.alm"), "??.alm"));
     EXPECT_FALSE(MatchesMailPattern("\x83" "a.alm", Sjis("ア.alm")));
     EXPECT_TRUE(MatchesMailPattern(Sjis("メール.ALM"), Sjis("*ル.alm")));
+}
+
+// The matching as plainly as it can be said: both texts split into
+// character lists first.
+bool PlainPatternMatch(std::string_view name, std::string_view pattern)
+{
+    if (pattern == "*.*")
+        return true;
+    const auto characters = [](std::string_view s) {
+        std::vector<std::string_view> chars;
+        for (std::size_t i = 0; i < s.size(); i += postloom::text::CharLength(s, i))
+            chars.push_back(s.substr(i, postloom::text::CharLength(s, i)));
+        return chars;
+    };
+    const auto same = [](std::string_view p, std::string_view n) {
+        return p.size() == 1 && n.size() == 1 ? postloom::text::EqualsIgnoreCase(p, n) : p == n;
+    };
+    const std::vector<std::string_view> p = characters(pattern);
+    const std::vector<std::string_view> n = characters(name);
+    std::size_t pi = 0;
+    std::size_t ni = 0;
+    std::optional<std::size_t> star;
+    std::size_t starName = 0;
+    while (ni < n.size()) {
+        if (pi < p.size() && p[pi] == "*") {
+            star = pi++;
+            starName = ni;
+        } else if (pi < p.size() && (p[pi] == "?" || same(p[pi], n[ni]))) {
+            ++pi;
+            ++ni;
+        } else if (star) {
+            pi = *star + 1;
+            ni = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && p[pi] == "*")
+        ++pi;
+    return pi == p.size();
+}
+
+// Random names and patterns over a small alphabet that holds wildcards,
+// case pairs, double-byte characters whose trail byte is "A", "*" or "?",
+// and a lead byte cut off at the end.
+TEST(MailPatternTest, SameAnswersAsMatchingCharacterLists)
+{
+    const std::vector<std::string> pieces = {"a", "A", "b", ".", "*", "?", "\x83\x41", "\x81\x2a", "\x81\x3f", "\x83"};
+    std::mt19937 random(20261210);
+    const auto text = [&](std::size_t most) {
+        std::string s;
+        for (std::size_t k = std::uniform_int_distribution<std::size_t>(0, most)(random); k > 0; --k)
+            s += pieces[std::uniform_int_distribution<std::size_t>(0, pieces.size() - 1)(random)];
+        return s;
+    };
+    for (int round = 0; round < 200000; ++round) {
+        const std::string name = text(8);
+        const std::string pattern = text(6);
+        ASSERT_EQ(MatchesMailPattern(name, pattern), PlainPatternMatch(name, pattern))
+            << "name " << ::testing::PrintToString(name) << " pattern " << ::testing::PrintToString(pattern);
+    }
 }
 
 std::string MailText(const std::string& subject, const std::string& date)
