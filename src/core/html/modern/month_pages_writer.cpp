@@ -80,6 +80,8 @@ void WriteMonthPagesAndFeed(const ProjectSettings& settings, const OutputPaths& 
     std::vector<View> views;
     if (PageStyleOf(settings) == PageStyleKind::Modern && settings.IndexCreateType == 0 && plan.parts().monthsAndFeed) {
         months.emplace(settings, paths, plan, fresh);
+        // The month pages first, each at its place in the plan; their texts
+        // are made only for those written.
         for (const MonthPagePlan::Page& page : months->pages())
             views.push_back({std::string(kMonthsFolder) + "/" + page.name, page.inputs, {}});
         std::string feed = FeedText(settings, paths, plan);
