@@ -14,9 +14,10 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <map>
+#include <set>
+#include <string_view>
 #include <system_error>
 
 namespace postloom::modern {
@@ -138,8 +139,11 @@ void WriteMonthPagesAndFeed(const ProjectSettings& settings, const OutputPaths& 
                 kept.emplace(view.relative, recorded->second);
         }
     }
+    std::set<std::string_view> made;
+    for (const View& view : views)
+        made.insert(view.relative);
     for (const auto& [relative, recorded] : fresh.views) {
-        if (std::any_of(views.begin(), views.end(), [&](const View& view) { return view.relative == relative; }))
+        if (made.contains(relative))
             continue;
         // A file changed since the program wrote it is the user's now.
         if (platform::OutputStamp(JoinPath(indexFolder, relative)) != recorded.file)
