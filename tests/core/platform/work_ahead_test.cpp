@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -56,6 +58,40 @@ TEST(WorkAheadTest, StoppingEarlyEndsTheWorkersWithinTheWindow)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_LE(made.load(), 2u + 2 * 8 + 2);
+}
+
+// A taker whose next item is still being made makes the next one itself
+// rather than wait: with the only worker held up on an item until another
+// item is made, the run still goes on, and items are made on both threads.
+TEST(WorkAheadTest, TheTakerMakesItemsWhileTheWorkersAreBehind)
+{
+    std::mutex mutex;
+    std::condition_variable madeOne;
+    std::size_t made = 0;
+    bool heldUpItemWaited = false;
+    const std::thread::id taker = std::this_thread::get_id();
+    std::atomic<std::size_t> madeByTaker{0};
+    WorkAhead<std::size_t> ahead(
+        50, 1,
+        [&](std::size_t i) {
+            if (std::this_thread::get_id() == taker)
+                ++madeByTaker;
+            std::unique_lock lock(mutex);
+            if (i == 0) {
+                // Held up until some other item is made, or long enough
+                // to tell a taker that only waits.
+                heldUpItemWaited = !madeOne.wait_for(lock, std::chrono::seconds(5), [&] { return made > 0; });
+            } else {
+                ++made;
+                madeOne.notify_all();
+            }
+            return i;
+        },
+        4);
+    for (std::size_t i = 0; i < 50; ++i)
+        ASSERT_EQ(ahead.Take(i), i);
+    EXPECT_FALSE(heldUpItemWaited);
+    EXPECT_GT(madeByTaker.load(), 0u);
 }
 
 }  // namespace
