@@ -74,6 +74,7 @@ struct PageTask {
     bool absent = false;
     // What the site record says of the page, when it has it.
     const RecordedPage* recorded = nullptr;
+    std::size_t position = 0;  // the mail's place in the list
 };
 
 // What writing one page came to, with the system's reason on failure.
@@ -294,10 +295,10 @@ public:
     // Everything a mail's page is made from but its mail file: the run's
     // inputs, its names, its caption and the four links as they would be
     // written.
-    std::string InputsOf(const MailRecord& mail, std::string_view pageName) const
+    std::string InputsOf(const MailRecord& mail, const PageTask& task) const
     {
         platform::Digest digest;
-        digest.Add(runInputs_).Add(pageName).Add(mail.fileName).Add(MailCaption(settings_, mail));
+        digest.Add(runInputs_).Add(task.name).Add(mail.fileName).Add(MailCaption(settings_, mail));
         for (const MailRecord* related : {mail.parent, mail.firstChild, mail.nextSibling, mail.prevSibling}) {
             const std::optional<std::string> link = LinkTo(related);
             digest.Add(link ? "1" : "0").Add(link.value_or(""));
@@ -306,9 +307,9 @@ public:
         // shows, and links the first mail of its thread and its place in
         // the thread's page.
         if (modern_) {
-            const std::optional<std::string> top = ThreadTopLink(mail);
+            const std::optional<std::string> top = ThreadTopLink(mail, task.position);
             digest.Add(mail.from).Add(std::to_string(mail.date)).Add(top ? "1" : "0").Add(top.value_or(""));
-            digest.Add(threads_.LinkFromMail(mail).value_or(""));
+            digest.Add(threads_.LinkFromMail(task.position).value_or(""));
         }
         return digest.Hex();
     }
@@ -329,12 +330,13 @@ public:
 
     bool DecodesMime() const { return settings_.MimeDecode != 0; }
 
-    // Writes the page of mail, whose archive file is archive, into out.
-    // False when the archive could not be read to its end.
-    bool Write(const MailRecord& mail, Archive& archive, const PageOut& out) const
+    // Writes the page of mail, at position in the list, whose archive file
+    // is archive, into out. False when the archive could not be read to its
+    // end.
+    bool Write(const MailRecord& mail, std::size_t position, Archive& archive, const PageOut& out) const
     {
         std::string page;
-        const bool read = modern_                         ? BuildModern(mail, archive, page, out)
+        const bool read = modern_                         ? BuildModern(mail, position, archive, page, out)
                           : settings_.MailCreateType == 0 ? BuildStandard(mail, archive, page, out)
                                                           : BuildFromTemplate(mail, archive, page, out);
         out(page);
@@ -388,41 +390,40 @@ private:
             for (const std::size_t at : path)
                 threadTops_[at] = top;
         }
-        for (std::size_t i = 0; i < mails.size(); ++i)
-            threadTopOf_.emplace(mails[i].get(), threadTops_[i]);
     }
 
     // The link to the first mail of the thread, where the bar has none to
     // it already.
-    std::optional<std::string> ThreadTopLink(const MailRecord& mail) const
+    std::optional<std::string> ThreadTopLink(const MailRecord& mail, std::size_t position) const
     {
-        const auto found = threadTopOf_.find(&mail);
-        if (found == threadTopOf_.end() || found->second == &mail || found->second == mail.parent)
+        const MailRecord* top = threadTops_[position];
+        if (top == &mail || top == mail.parent)
             return std::nullopt;
-        return LinkTo(found->second);
+        return LinkTo(top);
     }
 
-    bool BuildModern(const MailRecord& mail, Archive& archive, std::string& page, const PageOut& out) const
+    bool BuildModern(const MailRecord& mail, std::size_t position, Archive& archive, std::string& page,
+                     const PageOut& out) const
     {
         const modern::MailPageLinks links{indexLink_,
-                                          ThreadTopLink(mail),
+                                          ThreadTopLink(mail, position),
                                           LinkTo(mail.parent),
                                           LinkTo(mail.firstChild),
                                           LinkTo(mail.nextSibling),
                                           LinkTo(mail.prevSibling),
-                                          threads_.LinkFromMail(mail)};
+                                          threads_.LinkFromMail(position)};
         layout_->AppendTop(mail, links, page);
-        const std::optional<std::size_t> position = keptBodies_ ? threads_.PositionOf(mail) : std::nullopt;
+        const bool keep = keptBodies_ && threads_.Shows(position);
         const std::size_t bodyStart = page.size();
         bool handedOn = false;
         const PageOut watched = [&](std::string_view piece) {
             handedOn = true;
             out(piece);
         };
-        const bool read = archive.AppendModernTexts(page, position ? watched : out, AddressHidingOf(settings_));
+        const bool read = archive.AppendModernTexts(page, keep ? watched : out, AddressHidingOf(settings_));
         // A body that went out piece by piece is too large to keep.
-        if (read && position && !handedOn)
-            keptBodies_->Keep(*position, std::string_view(page).substr(bodyStart));
+        if (read && keep && !handedOn)
+            keptBodies_->Keep(position, std::string_view(page).substr(bodyStart));
         archive.AppendModernAttachments(page);
         layout_->AppendBottom(page);
         return read;
@@ -535,7 +536,6 @@ private:
     const bool modern_;
     std::optional<modern::MailPageLayout> layout_;
     std::vector<const MailRecord*> threadTops_;  // by position in the list
-    std::unordered_map<const MailRecord*, const MailRecord*> threadTopOf_;
 };
 
 // The outcome of a mail the plan gives no page.
@@ -562,6 +562,7 @@ std::vector<PageTask> TasksOf(const SitePlan& plan, const SiteRecord* record)
         const PlannedPage& planned = plan[i];
         PageTask& task = tasks[i];
         task.name = planned.name;
+        task.position = i;
         if (planned.noPage) {
             task.decided = OutcomeOf(*planned.noPage);
             continue;
@@ -672,7 +673,7 @@ PageOutcome StreamPage(const MailRecord& mail, Archive& archive, const PageTask&
     if (builder.DecodesMime() && !archive.Decode(task.name))
         return Unreadable(archive);
     platform::OutputFile out(JoinPath(pageFolder, task.name), platform::OutputFile::Mode::Text);
-    if (!builder.Write(mail, archive, [&out](std::string_view bytes) { out.Write(bytes); })) {
+    if (!builder.Write(mail, task.position, archive, [&out](std::string_view bytes) { out.Write(bytes); })) {
         out.Discard();
         return Unreadable(archive);
     }
@@ -715,7 +716,8 @@ BuiltPage BuildPage(const MailRecord& mail, const PageTask& task, PageInputs inp
         return page;
     }
     page.text.reserve(static_cast<std::size_t>(archive.size()) + 2048);
-    if (!builder.Write(mail, archive, [&page](std::string_view bytes) { platform::AppendCrlf(bytes, page.text); })) {
+    if (!builder.Write(mail, task.position, archive,
+                       [&page](std::string_view bytes) { platform::AppendCrlf(bytes, page.text); })) {
         page.outcome = Unreadable(archive);
         return page;
     }
@@ -771,7 +773,7 @@ Settled Settle(const MailList& mails, const std::vector<PageTask>& tasks, const 
             const SurveyedPage* found = task.recorded ? &survey.Of(*task.recorded) : nullptr;
             inputs.archive = found && task.recorded->mailFile == mail.fileName ? found->archive
                                                                                : mailStamps.Input(mail.fileName);
-            inputs.digest = builder.InputsOf(mail, task.name);
+            inputs.digest = builder.InputsOf(mail, task);
             build[i] = !found || !StillInPlace(*task.recorded, *found, mail, inputs);
         }
     };

@@ -69,8 +69,13 @@ ThreadPagePlan::ThreadPagePlan(const ProjectSettings& settings, const OutputPath
         }
         if (thread.mails.empty())
             continue;
-        for (const ThreadMail& member : thread.mails)
-            threadOf_.emplace(mails[member.mail].get(), Member{threads_.size(), member.mail});
+        if (threadAt_.empty())
+            threadAt_.assign(mails.size(), kNoThread);
+        for (const ThreadMail& member : thread.mails) {
+            threadOf_.emplace(mails[member.mail].get(), threads_.size());
+            threadAt_[member.mail] = threads_.size();
+        }
+        linkFromMail_.push_back(indexFolderFromMail_ + LinkFromIndex(thread) + "#");
         threads_.push_back(std::move(thread));
     }
 }
@@ -78,15 +83,7 @@ ThreadPagePlan::ThreadPagePlan(const ProjectSettings& settings, const OutputPath
 const ThreadPageEntry* ThreadPagePlan::ThreadOf(const MailRecord* mail) const
 {
     const auto found = threadOf_.find(mail);
-    return found == threadOf_.end() ? nullptr : &threads_[found->second.thread];
-}
-
-std::optional<std::size_t> ThreadPagePlan::PositionOf(const MailRecord& mail) const
-{
-    const auto found = threadOf_.find(&mail);
-    if (found == threadOf_.end())
-        return std::nullopt;
-    return found->second.mail;
+    return found == threadOf_.end() ? nullptr : &threads_[found->second];
 }
 
 std::string ThreadPagePlan::LinkFromIndex(const ThreadPageEntry& thread)
@@ -94,13 +91,11 @@ std::string ThreadPagePlan::LinkFromIndex(const ThreadPageEntry& thread)
     return std::string(kThreadFolder) + "/" + EncodeUrl(thread.name);
 }
 
-std::optional<std::string> ThreadPagePlan::LinkFromMail(const MailRecord& mail) const
+std::optional<std::string> ThreadPagePlan::LinkFromMail(std::size_t mail) const
 {
-    const auto found = threadOf_.find(&mail);
-    if (found == threadOf_.end())
+    if (!Shows(mail))
         return std::nullopt;
-    return indexFolderFromMail_ + LinkFromIndex(threads_[found->second.thread]) + "#" +
-           MailAnchor(plan_[found->second.mail].name);
+    return linkFromMail_[threadAt_[mail]] + MailAnchor(plan_[mail].name);
 }
 
 std::string MailAnchor(std::string_view pageName)

@@ -48,26 +48,27 @@ public:
     const std::vector<ThreadPageEntry>& threads() const { return threads_; }
     // The thread page holding a mail, or nullptr for a mail without a page.
     const ThreadPageEntry* ThreadOf(const MailRecord* mail) const;
-    // The position in the mail list of a mail shown on a thread page.
-    std::optional<std::size_t> PositionOf(const MailRecord& mail) const;
+    // Whether the mail at a position in the list is shown on a thread page.
+    bool Shows(std::size_t mail) const { return mail < threadAt_.size() && threadAt_[mail] != kNoThread; }
 
     const SitePlan& sitePlan() const { return plan_; }
     // The absolute folder of the thread pages.
     const std::string& folder() const { return folder_; }
 
     // Links in URL form (CP932). From the index page to a thread page, and
-    // from a mail page to its own place in its thread page; none for a mail
-    // without one.
+    // from the page of the mail at a position in the list to its own place
+    // in its thread page; none for a mail without one.
     static std::string LinkFromIndex(const ThreadPageEntry& thread);
-    std::optional<std::string> LinkFromMail(const MailRecord& mail) const;
+    std::optional<std::string> LinkFromMail(std::size_t mail) const;
 
 private:
-    struct Member {
-        std::size_t thread = 0;
-        std::size_t mail = 0;
-    };
+    static constexpr std::size_t kNoThread = static_cast<std::size_t>(-1);
+
     std::vector<ThreadPageEntry> threads_;
-    std::unordered_map<const MailRecord*, Member> threadOf_;
+    std::unordered_map<const MailRecord*, std::size_t> threadOf_;
+    std::vector<std::size_t> threadAt_;  // by position in the list
+    // Each thread page's link from a mail page, up to its "#".
+    std::vector<std::string> linkFromMail_;
     std::string folder_;
     // The index page's folder as seen from a mail page: "", "../", ...
     std::string indexFolderFromMail_;
