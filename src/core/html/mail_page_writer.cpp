@@ -35,6 +35,7 @@
 #include <cerrno>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <variant>
@@ -1024,9 +1025,21 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
         if (old)
             fresh.threadPages = old->threadPages;
     } else {
-        WriteThreadPages(settings, paths, threadPages, old, fresh, PageThreads(options, threadPages.threads().size()),
-                         keptBodies, result);
-        modern::WriteMonthPagesAndFeed(settings, paths, plan, fresh, result);
+        // The month pages and the feed need nothing of the thread pages (nor
+        // touch their part of the record): they are made meanwhile, on the
+        // time the thread pages leave the cores idle.
+        MailPageResult views;
+        {
+            const std::jthread monthPages(
+                [&] { modern::WriteMonthPagesAndFeed(settings, paths, plan, fresh, views); });
+            WriteThreadPages(settings, paths, threadPages, old, fresh,
+                             PageThreads(options, threadPages.threads().size()), keptBodies, result);
+        }
+        result.pagesNotWritten.insert(result.pagesNotWritten.end(), views.pagesNotWritten.begin(),
+                                      views.pagesNotWritten.end());
+        result.filesNotRemoved.insert(result.filesNotRemoved.end(), views.filesNotRemoved.begin(),
+                                      views.filesNotRemoved.end());
+        result.viewsRemoved = views.viewsRemoved;
     }
     // Only a whole run knows every page the site holds; a site without a
     // record of its own removes nothing.

@@ -90,6 +90,8 @@ struct MailPageResult {
     int threadPagesWritten = 0;
     int threadPagesUnchanged = 0;
     int threadPagesRemoved = 0;
+    // Month pages and the feed removed as no mail is left for them.
+    int viewsRemoved = 0;
     // The site record (beside the index page) could not be written.
     std::optional<platform::FileProblem> recordNotWritten;
     // Template mode with a template that cannot be read: no page is touched.

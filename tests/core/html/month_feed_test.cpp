@@ -255,6 +255,9 @@ TEST_F(MonthFeedTest, MailsThatLoseTheirPagesLeaveMonthsAndFeed)
     fs::remove(dir.File("mails/nodate.alm"));
     const MailPageResult result = Run();
     EXPECT_TRUE(result.filesNotRemoved.empty());
+    // The mail pages are told apart from the month pages in the counts.
+    EXPECT_EQ(result.pagesRemoved, 2);
+    EXPECT_EQ(result.viewsRemoved, 2);
     EXPECT_FALSE(Exists("months/2024-02.html"));
     EXPECT_FALSE(Exists("months/undated.html"));
     EXPECT_EQ(Matches(ReadFile(Web("months/index.html")), "<li><a href=\"([^\"]+)\">"),

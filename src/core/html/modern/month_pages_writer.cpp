@@ -153,7 +153,7 @@ void WriteMonthPagesAndFeed(const ProjectSettings& settings, const OutputPaths& 
                                                        text::Utf8ToCp932(std::generic_category().message(errno))));
             kept.emplace(relative, recorded);
         } else {
-            ++result.pagesRemoved;
+            ++result.viewsRemoved;
         }
     }
     if (views.empty())

@@ -18,7 +18,7 @@ namespace postloom::modern {
 // saved: fresh is the record of this run, whose views this brings up to
 // date. Files that cannot be written go to result.pagesNotWritten, files
 // that cannot be removed to result.filesNotRemoved, removed ones count in
-// result.pagesRemoved.
+// result.viewsRemoved.
 void WriteMonthPagesAndFeed(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
                             SiteRecord& fresh, MailPageResult& result);
 
