@@ -141,6 +141,37 @@ TEST_F(ThreadPagesTest, MailsInTreeOrderIndentedUpToTheCap)
     EXPECT_NE(index.find("<a class=\"thread-all\" href=\"threads/z.html\">スレッド全体</a>"), std::string::npos);
 }
 
+// An index long enough for its entries to be made on several cores still
+// lists every entry once, in tree order, with the thread link on the first
+// mail of each thread only.
+TEST_F(ThreadPagesTest, ALargeIndexListsEveryEntryInTreeOrder)
+{
+    std::vector<std::string> expected;
+    for (int t = 0; t < 1500; ++t) {
+        const std::string root = "t" + std::to_string(t);
+        MailRecord& first = AddMail(root);
+        MailRecord& reply = AddMail(root + "r", &first);
+        AddMail(root + "rr", &reply);
+        expected.insert(expected.end(), {root, root + "r", root + "rr"});
+    }
+    Run();
+    const std::string index = ReadFile(Web("index.html"));
+    static const std::regex entry("<li><div class=\"entry\"><a href=\"pages/([^\"]+)\\.html\">");
+    std::vector<std::string> listed;
+    for (auto it = std::sregex_iterator(index.begin(), index.end(), entry); it != std::sregex_iterator(); ++it)
+        listed.push_back((*it)[1].str());
+    EXPECT_EQ(listed, expected);
+    const auto count = [&](const std::string& text) {
+        std::size_t n = 0;
+        for (std::size_t at = index.find(text); at != std::string::npos; at = index.find(text, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("<li>"), count("</li>"));
+    EXPECT_EQ(count("class=\"thread-all\""), 1500u);
+    EXPECT_NE(index.find("<li><div class=\"entry\"><a href=\"pages/t1499rr.html\">"), std::string::npos);
+}
+
 TEST_F(ThreadPagesTest, ABodyLargerThanAPieceIsWrittenWhole)
 {
     std::string body;

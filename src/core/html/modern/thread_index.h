@@ -35,6 +35,10 @@ public:
 
 private:
     const MailRecord* MailOf(TreeItem item) const;
+    // Walks the listing in order: text(piece) for the markup around the
+    // entries, entry(mail, thread) for each entry.
+    template <typename Text, typename Entry>
+    void Walk(Text text, Entry entry) const;
     // thread: the whole-thread page to link beside the entry, if any.
     void AppendEntry(std::string& out, const MailRecord& mail, const ThreadPageEntry* thread = nullptr) const;
     void Report() { progress_.Report(entries_++); }
