@@ -261,6 +261,66 @@ TEST_F(ThreadPagesTest, AReRunRewritesOnlyChangedThreadsAndEqualsAFullRun)
         EXPECT_EQ(ReadFile(Web("threads/" + name)), bytes) << name;
 }
 
+// A thread page made again takes the articles of the mails whose pages
+// are as they were from the page it replaces, passing over those it lacks
+// or finds out of order, and comes out as a whole run makes it.
+TEST_F(ThreadPagesTest, ArticlesTakenFromTheEarlierPageEqualAWholeRun)
+{
+    MailRecord& a = AddMail("a");
+    MailRecord& b = AddMail("b", &a);
+    // Articles larger than the pieces the earlier page is read in.
+    std::string lines;
+    for (int i = 0; i < 4000; ++i)
+        lines += "line " + std::to_string(i) + " of a long mail\n";
+    AddMail("b1", &b, Crlf(lines));
+    MailRecord& c = AddMail("c", &a);
+    AddMail("c1", &c,
+            Crlf("</article>\n<article class=\"thread-mail depth-0\" id=\"m-b1.2Ehtml\">\n" + lines) +
+                "a lone\rCR\r\n");
+    MailRecord& d = AddMail("d", &a);
+    Run();
+
+    // c comes before b now and d gains a reply: b1's and c1's pages stay
+    // as they were, c1's article is taken past b1's, b1's is made anew.
+    a.firstChild = &c;
+    c.prevSibling = nullptr;
+    c.nextSibling = &b;
+    b.prevSibling = &c;
+    b.nextSibling = &d;
+    d.prevSibling = &b;
+    tree.Delete(items.at(&b));
+    items[&b] = tree.Insert("b", 0, 1, items.at(&a), ThreadTree::Place::Last);
+    AddMail("e", &d);
+    EXPECT_EQ(Run().threadPagesWritten, 1);
+    EXPECT_EQ(Articles("a.html"),
+              (Listing{{"a", 0}, {"c", 1}, {"c1", 2}, {"b", 1}, {"b1", 2}, {"d", 1}, {"e", 2}}));
+    const std::string rerun = ReadFile(Web("threads/a.html"));
+
+    fs::remove_all(Web(""));
+    fs::create_directories(Web("pages"));
+    Run();
+    EXPECT_EQ(ReadFile(Web("threads/a.html")), rerun);
+}
+
+// What is taken is the article as written: a mail file changed behind a
+// stamp that did not change (as the mail pages, the thread pages go by
+// the stamp) keeps its earlier text.
+TEST_F(ThreadPagesTest, ArticlesAreTakenFromTheEarlierPageWithoutReadingTheMail)
+{
+    MailRecord& a = AddMail("a", nullptr, Crlf("first text\n"));
+    AddMail("b", &a);
+    Run();
+    const fs::path file = dir.File("mails/a.alm");
+    const auto written = fs::last_write_time(file);
+    WriteFile(file.string(), Crlf("Subject: x\n\nother text\n"));
+    fs::last_write_time(file, written);
+    AddMail("c", &a);
+    Run();
+    const std::string page = ReadFile(Web("threads/a.html"));
+    EXPECT_NE(page.find("first text"), std::string::npos);
+    EXPECT_EQ(page.find("other text"), std::string::npos);
+}
+
 // A thread page takes the bodies the run's mail pages formatted; one
 // written when the mail pages were unchanged reads the mail files. Both
 // must give the same bytes, whatever the body holds.

@@ -108,6 +108,144 @@ int AppendBody(const std::string& archivePath, std::string_view pageName, bool d
     return 0;
 }
 
+// The articles of a thread page as an earlier run wrote it, taken in page
+// order as the file is read piece by piece. An article runs from after its
+// opening tag (which holds the depth) to its end tag; every text inside it
+// is escaped, so its markup is the program's own.
+class EarlierArticles {
+public:
+    // Nothing to take when the page cannot be read.
+    explicit EarlierArticles(const std::string& path)
+    {
+        platform::FileError error;
+        file_ = platform::OpenReadable(path, error);
+        // Which mails the page shows, so that a mail it lacks is not looked
+        // for through all of it.
+        while (file_) {
+            const std::optional<Article> article = Next(false);
+            if (!article)
+                break;
+            anchors_.insert(article->anchor);
+        }
+        offset_ = 0;
+        buffer_.clear();
+        begin_ = 0;
+    }
+
+    // The article of the mail with anchor, in the LF form the builder
+    // makes. The articles before it are passed over for good, so mails
+    // taken in page order all find theirs.
+    std::optional<std::string> Take(const std::string& anchor)
+    {
+        if (!anchors_.contains(anchor))
+            return std::nullopt;
+        while (std::optional<Article> article = Next(true)) {
+            anchors_.erase(article->anchor);
+            if (article->anchor == anchor)
+                return std::move(article->text);
+        }
+        anchors_.clear();
+        return std::nullopt;
+    }
+
+private:
+    struct Article {
+        std::string anchor;
+        std::string text;
+    };
+
+    static constexpr std::string_view kOpen = "<article class=\"thread-mail depth-";
+    static constexpr std::string_view kClose = "</article>\r\n";
+    // An article longer than this is not held: the page is given up.
+    static constexpr std::size_t kArticleLimit = 8 * 1024 * 1024;
+
+    // The next article of the file, its text only when withText; none at
+    // the end or when the file is not as the program writes one.
+    std::optional<Article> Next(bool withText)
+    {
+        std::size_t open = 0;
+        while ((open = buffer_.find(kOpen, begin_)) == std::string::npos) {
+            // What could still be the start of an opening tag stays.
+            begin_ = std::max(begin_, buffer_.size() - std::min(buffer_.size(), kOpen.size() - 1));
+            if (!Fill())
+                return std::nullopt;
+        }
+        begin_ = open;
+        // The end tag, looked for only in what was not looked through yet
+        // (counted from begin_, which stays at the article as Fill moves it).
+        std::size_t looked = 0;
+        std::size_t close = 0;
+        while ((close = buffer_.find(kClose, begin_ + looked)) == std::string::npos) {
+            const std::size_t held = buffer_.size() - begin_;
+            looked = held - std::min(held, kClose.size() - 1);
+            if (held > kArticleLimit || !Fill()) {
+                file_.reset();
+                return std::nullopt;
+            }
+        }
+        const std::string_view tag(std::string_view(buffer_).substr(begin_, close - begin_));
+        const std::size_t id = tag.find(" id=\"");
+        const std::size_t idEnd = id == std::string_view::npos ? id : tag.find('"', id + 5);
+        const std::size_t start = idEnd == std::string_view::npos ? idEnd : tag.find(">\r\n", idEnd);
+        if (start == std::string_view::npos) {
+            file_.reset();
+            return std::nullopt;
+        }
+        Article article{std::string(tag.substr(id + 5, idEnd - id - 5)), {}};
+        if (withText) {
+            // Written with every LF as CR LF: CR LF is LF.
+            const std::string_view crlf =
+                std::string_view(buffer_).substr(begin_ + start + 3, close + kClose.size() - begin_ - start - 3);
+            article.text.reserve(crlf.size());
+            for (std::size_t at = 0; at < crlf.size();) {
+                const std::size_t end = std::min(crlf.find("\r\n", at), crlf.size());
+                article.text.append(crlf.substr(at, end - at));
+                if (end == crlf.size())
+                    break;
+                article.text.push_back('\n');
+                at = end + 2;
+            }
+        }
+        begin_ = close + kClose.size();
+        return article;
+    }
+
+    // Reads the next piece behind what is kept, which moves to the front.
+    bool Fill()
+    {
+        if (!file_)
+            return false;
+        buffer_.erase(0, begin_);
+        begin_ = 0;
+        constexpr std::size_t kPiece = 64 * 1024;
+        const std::size_t had = buffer_.size();
+        buffer_.resize(had + kPiece);
+        ssize_t n = 0;
+        do
+            n = ::pread(file_->fd.get(), buffer_.data() + had, kPiece, offset_);
+        while (n < 0 && errno == EINTR);
+        buffer_.resize(had + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        if (n <= 0)
+            return false;
+        offset_ += n;
+        return true;
+    }
+
+    std::optional<platform::ReadableFile> file_;
+    off_t offset_ = 0;
+    std::string buffer_;     // read and not yet dropped
+    std::size_t begin_ = 0;  // buffer_ before this is passed over
+    std::unordered_set<std::string> anchors_;
+};
+
+// What a page may take from the one an earlier run wrote under its name:
+// the articles of the mails whose own pages are made from what they were
+// made from then.
+struct Reuse {
+    std::string earlierPage;    // still as written; empty for none
+    std::vector<char> members;  // by member of the thread: may be taken
+};
+
 class ThreadPageBuilder {
 public:
     ThreadPageBuilder(const ProjectSettings& settings, const OutputPaths& paths, KeptBodies* keptBodies)
@@ -119,9 +257,12 @@ public:
 
     // Builds the page of thread into out; the system's error when a mail
     // file could not be read.
-    int Build(const ThreadPageEntry& thread, const SitePlan& plan, const PageOut& out) const
+    int Build(const ThreadPageEntry& thread, const SitePlan& plan, const Reuse& reuse, const PageOut& out) const
     {
         const MailList& mails = settings_.mailList;
+        std::optional<EarlierArticles> earlier;
+        if (!reuse.earlierPage.empty())
+            earlier.emplace(reuse.earlierPage);
         std::string page;
         const std::string subject = SubjectHtml(settings_, *mails[thread.mails.front().mail]);
         AppendPageStart(page, subject, stylesheet_, "thread", {});
@@ -129,7 +270,8 @@ public:
         page.append(Utf8OfCp932(indexLink_)).append("\">インデックスへ</a></li>\n</ul>\n</nav>\n</header>\n");
         page.append("<main>\n<h1>").append(subject).append("</h1>\n<p class=\"meta\">");
         page.append(std::to_string(thread.mails.size())).append(" 通</p>\n");
-        for (const ThreadMail& member : thread.mails) {
+        for (std::size_t k = 0; k < thread.mails.size(); ++k) {
+            const ThreadMail& member = thread.mails[k];
             const MailRecord& mail = *mails[member.mail];
             const std::string anchor = MailAnchor(plan[member.mail].name);
             page.append("<article class=\"thread-mail depth-")
@@ -138,7 +280,15 @@ public:
                 .append(anchor)
                 .append("\" aria-labelledby=\"")
                 .append(anchor)
-                .append("-h\">\n<h2 id=\"")
+                .append("-h\">\n");
+            std::optional<std::string> kept = keptBodies_ ? keptBodies_->Take(member.mail) : std::nullopt;
+            if (const std::optional<std::string> before =
+                    !kept && earlier && reuse.members[k] != 0 ? earlier->Take(anchor) : std::nullopt) {
+                page.append(*before);
+                FlushWhenLarge(page, out);
+                continue;
+            }
+            page.append("<h2 id=\"")
                 .append(anchor)
                 .append("-h\"><a href=\"")
                 .append(Utf8OfCp932(PageLink(mail)))
@@ -150,7 +300,7 @@ public:
             if (const std::string date = DateHtml(mail, true); !date.empty())
                 page.append("<dt>日付</dt><dd>").append(date).append("</dd>\n");
             page.append("</dl>\n");
-            if (std::optional<std::string> kept = keptBodies_ ? keptBodies_->Take(member.mail) : std::nullopt)
+            if (kept)
                 page.append(*kept);
             else if (const int error = AppendBody(paths_.MailSourcePath(mail), plan[member.mail].name,
                                                   settings_.MimeDecode != 0, AddressHidingOf(settings_), page, out))
@@ -207,8 +357,8 @@ std::optional<std::uint64_t> ArchiveBytes(const ThreadPageEntry& thread, const S
     return bytes;
 }
 
-BuiltPage BuildAhead(const ThreadPageEntry& thread, const ThreadPageBuilder& builder, const SitePlan& plan,
-                     const SiteRecord& fresh)
+BuiltPage BuildAhead(const ThreadPageEntry& thread, const Reuse& reuse, const ThreadPageBuilder& builder,
+                     const SitePlan& plan, const SiteRecord& fresh)
 {
     BuiltPage page;
     const std::optional<std::uint64_t> bytes = ArchiveBytes(thread, plan, fresh);
@@ -217,12 +367,13 @@ BuiltPage BuildAhead(const ThreadPageEntry& thread, const ThreadPageBuilder& bui
         return page;
     }
     page.text.reserve(static_cast<std::size_t>(*bytes) + 4096);
-    page.error = builder.Build(thread, plan, [&page](std::string_view piece) { platform::AppendCrlf(piece, page.text); });
+    page.error =
+        builder.Build(thread, plan, reuse, [&page](std::string_view piece) { platform::AppendCrlf(piece, page.text); });
     return page;
 }
 
 // Writes one page; its record once it is in place, or the problem.
-std::optional<RecordedThreadPage> WritePage(const ThreadPageEntry& thread, BuiltPage& built,
+std::optional<RecordedThreadPage> WritePage(const ThreadPageEntry& thread, const Reuse& reuse, BuiltPage& built,
                                             const ThreadPageBuilder& builder, const SitePlan& plan,
                                             const std::string& path, platform::OutputFile::Target target,
                                             bool& written, std::optional<platform::FileProblem>& problem)
@@ -230,7 +381,7 @@ std::optional<RecordedThreadPage> WritePage(const ThreadPageEntry& thread, Built
     platform::OutputFile out(path, platform::OutputFile::Mode::Binary, target);
     int error = built.error;
     if (built.large)
-        error = builder.Build(thread, plan, [&out](std::string_view piece) {
+        error = builder.Build(thread, plan, reuse, [&out](std::string_view piece) {
             std::string text;
             platform::AppendCrlf(piece, text);
             out.Write(text);
@@ -260,7 +411,18 @@ struct PageToWrite {
     const ThreadPageEntry* thread = nullptr;
     std::optional<std::string> inputs;
     const RecordedThreadPage* recorded = nullptr;
+    Reuse reuse;
 };
+
+// Whether the page of the mail named name is made from what it was made
+// from in the run before: its article on a thread page is the same then.
+bool MadeAsBefore(const std::string& name, const SiteRecord& old, const SiteRecord& fresh)
+{
+    const auto now = fresh.pages.find(name);
+    const auto before = old.pages.find(name);
+    return now != fresh.pages.end() && before != old.pages.end() && now->second.inputs == before->second.inputs &&
+           now->second.archive == before->second.archive && now->second.mailFile == before->second.mailFile;
+}
 
 }  // namespace
 
@@ -296,7 +458,15 @@ ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const Output
             ++result.unchanged;
             continue;
         }
-        toWrite.push_back({&thread, std::move(inputs), recorded});
+        Reuse reuse;
+        if (recorded && stampOf(thread.name) == recorded->page) {
+            reuse.members.reserve(thread.mails.size());
+            for (const ThreadMail& member : thread.mails)
+                reuse.members.push_back(MadeAsBefore(plan[member.mail].name, *old, fresh) ? 1 : 0);
+            if (std::find(reuse.members.begin(), reuse.members.end(), 1) != reuse.members.end())
+                reuse.earlierPage = JoinPath(folder, thread.name, paths.style());
+        }
+        toWrite.push_back({&thread, std::move(inputs), recorded, std::move(reuse)});
     }
 
     const ThreadPageBuilder builder(settings, paths, keptBodies);
@@ -307,7 +477,9 @@ ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const Output
         newFolder ? platform::OutputFile::Target::Absent : platform::OutputFile::Target::Unknown;
     // Other threads build the pages ahead; this one writes every file, as
     // threads creating files in one folder only wait for each other.
-    const auto build = [&](std::size_t k) { return BuildAhead(*toWrite[k].thread, builder, plan, fresh); };
+    const auto build = [&](std::size_t k) {
+        return BuildAhead(*toWrite[k].thread, toWrite[k].reuse, builder, plan, fresh);
+    };
     std::optional<platform::WorkAhead<BuiltPage>> queue;
     if (folderError == 0 && workers > 1 && toWrite.size() > 1)
         queue.emplace(toWrite.size(), workers - 1, build);
@@ -322,7 +494,7 @@ ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const Output
             problem = platform::FileProblem{path, SystemReason(folderError)};
         } else {
             BuiltPage built = queue ? queue->Take(k) : build(k);
-            page = WritePage(thread, built, builder, plan, path, target, written, problem);
+            page = WritePage(thread, pending.reuse, built, builder, plan, path, target, written, problem);
         }
         if (problem) {
             result.notWritten.push_back(std::move(*problem));
