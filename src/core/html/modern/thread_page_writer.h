@@ -5,7 +5,9 @@
 // from the same inputs and still in place as written is left alone; a
 // page no thread has any more is removed when it is still the file the
 // program wrote. Each page passes through a fixed amount of memory, the
-// bodies streamed from the mail files unless the mail pages kept them.
+// bodies streamed from the mail files unless the mail pages kept them or,
+// for a mail whose page is as it was, the page being replaced holds its
+// article.
 
 #include "core/html/modern/kept_bodies.h"
 #include "core/html/modern/thread_page_plan.h"
