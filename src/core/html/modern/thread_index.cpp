@@ -78,7 +78,7 @@ void ThreadIndex::Walk(Text text, Entry entry) const
         if (mail == nullptr || mail->outputHtml == 0)
             continue;
         text("<li>");
-        entry(*mail, threadPages_.ThreadOf(mail));
+        entry(*mail, threadPages_.ThreadOf(tree_.ItemData(start)));
         // Replies, depth first, without recursion: threads can be tens of
         // thousands of levels deep. Each level holds the next item of its
         // sibling chain.

@@ -71,19 +71,11 @@ ThreadPagePlan::ThreadPagePlan(const ProjectSettings& settings, const OutputPath
             continue;
         if (threadAt_.empty())
             threadAt_.assign(mails.size(), kNoThread);
-        for (const ThreadMail& member : thread.mails) {
-            threadOf_.emplace(mails[member.mail].get(), threads_.size());
+        for (const ThreadMail& member : thread.mails)
             threadAt_[member.mail] = threads_.size();
-        }
         linkFromMail_.push_back(indexFolderFromMail_ + LinkFromIndex(thread) + "#");
         threads_.push_back(std::move(thread));
     }
-}
-
-const ThreadPageEntry* ThreadPagePlan::ThreadOf(const MailRecord* mail) const
-{
-    const auto found = threadOf_.find(mail);
-    return found == threadOf_.end() ? nullptr : &threads_[found->second];
 }
 
 std::string ThreadPagePlan::LinkFromIndex(const ThreadPageEntry& thread)

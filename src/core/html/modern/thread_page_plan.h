@@ -46,8 +46,12 @@ public:
     ThreadPagePlan(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan);
 
     const std::vector<ThreadPageEntry>& threads() const { return threads_; }
-    // The thread page holding a mail, or nullptr for a mail without a page.
-    const ThreadPageEntry* ThreadOf(const MailRecord* mail) const;
+    // The thread page holding the mail at a position in the list, or
+    // nullptr for a mail without one.
+    const ThreadPageEntry* ThreadOf(std::size_t mail) const
+    {
+        return Shows(mail) ? &threads_[threadAt_[mail]] : nullptr;
+    }
     // Whether the mail at a position in the list is shown on a thread page.
     bool Shows(std::size_t mail) const { return mail < threadAt_.size() && threadAt_[mail] != kNoThread; }
 
@@ -65,7 +69,6 @@ private:
     static constexpr std::size_t kNoThread = static_cast<std::size_t>(-1);
 
     std::vector<ThreadPageEntry> threads_;
-    std::unordered_map<const MailRecord*, std::size_t> threadOf_;
     std::vector<std::size_t> threadAt_;  // by position in the list
     // Each thread page's link from a mail page, up to its "#".
     std::vector<std::string> linkFromMail_;
