@@ -6,6 +6,7 @@
 #include "core/html/address_hiding.h"
 #include "core/html/modern/body_formatter.h"
 #include "core/html/modern/body_lines.h"
+#include "core/html/modern/caption_parts.h"
 #include "core/html/modern/colours.h"
 #include "core/html/modern/page_text.h"
 #include "core/html/modern/url_links.h"
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <random>
 #include <vector>
 
@@ -281,6 +283,40 @@ TEST(ModernBody, DecodedTextIsCutIntoLines)
         formatter.Feed(piece, out);
     formatter.Finish(out);
     EXPECT_EQ(out, "絵文字😀と\n改行\n<span class=\"quote\">&gt; quote</span>");
+}
+
+// The dates every modern page shows, against the library's own formatting
+// of the same break-down, over the whole range a stored date can hold.
+TEST(ModernDates, ShownAsTheLibraryFormatsThem)
+{
+    std::mt19937 random(5);
+    std::uniform_int_distribution<std::int64_t> anyDate(INT32_MIN, INT32_MAX);
+    std::vector<std::int32_t> dates{INT32_MIN, -32401, -32400, -1, 0, 1, INT32_MAX};
+    for (int i = 0; i < 20000; ++i)
+        dates.push_back(static_cast<std::int32_t>(anyDate(random)));
+    for (const std::int32_t date : dates) {
+        MailRecord mail;
+        mail.date = date;
+        const std::time_t shifted = static_cast<std::time_t>(date) + 32400;
+        std::string machine;
+        std::string withTime;
+        std::string day;
+        std::tm tm{};
+        if (shifted >= 0 && localtime_r(&shifted, &tm) != nullptr) {
+            char text[32];
+            std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M", &tm);
+            machine = text;
+            std::strftime(text, sizeof text, "%Y/%m/%d %H:%M", &tm);
+            withTime = text;
+            std::strftime(text, sizeof text, "%Y/%m/%d", &tm);
+            day = text;
+        }
+        ASSERT_EQ(modern::DateText(mail, true), withTime) << date;
+        ASSERT_EQ(modern::DateText(mail, false), day) << date;
+        ASSERT_EQ(modern::DateHtml(mail, true),
+                  machine.empty() ? "" : "<time datetime=\"" + machine + "\">" + withTime + "</time>")
+            << date;
+    }
 }
 
 TEST(ModernColours, TheDarkSchemeKeepsTextReadable)

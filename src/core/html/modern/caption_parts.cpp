@@ -6,6 +6,7 @@
 #include "core/mail/mail_parser.h"
 #include "core/platform/local_time.h"
 
+#include <cstring>
 #include <ctime>
 
 namespace postloom::modern {
@@ -36,16 +37,45 @@ std::string SenderHtml(const ProjectSettings& settings, const MailRecord& mail)
 
 namespace {
 
-// The machine form and the shown form of the mail's date, the same shift
-// and break-down as the classic caption's date; false when it cannot be shown.
+// Writes value as width digits, zeros in front; the end of them.
+char* PutDigits(char* at, int value, int width)
+{
+    for (int k = width - 1; k >= 0; --k) {
+        at[k] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return at + width;
+}
+
+// The machine form ("2024-04-05T09:30") and the shown form ("2024/04/05
+// 09:30", or the day alone) of the mail's date, the same shift and
+// break-down as the classic caption's date; false when it cannot be shown.
+// Written digit by digit: every page shows dates, and a stored date's year
+// always has four digits.
 bool DateForms(const MailRecord& mail, bool withTime, char (&machine)[32], char (&shown)[32])
 {
     const std::int64_t shifted = static_cast<std::int64_t>(mail.date) + 32400;
     if (shifted < 0)
         return false;
     const std::optional<std::tm> tm = platform::BreakDownLocal(shifted);
-    return tm && std::strftime(machine, sizeof machine, "%Y-%m-%dT%H:%M", &*tm) != 0 &&
-           std::strftime(shown, sizeof shown, withTime ? "%Y/%m/%d %H:%M" : "%Y/%m/%d", &*tm) != 0;
+    const int year = tm ? tm->tm_year + 1900 : -1;
+    if (year < 0 || year > 9999)
+        return false;
+    char* at = PutDigits(machine, year, 4);
+    *at++ = '-';
+    at = PutDigits(at, tm->tm_mon + 1, 2);
+    *at++ = '-';
+    at = PutDigits(at, tm->tm_mday, 2);
+    *at++ = 'T';
+    at = PutDigits(at, tm->tm_hour, 2);
+    *at++ = ':';
+    at = PutDigits(at, tm->tm_min, 2);
+    *at = '\0';
+    // The shown form is the machine form with its own separators.
+    std::memcpy(shown, machine, 17);
+    shown[4] = shown[7] = '/';
+    shown[10] = withTime ? ' ' : '\0';
+    return true;
 }
 
 }  // namespace
