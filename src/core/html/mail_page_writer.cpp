@@ -223,19 +223,14 @@ private:
     // when it was opened (no second call just to see the end).
     bool ReadAt(std::uint64_t& offset, char* buffer, std::size_t size, bool& more)
     {
-        const int fd = file_.fd.get();
-        for (;;) {
-            const ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                error_ = errno;
-                return false;
-            }
-            offset += static_cast<std::uint64_t>(n);
-            more = n > 0 && (static_cast<std::size_t>(n) == size || offset < file_.size);
-            return true;
+        const ssize_t n = platform::ReadAt(file_.fd.get(), offset, buffer, size);
+        if (n < 0) {
+            error_ = errno;
+            return false;
         }
+        offset += static_cast<std::uint64_t>(n);
+        more = n > 0 && (static_cast<std::size_t>(n) == size || offset < file_.size);
+        return true;
     }
 
     platform::ReadableFile file_;

@@ -47,9 +47,7 @@ std::optional<std::string> ReadSearchedPart(std::string_view cp932Path)
     std::string bytes(static_cast<std::size_t>(std::min<std::uint64_t>(file->size, kSearchedFileBytes)), '\0');
     std::size_t used = 0;
     while (used < bytes.size()) {
-        const ssize_t n = ::pread(file->fd.get(), bytes.data() + used, bytes.size() - used, static_cast<off_t>(used));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = platform::ReadAt(file->fd.get(), used, bytes.data() + used, bytes.size() - used);
         if (n < 0)
             return std::nullopt;
         if (n == 0)

@@ -223,9 +223,7 @@ bool MboxReader::ReadRange(std::uint64_t begin, std::uint64_t end, std::string& 
     out.resize(static_cast<std::size_t>(end - begin));
     const int fd = ::fileno(file_.get());
     for (std::size_t done = 0; done < out.size();) {
-        const ssize_t n = ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(begin + done));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = platform::ReadAt(fd, begin + done, out.data() + done, out.size() - done);
         if (n <= 0) {
             // A file cut shorter while it is read ends like a read error.
             error_ = {n < 0 ? errno : EIO, false};

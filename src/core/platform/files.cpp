@@ -119,6 +119,15 @@ bool WriteAll(int fd, std::string_view bytes)
     return true;
 }
 
+ssize_t ReadAt(int fd, std::uint64_t offset, char* data, std::size_t size)
+{
+    for (;;) {
+        const ssize_t n = ::pread(fd, data, size, static_cast<off_t>(offset));
+        if (n >= 0 || errno != EINTR)
+            return n;
+    }
+}
+
 std::optional<std::string> ReadWholeFile(std::string_view cp932Path, FileError& error)
 {
     const std::optional<ReadableFile> file = OpenReadable(cp932Path, error);

@@ -81,6 +81,10 @@ FileHandle CreateForWriting(std::string_view cp932Path);
 // write(2) until every byte is out; false with errno set on failure.
 bool WriteAll(int fd, std::string_view bytes);
 
+// One pread(2) of up to size bytes at offset, again when a signal cut it
+// short: the bytes read, 0 at the end of the file, -1 with errno set.
+ssize_t ReadAt(int fd, std::uint64_t offset, char* data, std::size_t size);
+
 // The whole file as bytes; nullopt when it cannot be opened or read, and
 // error tells why.
 std::optional<std::string> ReadWholeFile(std::string_view cp932Path, FileError& error);

@@ -47,9 +47,7 @@ bool WriteOut(int fd, std::string_view bytes)
 bool ReadExactly(int fd, std::uint64_t offset, char* data, std::size_t size)
 {
     while (size > 0) {
-        const ssize_t n = ::pread(fd, data, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = ReadAt(fd, offset, data, size);
         if (n <= 0)
             return false;
         data += n;

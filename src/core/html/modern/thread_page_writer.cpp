@@ -91,15 +91,13 @@ int AppendBody(const std::string& archivePath, std::string_view pageName, bool d
     ArchiveBodyLines lines;
     page.append(kBodyStart);
     thread_local std::string raw(64 * 1024, '\0');
-    for (off_t offset = 0; !lines.Ended();) {
-        const ssize_t n = ::pread(file->fd.get(), raw.data(), raw.size(), offset);
-        if (n < 0 && errno == EINTR)
-            continue;
+    for (std::uint64_t offset = 0; !lines.Ended();) {
+        const ssize_t n = platform::ReadAt(file->fd.get(), offset, raw.data(), raw.size());
         if (n < 0)
             return errno;
         if (n == 0)
             break;
-        offset += n;
+        offset += static_cast<std::uint64_t>(n);
         lines.Feed(std::string_view(raw.data(), static_cast<std::size_t>(n)), formatter, page);
         FlushWhenLarge(page, out);
     }
@@ -220,19 +218,16 @@ private:
         constexpr std::size_t kPiece = 64 * 1024;
         const std::size_t had = buffer_.size();
         buffer_.resize(had + kPiece);
-        ssize_t n = 0;
-        do
-            n = ::pread(file_->fd.get(), buffer_.data() + had, kPiece, offset_);
-        while (n < 0 && errno == EINTR);
+        const ssize_t n = platform::ReadAt(file_->fd.get(), offset_, buffer_.data() + had, kPiece);
         buffer_.resize(had + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
         if (n <= 0)
             return false;
-        offset_ += n;
+        offset_ += static_cast<std::uint64_t>(n);
         return true;
     }
 
     std::optional<platform::ReadableFile> file_;
-    off_t offset_ = 0;
+    std::uint64_t offset_ = 0;
     std::string buffer_;     // read and not yet dropped
     std::size_t begin_ = 0;  // buffer_ before this is passed over
     std::unordered_set<std::string> anchors_;
