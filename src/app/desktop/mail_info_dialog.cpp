@@ -3,7 +3,7 @@
 #include "app/command_ids.h"
 #include "app/view/display_text.h"
 #include "app/view/pictures.h"
-#include "core/platform/local_time.h"
+#include "core/mail/mail_parser.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -34,10 +34,7 @@ std::string MailDateText(std::int32_t date)
     static constexpr std::array<const char*, 7> kDays = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const std::int64_t shifted = static_cast<std::int64_t>(date) + 32400;
-    if (shifted < 0)
-        return {};
-    const auto tm = platform::BreakDownLocal(shifted);
+    const std::optional<std::tm> tm = ShownTime(date);
     if (!tm || tm->tm_wday < 0 || tm->tm_wday > 6 || tm->tm_mon < 0 || tm->tm_mon > 11)
         return {};
     char text[128];

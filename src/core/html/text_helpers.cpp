@@ -2,7 +2,6 @@
 
 #include "core/html/address_hiding.h"
 #include "core/mail/mail_parser.h"
-#include "core/platform/local_time.h"
 #include "core/text/cp932.h"
 
 #include <cstdint>
@@ -179,14 +178,11 @@ void AppendEscapedHtml(std::string_view text, std::string& out)
 
 std::string DateFragment(const ProjectSettings& settings, const MailRecord& mail)
 {
-    const std::int64_t shifted = static_cast<std::int64_t>(mail.date) + 32400;
     std::string date;
-    if (shifted >= 0) {
-        if (const auto tm = platform::BreakDownLocal(shifted)) {
-            char buffer[32];
-            if (std::strftime(buffer, sizeof buffer, "%Y/%m/%d", &*tm) > 0)
-                date = buffer;
-        }
+    if (const std::optional<std::tm> tm = ShownTime(mail.date)) {
+        char buffer[32];
+        if (std::strftime(buffer, sizeof buffer, "%Y/%m/%d", &*tm) > 0)
+            date = buffer;
     }
     return FontWrapped(settings.DateFont, date);
 }

@@ -116,4 +116,12 @@ std::int32_t ParseDateLine(std::string_view line)
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(greenwich));
 }
 
+std::optional<std::tm> ShownTime(std::int32_t date)
+{
+    const std::int64_t shifted = static_cast<std::int64_t>(date) + 32400;
+    if (shifted < 0)
+        return std::nullopt;
+    return platform::BreakDownLocal(shifted);
+}
+
 }  // namespace postloom

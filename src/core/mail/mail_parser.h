@@ -7,6 +7,8 @@
 #include "core/platform/files.h"
 
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,6 +45,11 @@ void ParseMailHeader(MailRecord& record, std::string_view headerText, HeaderDeco
 
 // Parses the value of a Date header line (the whole line, "Date:" included).
 std::int32_t ParseDateLine(std::string_view line);
+
+// A stored date as every page and window shows it: nine hours later,
+// broken down as local time; nullopt when that falls before 1970 or cannot
+// be broken down.
+std::optional<std::tm> ShownTime(std::int32_t date);
 
 // The subject as every part of the program shows it: with cutMLTitle on and
 // a "[" in the subject, the text after the first "]" without leading white

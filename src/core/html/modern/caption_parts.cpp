@@ -4,7 +4,6 @@
 #include "core/html/modern/page_text.h"
 #include "core/html/text_helpers.h"
 #include "core/mail/mail_parser.h"
-#include "core/platform/local_time.h"
 
 #include <cstring>
 #include <ctime>
@@ -54,10 +53,7 @@ char* PutDigits(char* at, int value, int width)
 // always has four digits.
 bool DateForms(const MailRecord& mail, bool withTime, char (&machine)[32], char (&shown)[32])
 {
-    const std::int64_t shifted = static_cast<std::int64_t>(mail.date) + 32400;
-    if (shifted < 0)
-        return false;
-    const std::optional<std::tm> tm = platform::BreakDownLocal(shifted);
+    const std::optional<std::tm> tm = ShownTime(mail.date);
     const int year = tm ? tm->tm_year + 1900 : -1;
     if (year < 0 || year > 9999)
         return false;

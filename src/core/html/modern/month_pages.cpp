@@ -6,8 +6,8 @@
 #include "core/html/modern/page_text.h"
 #include "core/html/modern/stylesheet.h"
 #include "core/html/text_helpers.h"
+#include "core/mail/mail_parser.h"
 #include "core/platform/digest.h"
-#include "core/platform/local_time.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -70,10 +70,7 @@ std::optional<std::pair<std::tm, std::string>> ShownMonth(const MailRecord& mail
 {
     if (mail.date == 0)
         return std::nullopt;
-    const std::int64_t shifted = static_cast<std::int64_t>(mail.date) + 32400;
-    if (shifted < 0)
-        return std::nullopt;
-    const std::optional<std::tm> tm = platform::BreakDownLocal(shifted);
+    const std::optional<std::tm> tm = ShownTime(mail.date);
     char month[16];
     if (!tm || tm->tm_year + 1900 < 1 || tm->tm_year + 1900 > 9999 ||
         std::strftime(month, sizeof month, "%Y-%m", &*tm) != 7)
