@@ -28,6 +28,7 @@ ThreadPagePlan::ThreadPagePlan(const ProjectSettings& settings, const OutputPath
         return;
     indexFolderFromMail_ = FolderPartOfLink(paths.IndexLinkFromMail().value_or(""));
     const MailList& mails = settings.mailList;
+    threadAt_.assign(mails.size(), kNoThread);
     std::unordered_map<const MailRecord*, std::size_t> position;
     position.reserve(mails.size());
     for (std::size_t i = 0; i < mails.size(); ++i)
@@ -69,11 +70,8 @@ ThreadPagePlan::ThreadPagePlan(const ProjectSettings& settings, const OutputPath
         }
         if (thread.mails.empty())
             continue;
-        if (threadAt_.empty())
-            threadAt_.assign(mails.size(), kNoThread);
         for (const ThreadMail& member : thread.mails)
             threadAt_[member.mail] = threads_.size();
-        linkFromMail_.push_back(indexFolderFromMail_ + LinkFromIndex(thread) + "#");
         threads_.push_back(std::move(thread));
     }
 }
@@ -87,7 +85,7 @@ std::optional<std::string> ThreadPagePlan::LinkFromMail(std::size_t mail) const
 {
     if (!Shows(mail))
         return std::nullopt;
-    return linkFromMail_[threadAt_[mail]] + MailAnchor(plan_[mail].name);
+    return indexFolderFromMail_ + LinkFromIndex(threads_[threadAt_[mail]]) + "#" + MailAnchor(plan_[mail].name);
 }
 
 std::string MailAnchor(std::string_view pageName)

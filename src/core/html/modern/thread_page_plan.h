@@ -70,8 +70,6 @@ private:
 
     std::vector<ThreadPageEntry> threads_;
     std::vector<std::size_t> threadAt_;  // by position in the list
-    // Each thread page's link from a mail page, up to its "#".
-    std::vector<std::string> linkFromMail_;
     std::string folder_;
     // The index page's folder as seen from a mail page: "", "../", ...
     std::string indexFolderFromMail_;
