@@ -262,8 +262,8 @@ TEST_F(ThreadPagesTest, AReRunRewritesOnlyChangedThreadsAndEqualsAFullRun)
 }
 
 // A thread page made again takes the articles of the mails whose pages
-// are as they were from the page it replaces, passing over those it lacks
-// or finds out of order, and comes out as a whole run makes it.
+// are as they were from the page it replaces, in whatever order it finds
+// them there, and comes out as a whole run makes it.
 TEST_F(ThreadPagesTest, ArticlesTakenFromTheEarlierPageEqualAWholeRun)
 {
     MailRecord& a = AddMail("a");
@@ -281,7 +281,7 @@ TEST_F(ThreadPagesTest, ArticlesTakenFromTheEarlierPageEqualAWholeRun)
     Run();
 
     // c comes before b now and d gains a reply: b1's and c1's pages stay
-    // as they were, c1's article is taken past b1's, b1's is made anew.
+    // as they were, c1's article is found past b1's, which is taken after.
     a.firstChild = &c;
     c.prevSibling = nullptr;
     c.nextSibling = &b;

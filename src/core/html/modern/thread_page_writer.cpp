@@ -24,6 +24,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace postloom::modern {
@@ -106,10 +107,10 @@ int AppendBody(const std::string& archivePath, std::string_view pageName, bool d
     return 0;
 }
 
-// The articles of a thread page as an earlier run wrote it, taken in page
-// order as the file is read piece by piece. An article runs from after its
-// opening tag (which holds the depth) to its end tag; every text inside it
-// is escaped, so its markup is the program's own.
+// The articles of a thread page as an earlier run wrote it, found as the
+// file is read piece by piece, once. An article runs from after its opening
+// tag (which holds the depth) to its end tag; every text inside it is
+// escaped, so its markup is the program's own.
 class EarlierArticles {
 public:
     // Nothing to take when the page cannot be read.
@@ -117,39 +118,45 @@ public:
     {
         platform::FileError error;
         file_ = platform::OpenReadable(path, error);
-        // Which mails the page shows, so that a mail it lacks is not looked
-        // for through all of it.
-        while (file_) {
-            const std::optional<Article> article = Next(false);
-            if (!article)
-                break;
-            anchors_.insert(article->anchor);
-        }
-        offset_ = 0;
-        buffer_.clear();
-        begin_ = 0;
     }
 
     // The article of the mail with anchor, in the LF form the builder
-    // makes. The articles before it are passed over for good, so mails
-    // taken in page order all find theirs.
+    // makes. Articles read past on the way are remembered by where they
+    // are, so a mail that comes later in the page than now still finds its
+    // own.
     std::optional<std::string> Take(const std::string& anchor)
     {
-        if (!anchors_.contains(anchor))
-            return std::nullopt;
-        while (std::optional<Article> article = Next(true)) {
-            anchors_.erase(article->anchor);
-            if (article->anchor == anchor)
-                return std::move(article->text);
+        if (const auto passed = passed_.find(anchor); passed != passed_.end()) {
+            const Range range = passed->second;
+            passed_.erase(passed);
+            std::string crlf(range.length, '\0');
+            for (std::size_t done = 0; done < range.length;) {
+                const ssize_t n =
+                    file_ ? platform::ReadAt(file_->fd.get(), range.offset + done, crlf.data() + done, range.length - done)
+                          : -1;
+                if (n <= 0)
+                    return std::nullopt;
+                done += static_cast<std::size_t>(n);
+            }
+            return LfOf(crlf);
         }
-        anchors_.clear();
+        while (std::optional<Found> article = Next()) {
+            if (article->anchor == anchor)
+                return LfOf(std::string_view(buffer_).substr(article->range.offset - bufferOffset_,
+                                                             article->range.length));
+            passed_.emplace(std::move(article->anchor), article->range);
+        }
         return std::nullopt;
     }
 
 private:
-    struct Article {
+    struct Range {
+        std::uint64_t offset = 0;  // in the file
+        std::size_t length = 0;
+    };
+    struct Found {
         std::string anchor;
-        std::string text;
+        Range range;  // of the article, with CR LF line ends
     };
 
     static constexpr std::string_view kOpen = "<article class=\"thread-mail depth-";
@@ -157,9 +164,26 @@ private:
     // An article longer than this is not held: the page is given up.
     static constexpr std::size_t kArticleLimit = 8 * 1024 * 1024;
 
-    // The next article of the file, its text only when withText; none at
-    // the end or when the file is not as the program writes one.
-    std::optional<Article> Next(bool withText)
+    // Written with every LF as CR LF: CR LF is LF.
+    static std::string LfOf(std::string_view crlf)
+    {
+        std::string text;
+        text.reserve(crlf.size());
+        for (std::size_t at = 0; at < crlf.size();) {
+            const std::size_t end = std::min(crlf.find("\r\n", at), crlf.size());
+            text.append(crlf.substr(at, end - at));
+            if (end == crlf.size())
+                break;
+            text.push_back('\n');
+            at = end + 2;
+        }
+        return text;
+    }
+
+    // The next article of the file, whose bytes stay in buffer_ until the
+    // next call; none at the end or when the file is not as the program
+    // writes one.
+    std::optional<Found> Next()
     {
         std::size_t open = 0;
         while ((open = buffer_.find(kOpen, begin_)) == std::string::npos) {
@@ -189,23 +213,10 @@ private:
             file_.reset();
             return std::nullopt;
         }
-        Article article{std::string(tag.substr(id + 5, idEnd - id - 5)), {}};
-        if (withText) {
-            // Written with every LF as CR LF: CR LF is LF.
-            const std::string_view crlf =
-                std::string_view(buffer_).substr(begin_ + start + 3, close + kClose.size() - begin_ - start - 3);
-            article.text.reserve(crlf.size());
-            for (std::size_t at = 0; at < crlf.size();) {
-                const std::size_t end = std::min(crlf.find("\r\n", at), crlf.size());
-                article.text.append(crlf.substr(at, end - at));
-                if (end == crlf.size())
-                    break;
-                article.text.push_back('\n');
-                at = end + 2;
-            }
-        }
+        Found found{std::string(tag.substr(id + 5, idEnd - id - 5)),
+                    {bufferOffset_ + begin_ + start + 3, close + kClose.size() - begin_ - start - 3}};
         begin_ = close + kClose.size();
-        return article;
+        return found;
     }
 
     // Reads the next piece behind what is kept, which moves to the front.
@@ -214,23 +225,21 @@ private:
         if (!file_)
             return false;
         buffer_.erase(0, begin_);
+        bufferOffset_ += begin_;
         begin_ = 0;
         constexpr std::size_t kPiece = 64 * 1024;
         const std::size_t had = buffer_.size();
         buffer_.resize(had + kPiece);
-        const ssize_t n = platform::ReadAt(file_->fd.get(), offset_, buffer_.data() + had, kPiece);
+        const ssize_t n = platform::ReadAt(file_->fd.get(), bufferOffset_ + had, buffer_.data() + had, kPiece);
         buffer_.resize(had + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-        if (n <= 0)
-            return false;
-        offset_ += static_cast<std::uint64_t>(n);
-        return true;
+        return n > 0;
     }
 
     std::optional<platform::ReadableFile> file_;
-    std::uint64_t offset_ = 0;
-    std::string buffer_;     // read and not yet dropped
-    std::size_t begin_ = 0;  // buffer_ before this is passed over
-    std::unordered_set<std::string> anchors_;
+    std::string buffer_;               // read and not yet dropped
+    std::uint64_t bufferOffset_ = 0;   // where buffer_ starts in the file
+    std::size_t begin_ = 0;            // buffer_ before this is passed over
+    std::unordered_map<std::string, Range> passed_;
 };
 
 // What a page may take from the one an earlier run wrote under its name:
