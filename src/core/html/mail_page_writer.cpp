@@ -3,6 +3,7 @@
 #include "core/html/mail_body.h"
 #include "core/html/mime_page_body.h"
 #include "core/html/modern/body_lines.h"
+#include "core/html/modern/caption_parts.h"
 #include "core/html/modern/mail_page.h"
 #include "core/html/modern/month_pages_writer.h"
 #include "core/html/modern/page_frame.h"
@@ -96,6 +97,15 @@ constexpr std::size_t kPagePiece = 256 * 1024;
 // Where a page's text goes in pieces: its output file, or memory for a page
 // built ahead of its writing.
 using PageOut = std::function<void(std::string_view)>;
+
+// The part of a modern mail page that its thread's page shows too (the
+// mail's head and its body), where it lies in the text a page handed to its
+// out, and the subject shown before it there.
+struct ThreadArticleSpan {
+    std::string subject;
+    std::size_t from = 0;
+    std::size_t to = 0;
+};
 
 // Pages of archives up to this size are built in memory ahead of their
 // writing; a larger one is built while it is written. A window of pages
@@ -242,10 +252,11 @@ private:
 // Everything a page needs that is the same for every mail of one run.
 class PageBuilder {
 public:
-    // keptBodies, when given, gets the bodies of the mails on thread pages.
+    // keptArticles, when given, is where the mails on thread pages are kept
+    // for those (see Keep).
     PageBuilder(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
-                const modern::ThreadPagePlan& threads, modern::KeptBodies* keptBodies)
-        : settings_(settings), paths_(paths), plan_(plan), threads_(threads), keptBodies_(keptBodies),
+                const modern::ThreadPagePlan& threads, modern::KeptArticles* keptArticles)
+        : settings_(settings), paths_(paths), plan_(plan), threads_(threads), keptArticles_(keptArticles),
           modern_(PageStyleOf(settings) == PageStyleKind::Modern && settings.MailCreateType == 0)
     {
         indexLink_ = paths.IndexLinkFromMail();
@@ -327,16 +338,36 @@ public:
     bool DecodesMime() const { return settings_.MimeDecode != 0; }
 
     // Writes the page of mail, at position in the list, whose archive file
-    // is archive, into out. False when the archive could not be read to its
-    // end.
-    bool Write(const MailRecord& mail, std::size_t position, Archive& archive, const PageOut& out) const
+    // is archive, into out, which writes every LF as CR LF. False when the
+    // archive could not be read to its end. article, when given, gets where
+    // the part of the page its thread page shows went, if that page is to
+    // keep it.
+    bool Write(const MailRecord& mail, std::size_t position, Archive& archive, const PageOut& out,
+               std::optional<ThreadArticleSpan>* article = nullptr) const
     {
         std::string page;
-        const bool read = modern_                         ? BuildModern(mail, position, archive, page, out)
+        const bool read = modern_ ? BuildModern(mail, position, archive, page, out, article)
                           : settings_.MailCreateType == 0 ? BuildStandard(mail, archive, page, out)
                                                           : BuildFromTemplate(mail, archive, page, out);
+        if (article && *article) {
+            // Where the span lies once its LFs and those before it are CR LF.
+            const auto lfsBefore = [&page](std::size_t end) {
+                return static_cast<std::size_t>(std::count(page.data(), page.data() + end, '\n'));
+            };
+            ThreadArticleSpan& span = **article;
+            span.to += lfsBefore(span.to);
+            span.from += lfsBefore(span.from);
+        }
         out(page);
         return read;
+    }
+
+    // Keeps the part of a mail page that its thread page shows, from the
+    // text its Write handed to out (written) and where that Write said it
+    // lies.
+    void Keep(std::size_t position, const ThreadArticleSpan& article, std::string_view written) const
+    {
+        keptArticles_->Keep(position, article.subject, written.substr(article.from, article.to - article.from));
     }
 
 private:
@@ -399,7 +430,7 @@ private:
     }
 
     bool BuildModern(const MailRecord& mail, std::size_t position, Archive& archive, std::string& page,
-                     const PageOut& out) const
+                     const PageOut& out, std::optional<ThreadArticleSpan>* article) const
     {
         const modern::MailPageLinks links{indexLink_,
                                           ThreadTopLink(mail, position),
@@ -408,9 +439,11 @@ private:
                                           LinkTo(mail.nextSibling),
                                           LinkTo(mail.prevSibling),
                                           threads_.LinkFromMail(position)};
-        layout_->AppendTop(mail, links, page);
-        const bool keep = keptBodies_ && threads_.Shows(position);
-        const std::size_t bodyStart = page.size();
+        std::string subject = modern::SubjectHtml(settings_, mail);
+        layout_->AppendTop(subject, links, page);
+        const bool keep = article && keptArticles_ && threads_.Shows(position);
+        const std::size_t headStart = page.size();
+        modern::AppendMailHead(settings_, mail, page);
         bool handedOn = false;
         const PageOut watched = [&](std::string_view piece) {
             handedOn = true;
@@ -419,7 +452,7 @@ private:
         const bool read = archive.AppendModernTexts(page, keep ? watched : out, AddressHidingOf(settings_));
         // A body that went out piece by piece is too large to keep.
         if (read && keep && !handedOn)
-            keptBodies_->Keep(position, std::string_view(page).substr(bodyStart));
+            article->emplace(ThreadArticleSpan{std::move(subject), headStart, page.size()});
         archive.AppendModernAttachments(page);
         layout_->AppendBottom(page);
         return read;
@@ -521,7 +554,7 @@ private:
     const OutputPaths& paths_;
     const SitePlan& plan_;
     const modern::ThreadPagePlan& threads_;
-    modern::KeptBodies* keptBodies_;
+    modern::KeptArticles* keptArticles_;
     std::optional<std::string> indexLink_;
     std::string bodyTag_;
     std::string header_;
@@ -712,11 +745,15 @@ BuiltPage BuildPage(const MailRecord& mail, const PageTask& task, PageInputs inp
         return page;
     }
     page.text.reserve(static_cast<std::size_t>(archive.size()) + 2048);
-    if (!builder.Write(mail, task.position, archive,
-                       [&page](std::string_view bytes) { platform::AppendCrlf(bytes, page.text); })) {
+    std::optional<ThreadArticleSpan> article;
+    if (!builder.Write(
+            mail, task.position, archive, [&page](std::string_view bytes) { platform::AppendCrlf(bytes, page.text); },
+            &article)) {
         page.outcome = Unreadable(archive);
         return page;
     }
+    if (article)
+        builder.Keep(task.position, *article, page.text);
     page.mimeBody = archive.TakeMimeBody();
     if (!task.absent && !(page.mimeBody && page.mimeBody->HasAttachments()) &&
         platform::HoldsExactly(JoinPath(pageFolder, task.name), page.text)) {
@@ -895,10 +932,10 @@ SiteRecord FreshRecord(const SitePlan& plan, const std::optional<SiteRecord>& ol
 // of this run knows them; a site without them loses those of earlier runs.
 void WriteThreadPages(const ProjectSettings& settings, const OutputPaths& paths,
                       const modern::ThreadPagePlan& threads, const std::optional<SiteRecord>& old, SiteRecord& fresh,
-                      unsigned workers, modern::KeptBodies& keptBodies, MailPageResult& result)
+                      unsigned workers, modern::KeptArticles& keptArticles, MailPageResult& result)
 {
     modern::ThreadPagesResult pages =
-        modern::WriteThreadPages(settings, paths, threads, old ? &*old : nullptr, fresh, workers, &keptBodies);
+        modern::WriteThreadPages(settings, paths, threads, old ? &*old : nullptr, fresh, workers, &keptArticles);
     result.threadPagesWritten = pages.written;
     result.threadPagesUnchanged = pages.unchanged;
     result.threadPagesRemoved = pages.removed;
@@ -931,6 +968,7 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     return WriteMailPages(settings, projectFolder, plan, progress, stop, options);
 }
 
+
 MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string& projectFolder, const SitePlan& plan,
                               JobProgress& progress, const StopFlag& stop, const MailPageOptions& options)
 {
@@ -940,8 +978,8 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
 
     const OutputPaths paths(settings, projectFolder);
     const modern::ThreadPagePlan threadPages(settings, paths, plan);
-    modern::KeptBodies keptBodies(threadPages.threads().empty() ? 0 : settings.mailList.size());
-    PageBuilder builder(settings, paths, plan, threadPages, &keptBodies);
+    modern::KeptArticles keptArticles(threadPages.threads().empty() ? 0 : settings.mailList.size());
+    PageBuilder builder(settings, paths, plan, threadPages, &keptArticles);
     if (settings.MailCreateType == 1) {
         if (!builder.LoadTemplate(paths.Resolve(settings.MailTemplateFile))) {
             result.templateMissing = true;
@@ -1028,7 +1066,7 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
             const std::jthread monthPages(
                 [&] { modern::WriteMonthPagesAndFeed(settings, paths, plan, fresh, views); });
             WriteThreadPages(settings, paths, threadPages, old, fresh,
-                             PageThreads(options, threadPages.threads().size()), keptBodies, result);
+                             PageThreads(options, threadPages.threads().size()), keptArticles, result);
         }
         result.pagesNotWritten.insert(result.pagesNotWritten.end(), views.pagesNotWritten.begin(),
                                       views.pagesNotWritten.end());

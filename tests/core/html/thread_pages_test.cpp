@@ -4,7 +4,7 @@
 
 #include "core/html/index_page_writer.h"
 #include "core/html/mail_page_writer.h"
-#include "core/html/modern/kept_bodies.h"
+#include "core/html/modern/kept_articles.h"
 #include "core/html/site_record.h"
 #include "core/text/codec.h"
 
@@ -358,21 +358,27 @@ TEST_F(ThreadPagesTest, BodiesFromTheMailPagesEqualBodiesReadFromTheFiles)
     EXPECT_EQ(ReadFile(Web("threads/a.html")), fromPages);
 }
 
-TEST(KeptBodies, KeepsWithinItsLimitAndHandsEachBodyOverOnce)
+TEST(KeptArticles, KeepsWithinItsLimitAndHandsEachArticleOverOnce)
 {
-    modern::KeptBodies kept(3, 10);
-    kept.Keep(0, "123456");
-    kept.Keep(1, "12345");  // past the limit: not kept
-    kept.Keep(7, "1");      // no such mail
-    EXPECT_EQ(kept.Take(0), "123456");
-    EXPECT_EQ(kept.Take(0), std::nullopt);
-    EXPECT_EQ(kept.Take(1), std::nullopt);
-    EXPECT_EQ(kept.Take(7), std::nullopt);
+    modern::KeptArticles kept(3, 10);
+    const auto taken = [&kept](std::size_t mail) -> std::optional<std::string> {
+        std::optional<modern::KeptArticle> article = kept.Take(mail);
+        if (!article)
+            return std::nullopt;
+        return article->subject + "|" + article->written;
+    };
+    kept.Keep(0, "12", "3456");
+    kept.Keep(1, "1234", "5");  // past the limit, subject counted: not kept
+    kept.Keep(7, "", "1");      // no such mail
+    EXPECT_EQ(taken(0), "12|3456");
+    EXPECT_EQ(taken(0), std::nullopt);
+    EXPECT_EQ(taken(1), std::nullopt);
+    EXPECT_EQ(taken(7), std::nullopt);
     // Room handed over is room again.
-    kept.Keep(2, "1234567890");
-    EXPECT_EQ(kept.Take(2), "1234567890");
-    kept.Keep(1, "");
-    EXPECT_EQ(kept.Take(1), "");
+    kept.Keep(2, "1", "234567890");
+    EXPECT_EQ(taken(2), "1|234567890");
+    kept.Keep(1, "", "");
+    EXPECT_EQ(taken(1), "|");
 }
 
 TEST(ThreadPageRecord, ThreadLinesReadBackAndBadOnesSpoilTheRecord)

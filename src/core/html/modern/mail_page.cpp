@@ -62,10 +62,9 @@ MailPageLayout::MailPageLayout(const ProjectSettings& settings, std::optional<st
 {
 }
 
-void MailPageLayout::AppendTop(const MailRecord& mail, const MailPageLinks& links, std::string& page) const
+void MailPageLayout::AppendTop(std::string_view subjectHtml, const MailPageLinks& links, std::string& page) const
 {
-    const std::string subject = SubjectHtml(settings_, mail);
-    AppendPageStart(page, subject, stylesheetHref_, "mail", header_);
+    AppendPageStart(page, subjectHtml, stylesheetHref_, "mail", header_);
     if (stylesheetHref_)
         AppendSearchBox(page, BesideStylesheet(*stylesheetHref_, kSearchPageName));
     if (settings_.DispLink != 0) {
@@ -83,8 +82,12 @@ void MailPageLayout::AppendTop(const MailRecord& mail, const MailPageLinks& link
     }
     page.append("<main>\n<article>\n");
     page.append(settings_.DispSubject != 0 ? "<h1>" : "<h1 class=\"unshown\">");
-    page.append(subject).append("</h1>\n");
-    page.append("<dl class=\"mail-head\">\n<dt>差出人</dt><dd>").append(SenderHtml(settings_, mail)).append("</dd>\n");
+    page.append(subjectHtml).append("</h1>\n");
+}
+
+void AppendMailHead(const ProjectSettings& settings, const MailRecord& mail, std::string& page)
+{
+    page.append("<dl class=\"mail-head\">\n<dt>差出人</dt><dd>").append(SenderHtml(settings, mail)).append("</dd>\n");
     if (const std::string date = DateHtml(mail, true); !date.empty())
         page.append("<dt>日付</dt><dd>").append(date).append("</dd>\n");
     page.append("</dl>\n");

@@ -34,8 +34,9 @@ public:
     MailPageLayout(const ProjectSettings& settings, std::optional<std::string> stylesheetHref, std::string header,
                    std::string footer);
 
-    // Everything before the body's text.
-    void AppendTop(const MailRecord& mail, const MailPageLinks& links, std::string& page) const;
+    // Everything before the mail's head; subjectHtml is the subject as
+    // SubjectHtml shows it.
+    void AppendTop(std::string_view subjectHtml, const MailPageLinks& links, std::string& page) const;
     // Everything after it.
     void AppendBottom(std::string& page) const;
 
@@ -45,6 +46,10 @@ private:
     std::string header_;
     std::string footer_;
 };
+
+// The sender and the date of mail, between its subject and its body: the
+// same on its own page and on its thread's page.
+void AppendMailHead(const ProjectSettings& settings, const MailRecord& mail, std::string& page);
 
 // The texts of a decoded MIME mail, each in its own block, its addresses
 // hidden as hiding says. Whenever page has grown to a few hundred

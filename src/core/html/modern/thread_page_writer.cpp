@@ -33,9 +33,16 @@ namespace {
 
 constexpr std::size_t kPagePiece = 256 * 1024;
 
-using PageOut = std::function<void(std::string_view)>;
+using TextOut = std::function<void(std::string_view)>;
 
-void FlushWhenLarge(std::string& page, const PageOut& out)
+// Where a page goes as it is built: the builder's own text, whose every LF
+// is to be written as CR LF, and bytes taken as they were written before.
+struct PageOut {
+    TextOut text;
+    TextOut written;
+};
+
+void FlushWhenLarge(std::string& page, const TextOut& out)
 {
     if (page.size() >= kPagePiece) {
         out(page);
@@ -74,7 +81,7 @@ std::optional<std::string> InputsOf(const ThreadPageEntry& thread, const Project
 // of a MIME mail (its attachments stay on its own page), else its lines.
 // The system's error when the file could not be read through.
 int AppendBody(const std::string& archivePath, std::string_view pageName, bool decodeMime, AddressHiding hiding,
-               std::string& page, const PageOut& out)
+               std::string& page, const TextOut& out)
 {
     platform::FileError error;
     const std::optional<platform::ReadableFile> file = platform::OpenReadable(archivePath, error);
@@ -120,8 +127,8 @@ public:
         file_ = platform::OpenReadable(path, error);
     }
 
-    // The article of the mail with anchor, in the LF form the builder
-    // makes. Articles read past on the way are remembered by where they
+    // The article of the mail with anchor, as it was written (with CR LF
+    // line ends) and through its end tag. Articles read past on the way are remembered by where they
     // are, so a mail that comes later in the page than now still finds its
     // own.
     std::optional<std::string> Take(const std::string& anchor)
@@ -129,21 +136,20 @@ public:
         if (const auto passed = passed_.find(anchor); passed != passed_.end()) {
             const Range range = passed->second;
             passed_.erase(passed);
-            std::string crlf(range.length, '\0');
+            std::string article(range.length, '\0');
             for (std::size_t done = 0; done < range.length;) {
-                const ssize_t n =
-                    file_ ? platform::ReadAt(file_->fd.get(), range.offset + done, crlf.data() + done, range.length - done)
-                          : -1;
+                const ssize_t n = file_ ? platform::ReadAt(file_->fd.get(), range.offset + done,
+                                                           article.data() + done, range.length - done)
+                                        : -1;
                 if (n <= 0)
                     return std::nullopt;
                 done += static_cast<std::size_t>(n);
             }
-            return LfOf(crlf);
+            return article;
         }
         while (std::optional<Found> article = Next()) {
             if (article->anchor == anchor)
-                return LfOf(std::string_view(buffer_).substr(article->range.offset - bufferOffset_,
-                                                             article->range.length));
+                return std::string(buffer_, article->range.offset - bufferOffset_, article->range.length);
             passed_.emplace(std::move(article->anchor), article->range);
         }
         return std::nullopt;
@@ -163,22 +169,6 @@ private:
     static constexpr std::string_view kClose = "</article>\r\n";
     // An article longer than this is not held: the page is given up.
     static constexpr std::size_t kArticleLimit = 8 * 1024 * 1024;
-
-    // Written with every LF as CR LF: CR LF is LF.
-    static std::string LfOf(std::string_view crlf)
-    {
-        std::string text;
-        text.reserve(crlf.size());
-        for (std::size_t at = 0; at < crlf.size();) {
-            const std::size_t end = std::min(crlf.find("\r\n", at), crlf.size());
-            text.append(crlf.substr(at, end - at));
-            if (end == crlf.size())
-                break;
-            text.push_back('\n');
-            at = end + 2;
-        }
-        return text;
-    }
 
     // The next article of the file, whose bytes stay in buffer_ until the
     // next call; none at the end or when the file is not as the program
@@ -252,8 +242,8 @@ struct Reuse {
 
 class ThreadPageBuilder {
 public:
-    ThreadPageBuilder(const ProjectSettings& settings, const OutputPaths& paths, KeptBodies* keptBodies)
-        : settings_(settings), paths_(paths), keptBodies_(keptBodies)
+    ThreadPageBuilder(const ProjectSettings& settings, const OutputPaths& paths, KeptArticles* keptArticles)
+        : settings_(settings), paths_(paths), keptArticles_(keptArticles)
     {
         indexLink_ = "../" + EncodeUrl(FileNamePart(paths.IndexFileFullPath(), paths.style()));
         stylesheet_ = "../" + std::string(kStylesheetName);
@@ -274,6 +264,12 @@ public:
         page.append(Utf8OfCp932(indexLink_)).append("\">インデックスへ</a></li>\n</ul>\n</nav>\n</header>\n");
         page.append("<main>\n<h1>").append(subject).append("</h1>\n<p class=\"meta\">");
         page.append(std::to_string(thread.mails.size())).append(" 通</p>\n");
+        // Bytes taken as written follow what the builder made so far.
+        const auto takeWritten = [&](std::string_view written) {
+            out.text(page);
+            page.clear();
+            out.written(written);
+        };
         for (std::size_t k = 0; k < thread.mails.size(); ++k) {
             const ThreadMail& member = thread.mails[k];
             const MailRecord& mail = *mails[member.mail];
@@ -285,11 +281,10 @@ public:
                 .append("\" aria-labelledby=\"")
                 .append(anchor)
                 .append("-h\">\n");
-            std::optional<std::string> kept = keptBodies_ ? keptBodies_->Take(member.mail) : std::nullopt;
+            std::optional<KeptArticle> kept = keptArticles_ ? keptArticles_->Take(member.mail) : std::nullopt;
             if (const std::optional<std::string> before =
                     !kept && earlier && reuse.members[k] != 0 ? earlier->Take(anchor) : std::nullopt) {
-                page.append(*before);
-                FlushWhenLarge(page, out);
+                takeWritten(*before);
                 continue;
             }
             page.append("<h2 id=\"")
@@ -297,24 +292,22 @@ public:
                 .append("-h\"><a href=\"")
                 .append(Utf8OfCp932(PageLink(mail)))
                 .append("\">")
-                .append(SubjectHtml(settings_, mail))
+                .append(kept ? kept->subject : SubjectHtml(settings_, mail))
                 .append("</a></h2>\n");
-            page.append("<dl class=\"mail-head\">\n<dt>差出人</dt><dd>").append(SenderHtml(settings_, mail));
-            page.append("</dd>\n");
-            if (const std::string date = DateHtml(mail, true); !date.empty())
-                page.append("<dt>日付</dt><dd>").append(date).append("</dd>\n");
-            page.append("</dl>\n");
-            if (kept)
-                page.append(*kept);
-            else if (const int error = AppendBody(paths_.MailSourcePath(mail), plan[member.mail].name,
-                                                  settings_.MimeDecode != 0, AddressHidingOf(settings_), page, out))
-                return error;
+            if (kept) {
+                takeWritten(kept->written);
+            } else {
+                AppendMailHead(settings_, mail, page);
+                if (const int error = AppendBody(paths_.MailSourcePath(mail), plan[member.mail].name,
+                                                 settings_.MimeDecode != 0, AddressHidingOf(settings_), page, out.text))
+                    return error;
+            }
             page.append("</article>\n");
-            FlushWhenLarge(page, out);
+            FlushWhenLarge(page, out.text);
         }
         page.append("</main>\n");
         AppendPageEnd(page, {});
-        out(page);
+        out.text(page);
         return 0;
     }
 
@@ -331,7 +324,7 @@ private:
 
     const ProjectSettings& settings_;
     const OutputPaths& paths_;
-    KeptBodies* keptBodies_;
+    KeptArticles* keptArticles_;
     std::string indexLink_;
     std::string stylesheet_;
 };
@@ -371,8 +364,9 @@ BuiltPage BuildAhead(const ThreadPageEntry& thread, const Reuse& reuse, const Th
         return page;
     }
     page.text.reserve(static_cast<std::size_t>(*bytes) + 4096);
-    page.error =
-        builder.Build(thread, plan, reuse, [&page](std::string_view piece) { platform::AppendCrlf(piece, page.text); });
+    page.error = builder.Build(thread, plan, reuse,
+                               {[&page](std::string_view piece) { platform::AppendCrlf(piece, page.text); },
+                                [&page](std::string_view piece) { page.text.append(piece); }});
     return page;
 }
 
@@ -385,11 +379,13 @@ std::optional<RecordedThreadPage> WritePage(const ThreadPageEntry& thread, const
     platform::OutputFile out(path, platform::OutputFile::Mode::Binary, target);
     int error = built.error;
     if (built.large)
-        error = builder.Build(thread, plan, reuse, [&out](std::string_view piece) {
-            std::string text;
-            platform::AppendCrlf(piece, text);
-            out.Write(text);
-        });
+        error = builder.Build(thread, plan, reuse,
+                              {[&out](std::string_view piece) {
+                                   std::string text;
+                                   platform::AppendCrlf(piece, text);
+                                   out.Write(text);
+                               },
+                               [&out](std::string_view piece) { out.Write(piece); }});
     else if (error == 0)
         out.Write(built.text);
     if (error != 0) {
@@ -432,7 +428,7 @@ bool MadeAsBefore(const std::string& name, const SiteRecord& old, const SiteReco
 
 ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const OutputPaths& paths,
                                    const ThreadPagePlan& threads, const SiteRecord* old, SiteRecord& fresh,
-                                   unsigned workers, KeptBodies* keptBodies)
+                                   unsigned workers, KeptArticles* keptArticles)
 {
     ThreadPagesResult result;
     const SitePlan& plan = threads.sitePlan();
@@ -473,7 +469,7 @@ ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const Output
         toWrite.push_back({&thread, std::move(inputs), recorded, std::move(reuse)});
     }
 
-    const ThreadPageBuilder builder(settings, paths, keptBodies);
+    const ThreadPageBuilder builder(settings, paths, keptArticles);
     // In a folder made just now no page is there to compare with.
     const bool newFolder = !toWrite.empty() && platform::TypeOf(folder) == platform::EntryType::Missing;
     const int folderError = toWrite.empty() ? 0 : platform::MakeOwnFolder(folder);
