@@ -774,7 +774,7 @@ PageOutcome WritePage(BuiltPage& page, const MailRecord& mail, const PageTask& t
         return StreamPage(mail, *page.largeArchive, task, page.inputs, pageFolder, builder);
     platform::OutputFile out(JoinPath(pageFolder, task.name), platform::OutputFile::Mode::Binary,
                              task.absent ? platform::OutputFile::Target::Absent : platform::OutputFile::Target::Unknown);
-    out.Write(page.text);
+    out.WriteMoved(std::move(page.text));
     return Finish(out, page.mimeBody, mail, task, page.inputs, pageFolder);
 }
 

@@ -167,6 +167,19 @@ void OutputFile::Write(std::string_view bytes)
         Flush();
 }
 
+void OutputFile::WriteMoved(std::string&& bytes)
+{
+    if (state_ == State::Done)
+        return;
+    if (mode_ == Mode::Text || !pending_.empty()) {
+        Write(bytes);
+        return;
+    }
+    pending_ = std::move(bytes);
+    if (pending_.size() >= kPiece)
+        Flush();
+}
+
 void OutputFile::Flush()
 {
     if (state_ == State::Comparing) {

@@ -41,6 +41,9 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     void Write(std::string_view bytes);
+    // Write for bytes the caller is done with: taken over without a copy
+    // when nothing is pending in Binary mode.
+    void WriteMoved(std::string&& bytes);
     OutputFile& operator<<(std::string_view bytes)
     {
         Write(bytes);

@@ -115,11 +115,14 @@ TEST(OutputFileTest, AnyDifferenceReplacesTheFileWithExactlyTheNewBytes)
             break;  // the same bytes
         }
         WriteFile(page, oldBytes);
-        // Written in uneven pieces, as the page writers do.
+        // Written in uneven pieces, as the page writers do, some handed over.
         OutputFile file(page, OutputFile::Mode::Binary);
         for (std::size_t at = 0; at < newBytes.size();) {
             const std::size_t n = std::min<std::size_t>(random() % 100000 + 1, newBytes.size() - at);
-            file.Write(std::string_view(newBytes).substr(at, n));
+            if (random() % 2 == 0)
+                file.Write(std::string_view(newBytes).substr(at, n));
+            else
+                file.WriteMoved(newBytes.substr(at, n));
             at += n;
         }
         const OutputFile::Outcome outcome = file.Commit();

@@ -387,7 +387,7 @@ std::optional<RecordedThreadPage> WritePage(const ThreadPageEntry& thread, const
                                },
                                [&out](std::string_view piece) { out.Write(piece); }});
     else if (error == 0)
-        out.Write(built.text);
+        out.WriteMoved(std::move(built.text));
     if (error != 0) {
         out.Discard();
         problem = platform::FileProblem{path, SystemReason(error)};
