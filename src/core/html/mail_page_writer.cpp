@@ -103,8 +103,8 @@ using PageOut = std::function<void(std::string_view)>;
 // out, and the subject shown before it there.
 struct ThreadArticleSpan {
     std::string subject;
-    std::size_t from = 0;
-    std::size_t to = 0;
+    std::size_t fromStart = 0;  // bytes before it
+    std::size_t fromEnd = 0;    // bytes after it
 };
 
 // Pages of archives up to this size are built in memory ahead of their
@@ -350,13 +350,14 @@ public:
                           : settings_.MailCreateType == 0 ? BuildStandard(mail, archive, page, out)
                                                           : BuildFromTemplate(mail, archive, page, out);
         if (article && *article) {
-            // Where the span lies once its LFs and those before it are CR LF.
-            const auto lfsBefore = [&page](std::size_t end) {
-                return static_cast<std::size_t>(std::count(page.data(), page.data() + end, '\n'));
+            // The bytes around the span once their LFs are CR LF; only the
+            // short top and bottom are counted, not the body.
+            const auto lfs = [&page](std::size_t from, std::size_t to) {
+                return static_cast<std::size_t>(std::count(page.data() + from, page.data() + to, '\n'));
             };
             ThreadArticleSpan& span = **article;
-            span.to += lfsBefore(span.to);
-            span.from += lfsBefore(span.from);
+            span.fromStart += lfs(0, span.fromStart);
+            span.fromEnd += lfs(page.size() - span.fromEnd, page.size());
         }
         out(page);
         return read;
@@ -367,7 +368,8 @@ public:
     // lies.
     void Keep(std::size_t position, const ThreadArticleSpan& article, std::string_view written) const
     {
-        keptArticles_->Keep(position, article.subject, written.substr(article.from, article.to - article.from));
+        keptArticles_->Keep(position, article.subject,
+                            written.substr(article.fromStart, written.size() - article.fromStart - article.fromEnd));
     }
 
 private:
@@ -450,11 +452,12 @@ private:
             out(piece);
         };
         const bool read = archive.AppendModernTexts(page, keep ? watched : out, AddressHidingOf(settings_));
-        // A body that went out piece by piece is too large to keep.
-        if (read && keep && !handedOn)
-            article->emplace(ThreadArticleSpan{std::move(subject), headStart, page.size()});
+        const std::size_t bodyEnd = page.size();
         archive.AppendModernAttachments(page);
         layout_->AppendBottom(page);
+        // A body that went out piece by piece is too large to keep.
+        if (read && keep && !handedOn)
+            article->emplace(ThreadArticleSpan{std::move(subject), headStart, page.size() - bodyEnd});
         return read;
     }
 
