@@ -37,7 +37,7 @@ public:
     // Everything before the mail's head; subjectHtml is the subject as
     // SubjectHtml shows it.
     void AppendTop(std::string_view subjectHtml, const MailPageLinks& links, std::string& page) const;
-    // Everything after it.
+    // Everything after the body and the attachment list.
     void AppendBottom(std::string& page) const;
 
 private:

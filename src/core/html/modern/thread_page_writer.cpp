@@ -127,10 +127,10 @@ public:
         file_ = platform::OpenReadable(path, error);
     }
 
-    // The article of the mail with anchor, as it was written (with CR LF
-    // line ends) and through its end tag. Articles read past on the way are remembered by where they
-    // are, so a mail that comes later in the page than now still finds its
-    // own.
+    // The article of the mail with anchor as it was written (with CR LF
+    // line ends), through its end tag. Articles read past on the way are
+    // remembered by where they are, so a mail that comes later in the page
+    // than now still finds its own.
     std::optional<std::string> Take(const std::string& anchor)
     {
         if (const auto passed = passed_.find(anchor); passed != passed_.end()) {
