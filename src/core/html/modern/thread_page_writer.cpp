@@ -55,15 +55,22 @@ std::string SystemReason(int error)
     return text::Utf8ToCp932(std::generic_category().message(error));
 }
 
+struct ThreadInputs {
+    std::string digest;
+    std::uint64_t archiveBytes = 0;  // the size of its mail files
+};
+
 // What a thread page is made from: every mail it shows as the record of
 // the mail's own page knows it (its inputs and its mail file), in order,
-// with its depth. nullopt when a mail's page is not in the record: such a
-// page is written and not recorded, so the next run builds it again.
-std::optional<std::string> InputsOf(const ThreadPageEntry& thread, const ProjectSettings& settings,
-                                    const SitePlan& plan, const SiteRecord& fresh)
+// with its depth, and the size of their mail files. nullopt when a mail's
+// page is not in the record: such a page is written and not recorded, so
+// the next run builds it again.
+std::optional<ThreadInputs> InputsOf(const ThreadPageEntry& thread, const ProjectSettings& settings,
+                                     const SitePlan& plan, const SiteRecord& fresh)
 {
     platform::Digest digest;
     digest.Add(POSTLOOM_VERSION).Add(thread.name);
+    std::uint64_t archiveBytes = 0;
     for (const ThreadMail& member : thread.mails) {
         const std::string& name = plan[member.mail].name;
         const auto found = fresh.pages.find(name);
@@ -72,9 +79,10 @@ std::optional<std::string> InputsOf(const ThreadPageEntry& thread, const Project
         const RecordedPage& page = found->second;
         digest.Add(name).Add(std::to_string(member.depth)).Add(page.inputs);
         digest.Add(std::to_string(page.archive.size)).Add(std::to_string(page.archive.modifiedNs));
+        archiveBytes += page.archive.size;
     }
     digest.Add(std::to_string(settings.MimeDecode));
-    return digest.Hex();
+    return ThreadInputs{digest.Hex(), archiveBytes};
 }
 
 // The body of a mail read from its file piece by piece: the decoded texts
@@ -340,30 +348,17 @@ struct BuiltPage {
 // Pages whose mail files add up to more than this are not held whole.
 constexpr std::uint64_t kHeldThreadLimit = 256 * 1024;
 
-// The size of a thread's mail files as the record of their pages knows
-// them; none when one is not known.
-std::optional<std::uint64_t> ArchiveBytes(const ThreadPageEntry& thread, const SitePlan& plan, const SiteRecord& fresh)
-{
-    std::uint64_t bytes = 0;
-    for (const ThreadMail& member : thread.mails) {
-        const auto found = fresh.pages.find(plan[member.mail].name);
-        if (found == fresh.pages.end())
-            return std::nullopt;
-        bytes += found->second.archive.size;
-    }
-    return bytes;
-}
-
-BuiltPage BuildAhead(const ThreadPageEntry& thread, const Reuse& reuse, const ThreadPageBuilder& builder,
-                     const SitePlan& plan, const SiteRecord& fresh)
+// archiveBytes: the size of the thread's mail files, none when it is not
+// known.
+BuiltPage BuildAhead(const ThreadPageEntry& thread, std::optional<std::uint64_t> archiveBytes, const Reuse& reuse,
+                     const ThreadPageBuilder& builder, const SitePlan& plan)
 {
     BuiltPage page;
-    const std::optional<std::uint64_t> bytes = ArchiveBytes(thread, plan, fresh);
-    if (!bytes || *bytes > kHeldThreadLimit) {
+    if (!archiveBytes || *archiveBytes > kHeldThreadLimit) {
         page.large = true;
         return page;
     }
-    page.text.reserve(static_cast<std::size_t>(*bytes) + 4096);
+    page.text.reserve(static_cast<std::size_t>(*archiveBytes) + 4096);
     page.error = builder.Build(thread, plan, reuse,
                                {[&page](std::string_view piece) { platform::AppendCrlf(piece, page.text); },
                                 [&page](std::string_view piece) { page.text.append(piece); }});
@@ -409,7 +404,7 @@ std::optional<RecordedThreadPage> WritePage(const ThreadPageEntry& thread, const
 // same inputs.
 struct PageToWrite {
     const ThreadPageEntry* thread = nullptr;
-    std::optional<std::string> inputs;
+    std::optional<ThreadInputs> inputs;
     const RecordedThreadPage* recorded = nullptr;
     Reuse reuse;
 };
@@ -447,13 +442,13 @@ ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const Output
     std::vector<PageToWrite> toWrite;
     for (const ThreadPageEntry& thread : threads.threads()) {
         current.insert(thread.name);
-        std::optional<std::string> inputs = InputsOf(thread, settings, plan, fresh);
+        std::optional<ThreadInputs> inputs = InputsOf(thread, settings, plan, fresh);
         const RecordedThreadPage* recorded = nullptr;
         if (old) {
             if (const auto found = old->threadPages.find(thread.name); found != old->threadPages.end())
                 recorded = &found->second;
         }
-        if (recorded && inputs && recorded->inputs == *inputs && stampOf(thread.name) == recorded->page) {
+        if (recorded && inputs && recorded->inputs == inputs->digest && stampOf(thread.name) == recorded->page) {
             fresh.threadPages.emplace(thread.name, *recorded);
             ++result.unchanged;
             continue;
@@ -478,7 +473,10 @@ ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const Output
     // Other threads build the pages ahead; this one writes every file, as
     // threads creating files in one folder only wait for each other.
     const auto build = [&](std::size_t k) {
-        return BuildAhead(*toWrite[k].thread, toWrite[k].reuse, builder, plan, fresh);
+        const PageToWrite& pending = toWrite[k];
+        const std::optional<std::uint64_t> archiveBytes =
+            pending.inputs ? std::make_optional(pending.inputs->archiveBytes) : std::nullopt;
+        return BuildAhead(*pending.thread, archiveBytes, pending.reuse, builder, plan);
     };
     std::optional<platform::WorkAhead<BuiltPage>> queue;
     if (folderError == 0 && workers > 1 && toWrite.size() > 1)
@@ -508,7 +506,7 @@ ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const Output
         else
             ++result.unchanged;
         if (page && pending.inputs) {
-            page->inputs = std::move(*pending.inputs);
+            page->inputs = std::move(pending.inputs->digest);
             fresh.threadPages.emplace(thread.name, std::move(*page));
         }
     }
