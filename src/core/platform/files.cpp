@@ -128,6 +128,19 @@ ssize_t ReadAt(int fd, std::uint64_t offset, char* data, std::size_t size)
     }
 }
 
+bool ReadExactly(int fd, std::uint64_t offset, char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ReadAt(fd, offset, data, size);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
 std::optional<std::string> ReadWholeFile(std::string_view cp932Path, FileError& error)
 {
     const std::optional<ReadableFile> file = OpenReadable(cp932Path, error);

@@ -44,19 +44,6 @@ bool WriteOut(int fd, std::string_view bytes)
     return true;
 }
 
-bool ReadExactly(int fd, std::uint64_t offset, char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ReadAt(fd, offset, data, size);
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
-}
-
 // Whether the file at fd holds bytes from offset on, read in pieces into
 // one buffer per thread, not one per file.
 bool HoldsAt(int fd, std::uint64_t offset, std::string_view bytes)

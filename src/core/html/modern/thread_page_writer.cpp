@@ -145,14 +145,8 @@ public:
             const Range range = passed->second;
             passed_.erase(passed);
             std::string article(range.length, '\0');
-            for (std::size_t done = 0; done < range.length;) {
-                const ssize_t n = file_ ? platform::ReadAt(file_->fd.get(), range.offset + done,
-                                                           article.data() + done, range.length - done)
-                                        : -1;
-                if (n <= 0)
-                    return std::nullopt;
-                done += static_cast<std::size_t>(n);
-            }
+            if (!file_ || !platform::ReadExactly(file_->fd.get(), range.offset, article.data(), range.length))
+                return std::nullopt;
             return article;
         }
         while (std::optional<Found> article = Next()) {
