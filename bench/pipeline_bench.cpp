@@ -17,7 +17,9 @@
 // into four sites in turn: the classic one, the modern index and mail pages
 // alone, those with the pages to find one's way (whole threads, months, the
 // feed), and the whole modern site with its search. Last, each speed and
-// memory target with its figure and whether it holds.
+// memory target with its figure and whether it holds. A target on the share
+// of one run over another takes the median of each repetition's share, the
+// two runs being made one after the other there.
 //
 //   postloom_pipeline_bench [work-folder] [repetitions] [mhonarc-repetitions]
 //   postloom_pipeline_bench --reruns [work-folder] [repetitions]
@@ -493,9 +495,22 @@ bool TimeReruns(const fs::path& work, int repetitions, RerunRows& rows, bool mod
     return true;
 }
 
+// The median of each repetition's own share of runs over base runs. The
+// runs compared are made one after the other in every repetition, so when
+// the machine slows down or speeds up between repetitions both move
+// together and their share stays put; a share of two medians taken across
+// repetitions would take the drift for a difference.
+double PairedShare(const std::vector<double>& runs, const std::vector<double>& base)
+{
+    std::vector<double> shares;
+    for (std::size_t r = 0; r < std::min(runs.size(), base.size()); ++r)
+        shares.push_back(runs[r] / base[r]);
+    return Median(shares);
+}
+
 double RerunShare(const RerunRows& rows)
 {
-    return Median(rows[1].wall) / Median(rows[0].wall);
+    return PairedShare(rows[1].wall, rows[0].wall);
 }
 
 void PrintReruns(int repetitions, const RerunRows& rows, std::string_view style = "classic")
@@ -518,10 +533,14 @@ void PrintReruns(int repetitions, const RerunRows& rows, std::string_view style 
             std::printf(" %28.1f", row.stages[s]);
         std::printf("\n");
     }
-    std::printf("\nRe-run with 5%% new mails, share of the first run: %.2f wall, %.2f processor\n",
-                RerunShare(rows), Median(rows[1].processor) / Median(rows[0].processor));
-    std::printf("Re-run with nothing new, share of the first run: %.2f wall, %.2f processor\n",
-                Median(rows[2].wall) / Median(rows[0].wall), Median(rows[2].processor) / Median(rows[0].processor));
+    std::printf("\nShares of the first run, median of each repetition's own (of the medians above)\n");
+    std::printf("Re-run with 5%% new mails: %.2f wall (%.2f), %.2f processor (%.2f)\n", RerunShare(rows),
+                Median(rows[1].wall) / Median(rows[0].wall), PairedShare(rows[1].processor, rows[0].processor),
+                Median(rows[1].processor) / Median(rows[0].processor));
+    std::printf("Re-run with nothing new: %.2f wall (%.2f), %.2f processor (%.2f)\n",
+                PairedShare(rows[2].wall, rows[0].wall), Median(rows[2].wall) / Median(rows[0].wall),
+                PairedShare(rows[2].processor, rows[0].processor),
+                Median(rows[2].processor) / Median(rows[0].processor));
 }
 
 constexpr std::size_t kMimeMails = 10000;
@@ -626,7 +645,7 @@ bool TimePageStyles(const fs::path& work, int repetitions, StyleRows& rows)
 // Wall time of run k over run base.
 double StyleShare(const StyleRows& rows, std::size_t k, std::size_t base)
 {
-    return Median(rows[k].wall) / Median(rows[base].wall);
+    return PairedShare(rows[k].wall, rows[base].wall);
 }
 
 void PrintStyles(int repetitions, const StyleRows& rows)
@@ -642,9 +661,16 @@ void PrintStyles(int repetitions, const StyleRows& rows)
                     Median(rows[k].processor), stage(rows[k], Stage::Index), stage(rows[k], Stage::Pages),
                     stage(rows[k], Stage::Search), rows[k].pagesWritten, rows[k].threadPagesWritten);
     std::printf("\n(pages: the mail pages, and with navigation also the thread pages, month pages and feed)\n");
+    std::printf("\nShares, median of each repetition's own (of the medians above)\n");
+    const auto share = [&](std::size_t k, std::size_t base) {
+        std::printf("%-22s / %-18s: %.2f wall (%.2f), %.2f processor (%.2f)\n", kStyleRuns[k].name,
+                    kStyleRuns[base].name, StyleShare(rows, k, base), Median(rows[k].wall) / Median(rows[base].wall),
+                    PairedShare(rows[k].processor, rows[base].processor),
+                    Median(rows[k].processor) / Median(rows[base].processor));
+    };
     for (std::size_t k = 1; k < rows.size(); ++k)
-        std::printf("%-22s / classic: %.2f wall, %.2f processor\n", kStyleRuns[k].name, StyleShare(rows, k, 0),
-                    Median(rows[k].processor) / Median(rows[0].processor));
+        share(k, 0);
+    share(kModernNavigation, kModernPagesOnly);
 }
 
 struct Target {
@@ -653,6 +679,11 @@ struct Target {
     double limit = 0;
     bool atLeast = false;
 };
+
+void PrintTargetsHeading()
+{
+    std::printf("\nTargets (medians as above; shares of runs as medians of each repetition's own)\n");
+}
 
 void PrintTarget(const Target& target)
 {
@@ -688,7 +719,7 @@ void PrintTargets(const std::vector<SizeResult>& results, const RerunRows& rerun
     };
     const std::string large = Grouped(kSizes.back()) + " mails";
     const std::string middle = Grouped(kMhonarcMails) + " mails";
-    std::printf("\nTargets (medians as above)\n");
+    PrintTargetsHeading();
     for (const std::size_t mails : {kMhonarcMails, kSizes.back()})
         PrintTarget({"postloom-batch / cp -r, " + Grouped(mails) + " mails", MedianOf(at(mails), BatchPerCopy), 1.5});
     PrintTarget({"MHonArc / postloom-batch, " + middle, MedianOf(at(kMhonarcMails), kMhonarcPerBatch), 15, true});
@@ -734,7 +765,7 @@ int main(int argc, char** argv)
             return 1;
         PrintReruns(options.repetitions, reruns);
         PrintReruns(options.repetitions, modernReruns, "modern");
-        std::printf("\nTargets (medians as above)\n");
+        PrintTargetsHeading();
         PrintRerunTarget(reruns);
         PrintRerunTarget(modernReruns, "modern");
         return 0;
@@ -744,7 +775,7 @@ int main(int argc, char** argv)
         if (!TimePageStyles(options.work, options.repetitions, styles))
             return 1;
         PrintStyles(options.repetitions, styles);
-        std::printf("\nTargets (medians as above)\n");
+        PrintTargetsHeading();
         PrintStyleTargets(styles);
         return 0;
     }
