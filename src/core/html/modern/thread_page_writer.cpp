@@ -342,17 +342,16 @@ struct BuiltPage {
 // Pages whose mail files add up to more than this are not held whole.
 constexpr std::uint64_t kHeldThreadLimit = 256 * 1024;
 
-// archiveBytes: the size of the thread's mail files, none when it is not
-// known.
-BuiltPage BuildAhead(const ThreadPageEntry& thread, std::optional<std::uint64_t> archiveBytes, const Reuse& reuse,
+// inputs: what the page is made from, none when it is not known.
+BuiltPage BuildAhead(const ThreadPageEntry& thread, const std::optional<ThreadInputs>& inputs, const Reuse& reuse,
                      const ThreadPageBuilder& builder, const SitePlan& plan)
 {
     BuiltPage page;
-    if (!archiveBytes || *archiveBytes > kHeldThreadLimit) {
+    if (!inputs || inputs->archiveBytes > kHeldThreadLimit) {
         page.large = true;
         return page;
     }
-    page.text.reserve(static_cast<std::size_t>(*archiveBytes) + 4096);
+    page.text.reserve(static_cast<std::size_t>(inputs->archiveBytes) + 4096);
     page.error = builder.Build(thread, plan, reuse,
                                {[&page](std::string_view piece) { platform::AppendCrlf(piece, page.text); },
                                 [&page](std::string_view piece) { page.text.append(piece); }});
@@ -468,9 +467,7 @@ ThreadPagesResult WriteThreadPages(const ProjectSettings& settings, const Output
     // threads creating files in one folder only wait for each other.
     const auto build = [&](std::size_t k) {
         const PageToWrite& pending = toWrite[k];
-        const std::optional<std::uint64_t> archiveBytes =
-            pending.inputs ? std::make_optional(pending.inputs->archiveBytes) : std::nullopt;
-        return BuildAhead(*pending.thread, archiveBytes, pending.reuse, builder, plan);
+        return BuildAhead(*pending.thread, pending.inputs, pending.reuse, builder, plan);
     };
     std::optional<platform::WorkAhead<BuiltPage>> queue;
     if (folderError == 0 && workers > 1 && toWrite.size() > 1)
