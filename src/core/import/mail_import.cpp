@@ -104,16 +104,10 @@ private:
 bool ReadAt(int fd, std::uint64_t begin, std::uint64_t end, std::string& out, std::string& reason)
 {
     out.resize(static_cast<std::size_t>(end - begin));
-    for (std::size_t done = 0; done < out.size();) {
-        const ssize_t n = platform::ReadAt(fd, begin + done, out.data() + done, out.size() - done);
-        if (n <= 0) {
-            // A file cut shorter while it is read ends like a read error.
-            reason = Reason(n < 0 ? errno : EIO);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    if (platform::ReadExactly(fd, begin, out.data(), out.size()))
+        return true;
+    reason = Reason(errno);
+    return false;
 }
 
 // One mail of the source: where its bytes are, and how they are quoted.

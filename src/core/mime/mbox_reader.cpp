@@ -221,17 +221,10 @@ bool MboxReader::WithoutClosingEmptyLine(std::uint64_t begin, std::uint64_t& end
 bool MboxReader::ReadRange(std::uint64_t begin, std::uint64_t end, std::string& out)
 {
     out.resize(static_cast<std::size_t>(end - begin));
-    const int fd = ::fileno(file_.get());
-    for (std::size_t done = 0; done < out.size();) {
-        const ssize_t n = platform::ReadAt(fd, begin + done, out.data() + done, out.size() - done);
-        if (n <= 0) {
-            // A file cut shorter while it is read ends like a read error.
-            error_ = {n < 0 ? errno : EIO, false};
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    if (platform::ReadExactly(::fileno(file_.get()), begin, out.data(), out.size()))
+        return true;
+    error_ = {errno, false};
+    return false;
 }
 
 std::optional<MboxMail> MboxReader::Next()

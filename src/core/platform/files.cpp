@@ -132,8 +132,12 @@ bool ReadExactly(int fd, std::uint64_t offset, char* data, std::size_t size)
 {
     while (size > 0) {
         const ssize_t n = ReadAt(fd, offset, data, size);
-        if (n <= 0)
+        if (n <= 0) {
+            // A file cut shorter while it is read ends like a read error.
+            if (n == 0)
+                errno = EIO;
             return false;
+        }
         data += n;
         size -= static_cast<std::size_t>(n);
         offset += static_cast<std::uint64_t>(n);

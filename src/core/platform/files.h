@@ -84,8 +84,8 @@ bool WriteAll(int fd, std::string_view bytes);
 // One pread(2) of up to size bytes at offset, again when a signal cut it
 // short: the bytes read, 0 at the end of the file, -1 with errno set.
 ssize_t ReadAt(int fd, std::uint64_t offset, char* data, std::size_t size);
-// ReadAt until size bytes are in data; false at an early end of the file
-// or on an error (errno set then).
+// ReadAt until size bytes are in data; false with errno set on an error,
+// EIO at an early end of the file.
 bool ReadExactly(int fd, std::uint64_t offset, char* data, std::size_t size);
 
 // The whole file as bytes; nullopt when it cannot be opened or read, and

@@ -211,7 +211,7 @@ bool OutputFile::CopyMatchedPrefix()
     for (std::uint64_t done = 0; done < matched_;) {
         const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), matched_ - done));
         if (!ReadExactly(oldFd_, done, piece.data(), size)) {
-            Fail(errno != 0 ? errno : EIO);
+            Fail(errno);
             return false;
         }
         if (!WriteOut(newFd_, std::string_view(piece.data(), size))) {
