@@ -16,6 +16,9 @@
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <string>
+#include <thread>
+#include <utility>
 
 namespace postloom {
 namespace {
@@ -365,7 +368,7 @@ TEST(KeptArticles, KeepsWithinItsLimitAndHandsEachArticleOverOnce)
         std::optional<modern::KeptArticle> article = kept.Take(mail);
         if (!article)
             return std::nullopt;
-        return article->subject + "|" + article->written;
+        return std::string(article->subject) + "|" + std::string(article->written);
     };
     kept.Keep(0, "12", "3456");
     kept.Keep(1, "1234", "5");  // past the limit, subject counted: not kept
@@ -374,11 +377,39 @@ TEST(KeptArticles, KeepsWithinItsLimitAndHandsEachArticleOverOnce)
     EXPECT_EQ(taken(0), std::nullopt);
     EXPECT_EQ(taken(1), std::nullopt);
     EXPECT_EQ(taken(7), std::nullopt);
-    // Room handed over is room again.
+    // What was handed over still counts: the bound is on all ever kept.
     kept.Keep(2, "1", "234567890");
-    EXPECT_EQ(taken(2), "1|234567890");
+    EXPECT_EQ(taken(2), std::nullopt);
+    kept.Keep(2, "1", "23");
     kept.Keep(1, "", "");
     EXPECT_EQ(taken(1), "|");
+    EXPECT_EQ(taken(2), "1|23");
+}
+
+TEST(KeptArticles, ManyKeptOnTwoThreadsAllReadBackIntact)
+{
+    constexpr std::size_t kMails = 4000;
+    modern::KeptArticles kept(kMails);
+    const auto articleOf = [](std::size_t mail) {
+        return std::make_pair("s" + std::to_string(mail), std::string(mail % 997 + 1, static_cast<char>('a' + mail % 26)));
+    };
+    const auto keepEvery = [&](std::size_t first) {
+        for (std::size_t mail = first; mail < kMails; mail += 2) {
+            const auto [subject, written] = articleOf(mail);
+            kept.Keep(mail, subject, written);
+        }
+    };
+    {
+        const std::jthread odd(keepEvery, 1);
+        keepEvery(0);
+    }
+    for (std::size_t mail = 0; mail < kMails; ++mail) {
+        const std::optional<modern::KeptArticle> article = kept.Take(mail);
+        ASSERT_TRUE(article) << mail;
+        const auto [subject, written] = articleOf(mail);
+        EXPECT_EQ(article->subject, subject) << mail;
+        EXPECT_EQ(article->written, written) << mail;
+    }
 }
 
 TEST(ThreadPageRecord, ThreadLinesReadBackAndBadOnesSpoilTheRecord)

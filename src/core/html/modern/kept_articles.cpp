@@ -1,5 +1,8 @@
 #include "core/html/modern/kept_articles.h"
 
+#include <cstring>
+#include <utility>
+
 namespace postloom::modern {
 
 KeptArticles::KeptArticles(std::size_t mails, std::size_t limit) : articles_(mails), limit_(limit) {}
@@ -14,17 +17,25 @@ void KeptArticles::Keep(std::size_t mail, std::string_view subject, std::string_
         held_.fetch_sub(size, std::memory_order_relaxed);
         return;
     }
-    articles_[mail].emplace(KeptArticle{std::string(subject), std::string(written)});
+    char* room = nullptr;
+    if (size != 0) {
+        const std::lock_guard lock(bytesLock_);
+        room = static_cast<char*>(bytes_.allocate(size, 1));
+    }
+    // Copied outside the lock: the room is this mail's alone.
+    if (!subject.empty())
+        std::memcpy(room, subject.data(), subject.size());
+    if (!written.empty())
+        std::memcpy(room + subject.size(), written.data(), written.size());
+    articles_[mail].emplace(KeptArticle{std::string_view(room, subject.size()),
+                                        std::string_view(room + subject.size(), written.size())});
 }
 
 std::optional<KeptArticle> KeptArticles::Take(std::size_t mail)
 {
-    if (mail >= articles_.size() || !articles_[mail])
+    if (mail >= articles_.size())
         return std::nullopt;
-    std::optional<KeptArticle> article = std::move(articles_[mail]);
-    articles_[mail].reset();
-    held_.fetch_sub(article->subject.size() + article->written.size(), std::memory_order_relaxed);
-    return article;
+    return std::exchange(articles_[mail], std::nullopt);
 }
 
 }  // namespace postloom::modern
