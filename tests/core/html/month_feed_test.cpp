@@ -16,9 +16,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <limits>
+#include <random>
 #include <regex>
 
 namespace postloom {
@@ -240,6 +244,43 @@ TEST_F(MonthFeedTest, FeedHoldsTheNewestMailsWithIdsThatLastAcrossRuns)
     Run();
     EXPECT_EQ(fs::last_write_time(Web("feed.atom")), written - std::chrono::hours(1));
     EXPECT_EQ(fs::last_write_time(Web("months/2024-01.html")), monthWritten - std::chrono::hours(1));
+}
+
+// The feed's mails as first written: every dated mail with a page whose
+// date can be shown, newest first, the first kFeedEntries of them.
+std::vector<std::size_t> PlainFeedMails(const ProjectSettings& settings, const SitePlan& plan)
+{
+    std::vector<std::size_t> mails;
+    for (std::size_t i = 0; i < settings.mailList.size(); ++i) {
+        const std::optional<std::tm> tm = platform::BreakDownLocal(settings.mailList[i]->date);
+        if (plan.HasPage(i) && settings.mailList[i]->date != 0 && tm && tm->tm_year + 1900 >= 1 &&
+            tm->tm_year + 1900 <= 9999)
+            mails.push_back(i);
+    }
+    std::stable_sort(mails.begin(), mails.end(), [&](std::size_t a, std::size_t b) {
+        const std::int32_t dateA = settings.mailList[a]->date;
+        const std::int32_t dateB = settings.mailList[b]->date;
+        return dateA != dateB ? dateA > dateB : a > b;
+    });
+    mails.resize(std::min(mails.size(), modern::kFeedEntries));
+    return mails;
+}
+
+TEST_F(MonthFeedTest, FeedMailsAreTheNewestWithPagesOnRandomArchives)
+{
+    std::mt19937 random(21);
+    const std::array<std::int32_t, 6> edges{0, 1, -1, std::numeric_limits<std::int32_t>::min(),
+                                            std::numeric_limits<std::int32_t>::max(), RecordDate(2024, 1, 1, 0, 0)};
+    for (int round = 0; round < 4; ++round) {
+        for (int i = 0; i < 60; ++i) {
+            const std::int32_t date = random() % 4 == 0 ? edges[random() % edges.size()]
+                                                        : RecordDate(2024, 1, 1, 0, 0) + static_cast<int>(random() % 90) * 3600;
+            MailRecord& mail = AddMail("r" + std::to_string(round * 100 + i) + ".alm", "件名", date);
+            mail.outputHtml = random() % 5 == 0 ? 0 : 1;
+        }
+        const SitePlan plan(settings, dir.path().string());
+        EXPECT_EQ(modern::FeedMails(settings, plan), PlainFeedMails(settings, plan)) << "round " << round;
+    }
 }
 
 TEST_F(MonthFeedTest, MailsThatLoseTheirPagesLeaveMonthsAndFeed)

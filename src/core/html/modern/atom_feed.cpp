@@ -143,19 +143,26 @@ std::string EntryIdOf(const ProjectSettings& settings, const MailRecord& mail, s
 
 std::vector<std::size_t> FeedMails(const ProjectSettings& settings, const SitePlan& plan)
 {
-    std::vector<std::size_t> mails;
+    std::vector<std::size_t> dated;
     for (std::size_t i = 0; i < settings.mailList.size(); ++i) {
-        if (plan.HasPage(i) && settings.mailList[i]->date != 0 && UpdatedOf(*settings.mailList[i]))
-            mails.push_back(i);
+        if (plan.HasPage(i) && settings.mailList[i]->date != 0)
+            dated.push_back(i);
     }
     const auto newer = [&](std::size_t a, std::size_t b) {
         const std::int32_t dateA = settings.mailList[a]->date;
         const std::int32_t dateB = settings.mailList[b]->date;
         return dateA != dateB ? dateA > dateB : a > b;
     };
-    const std::size_t count = std::min(mails.size(), kFeedEntries);
-    std::partial_sort(mails.begin(), mails.begin() + static_cast<std::ptrdiff_t>(count), mails.end(), newer);
-    mails.resize(count);
+    std::sort(dated.begin(), dated.end(), newer);
+    // Newest first, only the dates the feed can show are looked at: a date
+    // broken down for every mail would cost more than the sort.
+    std::vector<std::size_t> mails;
+    for (const std::size_t i : dated) {
+        if (mails.size() == kFeedEntries)
+            break;
+        if (UpdatedOf(*settings.mailList[i]))
+            mails.push_back(i);
+    }
     return mails;
 }
 
