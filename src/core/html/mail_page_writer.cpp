@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
@@ -351,9 +352,17 @@ public:
                                                           : BuildFromTemplate(mail, archive, page, out);
         if (article && *article) {
             // The bytes around the span once their LFs are CR LF; only the
-            // short top and bottom are counted, not the body.
+            // short top and bottom are counted, not the body. Line by line
+            // through memchr: a byte by byte count costs several times more.
             const auto lfs = [&page](std::size_t from, std::size_t to) {
-                return static_cast<std::size_t>(std::count(page.data() + from, page.data() + to, '\n'));
+                std::size_t count = 0;
+                const char* const end = page.data() + to;
+                for (const char* at = page.data() + from;
+                     (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)))) !=
+                     nullptr;
+                     ++at)
+                    ++count;
+                return count;
             };
             ThreadArticleSpan& span = **article;
             span.fromStart += lfs(0, span.fromStart);
