@@ -24,15 +24,13 @@ public:
     ThreadListing(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
                   const ThreadTree& tree, JobProgress& progress, platform::OutputFile& writer)
         : settings_(settings), paths_(paths), plan_(plan), tree_(tree), progress_(progress), writer_(writer),
-          graphics_(settings.DrawGraphic != 0)
+          graphics_(settings.DrawGraphic != 0), pageLinks_(paths)
     {
         first_ = paths.TreeGraphicUrl(settings.FirstTree).value_or("");
         last_ = paths.TreeGraphicUrl(settings.LastTree).value_or("");
         next_ = paths.TreeGraphicUrl(settings.NextTree).value_or("");
         cont_ = paths.TreeGraphicUrl(settings.ContTree).value_or("");
         null_ = paths.TreeGraphicUrl(settings.NullTree).value_or("");
-        // The same for every page: worked out once, not once per entry.
-        pageLinkStart_ = paths.PageLinkStartFromIndex();
     }
 
     int entries() const { return entries_; }
@@ -116,7 +114,7 @@ private:
             out.append(MailCaption(settings_, mail)).append("<BR>\n");
             return;
         }
-        out.append("<A HREF=\"").append(pageLinkStart_).append(paths_.PageLinkFromMail(mail)).append("\"");
+        out.append("<A HREF=\"").append(pageLinks_.LinkTo(mail)).append("\"");
         if (settings_.MailWindowType == 1)
             out.append(" TARGET=\"new\"");
         out.append(">").append(MailCaption(settings_, mail)).append("</A><BR>\n");
@@ -183,7 +181,7 @@ private:
     platform::OutputFile& writer_;
     const bool graphics_;
     std::string first_, last_, next_, cont_, null_;
-    std::string pageLinkStart_;
+    const PageLinksFromIndex pageLinks_;
     std::vector<unsigned char> columns_;
     int entries_ = 0;
 };

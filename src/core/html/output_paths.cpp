@@ -153,7 +153,7 @@ std::string OutputPaths::PageLinkStartFromIndex() const
 
 std::string OutputPaths::PageLinkFromIndex(const MailRecord& mail) const
 {
-    return PageLinkStartFromIndex() + PageLinkFromMail(mail);
+    return PageLinksFromIndex(*this).LinkTo(mail);
 }
 
 std::optional<std::string> OutputPaths::IndexLinkFromMail() const

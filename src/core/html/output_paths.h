@@ -130,4 +130,20 @@ private:
     PathStyle style_;
 };
 
+// The links from the index page's folder to mail pages, as
+// PageLinkFromIndex gives them, with the folder arithmetic they all start
+// with done once rather than again for every mail.
+class PageLinksFromIndex {
+public:
+    explicit PageLinksFromIndex(const OutputPaths& paths)
+        : paths_(paths), start_(paths.PageLinkStartFromIndex())
+    {
+    }
+    std::string LinkTo(const MailRecord& mail) const { return start_ + paths_.PageLinkFromMail(mail); }
+
+private:
+    const OutputPaths& paths_;
+    const std::string start_;
+};
+
 }  // namespace postloom

@@ -324,6 +324,7 @@ TEST(OutputPathsLinkTest, EveryLinkLeadsToTheFileWrittenForIt)
         const std::string indexFolder = paths.IndexFolder();
         const std::string mailFolder = paths.MailFolderFullPath();
         EXPECT_EQ(resolved(paths.PageLinkFromIndex(mail), indexFolder), paths.PageFullPath(mail)) << context;
+        EXPECT_EQ(PageLinksFromIndex(paths).LinkTo(mail), paths.PageLinkFromIndex(mail)) << context;
         EXPECT_EQ(resolved(paths.PageLinkFromMail(mail), mailFolder), paths.PageFullPath(mail)) << context;
         EXPECT_EQ(resolved(*paths.IndexLinkFromMail(), mailFolder), paths.IndexFileFullPath()) << context;
         EXPECT_EQ(resolved(*paths.TreeGraphicUrl("/g/First.GIF"), indexFolder),

@@ -98,7 +98,7 @@ std::string LinkFromSubfolder(std::string_view linkFromIndex)
 
 MonthPagePlan::MonthPagePlan(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
                              const SiteRecord& fresh)
-    : settings_(settings), paths_(paths)
+    : settings_(settings), paths_(paths), pageLinks_(paths)
 {
     struct Listed {
         Entry entry;
@@ -186,7 +186,7 @@ std::string MonthPagePlan::TextOf(std::size_t k) const
         if (entry.shown)
             page.append(DateHtml(mail, true)).append(" ");
         page.append("<a href=\"");
-        AppendEscapedText(LinkFromSubfolder(Utf8OfCp932(paths_.PageLinkFromIndex(mail))), page);
+        AppendEscapedText(LinkFromSubfolder(Utf8OfCp932(pageLinks_.LinkTo(mail))), page);
         page.append("\">").append(SubjectHtml(settings_, mail)).append("</a>");
         if (const std::string sender = SenderOf(settings_, mail); !sender.empty())
             page.append(" <span class=\"meta\">").append(sender).append("</span>");

@@ -64,6 +64,7 @@ private:
 
     const ProjectSettings& settings_;
     const OutputPaths& paths_;
+    const PageLinksFromIndex pageLinks_;
     std::vector<Page> pages_;
     std::vector<Month> months_;  // of pages_[1], pages_[2], ...
 };

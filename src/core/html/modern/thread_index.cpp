@@ -17,7 +17,7 @@ namespace postloom::modern {
 
 ThreadIndex::ThreadIndex(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
                          const ThreadTree& tree, JobProgress& progress, std::function<void(std::string_view)> flush)
-    : settings_(settings), paths_(paths), plan_(plan), tree_(tree), threadPages_(settings, paths, plan),
+    : settings_(settings), pageLinks_(paths), plan_(plan), tree_(tree), threadPages_(settings, paths, plan),
       progress_(progress), flush_(std::move(flush))
 {
 }
@@ -123,7 +123,7 @@ void ThreadIndex::AppendEntry(std::string& out, const MailRecord& mail, const Th
     out.append("<div class=\"entry\">");
     const std::string subject = SubjectHtml(settings_, mail);
     if (plan_.HasPage(&mail)) {
-        out.append("<a href=\"").append(Utf8OfCp932(paths_.PageLinkFromIndex(mail))).append("\"");
+        out.append("<a href=\"").append(Utf8OfCp932(pageLinks_.LinkTo(mail))).append("\"");
         if (settings_.MailWindowType == 1)
             out.append(" target=\"_blank\" rel=\"noopener\"");
         out.append(">").append(subject).append("</a>");

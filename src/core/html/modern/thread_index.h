@@ -45,7 +45,7 @@ private:
     void FlushWhenLarge(std::string& out);
 
     const ProjectSettings& settings_;
-    const OutputPaths& paths_;
+    const PageLinksFromIndex pageLinks_;
     const SitePlan& plan_;
     const ThreadTree& tree_;
     const ThreadPagePlan threadPages_;

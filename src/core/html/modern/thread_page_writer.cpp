@@ -245,7 +245,7 @@ struct Reuse {
 class ThreadPageBuilder {
 public:
     ThreadPageBuilder(const ProjectSettings& settings, const OutputPaths& paths, KeptArticles* keptArticles)
-        : settings_(settings), paths_(paths), keptArticles_(keptArticles)
+        : settings_(settings), paths_(paths), pageLinks_(paths), keptArticles_(keptArticles)
     {
         indexLink_ = "../" + EncodeUrl(FileNamePart(paths.IndexFileFullPath(), paths.style()));
         stylesheet_ = "../" + std::string(kStylesheetName);
@@ -318,7 +318,7 @@ private:
     // page's view of it, unless that is absolute.
     std::string PageLink(const MailRecord& mail) const
     {
-        std::string link = paths_.PageLinkFromIndex(mail);
+        std::string link = pageLinks_.LinkTo(mail);
         if (link.starts_with("/") || link.starts_with("file:"))
             return link;
         return "../" + link;
@@ -326,6 +326,7 @@ private:
 
     const ProjectSettings& settings_;
     const OutputPaths& paths_;
+    const PageLinksFromIndex pageLinks_;
     KeptArticles* keptArticles_;
     std::string indexLink_;
     std::string stylesheet_;
