@@ -23,7 +23,7 @@ class ThreadListing {
 public:
     ThreadListing(const ProjectSettings& settings, const OutputPaths& paths, const SitePlan& plan,
                   const ThreadTree& tree, JobProgress& progress, platform::OutputFile& writer)
-        : settings_(settings), paths_(paths), plan_(plan), tree_(tree), progress_(progress), writer_(writer),
+        : settings_(settings), plan_(plan), tree_(tree), progress_(progress), writer_(writer),
           graphics_(settings.DrawGraphic != 0), pageLinks_(paths)
     {
         first_ = paths.TreeGraphicUrl(settings.FirstTree).value_or("");
@@ -174,7 +174,6 @@ private:
     }
 
     const ProjectSettings& settings_;
-    const OutputPaths& paths_;
     const SitePlan& plan_;
     const ThreadTree& tree_;
     JobProgress& progress_;
