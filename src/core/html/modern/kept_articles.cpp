@@ -1,6 +1,6 @@
 #include "core/html/modern/kept_articles.h"
 
-#include <cstring>
+#include <algorithm>
 #include <utility>
 
 namespace postloom::modern {
@@ -23,10 +23,7 @@ void KeptArticles::Keep(std::size_t mail, std::string_view subject, std::string_
         room = static_cast<char*>(bytes_.allocate(size, 1));
     }
     // Copied outside the lock: the room is this mail's alone.
-    if (!subject.empty())
-        std::memcpy(room, subject.data(), subject.size());
-    if (!written.empty())
-        std::memcpy(room + subject.size(), written.data(), written.size());
+    std::copy(written.begin(), written.end(), std::copy(subject.begin(), subject.end(), room));
     articles_[mail].emplace(KeptArticle{std::string_view(room, subject.size()),
                                         std::string_view(room + subject.size(), written.size())});
 }
