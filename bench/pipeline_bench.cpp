@@ -508,6 +508,15 @@ double PairedShare(const std::vector<double>& runs, const std::vector<double>& b
     return Median(shares);
 }
 
+// One line of shares of runs over base runs: the paired share of wall and
+// processor time, each with the share of the medians beside it.
+void PrintShare(std::string_view what, const RerunRow& runs, const RerunRow& base)
+{
+    std::printf("%.*s: %.2f wall (%.2f), %.2f processor (%.2f)\n", static_cast<int>(what.size()), what.data(),
+                PairedShare(runs.wall, base.wall), Median(runs.wall) / Median(base.wall),
+                PairedShare(runs.processor, base.processor), Median(runs.processor) / Median(base.processor));
+}
+
 double RerunShare(const RerunRows& rows)
 {
     return PairedShare(rows[1].wall, rows[0].wall);
@@ -534,13 +543,8 @@ void PrintReruns(int repetitions, const RerunRows& rows, std::string_view style 
         std::printf("\n");
     }
     std::printf("\nShares of the first run, median of each repetition's own (of the medians above)\n");
-    std::printf("Re-run with 5%% new mails: %.2f wall (%.2f), %.2f processor (%.2f)\n", RerunShare(rows),
-                Median(rows[1].wall) / Median(rows[0].wall), PairedShare(rows[1].processor, rows[0].processor),
-                Median(rows[1].processor) / Median(rows[0].processor));
-    std::printf("Re-run with nothing new: %.2f wall (%.2f), %.2f processor (%.2f)\n",
-                PairedShare(rows[2].wall, rows[0].wall), Median(rows[2].wall) / Median(rows[0].wall),
-                PairedShare(rows[2].processor, rows[0].processor),
-                Median(rows[2].processor) / Median(rows[0].processor));
+    PrintShare("Re-run with 5% new mails", rows[1], rows[0]);
+    PrintShare("Re-run with nothing new", rows[2], rows[0]);
 }
 
 constexpr std::size_t kMimeMails = 10000;
@@ -663,10 +667,9 @@ void PrintStyles(int repetitions, const StyleRows& rows)
     std::printf("\n(pages: the mail pages, and with navigation also the thread pages, month pages and feed)\n");
     std::printf("\nShares, median of each repetition's own (of the medians above)\n");
     const auto share = [&](std::size_t k, std::size_t base) {
-        std::printf("%-22s / %-18s: %.2f wall (%.2f), %.2f processor (%.2f)\n", kStyleRuns[k].name,
-                    kStyleRuns[base].name, StyleShare(rows, k, base), Median(rows[k].wall) / Median(rows[base].wall),
-                    PairedShare(rows[k].processor, rows[base].processor),
-                    Median(rows[k].processor) / Median(rows[base].processor));
+        char what[64];
+        std::snprintf(what, sizeof what, "%-22s / %-18s", kStyleRuns[k].name, kStyleRuns[base].name);
+        PrintShare(what, rows[k], rows[base]);
     };
     for (std::size_t k = 1; k < rows.size(); ++k)
         share(k, 0);
