@@ -594,10 +594,34 @@ Outcome OutcomeOf(NoPageReason reason)
     return Outcome::NotHandled;
 }
 
+// Looks up the pages of a site record in about the order of its names, as
+// the plan's page names mostly come: the entry after the one found before
+// is tried ahead of a search of the map.
+class RecordedPageFinder {
+public:
+    explicit RecordedPageFinder(const SiteRecord& record) : pages_(record.pages), next_(pages_.begin()) {}
+
+    const std::pair<const std::string, RecordedPage>* Find(const std::string& name)
+    {
+        const auto found = next_ != pages_.end() && next_->first == name ? next_ : pages_.find(name);
+        if (found == pages_.end())
+            return nullptr;
+        next_ = std::next(found);
+        return &*found;
+    }
+
+private:
+    const std::map<std::string, RecordedPage>& pages_;
+    std::map<std::string, RecordedPage>::const_iterator next_;
+};
+
 // The tasks of the run: the plan's decisions, what the page folder held
 // and what the site record knows of each page.
 std::vector<PageTask> TasksOf(const SitePlan& plan, const SiteRecord* record)
 {
+    std::optional<RecordedPageFinder> recorded;
+    if (record)
+        recorded.emplace(*record);
     std::vector<PageTask> tasks(plan.size());
     const std::optional<std::unordered_set<std::string>>& existing = plan.pageFolderNames();
     for (std::size_t i = 0; i < plan.size(); ++i) {
@@ -612,8 +636,8 @@ std::vector<PageTask> TasksOf(const SitePlan& plan, const SiteRecord* record)
         // A page taken for absent is never compared: any doubt counts as there.
         task.absent = existing && !existing->contains(task.name) &&
                       !existing->contains(platform::NativePath(task.name));
-        if (record) {
-            if (const auto found = record->pages.find(task.name); found != record->pages.end())
+        if (recorded) {
+            if (const auto* found = recorded->Find(task.name))
                 task.recorded = &found->second;
         }
     }
@@ -933,11 +957,14 @@ SiteRecord FreshRecord(const SitePlan& plan, const std::optional<SiteRecord>& ol
     // Page names mostly follow the mail list's order: each goes in just
     // before the place after the one before, without a search of the map.
     auto after = fresh.pages.end();
+    std::optional<RecordedPageFinder> earlier;
+    if (old)
+        earlier.emplace(*old);
     for (std::size_t i = 0; i < plan.size(); ++i) {
         if (outcomes.recorded[i]) {
             after = std::next(fresh.pages.insert_or_assign(after, plan[i].name, std::move(*outcomes.recorded[i])));
-        } else if (plan.HasPage(i) && old) {
-            if (const auto found = old->pages.find(plan[i].name); found != old->pages.end())
+        } else if (plan.HasPage(i) && earlier) {
+            if (const auto* found = earlier->Find(plan[i].name))
                 after = std::next(fresh.pages.emplace_hint(after, found->first, found->second));
         }
     }

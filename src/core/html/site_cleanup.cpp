@@ -59,26 +59,32 @@ SiteCleanup RemoveUnlinkedFiles(const SiteRecord& old, SiteRecord& fresh, const 
     SiteCleanup cleanup;
     const std::string& folder = plan.pageFolder();
     Remover remover(folder, cleanup);
+    // Both records are sorted by name: one walk along the fresh one finds
+    // each old page's entry there. A keeper goes in just before the place
+    // the walk has reached, so the walk stays right.
+    auto at = fresh.pages.begin();
     for (const auto& [name, page] : old.pages) {
-        const bool kept = fresh.pages.contains(name);
-        if (!kept && !plan.IsProtectedName(name) && !remover.Remove(name, cleanup.pagesRemoved))
-            Keeper(fresh, name, page);
+        while (at != fresh.pages.end() && at->first < name)
+            ++at;
+        RecordedPage* now = at != fresh.pages.end() && at->first == name ? &at->second : nullptr;
+        if (!now && !plan.IsProtectedName(name) && !remover.Remove(name, cleanup.pagesRemoved))
+            now = &Keeper(fresh, name, page);
         std::unordered_set<std::string> keptFiles;
-        if (const auto found = fresh.pages.find(name); found != fresh.pages.end()) {
-            for (const RecordedFile& file : found->second.attachments)
+        if (now) {
+            for (const RecordedFile& file : now->attachments)
                 keptFiles.insert(file.path);
         }
         for (const RecordedFile& file : page.attachments) {
-            if (!keptFiles.contains(file.path) && !remover.Remove(file.path, cleanup.attachmentsRemoved))
-                Keeper(fresh, name, page).attachments.push_back(file);
+            if (!keptFiles.contains(file.path) && !remover.Remove(file.path, cleanup.attachmentsRemoved)) {
+                now = &Keeper(fresh, name, page);
+                now->attachments.push_back(file);
+            }
         }
         // The attachment folder goes with its last file, when it is the
         // program's own; one holding anything else stays.
-        const auto now = fresh.pages.find(name);
-        if (page.madeFolder && (now == fresh.pages.end() || now->second.attachments.empty()) &&
-            !platform::RemoveEmptyOutputFolder(folder, AttachmentFolderOf(name)) &&
-            now != fresh.pages.end())
-            now->second.madeFolder = true;
+        if (page.madeFolder && (!now || now->attachments.empty()) &&
+            !platform::RemoveEmptyOutputFolder(folder, AttachmentFolderOf(name)) && now)
+            now->madeFolder = true;
     }
     return cleanup;
 }
