@@ -21,17 +21,20 @@ constexpr std::string_view kFormatLine = "postloom-site 1";
 void AppendField(std::string& out, std::string_view field)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    out.push_back(' ');
-    for (const char c : field) {
+    const auto escaped = [](char c) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte == 0x7F || byte == '%') {
-            out.push_back('%');
-            out.push_back(kHex[byte >> 4]);
-            out.push_back(kHex[byte & 0xF]);
-        } else {
-            out.push_back(c);
-        }
+        return byte <= 0x20 || byte == 0x7F || byte == '%';
+    };
+    out.push_back(' ');
+    // Most fields hold nothing to escape: plain runs go in whole.
+    auto from = field.begin();
+    for (auto at = std::find_if(from, field.end(), escaped); at != field.end();
+         at = std::find_if(from, field.end(), escaped)) {
+        const auto byte = static_cast<unsigned char>(*at);
+        out.append(from, at).append({'%', kHex[byte >> 4], kHex[byte & 0xF]});
+        from = at + 1;
     }
+    out.append(from, field.end());
 }
 
 void AppendNumber(std::string& out, std::int64_t number)
@@ -299,7 +302,7 @@ std::optional<SiteRecord> LoadSiteRecord(std::string_view recordPath, std::strin
 std::optional<std::string> SaveSiteRecord(std::string_view recordPath, const SiteRecord& record)
 {
     platform::OutputFile out(recordPath, platform::OutputFile::Mode::Binary);
-    out.Write(FormatSiteRecord(record));
+    out.WriteMoved(FormatSiteRecord(record));
     if (out.Commit() == platform::OutputFile::Outcome::Failed)
         return out.Error();
     return std::nullopt;
