@@ -257,12 +257,13 @@ SearchIndexRun WriteSearchIndex(std::string_view cp932Folder, const std::vector<
         }
     }
 
-    const std::optional<SearchState> old = UsableState(cp932Folder);
+    std::optional<SearchState> old = UsableState(cp932Folder);
     const std::uint32_t id = FreeId(cp932Folder, old);
-    SearchState state = old.value_or(SearchState{});
+    const bool hadState = old.has_value();
+    SearchState state = hadState ? std::move(*old) : SearchState{};
     Change change = Compare(unique, entries, state);
-    run.rebuilt = !old || PastLimits(state, change, limits);
-    run.mailsGone = old ? change.gone : 0;
+    run.rebuilt = !hadState || PastLimits(state, change, limits);
+    run.mailsGone = hadState ? change.gone : 0;
     if (run.rebuilt) {
         state = SearchState{};
         change.added = unique;

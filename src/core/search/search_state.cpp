@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <charconv>
 #include <set>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 namespace postloom::search {
 
@@ -119,23 +121,42 @@ bool Consistent(const SearchState& state)
             return false;
         }
     }
-    std::set<std::string_view> keys;
-    std::set<std::pair<std::uint32_t, std::uint32_t>> places;
+    // Which numbers of each segment a mail holds. A segment can hold no
+    // more numbers than there are mails and gone ones, which bounds what a
+    // damaged state makes this allocate.
+    std::vector<std::vector<bool>> held;
+    held.reserve(state.segments.size());
+    for (const StateSegment& segment : state.segments) {
+        if (segment.mails > state.mails.size() + segment.gone.size()) {
+            return false;
+        }
+        held.emplace_back(segment.mails, false);
+    }
+    std::vector<std::string_view> keys;
+    keys.reserve(state.mails.size());
     for (const StateMail& mail : state.mails) {
         const auto segment = std::find_if(state.segments.begin(), state.segments.end(),
                                           [&](const StateSegment& s) { return s.id == mail.segment; });
         if (segment == state.segments.end() || mail.number >= segment->mails ||
-            std::binary_search(segment->gone.begin(), segment->gone.end(), mail.number) ||
-            !keys.insert(mail.key).second || !places.insert({mail.segment, mail.number}).second) {
+            std::binary_search(segment->gone.begin(), segment->gone.end(), mail.number)) {
             return false;
         }
+        auto place = held[static_cast<std::size_t>(segment - state.segments.begin())][mail.number];
+        if (place) {
+            return false;
+        }
+        place = true;
+        keys.push_back(mail.key);
+    }
+    std::sort(keys.begin(), keys.end());
+    if (std::adjacent_find(keys.begin(), keys.end()) != keys.end()) {
+        return false;
     }
     // Every number of every segment is a mail or gone: a mail missing here
     // would stay in the results and be written again.
-    for (const StateSegment& segment : state.segments) {
-        const auto held = static_cast<std::size_t>(std::count_if(
-            state.mails.begin(), state.mails.end(), [&](const StateMail& m) { return m.segment == segment.id; }));
-        if (held + segment.gone.size() != segment.mails) {
+    for (std::size_t i = 0; i < state.segments.size(); ++i) {
+        const auto count = static_cast<std::size_t>(std::count(held[i].begin(), held[i].end(), true));
+        if (count + state.segments[i].gone.size() != state.segments[i].mails) {
             return false;
         }
     }
@@ -183,7 +204,7 @@ std::optional<platform::FileProblem> WriteSearchState(std::string_view cp932Path
         out += '\n';
     }
     platform::OutputFile file(cp932Path, platform::OutputFile::Mode::Binary);
-    file.Write(out);
+    file.WriteMoved(std::move(out));
     if (file.Commit() == platform::OutputFile::Outcome::Failed) {
         return platform::FileProblem{std::string(cp932Path), file.Error()};
     }

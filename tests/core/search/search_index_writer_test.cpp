@@ -215,6 +215,21 @@ TEST(SearchIndexWriterTest, StateKeepsKeysOfAnyBytes)
     state.segments[0].mails = 3;
     ASSERT_FALSE(WriteSearchState(dir.File("state"), state));
     EXPECT_FALSE(ReadSearchState(dir.File("state")));
+
+    // So are two mails on one number or with one key, and a segment that
+    // claims far more numbers than the state names (refused without room
+    // made for them).
+    state.segments[0] = {2, 3, 1, {}};
+    const auto readsBack = [&](std::vector<StateMail> mails) {
+        state.mails = std::move(mails);
+        EXPECT_FALSE(WriteSearchState(dir.File("state"), state));
+        return ReadSearchState(dir.File("state")).has_value();
+    };
+    EXPECT_TRUE(readsBack({{"a", "f", 2, 0}, {"b", "f", 2, 1}, {"c", "f", 2, 2}}));
+    EXPECT_FALSE(readsBack({{"a", "f", 2, 0}, {"b", "f", 2, 0}, {"c", "f", 2, 2}}));
+    EXPECT_FALSE(readsBack({{"a", "f", 2, 0}, {"a", "f", 2, 1}, {"c", "f", 2, 2}}));
+    state.segments[0].mails = 4'000'000'000u;
+    EXPECT_FALSE(readsBack({{"a", "f", 2, 0}, {"b", "f", 2, 1}, {"c", "f", 2, 2}}));
 }
 
 // A state file can be cut or changed by anything; reading it never goes
