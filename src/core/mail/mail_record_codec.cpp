@@ -72,6 +72,13 @@ bool TakeText(ByteReader& in, std::string& value)
     return true;
 }
 
+// Passes over a stored text; false when it was not there whole.
+bool SkipText(ByteReader& in)
+{
+    std::uint16_t length = 0;
+    return in.ReadU16(length) && in.Skip(length);
+}
+
 }  // namespace
 
 bool ByteReader::ReadU16(std::uint16_t& value)
@@ -106,6 +113,15 @@ bool ByteReader::ReadBytes(std::size_t n, std::string& out)
 {
     const std::size_t taken = std::min(n, Remaining());
     out.assign(data_.substr(pos_, taken));
+    pos_ += taken;
+    if (taken < n)
+        fellShort_ = true;
+    return taken == n;
+}
+
+bool ByteReader::Skip(std::size_t n)
+{
+    const std::size_t taken = std::min(n, Remaining());
     pos_ += taken;
     if (taken < n)
         fellShort_ = true;
@@ -185,7 +201,6 @@ bool HasWrittenShape(std::string_view record)
     static constexpr Tag kWrittenOrder[] = {kSubject, kMessageId, kInReplyTo, kReference, kFileName, kFrom,
                                             kDate,    kOrderKey,  kNoReplyHeaders, kReserved, kOutputHtml, kEnd};
     ByteReader in(record);
-    std::string text;
     std::int32_t number = 0;
     std::uint16_t tag = 0;
     if (!in.ReadU16(tag))
@@ -193,7 +208,7 @@ bool HasWrittenShape(std::string_view record)
     for (const Tag expected : kWrittenOrder) {
         if (expected == kReference) {
             while (tag == kReference) {
-                if (!TakeText(in, text) || !in.ReadU16(tag))
+                if (!SkipText(in) || !in.ReadU16(tag))
                     return false;
             }
             continue;
@@ -204,7 +219,7 @@ bool HasWrittenShape(std::string_view record)
             return in.AtEnd();
         const bool isText = expected == kSubject || expected == kMessageId || expected == kInReplyTo ||
                             expected == kFileName || expected == kFrom;
-        if (!(isText ? TakeText(in, text) : in.ReadI32(number)) || !in.ReadU16(tag))
+        if (!(isText ? SkipText(in) : in.ReadI32(number)) || !in.ReadU16(tag))
             return false;
     }
     return false;

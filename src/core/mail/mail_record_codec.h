@@ -22,6 +22,8 @@ public:
     bool ReadI32(std::int32_t& value);
     // n bytes, or as many as are left (returns false when fewer than n).
     bool ReadBytes(std::size_t n, std::string& out);
+    // Passes over n bytes, or as many as are left (false when fewer than n).
+    bool Skip(std::size_t n);
     bool AtEnd() const { return pos_ >= data_.size(); }
     std::size_t Remaining() const { return data_.size() - pos_; }
     std::size_t Position() const { return pos_; }
