@@ -58,19 +58,31 @@ void WriteSite(const ProjectSettings& settings, const std::string& projectFolder
         report.index = WriteIndexPage(settings, projectFolder, plan, tree, scope.sink());
         AddIndexProblems(report.index, settings, projectFolder, report.problems);
     }
-    if (withPages) {
-        StageScope scope(progress, Stage::Pages);
-        report.pages = WriteMailPages(settings, projectFolder, plan, scope.sink(), stop, {.survey = &survey});
-        AddPageNotices(report.pages, report.notices);
-        AddPageProblems(report.pages, settings, projectFolder, report.problems);
+    if (!withPages)
+        return;
+    // The search lists the mails whose pages are in place, after a whole
+    // run of them. It is written meanwhile the whole-thread pages, the month
+    // pages and the site's record are made, which show no progress: the
+    // display goes on to the search.
+    MailPageOptions options{.survey = &survey};
+    bool pagesEnded = false;
+    bool searched = false;
+    if (PageStyleOf(settings) == PageStyleKind::Modern && parts.search) {
+        options.whenPagesInPlace = [&](const std::vector<std::optional<platform::FileStamp>>& stamps) {
+            progress.End(Stage::Pages);
+            pagesEnded = true;
+            StageScope scope(progress, Stage::Search);
+            report.search = WriteSiteSearch(settings, projectFolder, plan, stamps, scope.sink(), stop);
+            searched = true;
+        };
     }
-    // The search lists the mails whose pages are in place: after a whole run.
-    if (withPages && !report.pages.stopped && !report.pages.templateMissing &&
-        PageStyleOf(settings) == PageStyleKind::Modern && parts.search) {
-        StageScope scope(progress, Stage::Search);
-        report.search = WriteSiteSearch(settings, projectFolder, plan, report.pages.mailFileStamps, scope.sink(), stop);
+    report.pages = WriteMailPages(settings, projectFolder, plan, progress.Begin(Stage::Pages), stop, options);
+    if (!pagesEnded)
+        progress.End(Stage::Pages);
+    AddPageNotices(report.pages, report.notices);
+    AddPageProblems(report.pages, settings, projectFolder, report.problems);
+    if (searched)
         AddSearchProblems(report.search, report.problems);
-    }
 }
 
 }  // namespace

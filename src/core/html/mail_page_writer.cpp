@@ -1097,10 +1097,20 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     if (!stylesheet && old && old->stylesheet)
         fresh.stylesheet = result.stopped ? old->stylesheet
                                           : RemoveOldStylesheet(paths.IndexFolder(), *old->stylesheet, result);
+    // Only a whole run knows every page the site holds; a site without a
+    // record of its own removes nothing. What is no longer linked goes
+    // before anything is made beside the pages, which may take the name of
+    // an old page.
+    std::optional<SiteCleanup> cleanup;
+    if (!result.stopped && old)
+        cleanup = RemoveUnlinkedFiles(*old, fresh, plan);
+    std::jthread beside;
     if (result.stopped) {
         if (old)
             fresh.threadPages = old->threadPages;
     } else {
+        if (options.whenPagesInPlace)
+            beside = std::jthread([&options, &stamps = result.mailFileStamps] { options.whenPagesInPlace(stamps); });
         // The month pages and the feed need nothing of the thread pages (nor
         // touch their part of the record): they are made meanwhile, on the
         // time the thread pages leave the cores idle.
@@ -1117,17 +1127,17 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
                                       views.filesNotRemoved.end());
         result.viewsRemoved = views.viewsRemoved;
     }
-    // Only a whole run knows every page the site holds; a site without a
-    // record of its own removes nothing.
-    if (!result.stopped && old) {
-        const SiteCleanup cleanup = RemoveUnlinkedFiles(*old, fresh, plan);
-        result.pagesRemoved = cleanup.pagesRemoved;
-        result.attachmentsRemoved = cleanup.attachmentsRemoved;
-        result.filesNotRemoved.insert(result.filesNotRemoved.end(), cleanup.notRemoved.begin(),
-                                      cleanup.notRemoved.end());
+    if (cleanup) {
+        result.pagesRemoved = cleanup->pagesRemoved;
+        result.attachmentsRemoved = cleanup->attachmentsRemoved;
+        result.filesNotRemoved.insert(result.filesNotRemoved.end(), cleanup->notRemoved.begin(),
+                                      cleanup->notRemoved.end());
     }
     if (std::optional<std::string> error = SaveSiteRecord(recordPath, fresh))
         result.recordNotWritten = platform::FileProblem{recordPath, std::move(*error)};
+    // Before the result leaves: the work beside reads its stamps.
+    if (beside.joinable())
+        beside.join();
     return result;
 }
 

@@ -12,6 +12,7 @@
 #include "core/platform/job_control.h"
 #include "core/project/project_settings.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,12 @@ struct MailPageOptions {
     // A survey of the site started earlier in the run; without one (or one
     // of other places) the run surveys the site itself.
     SiteSurveyAhead* survey = nullptr;
+    // Called once every mail page is in place and the pages no longer
+    // linked are gone, unless the run was stopped, with the stamps of the
+    // mail files the pages were made from (as MailPageResult::mailFileStamps).
+    // It runs on a thread of its own, beside the whole-thread pages, the
+    // month pages and the record of the site, and the run returns after it.
+    std::function<void(const std::vector<std::optional<platform::FileStamp>>&)> whenPagesInPlace = {};
 };
 
 // A mail that gets no page because its page name is taken by another file.

@@ -220,6 +220,40 @@ TEST_F(SiteUpkeepTest, StoppedRunAndForeignFilesRemoveNothing)
     EXPECT_EQ(ReadFile((dir.path() / "elsewhere" / saved.filename()).string()), "not the program's");
 }
 
+// What is made beside the last of the pages (the search) may take the name
+// of a page no longer linked: it starts once every mail page is in place
+// and that page is gone, and never after a stop.
+TEST_F(SiteUpkeepTest, WorkBesideThePagesStartsOnceThePagesAreInPlace)
+{
+    AddPlainMail("a.eml");
+    MailRecord& second = AddPlainMail("b.eml");
+    Run();
+    second.outputHtml = 0;
+    int calls = 0;
+    std::size_t stampCount = 0;
+    bool pagesInPlace = false;
+    const auto besidePages = [&](const std::vector<std::optional<platform::FileStamp>>& stamps) {
+        ++calls;
+        stampCount = stamps.size();
+        pagesInPlace = fs::exists(Web("a.html")) && !fs::exists(Web("b.html"));
+    };
+    const SitePlan plan(settings, dir.path().string());
+    MailPageResult result = WriteMailPages(settings, dir.path().string(), plan, progress, stop,
+                                           {.threads = 3, .whenPagesInPlace = besidePages});
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(stampCount, 2u);
+    EXPECT_EQ(result.mailFileStamps.size(), 2u) << "the stamps stay with the result";
+    EXPECT_TRUE(pagesInPlace);
+    EXPECT_EQ(result.pagesRemoved, 1);
+
+    progress.stop = &stop;
+    progress.stopAt = 1;
+    result = WriteMailPages(settings, dir.path().string(), plan, progress, stop,
+                            {.threads = 3, .whenPagesInPlace = besidePages});
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(calls, 1);
+}
+
 TEST_F(SiteUpkeepTest, RerunWithNothingChangedTouchesNoFile)
 {
     for (int i = 0; i < 6; ++i)
