@@ -1104,40 +1104,48 @@ MailPageResult WriteMailPages(const ProjectSettings& settings, const std::string
     std::optional<SiteCleanup> cleanup;
     if (!result.stopped && old)
         cleanup = RemoveUnlinkedFiles(*old, fresh, plan);
-    std::jthread beside;
-    if (result.stopped) {
-        if (old)
-            fresh.threadPages = old->threadPages;
-    } else {
-        if (options.whenPagesInPlace)
-            beside = std::jthread([&options, &stamps = result.mailFileStamps] { options.whenPagesInPlace(stamps); });
-        // The month pages and the feed need nothing of the thread pages (nor
-        // touch their part of the record): they are made meanwhile, on the
-        // time the thread pages leave the cores idle.
-        MailPageResult views;
-        {
-            const std::jthread monthPages(
-                [&] { modern::WriteMonthPagesAndFeed(settings, paths, plan, fresh, views); });
-            WriteThreadPages(settings, paths, threadPages, old, fresh,
-                             PageThreads(options, threadPages.threads().size()), keptArticles, result);
+    // The rest of the site: the whole-thread pages, the month pages and the
+    // record of the site.
+    const auto finishSite = [&] {
+        if (result.stopped) {
+            if (old)
+                fresh.threadPages = old->threadPages;
+        } else {
+            // The month pages and the feed need nothing of the thread pages
+            // (nor touch their part of the record): they are made meanwhile,
+            // on the time the thread pages leave the cores idle.
+            MailPageResult views;
+            {
+                const std::jthread monthPages(
+                    [&] { modern::WriteMonthPagesAndFeed(settings, paths, plan, fresh, views); });
+                WriteThreadPages(settings, paths, threadPages, old, fresh,
+                                 PageThreads(options, threadPages.threads().size()), keptArticles, result);
+            }
+            result.pagesNotWritten.insert(result.pagesNotWritten.end(), views.pagesNotWritten.begin(),
+                                          views.pagesNotWritten.end());
+            result.filesNotRemoved.insert(result.filesNotRemoved.end(), views.filesNotRemoved.begin(),
+                                          views.filesNotRemoved.end());
+            result.viewsRemoved = views.viewsRemoved;
         }
-        result.pagesNotWritten.insert(result.pagesNotWritten.end(), views.pagesNotWritten.begin(),
-                                      views.pagesNotWritten.end());
-        result.filesNotRemoved.insert(result.filesNotRemoved.end(), views.filesNotRemoved.begin(),
-                                      views.filesNotRemoved.end());
-        result.viewsRemoved = views.viewsRemoved;
+        if (cleanup) {
+            result.pagesRemoved = cleanup->pagesRemoved;
+            result.attachmentsRemoved = cleanup->attachmentsRemoved;
+            result.filesNotRemoved.insert(result.filesNotRemoved.end(), cleanup->notRemoved.begin(),
+                                          cleanup->notRemoved.end());
+        }
+        if (std::optional<std::string> error = SaveSiteRecord(recordPath, fresh))
+            result.recordNotWritten = platform::FileProblem{recordPath, std::move(*error)};
+    };
+    if (result.stopped || !options.whenPagesInPlace) {
+        finishSite();
+    } else {
+        // The work beside the pages stays on this thread, whose memory the
+        // pages have made ready; the rest of the site goes to another. Of
+        // the result, the work beside reads only the stamps, which the rest
+        // leaves alone.
+        const std::jthread rest(finishSite);
+        options.whenPagesInPlace(result.mailFileStamps);
     }
-    if (cleanup) {
-        result.pagesRemoved = cleanup->pagesRemoved;
-        result.attachmentsRemoved = cleanup->attachmentsRemoved;
-        result.filesNotRemoved.insert(result.filesNotRemoved.end(), cleanup->notRemoved.begin(),
-                                      cleanup->notRemoved.end());
-    }
-    if (std::optional<std::string> error = SaveSiteRecord(recordPath, fresh))
-        result.recordNotWritten = platform::FileProblem{recordPath, std::move(*error)};
-    // Before the result leaves: the work beside reads its stamps.
-    if (beside.joinable())
-        beside.join();
     return result;
 }
 

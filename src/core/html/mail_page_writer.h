@@ -32,8 +32,9 @@ struct MailPageOptions {
     // Called once every mail page is in place and the pages no longer
     // linked are gone, unless the run was stopped, with the stamps of the
     // mail files the pages were made from (as MailPageResult::mailFileStamps).
-    // It runs on a thread of its own, beside the whole-thread pages, the
-    // month pages and the record of the site, and the run returns after it.
+    // It runs on the calling thread while the whole-thread pages, the month
+    // pages and the record of the site are made on another, and the run
+    // returns once both are done.
     std::function<void(const std::vector<std::optional<platform::FileStamp>>&)> whenPagesInPlace = {};
 };
 
