@@ -69,11 +69,14 @@ CHtmlThread::~CHtmlThread()
 
 void CHtmlThread::work()
 {
-    result_ = WriteMailPages(settings_, projectFolder_, plan_, progress(), stopFlag(), options_);
-    // The search lists the mails whose pages are in place: after a whole run.
-    if (!result_.stopped && !result_.templateMissing)
-        searchResult_ =
-            WriteSiteSearch(settings_, projectFolder_, plan_, result_.mailFileStamps, progress(), stopFlag());
+    // The search lists the mails whose pages are in place, after a whole
+    // run of them. It is written on this thread while the rest of the site
+    // is made, and goes on with the progress where the pages left it.
+    MailPageOptions options = options_;
+    options.whenPagesInPlace = [this](const std::vector<std::optional<platform::FileStamp>>& stamps) {
+        searchResult_ = WriteSiteSearch(settings_, projectFolder_, plan_, stamps, progress(), stopFlag());
+    };
+    result_ = WriteMailPages(settings_, projectFolder_, plan_, progress(), stopFlag(), options);
 }
 
 }  // namespace postloom
