@@ -61,9 +61,9 @@ void WriteSite(const ProjectSettings& settings, const std::string& projectFolder
     if (!withPages)
         return;
     // The search lists the mails whose pages are in place, after a whole
-    // run of them. It is written meanwhile the whole-thread pages, the month
-    // pages and the site's record are made, which show no progress: the
-    // display goes on to the search.
+    // run of them. It is written while the whole-thread pages, the month
+    // pages and the site's record are made beside it; those show no
+    // progress, so the display goes on to the search.
     MailPageOptions options{.survey = &survey};
     bool pagesEnded = false;
     bool searched = false;
