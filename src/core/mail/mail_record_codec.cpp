@@ -111,12 +111,10 @@ bool ByteReader::ReadI32(std::int32_t& value)
 
 bool ByteReader::ReadBytes(std::size_t n, std::string& out)
 {
-    const std::size_t taken = std::min(n, Remaining());
-    out.assign(data_.substr(pos_, taken));
-    pos_ += taken;
-    if (taken < n)
-        fellShort_ = true;
-    return taken == n;
+    const std::size_t from = pos_;
+    const bool whole = Skip(n);
+    out.assign(data_.substr(from, pos_ - from));
+    return whole;
 }
 
 bool ByteReader::Skip(std::size_t n)
