@@ -65,19 +65,17 @@ void WriteSite(const ProjectSettings& settings, const std::string& projectFolder
     // pages and the site's record are made beside it; those show no
     // progress, so the display goes on to the search.
     MailPageOptions options{.survey = &survey};
-    bool pagesEnded = false;
     bool searched = false;
     if (PageStyleOf(settings) == PageStyleKind::Modern && parts.search) {
         options.whenPagesInPlace = [&](const std::vector<std::optional<platform::FileStamp>>& stamps) {
             progress.End(Stage::Pages);
-            pagesEnded = true;
+            searched = true;
             StageScope scope(progress, Stage::Search);
             report.search = WriteSiteSearch(settings, projectFolder, plan, stamps, scope.sink(), stop);
-            searched = true;
         };
     }
     report.pages = WriteMailPages(settings, projectFolder, plan, progress.Begin(Stage::Pages), stop, options);
-    if (!pagesEnded)
+    if (!searched)
         progress.End(Stage::Pages);
     AddPageNotices(report.pages, report.notices);
     AddPageProblems(report.pages, settings, projectFolder, report.problems);
